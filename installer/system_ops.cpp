@@ -1,0 +1,61 @@
+#include "installer/system_ops.h"
+
+#include "installer/wizard_view.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/shell.h"
+
+namespace vlt {
+
+std::string TrimSystemMessage(std::string text) {
+  while (!text.empty() &&
+         (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+bool ListHasFirebirdServer(const std::vector<std::string>& executable_names) {
+  std::string list;
+  for (const std::string& name : executable_names) {
+    list += name;
+    list += '\r';
+  }
+  return list.find("fbserver") != std::string::npos;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
+  return text.substr(begin, end - begin);
+}
+
+void PlatformSystemOps::ExecutaEAguarda(const std::string& program, const std::string& arguments) {
+  platform::StartResult start = platform::ShellStart(program, arguments);
+  if (!start.started) {
+    view_.InformationBox(TrimSystemMessage(start.error_text));
+    return;
+  }
+  // Sliced waits keep the window repainting while a long program (an installer) runs.
+  while (!start.process.Wait(kWaitSliceMs)) view_.PumpEvents();
+}
+
+void PlatformSystemOps::CriaAtalho(const std::string& target, const std::string& arguments,
+                                   const std::string& working_directory, const std::string& name) {
+  const platform::ShortcutInfo link{target, arguments, working_directory};
+  // A failed save leaves no shortcut and reports nothing.
+  platform::WriteShortcut(link, platform::ShortcutFileName(platform::DesktopFolder(), name));
+}
+
+bool PlatformSystemOps::FirebirdAtivo() { return ListHasFirebirdServer(platform::ProcessNames()); }
+
+bool PlatformSystemOps::DirectoryExists(const std::string& path) {
+  return platform::DirectoryExists(path);
+}
+
+bool PlatformSystemOps::ForceDirectories(const std::string& path) {
+  return platform::ForceDirectories(path);
+}
+
+}  // namespace vlt

@@ -1,0 +1,53 @@
+#pragma once
+// The operating-system operations the wizard and the installation routines use. A seam, so
+// that the routines can be exercised with a recording stand-in.
+#include <string>
+#include <vector>
+
+namespace vlt {
+
+class WizardView;
+
+class SystemOps {
+ public:
+  virtual ~SystemOps() = default;
+  // Starts the program and waits for it, keeping the window alive; a program that cannot be
+  // started is reported in the information box. Nobody learns how it ended.
+  virtual void ExecutaEAguarda(const std::string& program, const std::string& arguments) = 0;
+  // Puts a shortcut called `name` on the operator's desktop, replacing an older one.
+  virtual void CriaAtalho(const std::string& target, const std::string& arguments,
+                          const std::string& working_directory, const std::string& name) = 0;
+  // True while a process whose executable name contains "fbserver" runs.
+  virtual bool FirebirdAtivo() = 0;
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  // Throws "Unable to create directory" for the empty path; other failures return false.
+  virtual bool ForceDirectories(const std::string& path) = 0;
+};
+
+// The real operations, through platform/.
+class PlatformSystemOps final : public SystemOps {
+ public:
+  explicit PlatformSystemOps(WizardView& view) : view_(view) {}
+  void ExecutaEAguarda(const std::string& program, const std::string& arguments) override;
+  void CriaAtalho(const std::string& target, const std::string& arguments,
+                  const std::string& working_directory, const std::string& name) override;
+  bool FirebirdAtivo() override;
+  bool DirectoryExists(const std::string& path) override;
+  bool ForceDirectories(const std::string& path) override;
+
+  // How long one wait for a started program lasts before events are pumped again.
+  static constexpr int kWaitSliceMs = 50;
+
+ private:
+  WizardView& view_;
+};
+
+// The system's message text as the information box shows it: trailing characters of code 32
+// or below and trailing periods removed.
+std::string TrimSystemMessage(std::string text);
+// The executable names joined, each followed by CR, searched case-sensitively for "fbserver".
+bool ListHasFirebirdServer(const std::vector<std::string>& executable_names);
+// Leading and trailing characters of code 32 or below removed.
+std::string TrimBlanks(const std::string& text);
+
+}  // namespace vlt

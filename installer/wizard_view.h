@@ -1,0 +1,38 @@
+#pragma once
+// What the wizard logic, the installation routines and the progress handlers need of the
+// window. The real window (app/) and the scripted test view implement it.
+#include <optional>
+#include <string>
+
+#include "installer/wizard_layout.h"
+
+namespace vlt {
+
+class WizardView {
+ public:
+  virtual ~WizardView() = default;
+
+  virtual void ShowPage(Page page) = 0;
+  virtual std::string GetText(Control edit) = 0;
+  virtual void SetText(Control control, const std::string& text) = 0;
+  virtual void SetVisible(Control control, bool visible) = 0;
+  virtual void SetEnabled(Control button, bool enabled) = 0;
+  virtual void Focus(Control edit) = 0;
+  virtual int SelectedIndex(Control list) = 0;
+  // Modal box with the warning icon and one OK button, owned by the wizard window.
+  virtual void WarningBox(const std::string& text, const std::string& title) = 0;
+  // Modal box with the application's title and one OK button.
+  virtual void InformationBox(const std::string& text) = 0;
+  // The chosen folder's full path, or nothing when the operator cancelled.
+  virtual std::optional<std::string> PickFolder(const std::string& title,
+                                                const std::string& ok_label,
+                                                const std::string& start_folder) = 0;
+  // Handles every pending window event, then returns.
+  virtual void PumpEvents() = 0;
+  virtual void SetGaugeMax(Control gauge, int value) = 0;
+  virtual void SetGaugeProgress(Control gauge, int value) = 0;
+  // Ends the event loop and with it the program.
+  virtual void Quit() = 0;
+};
+
+}  // namespace vlt

@@ -1,0 +1,18 @@
+// The portable half of the file layer.
+#include "platform/exception.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace vlt::platform {
+
+bool ForceDirectories(std::string_view path) {
+  if (path.empty()) throw Exception("Unable to create directory");
+  const std::string dir = ExcludeTrailingPathDelimiter(path);
+  if (dir.empty() || DirectoryExists(dir)) return true;
+  const std::string parent = ExtractFileDir(dir);
+  // A drive root ("C:") or a single short name is created directly.
+  if (dir.size() < 3 || parent.empty() || parent == dir) return CreateDir(dir);
+  return ForceDirectories(parent) && CreateDir(dir);
+}
+
+}  // namespace vlt::platform

@@ -1,0 +1,71 @@
+#pragma once
+// Files and directories named by Windows path texts. On Windows the texts go to the "W" file
+// APIs as they are; in the native build they are mapped (see SetNativeDriveRoot).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vlt::platform {
+
+// Native build only: drive "X:" maps to <root>/X (default: the current directory's "drives"
+// subdirectory). Paths without a drive are relative to the current directory; a rooted path
+// without a drive ("\dir") is taken on drive C; a path starting with '/' is a host path.
+// Has no effect on Windows.
+void SetNativeDriveRoot(const std::string& root);
+// The host path a Windows path text names (identity on Windows).
+std::string HostPath(std::string_view path);
+
+bool FileExists(std::string_view path);       // a file, not a directory
+bool DirectoryExists(std::string_view path);  // symbolic links and junctions followed
+bool CreateDir(std::string_view path);        // one level
+// Creates the directory and every missing parent. The empty path raises
+// vlt::Exception("Unable to create directory"); any other failure returns false.
+bool ForceDirectories(std::string_view path);
+bool DeleteFile(std::string_view path);
+bool RemoveDir(std::string_view path);  // an empty directory
+// Rename within the file system; fails when the target exists.
+bool RenameFile(std::string_view from, std::string_view to);
+// The last file-system error of this thread, as the system words it.
+std::string LastFileErrorText();
+
+enum class FileAccess { Read, Write, ReadWrite };
+// What other openers may do meanwhile (Windows share modes; advisory only natively).
+enum class FileShare { Exclusive, DenyWrite, DenyNone };
+enum class FileCreate { OpenExisting, CreateAlways, OpenAlways };
+
+// An open file; move-only, closed by its destructor.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // On failure returns false and keeps the system's text in ErrorText().
+  bool Open(std::string_view path, FileAccess access, FileShare share, FileCreate create);
+  bool IsOpen() const { return handle_ != kInvalid; }
+  void Close();
+
+  // Short reads only at the end of the file; -1 on error.
+  std::ptrdiff_t Read(void* buffer, size_t count);
+  // Writes all or returns false.
+  bool Write(const void* buffer, size_t count);
+  // Absolute position; returns the new position or -1.
+  std::int64_t Seek(std::int64_t offset);
+  std::int64_t SeekEnd();
+  std::int64_t Size() const;
+  bool Truncate();  // at the current position
+  bool Flush();  // writes are unbuffered: true while open
+  const std::string& ErrorText() const { return error_; }
+  std::intptr_t NativeHandle() const { return handle_; }
+
+ private:
+  static constexpr std::intptr_t kInvalid = -1;
+  std::intptr_t handle_ = kInvalid;
+  std::string error_;
+};
+
+}  // namespace vlt::platform

@@ -1,0 +1,160 @@
+// Windows build: the "W" file APIs, paths passed as they are.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/win_text.h"
+
+namespace vlt::platform {
+namespace {
+
+thread_local DWORD last_error = 0;
+
+bool Check(BOOL ok) {
+  last_error = ok ? 0 : GetLastError();
+  return ok != FALSE;
+}
+
+std::string TrimmedMessage(DWORD code) {
+  std::string text = SystemErrorMessage(code);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+void SetNativeDriveRoot(const std::string&) {}
+std::string HostPath(std::string_view path) { return std::string(path); }
+
+bool FileExists(std::string_view path) {
+  const DWORD attr = GetFileAttributesW(Widen(path).c_str());
+  return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(std::string_view path) {
+  // GetFileAttributesW follows symbolic links and junctions for the final component only when
+  // opened; a dangling link still reports its own attributes, so confirm by opening it.
+  const std::wstring w = Widen(path);
+  const DWORD attr = GetFileAttributesW(w.c_str());
+  if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+  if ((attr & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+  HANDLE h = CreateFileW(w.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+bool CreateDir(std::string_view path) {
+  return Check(CreateDirectoryW(Widen(path).c_str(), nullptr));
+}
+
+bool DeleteFile(std::string_view path) { return Check(DeleteFileW(Widen(path).c_str())); }
+
+bool RemoveDir(std::string_view path) { return Check(RemoveDirectoryW(Widen(path).c_str())); }
+
+bool RenameFile(std::string_view from, std::string_view to) {
+  return Check(MoveFileW(Widen(from).c_str(), Widen(to).c_str()));
+}
+
+std::string LastFileErrorText() { return TrimmedMessage(last_error); }
+
+File::~File() { Close(); }
+File::File(File&& other) noexcept : handle_(other.handle_), error_(std::move(other.error_)) {
+  other.handle_ = kInvalid;
+}
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    error_ = std::move(other.error_);
+    other.handle_ = kInvalid;
+  }
+  return *this;
+}
+
+bool File::Open(std::string_view path, FileAccess access, FileShare share, FileCreate create) {
+  Close();
+  const DWORD desired = access == FileAccess::Read    ? GENERIC_READ
+                        : access == FileAccess::Write ? GENERIC_WRITE
+                                                      : GENERIC_READ | GENERIC_WRITE;
+  const DWORD share_mode = share == FileShare::Exclusive   ? 0
+                           : share == FileShare::DenyWrite ? FILE_SHARE_READ
+                                                           : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const DWORD disposition = create == FileCreate::OpenExisting   ? OPEN_EXISTING
+                            : create == FileCreate::CreateAlways ? CREATE_ALWAYS
+                                                                 : OPEN_ALWAYS;
+  HANDLE h = CreateFileW(Widen(path).c_str(), desired, share_mode, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error_ = TrimmedMessage(GetLastError());
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  error_.clear();
+  return true;
+}
+
+void File::Close() {
+  if (handle_ != kInvalid) {
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = kInvalid;
+  }
+}
+
+std::ptrdiff_t File::Read(void* buffer, size_t count) {
+  auto* p = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), p + done, chunk, &got, nullptr)) {
+      error_ = TrimmedMessage(GetLastError());
+      return -1;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return static_cast<std::ptrdiff_t>(done);
+}
+
+bool File::Write(const void* buffer, size_t count) {
+  const auto* p = static_cast<const char*>(buffer);
+  while (count > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count, 1u << 30));
+    DWORD put = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), p, chunk, &put, nullptr) || put == 0) {
+      error_ = TrimmedMessage(GetLastError());
+      return false;
+    }
+    p += put;
+    count -= put;
+  }
+  return true;
+}
+
+std::int64_t File::Seek(std::int64_t offset) {
+  LARGE_INTEGER to{}, now{};
+  to.QuadPart = offset;
+  if (!SetFilePointerEx(reinterpret_cast<HANDLE>(handle_), to, &now, FILE_BEGIN)) return -1;
+  return now.QuadPart;
+}
+
+std::int64_t File::SeekEnd() {
+  LARGE_INTEGER to{}, now{};
+  if (!SetFilePointerEx(reinterpret_cast<HANDLE>(handle_), to, &now, FILE_END)) return -1;
+  return now.QuadPart;
+}
+
+std::int64_t File::Size() const {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &size)) return -1;
+  return size.QuadPart;
+}
+
+bool File::Truncate() { return SetEndOfFile(reinterpret_cast<HANDLE>(handle_)) != FALSE; }
+
+bool File::Flush() { return IsOpen(); }
+
+}  // namespace vlt::platform

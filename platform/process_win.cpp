@@ -1,0 +1,111 @@
+#include <windows.h>
+// after windows.h
+#include <shellapi.h>
+#include <utility>
+#include <tlhelp32.h>
+
+#include "platform/process.h"
+#include "platform/win_handle.h"
+#include "platform/win_text.h"
+
+namespace vlt::platform {
+namespace {
+
+// The process snapshot entry points, looked up in kernel32.dll at first use.
+struct ToolhelpApi {
+  decltype(&::CreateToolhelp32Snapshot) CreateToolhelp32Snapshot = nullptr;
+  decltype(&::Process32FirstW) Process32FirstW = nullptr;
+  decltype(&::Process32NextW) Process32NextW = nullptr;
+
+  static const ToolhelpApi& Get() {
+    static const ToolhelpApi api = [] {
+      ToolhelpApi a;
+      if (HMODULE k = GetModuleHandleW(L"kernel32.dll")) {
+        a.CreateToolhelp32Snapshot = reinterpret_cast<decltype(a.CreateToolhelp32Snapshot)>(
+            reinterpret_cast<void*>(GetProcAddress(k, "CreateToolhelp32Snapshot")));
+        a.Process32FirstW = reinterpret_cast<decltype(a.Process32FirstW)>(
+            reinterpret_cast<void*>(GetProcAddress(k, "Process32FirstW")));
+        a.Process32NextW = reinterpret_cast<decltype(a.Process32NextW)>(
+            reinterpret_cast<void*>(GetProcAddress(k, "Process32NextW")));
+      }
+      return a;
+    }();
+    return api;
+  }
+  bool Complete() const {
+    return CreateToolhelp32Snapshot && Process32FirstW && Process32NextW;
+  }
+};
+
+}  // namespace
+
+Process::~Process() { Close(); }
+Process::Process(Process&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNone)), exit_status_(other.exit_status_) {}
+Process& Process::operator=(Process&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, kNone);
+    exit_status_ = other.exit_status_;
+  }
+  return *this;
+}
+
+bool Process::Wait(int milliseconds) {
+  if (!Valid()) return true;
+  const DWORD r = WaitForSingleObject(reinterpret_cast<HANDLE>(handle_),
+                                      milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
+  return r != WAIT_TIMEOUT;
+}
+
+void Process::Close() {
+  if (handle_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(std::exchange(handle_, kNone)));
+}
+
+StartResult ShellStart(std::string_view program, std::string_view arguments) {
+  const std::wstring file = Widen(program);
+  const std::wstring params = Widen(arguments);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  info.hwnd = GetActiveWindow();
+  info.lpVerb = L"open";
+  info.lpFile = file.c_str();
+  info.lpParameters = params.c_str();
+  info.lpDirectory = nullptr;
+  info.nShow = SW_SHOWNORMAL;
+  StartResult result;
+  if (ShellExecuteExW(&info)) {
+    result.started = true;
+    result.process = Process(reinterpret_cast<std::intptr_t>(info.hProcess));
+  } else {
+    result.error = GetLastError();
+    result.error_text = SystemErrorMessage(result.error);
+  }
+  return result;
+}
+
+std::string ExecutableDirectory() {
+  std::wstring buffer(32768, L'\0');
+  const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  buffer.resize(n);
+  const size_t slash = buffer.find_last_of(L"\\/");
+  return Narrow(slash == std::wstring::npos ? L"." : buffer.substr(0, slash));
+}
+
+std::vector<std::string> ProcessNames() {
+  std::vector<std::string> names;
+  const ToolhelpApi& api = ToolhelpApi::Get();
+  if (!api.Complete()) return names;
+  UniqueFileHandle snapshot(api.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return names;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = api.Process32FirstW(snapshot.Get(), &entry); more;
+       more = api.Process32NextW(snapshot.Get(), &entry)) {
+    names.push_back(Narrow(std::wstring_view(entry.szExeFile, wcsnlen(entry.szExeFile, MAX_PATH))));
+  }
+  return names;
+}
+
+}  // namespace vlt::platform

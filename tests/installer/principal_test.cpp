@@ -1,0 +1,175 @@
+#include "installer/principal.h"
+
+#include <gtest/gtest.h>
+
+#include "installer/system_ops.h"
+#include "platform/exception.h"
+#include "platform/files.h"
+#include "tests/installer/scripted_view.h"
+#include "tests/support/temp_dir.h"
+
+namespace vlt {
+namespace {
+
+using test::ScriptedView;
+
+class WizardTest : public ::testing::Test {
+ protected:
+  WizardTest() : system(view), form(view, system) { form.FormCreate(); }
+
+  // Operator actions, as the window would route them.
+  void Click(Control c) { ASSERT_TRUE(form.Dispatch(c)); }
+  void Select(int index) {
+    view.selected = index;
+    Click(Control::cbbTipoInstall);
+  }
+
+  ScriptedView view;
+  PlatformSystemOps system;
+  TfrmPrincipal form;
+};
+
+TEST_F(WizardTest, PageTransitionsFollowTheWizardTable) {
+  struct Step {
+    Control click;
+    Page expected;
+  };
+  // Each row: the control pressed and the page that must then be visible.
+  const Step walk[] = {
+      {Control::btnZadoveve, Page::tsTipoInstall},  {Control::VltButtonStyle2, Page::tsHome},
+      {Control::btnZadoveve, Page::tsTipoInstall},  {Control::VltButtonStyle3, Page::tsZadoveve},
+      {Control::btnVoltar, Page::tsTipoInstall},    {Control::VltButtonStyle2, Page::tsHome},
+      {Control::btnPDV, Page::tsTipoInstall},       {Control::VltButtonStyle3, Page::tsTerminal},
+      {Control::btnVoltarTerminal, Page::tsTipoInstall},
+  };
+  EXPECT_EQ(view.page, Page::tsHome);
+  for (const Step& s : walk) {
+    Click(s.click);
+    EXPECT_EQ(view.page, s.expected) << LayoutOf(s.click).name;
+  }
+  EXPECT_EQ(form.Settings().SistemaSelecionado, "PDV NFCe");
+
+  view.ShowPage(Page::tsFinal);
+  Click(Control::btnClose);
+  EXPECT_TRUE(view.quit);
+}
+
+TEST_F(WizardTest, ContinuarWithoutAProductStaysOnThePage) {
+  view.ShowPage(Page::tsTipoInstall);
+  Click(Control::VltButtonStyle3);
+  EXPECT_EQ(view.page, Page::tsTipoInstall);
+  EXPECT_EQ(form.Settings().TipoInstalacao, "0");  // the settings are still written
+}
+
+TEST_F(WizardTest, EstacaoWithBlankServerNameWarnsAndWritesNothing) {
+  Click(Control::btnZadoveve);
+  Select(1);
+  EXPECT_TRUE(view.visible[Control::lbIP_Nome_servidor]);
+  EXPECT_TRUE(view.visible[Control::edtIPNomeServidor]);
+  view.text[Control::edtIPNomeServidor] = " \t  ";
+  Click(Control::VltButtonStyle3);
+
+  ASSERT_EQ(view.warnings.size(), 1u);
+  EXPECT_EQ(view.warnings[0].text, "O campo \"IP/Nome Servidor\" não pode ficar vazio.");
+  EXPECT_EQ(view.warnings[0].title, "Atenção");
+  EXPECT_EQ(view.focused, Control::edtIPNomeServidor);
+  EXPECT_EQ(view.page, Page::tsTipoInstall);
+  EXPECT_EQ(form.Settings().TipoInstalacao, "");
+  EXPECT_EQ(form.Settings().ServidorIPNome, "");
+}
+
+TEST_F(WizardTest, ServidorWithEmptyHiddenEditIsAccepted) {
+  Click(Control::btnZadoveve);
+  Click(Control::VltButtonStyle3);
+  EXPECT_TRUE(view.warnings.empty());
+  EXPECT_EQ(form.Settings().TipoInstalacao, "0");
+  EXPECT_EQ(form.Settings().ServidorIPNome, "");
+  EXPECT_EQ(view.page, Page::tsZadoveve);
+}
+
+TEST_F(WizardTest, NameTypedUnderEstacaoIsKeptWhenServidorIsChosen) {
+  Click(Control::btnPDV);
+  Select(1);
+  view.text[Control::edtIPNomeServidor] = "  srv-loja01 \r\n";
+  Select(0);
+  EXPECT_FALSE(view.visible[Control::edtIPNomeServidor]);
+  EXPECT_EQ(view.text[Control::edtIPNomeServidor], "  srv-loja01 \r\n");  // hiding keeps it
+  Click(Control::VltButtonStyle3);
+  EXPECT_EQ(form.Settings().TipoInstalacao, "0");
+  EXPECT_EQ(form.Settings().ServidorIPNome, "srv-loja01");
+  EXPECT_EQ(view.page, Page::tsTerminal);
+}
+
+TEST_F(WizardTest, EstacaoWithNameStoresTypeOne) {
+  Click(Control::btnZadoveve);
+  Select(1);
+  view.text[Control::edtIPNomeServidor] = "192.168.0.10";
+  Click(Control::VltButtonStyle3);
+  EXPECT_EQ(form.Settings().TipoInstalacao, "1");
+  EXPECT_EQ(form.Settings().ServidorIPNome, "192.168.0.10");
+}
+
+TEST_F(WizardTest, GoingBackKeepsEveryText) {
+  Click(Control::btnZadoveve);
+  Click(Control::VltButtonStyle3);
+  view.text[Control::edtDirZadoveve] = "D:\\Loja\\";
+  Click(Control::btnVoltar);
+  Click(Control::VltButtonStyle2);
+  Click(Control::btnPDV);
+  Click(Control::VltButtonStyle3);
+  EXPECT_EQ(view.page, Page::tsTerminal);
+  EXPECT_EQ(view.text[Control::edtDirZadoveve], "D:\\Loja\\");
+  EXPECT_EQ(view.text[Control::edtDirTerminal], "C:\\Progs5\\TerminalNFC-e\\");
+  EXPECT_EQ(view.text[Control::edtDirTerminalQuenda], "C:\\Progs5\\Berfon\\");
+}
+
+TEST_F(WizardTest, FolderIconCreatesMissingDirectoryEvenWhenPickerIsCancelled) {
+  test::TempDir tmp;
+  const struct {
+    Control icon, edit;
+  } icons[] = {{Control::imgOpenDir, Control::edtDirZadoveve},
+               {Control::Image5, Control::edtDirTerminal}};
+  for (const auto& c : icons) {
+    const std::string dir = tmp / (std::string(LayoutOf(c.edit).name) + "\\a\\b\\");
+    view.text[c.edit] = dir;
+    view.pickers.clear();
+    Click(c.icon);
+    EXPECT_TRUE(platform::DirectoryExists(dir)) << dir;
+    ASSERT_EQ(view.pickers.size(), 1u);
+    EXPECT_EQ(view.pickers[0].title, "Selecione o diretorio para instalação do sistema");
+    EXPECT_EQ(view.pickers[0].ok_label, "Selecionar");
+    EXPECT_EQ(view.pickers[0].start_folder, dir);
+    EXPECT_EQ(view.text[c.edit], dir);  // cancelled: unchanged
+
+    view.picker_answer = tmp / "escolhida";
+    Click(c.icon);
+    EXPECT_EQ(view.text[c.edit], tmp / "escolhida");
+    view.picker_answer.reset();
+  }
+}
+
+TEST_F(WizardTest, FolderIconWithEmptyEditRaisesBeforeThePicker) {
+  view.text[Control::edtDirZadoveve] = "";
+  try {
+    form.imgOpenDirClick();
+    FAIL() << "no error raised";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Unable to create directory");
+  }
+  EXPECT_TRUE(view.pickers.empty());
+}
+
+TEST_F(WizardTest, ProductContinueButtonsRunTheirRoutines) {
+  int loja = 0, terminal = 0;
+  Click(Control::btnContinuarZadoveve);  // nothing bound yet: no effect
+  form.OnInstalarLoja = [&] { ++loja; };
+  form.OnInstalarTerminal = [&] { ++terminal; };
+  Click(Control::btnContinuarZadoveve);
+  Click(Control::btnInstalTerminal);
+  EXPECT_EQ(loja, 1);
+  EXPECT_EQ(terminal, 1);
+  EXPECT_FALSE(form.Dispatch(Control::Label1));
+}
+
+}  // namespace
+}  // namespace vlt

@@ -1,0 +1,95 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/exception.h"
+#include "tests/support/temp_dir.h"
+
+namespace vlt::platform {
+namespace {
+
+using test::TempDir;
+
+TEST(FilesTest, ForceDirectoriesCreatesEveryMissingLevel) {
+  TempDir tmp;
+  EXPECT_TRUE(ForceDirectories(tmp / "a\\b\\c\\"));
+  EXPECT_TRUE(DirectoryExists(tmp / "a"));
+  EXPECT_TRUE(DirectoryExists(tmp / "a\\b"));
+  EXPECT_TRUE(DirectoryExists(tmp / "a/b/c"));
+  EXPECT_TRUE(ForceDirectories(tmp / "a\\b\\c"));  // already there
+  EXPECT_TRUE(ForceDirectories(tmp / "a\\b\\..\\d"));
+  EXPECT_TRUE(DirectoryExists(tmp / "a\\d"));
+
+  test::WriteFile(tmp / "file", "x");
+  EXPECT_FALSE(ForceDirectories(tmp / "file\\sub"));
+  EXPECT_FALSE(DirectoryExists(tmp / "file"));
+  EXPECT_TRUE(FileExists(tmp / "file"));
+  EXPECT_FALSE(FileExists(tmp / "a"));
+
+  try {
+    ForceDirectories("");
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Unable to create directory");
+  }
+}
+
+TEST(FilesTest, RenameRefusesAnExistingTargetAndDeleteRefusesDirectories) {
+  TempDir tmp;
+  test::WriteFile(tmp / "a", "A");
+  test::WriteFile(tmp / "b", "B");
+  EXPECT_FALSE(RenameFile(tmp / "a", tmp / "b"));
+  EXPECT_FALSE(LastFileErrorText().empty());
+  EXPECT_EQ(test::ReadFile(tmp / "b"), "B");
+  EXPECT_TRUE(RenameFile(tmp / "a", tmp / "c"));
+  EXPECT_FALSE(FileExists(tmp / "a"));
+  EXPECT_EQ(test::ReadFile(tmp / "c"), "A");
+  EXPECT_TRUE(DeleteFile(tmp / "c"));
+  EXPECT_FALSE(DeleteFile(tmp / "c"));
+  ASSERT_TRUE(CreateDir(tmp / "d"));
+  EXPECT_FALSE(DeleteFile(tmp / "d"));
+  EXPECT_TRUE(RemoveDir(tmp / "d"));
+}
+
+TEST(FilesTest, FileReadWriteSeekAndTruncate) {
+  TempDir tmp;
+  File f;
+  ASSERT_TRUE(f.Open(tmp / "data.bin", FileAccess::ReadWrite, FileShare::Exclusive,
+                     FileCreate::CreateAlways))
+      << f.ErrorText();
+  ASSERT_TRUE(f.Write("hello world", 11));
+  EXPECT_EQ(f.Size(), 11);
+  EXPECT_EQ(f.Seek(5), 5);
+  EXPECT_TRUE(f.Truncate());
+  EXPECT_EQ(f.Size(), 5);
+  EXPECT_EQ(f.Seek(0), 0);
+  char buf[16] = {};
+  EXPECT_EQ(f.Read(buf, sizeof(buf)), 5);
+  EXPECT_EQ(std::string(buf, 5), "hello");
+  EXPECT_EQ(f.SeekEnd(), 5);
+
+  File moved = std::move(f);
+  EXPECT_FALSE(f.IsOpen());
+  EXPECT_TRUE(moved.IsOpen());
+  moved.Close();
+
+  File missing;
+  EXPECT_FALSE(missing.Open(tmp / "nope", FileAccess::Read, FileShare::DenyWrite,
+                            FileCreate::OpenExisting));
+  EXPECT_FALSE(missing.ErrorText().empty());
+}
+
+TEST(FilesTest, ExclusiveOpenKeepsOthersOut) {
+  TempDir tmp;
+  File first, second;
+  ASSERT_TRUE(first.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive,
+                         FileCreate::CreateAlways));
+  EXPECT_FALSE(second.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive,
+                           FileCreate::OpenExisting));
+  first.Close();
+  EXPECT_TRUE(second.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive,
+                          FileCreate::OpenExisting));
+}
+
+}  // namespace
+}  // namespace vlt::platform
