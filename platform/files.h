@@ -22,7 +22,7 @@ bool CreateDir(std::string_view path);        // one level
 // Creates the directory and every missing parent. The empty path raises
 // vlt::Exception("Unable to create directory"); any other failure returns false.
 bool ForceDirectories(std::string_view path);
-bool DeleteFile(std::string_view path);
+bool RemoveFile(std::string_view path);
 bool RemoveDir(std::string_view path);  // an empty directory
 // Rename within the file system; fails when the target exists.
 bool RenameFile(std::string_view from, std::string_view to);

@@ -75,7 +75,7 @@ bool CreateDir(std::string_view path) {
   return Check(mkdir(HostPath(path).c_str(), 0777) == 0);
 }
 
-bool DeleteFile(std::string_view path) {
+bool RemoveFile(std::string_view path) {
   if (DirectoryExists(path)) {
     last_errno = EISDIR;
     return false;

@@ -50,7 +50,7 @@ bool CreateDir(std::string_view path) {
   return Check(CreateDirectoryW(Widen(path).c_str(), nullptr));
 }
 
-bool DeleteFile(std::string_view path) { return Check(DeleteFileW(Widen(path).c_str())); }
+bool RemoveFile(std::string_view path) { return Check(DeleteFileW(Widen(path).c_str())); }
 
 bool RemoveDir(std::string_view path) { return Check(RemoveDirectoryW(Widen(path).c_str())); }
 

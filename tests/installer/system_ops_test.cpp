@@ -74,7 +74,10 @@ TEST_F(SystemOpsTest, FirebirdAtivoSeesOnlyALowerCaseServerProcess) {
   } cases[] = {{"fbserver.exe", true}, {"FBSERVER.EXE", false}};
   EXPECT_FALSE(ops.FirebirdAtivo());
   for (const auto& c : cases) {
-    const std::string copy = tmp / c.name;
+    // One directory each: on Windows "FBSERVER.EXE" would otherwise reuse "fbserver.exe".
+    const std::string dir = tmp / (c.counts ? "lower" : "upper");
+    platform::ForceDirectories(dir);
+    const std::string copy = dir + "\\" + c.name;
     fs::copy_file(fs::u8path(platform::HostPath(sleeper)), fs::u8path(platform::HostPath(copy)),
                   fs::copy_options::overwrite_existing);
     fs::permissions(fs::u8path(platform::HostPath(copy)), fs::perms::owner_exec,
@@ -87,7 +90,9 @@ TEST_F(SystemOpsTest, FirebirdAtivoSeesOnlyALowerCaseServerProcess) {
       seen = ops.FirebirdAtivo();
       if (!seen) run.process.Wait(25);
     }
-    EXPECT_EQ(seen, c.counts) << c.name;
+    std::string names;
+    for (const std::string& n : platform::ProcessNames()) names += n + " ";
+    EXPECT_EQ(seen, c.counts) << c.name << ": " << names;
     run.process.Wait(-1);
   }
 }
@@ -111,7 +116,7 @@ TEST_F(SystemOpsTest, CriaAtalhoWritesAndReplacesTheDesktopShortcut) {
   EXPECT_EQ(link->target, platform::HostPath(second));
   EXPECT_EQ(link->working_directory, platform::HostPath(tmp / "Berfon"));
   EXPECT_EQ(link->arguments, "");
-  EXPECT_TRUE(platform::DeleteFile(file));
+  EXPECT_TRUE(platform::RemoveFile(file));
 }
 
 TEST_F(SystemOpsTest, ForceDirectoriesFromABareDriveRoot) {

@@ -44,10 +44,10 @@ TEST(FilesTest, RenameRefusesAnExistingTargetAndDeleteRefusesDirectories) {
   EXPECT_TRUE(RenameFile(tmp / "a", tmp / "c"));
   EXPECT_FALSE(FileExists(tmp / "a"));
   EXPECT_EQ(test::ReadFile(tmp / "c"), "A");
-  EXPECT_TRUE(DeleteFile(tmp / "c"));
-  EXPECT_FALSE(DeleteFile(tmp / "c"));
+  EXPECT_TRUE(RemoveFile(tmp / "c"));
+  EXPECT_FALSE(RemoveFile(tmp / "c"));
   ASSERT_TRUE(CreateDir(tmp / "d"));
-  EXPECT_FALSE(DeleteFile(tmp / "d"));
+  EXPECT_FALSE(RemoveFile(tmp / "d"));
   EXPECT_TRUE(RemoveDir(tmp / "d"));
 }
 
