@@ -1,0 +1,27 @@
+// InstaladorVeltra: program start.
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <exception>
+
+#include "app/main_window.h"
+#include "platform/shell.h"
+#include "platform/win_text.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // COM on the user-interface thread, for the desktop shortcut and the folder picker.
+  vlt::platform::ComSession com;
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  try {
+    vlt::app::MainWindow window;
+    window.Create();
+    window.Show();
+    return window.Run();
+  } catch (const std::exception& e) {
+    MessageBoxW(nullptr, vlt::platform::Widen(e.what()).c_str(), vlt::app::kApplicationTitle,
+                MB_OK | MB_ICONSTOP);
+    return 1;
+  }
+}

@@ -1,0 +1,91 @@
+#pragma once
+// The wizard window: builds its controls from the wizard layout, shows one page at a time and
+// routes clicks to the wizard logic. Implements WizardView for the logic and the routines.
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "installer/principal.h"
+#include "installer/system_ops.h"
+#include "installer/wizard_view.h"
+#include "platform/win_gdi.h"
+
+namespace vlt::app {
+
+inline constexpr const wchar_t* kApplicationTitle = L"InstaladorVeltra";
+inline constexpr const char* kCaption = "Veltra Sistemas | Instalador";
+
+class MainWindow final : public WizardView {
+ public:
+  MainWindow();
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window and its controls (runs FormCreate); Show() puts it on screen, centred
+  // the first time.
+  void Create();
+  void Show();
+  // Runs the event loop until Quit(); returns the exit code.
+  int Run();
+
+  HWND Handle() const { return window_; }
+  HWND ControlHandle(Control id) const;
+  TfrmPrincipal& Form() { return *form_; }
+  // Page whose controls are on screen.
+  Page CurrentPage() const { return page_; }
+  // Whether the control is shown (its page, its own flag and its panel's flag).
+  bool EffectivelyVisible(Control id) const;
+
+  // WizardView
+  void ShowPage(Page page) override;
+  std::string GetText(Control edit) override;
+  void SetText(Control control, const std::string& text) override;
+  void SetVisible(Control control, bool visible) override;
+  void SetEnabled(Control button, bool enabled) override;
+  void Focus(Control edit) override;
+  int SelectedIndex(Control list) override;
+  void WarningBox(const std::string& text, const std::string& title) override;
+  void InformationBox(const std::string& text) override;
+  std::optional<std::string> PickFolder(const std::string& title, const std::string& ok_label,
+                                        const std::string& start_folder) override;
+  void PumpEvents() override;
+  void SetGaugeMax(Control gauge, int value) override;
+  void SetGaugeProgress(Control gauge, int value) override;
+  void Quit() override;
+
+  // Runs a handler; an exception that leaves it is shown in an error box and the program goes
+  // on.
+  void RunHandler(Control control);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateControls();
+  void CreateFonts();
+  void ApplyLayout();
+  void UpdateVisibility();
+  void Paint(HDC dc, const RECT& area);
+  RECT Scaled(const ControlLayout& c) const;
+  int Scale(int value) const { return MulDiv(value, dpi_, 96); }
+  std::optional<Control> HitFolderIcon(POINT client) const;
+  bool DispatchDialogMessage(MSG& msg);
+  HBRUSH BackgroundFor(Control id, HDC dc);
+
+  HWND window_ = nullptr;
+  UINT dpi_ = 96;
+  bool shown_ = false;
+  Page page_ = Page::tsHome;
+  std::map<Control, HWND> controls_;
+  std::map<Control, bool> visible_;
+  std::map<Control, int> gauge_max_;
+  platform::UniqueGdiObject font_normal_, font_title_, font_caption_, font_button_;
+  platform::UniqueGdiObject brush_page_, brush_card_, brush_header_;
+  std::unique_ptr<PlatformSystemOps> system_;
+  std::unique_ptr<TfrmPrincipal> form_;
+};
+
+}  // namespace vlt::app
