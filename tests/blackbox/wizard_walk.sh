@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Drives the real InstaladorVeltra.exe under Wine as a person would (xdotool clicks and types
+# on an X display with a window manager) and checks what the window shows at each step:
+#   Home -> "Instalar" under "Loja" -> type page -> "Estação" with no name -> "Continuar"
+#   -> warning -> dismiss -> type a name -> "Continuar" -> ERP directory page
+#   -> "Voltar" twice -> Home.
+# Usage: wizard_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR
+set -euo pipefail
+exe=$1 probe=$2 shots=$3
+caption="Veltra Sistemas | Instalador"
+[[ -n "${DISPLAY:-}" ]] || { echo "FAIL: no X display (scripts/test provides Xvfb + openbox)"; exit 1; }
+mkdir -p "$shots"
+rm -f "$shots"/*.png
+
+wine "$exe" </dev/null >/dev/null 2>&1 &
+app=$!
+cleanup() { kill "$app" 2>/dev/null || true; }
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; echo "--- window shows:"; see || true; exit 1; }
+see() { wine "$probe" "$caption" 2>/dev/null | tr -d '\r'; }
+# Waits until the window shows a control with exactly this text.
+expect_text() {
+  for _ in $(seq 50); do
+    see | awk -F'\t' -v t="$1" '$2 == t {found=1} END {exit !found}' && return 0
+    sleep 0.2
+  done
+  fail "\"$1\" is not on screen"
+}
+expect_no_text() {
+  see | awk -F'\t' -v t="$1" '$2 == t {found=1} END {exit found}' || fail "\"$1\" is still on screen"
+}
+# Clicks the n-th visible control (default first) whose text is exactly $1.
+click() {
+  local pos
+  pos=$(see | awk -F'\t' -v t="$1" -v n="${2:-1}" '$2 == t && ++k == n {print $3, $4}')
+  [[ -n "$pos" ]] || fail "no control \"$1\" to click"
+  xdotool mousemove --sync $pos click 1
+}
+click_class() {
+  local pos
+  pos=$(see | awk -F'\t' -v c="$1" 'tolower($1) == tolower(c) {print $3, $4; exit}')
+  [[ -n "$pos" ]] || fail "no $1 to click"
+  xdotool mousemove --sync $pos click 1
+}
+shot() { /usr/bin/import -window root "$shots/$1.png"; }
+
+for _ in $(seq 100); do xdotool search --name "$caption" >/dev/null 2>&1 && break; sleep 0.2; done
+win=$(xdotool search --name "$caption" | head -1)
+[[ -n "$win" ]] || fail "the window did not appear"
+
+expect_text "Bem-vindo ao Quenda"
+expect_text "O que você deseja instalar?"
+shot 01-home
+click "Instalar" 1
+
+expect_text "Qual tipo dessa instalação?"
+expect_no_text "Bem-vindo ao Quenda"
+expect_no_text "Qual o \"IP/Nome\" do Servidor?"
+shot 02-tipo-servidor
+
+# Choose "Estação": open the list and take the second item with the keyboard.
+click_class "ComboBox"
+xdotool key --delay 100 Down Return
+expect_text "Qual o \"IP/Nome\" do Servidor?"
+shot 03-tipo-estacao
+click "Continuar"
+
+box=""
+for _ in $(seq 50); do
+  box=$(xdotool search --name "^Atenção$" 2>/dev/null | head -1 || true)
+  [[ -n "$box" ]] && break
+  sleep 0.2
+done
+[[ -n "$box" ]] || fail "no warning box"
+seen=$(wine "$probe" "Atenção" 2>/dev/null | tr -d '\r')
+[[ "$seen" == $'box\tAtenção\tO campo "IP/Nome Servidor" não pode ficar vazio.' ]] ||
+  fail "warning box shows: $seen"
+shot 04-aviso
+xdotool windowactivate --sync "$box" key Return
+for _ in $(seq 50); do xdotool search --name "^Atenção$" >/dev/null 2>&1 || break; sleep 0.2; done
+expect_text "Qual tipo dessa instalação?"
+
+# The focus went back to the server-name edit: type without clicking it.
+xdotool windowactivate --sync "$win"
+xdotool type --delay 50 "servidor01"
+expect_text "servidor01"
+shot 05-tipo-nome
+click "Continuar"
+
+expect_text "Diretorio de instalação"
+expect_text 'C:\Progs5\Berfon\'
+expect_no_text "Qual tipo dessa instalação?"
+shot 06-diretorio-loja
+
+click "Voltar"
+expect_text "Qual tipo dessa instalação?"
+expect_text "servidor01"
+click "Voltar"
+expect_text "Bem-vindo ao Quenda"
+shot 07-home-de-novo
+
+# The window's close control ends the program.
+xdotool windowactivate --sync "$win" key alt+F4 2>/dev/null || xdotool windowclose "$win"
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$app" 2>/dev/null && fail "the program did not end when its window was closed"
+trap - EXIT
+echo "PASS: wizard walk; screenshots in $shots"

@@ -1,0 +1,57 @@
+// Test helper (Windows): tells what a person would see of the wizard. Prints one line per
+// visible control of the window whose caption is the first argument:
+//   <class> TAB <text> TAB <screen x of centre> TAB <screen y of centre>
+// and, for a message box, "box" TAB <caption> TAB <message>. Exits 1 when the window is absent.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& w) {
+  if (w.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+// WM_GETTEXT, not GetWindowText: across processes the latter gives only the creation text of
+// an edit, not what was typed into it.
+std::wstring Text(HWND h) {
+  wchar_t buffer[1024] = {};
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                      2000, &ignored);
+  return buffer;
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+  if (!IsWindowVisible(child)) return TRUE;
+  wchar_t cls[64] = {};
+  GetClassNameW(child, cls, 64);
+  RECT r{};
+  GetWindowRect(child, &r);
+  std::printf("%s\t%s\t%ld\t%ld\n", Utf8(cls).c_str(), Utf8(Text(child)).c_str(),
+              (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  HWND window = FindWindowW(nullptr, argv[1]);
+  if (window == nullptr) return 1;
+  if (wcscmp(argv[1], L"Veltra Sistemas | Instalador") != 0) {
+    // A message box: its caption and message text.
+    std::printf("box\t%s\t%s\n", Utf8(Text(window)).c_str(),
+                Utf8(Text(GetDlgItem(window, 0xFFFF))).c_str());
+    return 0;
+  }
+  EnumChildWindows(window, PrintChild, 0);
+  return 0;
+}
