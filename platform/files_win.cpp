@@ -60,20 +60,6 @@ bool RenameFile(std::string_view from, std::string_view to) {
 
 std::string LastFileErrorText() { return TrimmedMessage(last_error); }
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(other.handle_), error_(std::move(other.error_)) {
-  other.handle_ = kInvalid;
-}
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    error_ = std::move(other.error_);
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
 bool File::Open(std::string_view path, FileAccess access, FileShare share, FileCreate create) {
   Close();
   const DWORD desired = access == FileAccess::Read    ? GENERIC_READ

@@ -26,7 +26,6 @@ class Process {
  private:
   static constexpr std::intptr_t kNone = 0;
   std::intptr_t handle_ = kNone;
-  int exit_status_ = 0;
 };
 
 struct StartResult {

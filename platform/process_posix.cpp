@@ -50,18 +50,6 @@ std::vector<std::string> SplitCommandLine(std::string_view text) {
 
 }  // namespace
 
-Process::~Process() { Close(); }
-Process::Process(Process&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNone)), exit_status_(other.exit_status_) {}
-Process& Process::operator=(Process&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNone);
-    exit_status_ = other.exit_status_;
-  }
-  return *this;
-}
-
 bool Process::Wait(int milliseconds) {
   if (!Valid()) return true;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -69,7 +57,6 @@ bool Process::Wait(int milliseconds) {
     int status = 0;
     const pid_t r = waitpid(static_cast<pid_t>(handle_), &status, WNOHANG);
     if (r == static_cast<pid_t>(handle_) || (r < 0 && errno != EINTR)) {
-      exit_status_ = status;
       handle_ = kNone;  // reaped: nothing left to close
       return true;
     }

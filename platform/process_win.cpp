@@ -39,18 +39,6 @@ struct ToolhelpApi {
 
 }  // namespace
 
-Process::~Process() { Close(); }
-Process::Process(Process&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNone)), exit_status_(other.exit_status_) {}
-Process& Process::operator=(Process&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNone);
-    exit_status_ = other.exit_status_;
-  }
-  return *this;
-}
-
 bool Process::Wait(int milliseconds) {
   if (!Valid()) return true;
   const DWORD r = WaitForSingleObject(reinterpret_cast<HANDLE>(handle_),
