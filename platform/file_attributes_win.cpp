@@ -56,7 +56,14 @@ std::optional<LocalDateTime> FileLastWriteLocal(std::string_view path) {
 }
 
 bool CopyFileOverwrite(std::string_view from, std::string_view to) {
-  return CopyFileW(Widen(from).c_str(), Widen(to).c_str(), FALSE) != FALSE;
+  const std::wstring target = Widen(to);
+  // As File::Open: Windows refuses a read-only target, Wine running as root would not.
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return CopyFileW(Widen(from).c_str(), target.c_str(), FALSE) != FALSE;
 }
 
 }  // namespace vlt::platform

@@ -173,14 +173,13 @@ TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
   const std::string cedilla_437 = "\x87";
   const std::string utf8 = "a\xC3\xA7\xC3\xA3o.txt";  // "ação.txt"
   // id 0x7075, size, version 1, CRC-32 of the stored name, the UTF-8 name.
-  auto unicode_field = [](const std::string& stored, const std::string& name, std::uint32_t crc) {
+  auto unicode_field = [](const std::string& name, std::uint32_t crc) {
     std::string f = "\x75\x70";
     const auto size = static_cast<std::uint32_t>(name.size() + 5);
     f += static_cast<char>(size & 0xFF);
     f += static_cast<char>(size >> 8);
     f += '\x01';
     for (int i = 0; i < 4; ++i) f += static_cast<char>(crc >> (8 * i) & 0xFF);
-    (void)stored;
     return f + name;
   };
   const std::string stored = "ACAO.TXT";
@@ -194,15 +193,15 @@ TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
        "\xC3\x9F\xE2\x96\x91.txt"},
       {"UTF-8, bit 11 set", {.name = utf8, .data = "2", .flag = 0x0800}, utf8},
       {"Unicode path field with the name's CRC",
-       {.name = stored, .data = "3", .local_extra = unicode_field(stored, utf8, test::Crc32(stored))},
+       {.name = stored, .data = "3", .local_extra = unicode_field(utf8, test::Crc32(stored))},
        utf8},
       // The field is found at any byte offset, not only at field boundaries.
       {"Unicode path field after one odd byte",
        {.name = stored, .data = "4",
-        .local_extra = "\x01" + unicode_field(stored, utf8, test::Crc32(stored))},
+        .local_extra = std::string(1, '\x01') + unicode_field(utf8, test::Crc32(stored))},
        utf8},
       {"Unicode path field with a wrong CRC",
-       {.name = "B.TXT", .data = "5", .local_extra = unicode_field("B.TXT", utf8, 0x12345678)},
+       {.name = "B.TXT", .data = "5", .local_extra = unicode_field(utf8, 0x12345678)},
        "B.TXT"},
   };
   for (const auto& c : cases) {

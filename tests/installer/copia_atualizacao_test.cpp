@@ -36,7 +36,7 @@ TEST(CopiaAtualizacaoTest, ProtectedNamesAreSkippedAtAnyDepthAsSubstringsOfTheLi
       {"dados.gdb.bak", true},
       {"global.ini.txt", true},
       {"sub\\deep\\leiame.txt", true},
-      {"dados.gdb\\inside.txt", true},  // a directory is never protected
+      {"sub\\dados.gdb\\inside.txt", true},  // a directory is never protected
   };
   for (const auto& c : cases) Put(src + "\\" + c.path, c.path);
   ASSERT_TRUE(platform::CreateDir(tmp / "Berfon"));
@@ -48,7 +48,7 @@ TEST(CopiaAtualizacaoTest, ProtectedNamesAreSkippedAtAnyDepthAsSubstringsOfTheLi
       EXPECT_EQ(ReadFile(tmp / "Berfon\\" + c.path), c.path);
     }
   }
-  EXPECT_TRUE(platform::DirectoryExists(tmp / "Berfon\\dados.gdb"));
+  EXPECT_TRUE(platform::DirectoryExists(tmp / "Berfon\\sub\\dados.gdb"));
   EXPECT_TRUE(platform::DirectoryExists(tmp / "Berfon\\sub\\deep"));
 }
 
