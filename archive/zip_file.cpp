@@ -1,11 +1,10 @@
 #include "archive/zip_file.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
 
+#include "archive/zip_crc32.h"
 #include "archive/zip_names.h"
 #include "platform/file_attributes.h"
 #include "platform/files.h"
@@ -20,7 +19,7 @@ constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr size_t kCentralFixed = 42;  // after the signature
 constexpr size_t kLocalFixed = 26;
 constexpr size_t kEndFixed = 18;
-constexpr size_t kCopyBufferSize = 1 << 20;
+constexpr size_t kCopyBufferSize = 128 << 10;
 
 std::map<std::uint16_t, TDecompressorConstructor>& Handlers() {
   static std::map<std::uint16_t, TDecompressorConstructor> table;
@@ -251,13 +250,12 @@ void TZipFile::WriteEntry(const std::string& path, const TZipHeader& central,
   try {
     if (copy_buffer_.empty()) copy_buffer_.resize(kCopyBufferSize);
     std::uint32_t remaining = central.UncompressedSize;
-    uLong crc = crc32(0, nullptr, 0);
+    std::uint32_t crc = 0;
     while (remaining > 0) {
       const size_t want = std::min<size_t>(remaining, copy_buffer_.size());
       const size_t got = source.Read(copy_buffer_.data(), want);
       if (got == 0) throw Exception("Stream read error");
-      crc = crc32(crc, reinterpret_cast<const Bytef*>(copy_buffer_.data()),
-                  static_cast<uInt>(got));
+      crc = ZipCrc32(crc, copy_buffer_.data(), got);
       if (!out.Write(copy_buffer_.data(), got)) {
         throw Exception("Cannot write file \"" + path + "\". " + out.ErrorText());
       }
@@ -266,7 +264,7 @@ void TZipFile::WriteEntry(const std::string& path, const TZipHeader& central,
     // A damaged or cut download must not install silently.
     if (crc != central.CRC32) {
       char text[64];
-      std::snprintf(text, sizeof(text), "%08X, found %08X", central.CRC32,
+      std::snprintf(text, sizeof(text), "%08X, found %08X", static_cast<unsigned>(central.CRC32),
                     static_cast<unsigned>(crc));
       throw Exception("CRC-32 error in zip entry \"" + path + "\": expected " + text);
     }

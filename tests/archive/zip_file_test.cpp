@@ -1,10 +1,12 @@
 #include "archive/zip_file.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <ctime>
 
+#include "archive/zip_crc32.h"
 #include "archive/zip_names.h"
 #include "platform/dir_list.h"
 #include "platform/file_attributes.h"
@@ -53,6 +55,19 @@ std::string Bytes(const char* text) { return text; }
 void Put(const std::string& path, const std::string& bytes) {
   ASSERT_TRUE(platform::ForceDirectories(platform::ExtractFileDir(path))) << path;
   test::WriteFile(path, bytes);
+}
+
+TEST(ZipCrc32Test, AgreesWithZlibForEveryLengthAndAlignment) {
+  std::string data(4096 + 64, '\0');
+  std::uint32_t x = 99;
+  for (char& c : data) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  for (size_t offset = 0; offset < 16; ++offset) {
+    for (size_t length : {0, 1, 15, 16, 63, 64, 65, 79, 80, 127, 128, 129, 1000, 4096}) {
+      const auto* p = reinterpret_cast<const Bytef*>(data.data() + offset);
+      const auto expected = static_cast<std::uint32_t>(crc32(0xA5A5A5A5u, p, static_cast<uInt>(length)));
+      ASSERT_EQ(ZipCrc32(0xA5A5A5A5u, p, length), expected) << offset << "+" << length;
+    }
+  }
 }
 
 TEST(ZipFileTest, FindsTheEndRecordOnlyWithinTheLast65535Bytes) {
