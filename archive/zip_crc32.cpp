@@ -31,9 +31,8 @@ VLT_CLMUL_TARGET inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
 // Folding with PCLMULQDQ over the bit-reflected polynomial 0xEDB88320: four 128-bit lanes
 // folded 64 bytes at a time, then into one lane, then reduced to 32 bits (Barrett). `state`
 // is the inverted CRC; `length` is at least 64 and a multiple of 16.
-VLT_CLMUL_TARGET std::uint32_t FoldCrc32(std::uint32_t state,
-                                                                  const unsigned char* p,
-                                                                  size_t length) {
+VLT_CLMUL_TARGET std::uint32_t FoldCrc32(std::uint32_t state, const unsigned char* p,
+                                         size_t length) {
   const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
   const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
   const __m128i k5k0 = _mm_set_epi64x(0, 0x0163cd6124);

@@ -57,7 +57,9 @@ class FieldReader {
   const unsigned char* p_;
 };
 
-[[noreturn]] void ReadError() { throw Exception("Error reading zip file"); }
+[[noreturn]] void ReadError() {
+  throw Exception("Error reading zip file");
+}
 
 bool ReadBytes(TZipInput& input, ByteString& out, size_t count) {
   out.resize(count);

@@ -8,6 +8,8 @@
 namespace vlt {
 namespace {
 
+// 0x80..0xFF, eight to a row.
+// clang-format off
 constexpr char16_t kCp437High[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
@@ -26,18 +28,22 @@ constexpr char16_t kCp437High[128] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
+// clang-format on
 
 std::uint32_t Le16(std::string_view s, size_t at) {
   return static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8;
 }
 
-std::uint32_t Le32(std::string_view s, size_t at) { return Le16(s, at) | Le16(s, at + 2) << 16; }
+std::uint32_t Le32(std::string_view s, size_t at) {
+  return Le16(s, at) | Le16(s, at + 2) << 16;
+}
 
 std::string Utf8ToText(std::string_view bytes) {
   // Malformed sequences become U+FFFD rather than passing through as stray bytes.
   std::string out;
   out.reserve(bytes.size());
-  for (size_t pos = 0; pos < bytes.size();) platform::AppendUtf8(out, platform::NextUtf8(bytes, pos));
+  for (size_t pos = 0; pos < bytes.size();)
+    platform::AppendUtf8(out, platform::NextUtf8(bytes, pos));
   return out;
 }
 

@@ -79,8 +79,8 @@ struct TInflateStream::State {
   std::unique_ptr<unsigned char[]> input;
   size_t input_size = 0;
   std::uint32_t remaining = 0;  // compressed bytes of the entry still unread
-  bool ended = false;  // the deflate stream's last block has been decoded
-  bool exhausted = false;  // the archive has no more bytes
+  bool ended = false;           // the deflate stream's last block has been decoded
+  bool exhausted = false;       // the archive has no more bytes
 };
 
 TInflateStream::TInflateStream(TZipInput& input, std::uint32_t compressed_size)
@@ -94,7 +94,9 @@ TInflateStream::TInflateStream(TZipInput& input, std::uint32_t compressed_size)
   state_->input.reset(new unsigned char[state_->input_size]);
 }
 
-TInflateStream::~TInflateStream() { inflateEnd(&state_->zs); }
+TInflateStream::~TInflateStream() {
+  inflateEnd(&state_->zs);
+}
 
 size_t TInflateStream::Read(char* buffer, size_t count) {
   State& s = *state_;

@@ -35,8 +35,8 @@ class TZipInput {
   static constexpr size_t kBufferSize = 64 * 1024;
   platform::File file_;
   std::int64_t size_ = 0;
-  std::int64_t pos_ = 0;         // logical position
-  std::int64_t file_pos_ = -1;   // where the system's file pointer is; -1 unknown
+  std::int64_t pos_ = 0;        // logical position
+  std::int64_t file_pos_ = -1;  // where the system's file pointer is; -1 unknown
   std::int64_t buffer_start_ = 0;
   size_t buffer_length_ = 0;
   std::vector<char> buffer_;

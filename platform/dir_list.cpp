@@ -3,7 +3,9 @@
 namespace vlt::platform {
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Plain '*' and '?' matching with backtracking to the last star: linear in practice.
 bool Match(std::string_view name, std::string_view pattern) {

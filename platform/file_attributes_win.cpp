@@ -36,8 +36,8 @@ bool SetFileTimesLocal(std::string_view path, const LocalDateTime& t) {
     return false;
   }
   UniqueFileHandle file(CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return file && SetFileTime(file.Get(), &stamp, nullptr, &stamp) != FALSE;
 }
 

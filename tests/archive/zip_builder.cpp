@@ -49,8 +49,7 @@ ZipImage BuildZip(const std::vector<ZipEntry>& entries, const std::string& comme
   ZipImage image;
   std::string central;
   for (const ZipEntry& e : entries) {
-    const std::string payload =
-        e.payload ? *e.payload : e.method == 8 ? Deflate(e.data) : e.data;
+    const std::string payload = e.payload ? *e.payload : e.method == 8 ? Deflate(e.data) : e.data;
     const std::uint32_t crc = e.crc ? *e.crc : Crc32(e.data);
     const std::string& local_name = e.local_name ? *e.local_name : e.name;
     image.local_offsets.push_back(image.bytes.size());
@@ -106,8 +105,7 @@ void WriteArchive(const std::string& path, const std::string& bytes) {
   if (const char* seeds = std::getenv("VLT_ZIP_SEED_DIR")) {
     // Named by content: the same archive built twice is one seed.
     char name[32];
-    std::snprintf(name, sizeof(name), "/%08x-%zu.zip", Crc32(bytes),
-                  bytes.size());
+    std::snprintf(name, sizeof(name), "/%08x-%zu.zip", Crc32(bytes), bytes.size());
     std::ofstream(std::string(seeds) + name, std::ios::binary) << bytes;
   }
 }

@@ -15,8 +15,8 @@ constexpr std::uint32_t DosDateTime(int year, int month, int day, int hour, int 
 }
 
 struct ZipEntry {
-  std::string name;       // bytes as stored in both headers
-  std::string data;       // uncompressed contents
+  std::string name;  // bytes as stored in both headers
+  std::string data;  // uncompressed contents
   std::uint16_t method = 8;
   std::uint16_t flag = 0;
   std::uint16_t made_by = 0x031E;  // Unix; 0x00xx is MS-DOS
@@ -24,9 +24,9 @@ struct ZipEntry {
   std::uint32_t modified = DosDateTime(2019, 7, 14, 13, 45, 30);
   std::string local_extra;
   std::string central_extra;
-  std::optional<std::string> local_name;    // a different name in the local header
-  std::optional<std::uint32_t> crc;         // a wrong CRC-32 in both headers
-  std::optional<std::string> payload;       // bytes written as the entry's data
+  std::optional<std::string> local_name;  // a different name in the local header
+  std::optional<std::uint32_t> crc;       // a wrong CRC-32 in both headers
+  std::optional<std::string> payload;     // bytes written as the entry's data
 };
 
 struct ZipImage {

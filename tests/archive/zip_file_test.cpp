@@ -50,7 +50,9 @@ std::vector<std::string> Names(const std::string& dir) {
   return names;
 }
 
-std::string Bytes(const char* text) { return text; }
+std::string Bytes(const char* text) {
+  return text;
+}
 
 void Put(const std::string& path, const std::string& bytes) {
   ASSERT_TRUE(platform::ForceDirectories(platform::ExtractFileDir(path))) << path;
@@ -64,7 +66,8 @@ TEST(ZipCrc32Test, AgreesWithZlibForEveryLengthAndAlignment) {
   for (size_t offset = 0; offset < 16; ++offset) {
     for (size_t length : {0, 1, 15, 16, 63, 64, 65, 79, 80, 127, 128, 129, 1000, 4096}) {
       const auto* p = reinterpret_cast<const Bytef*>(data.data() + offset);
-      const auto expected = static_cast<std::uint32_t>(crc32(0xA5A5A5A5u, p, static_cast<uInt>(length)));
+      const auto expected =
+          static_cast<std::uint32_t>(crc32(0xA5A5A5A5u, p, static_cast<uInt>(length)));
       ASSERT_EQ(ZipCrc32(0xA5A5A5A5u, p, length), expected) << offset << "+" << length;
     }
   }
@@ -152,7 +155,8 @@ TEST(ZipFileTest, DirectoryFaultsAndMissingArchive) {
 TEST(ZipFileTest, ExtractsStoredAndDeflatedEntriesIntoSubdirectories) {
   TempDir tmp;
   std::string big;
-  for (int i = 0; big.size() < 3'000'000; ++i) big += "linha " + std::to_string(i * 7919 % 100003) + "\n";
+  for (int i = 0; big.size() < 3'000'000; ++i)
+    big += "linha " + std::to_string(i * 7919 % 100003) + "\n";
   std::string noise(300'000, '\0');
   std::uint32_t x = 12345;
   for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
@@ -178,9 +182,9 @@ TEST(ZipFileTest, ExtractsStoredAndDeflatedEntriesIntoSubdirectories) {
   EXPECT_EQ(ReadFile(tmp / "out\\big.txt"), big);
   EXPECT_EQ(ReadFile(tmp / "out\\noise.bin"), noise);
   EXPECT_EQ(ReadFile(tmp / "out\\a\\c.txt"), "inside");
-  EXPECT_EQ(Names(tmp / "out"), (std::vector<std::string>{"a", "big.txt", "empty", "empty.txt",
-                                                          "keep.txt", "noise.bin", "old.txt",
-                                                          "sub"}));
+  EXPECT_EQ(Names(tmp / "out"),
+            (std::vector<std::string>{"a", "big.txt", "empty", "empty.txt", "keep.txt", "noise.bin",
+                                      "old.txt", "sub"}));
 }
 
 TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
@@ -204,7 +208,8 @@ TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
     std::string expected;  // UTF-8 name in the directory
   } cases[] = {
       {"0x87, bit 11 clear", {.name = cedilla_437 + ".txt", .data = "1"}, "\xC3\xA7.txt"},
-      {"box and sharp s from the upper half", {.name = "\xE1\xB0.txt", .data = "1"},
+      {"box and sharp s from the upper half",
+       {.name = "\xE1\xB0.txt", .data = "1"},
        "\xC3\x9F\xE2\x96\x91.txt"},
       {"UTF-8, bit 11 set", {.name = utf8, .data = "2", .flag = 0x0800}, utf8},
       {"Unicode path field with the name's CRC",
@@ -212,7 +217,8 @@ TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
        utf8},
       // The field is found at any byte offset, not only at field boundaries.
       {"Unicode path field after one odd byte",
-       {.name = stored, .data = "4",
+       {.name = stored,
+        .data = "4",
         .local_extra = std::string(1, '\x01') + unicode_field(utf8, test::Crc32(stored))},
        utf8},
       {"Unicode path field with a wrong CRC",
@@ -224,7 +230,8 @@ TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
     ASSERT_EQ(UnpackBytes(dir, BuildZip({c.entry}).bytes, "out"), "") << c.what;
     EXPECT_EQ(Names(dir / "out"), std::vector<std::string>{c.expected}) << c.what;
   }
-  EXPECT_EQ(Cp437ToText("\x80\x9E\xA9\xFE\xFF"), "\xC3\x87\xE2\x82\xA7\xE2\x8C\x90\xE2\x96\xA0\xC2\xA0");
+  EXPECT_EQ(Cp437ToText("\x80\x9E\xA9\xFE\xFF"),
+            "\xC3\x87\xE2\x82\xA7\xE2\x8C\x90\xE2\x96\xA0\xC2\xA0");
 }
 
 TEST(ZipFileTest, RefusesEntriesOutsideTheTargetAndInvalidCharacters) {
@@ -246,8 +253,8 @@ TEST(ZipFileTest, RefusesEntriesOutsideTheTargetAndInvalidCharacters) {
   };
   for (const auto& c : cases) {
     TempDir tmp;
-    const auto image = BuildZip({{.name = "first.txt", .data = "ok"},
-                                 {.name = c.name, .data = "bad", .method = 0}});
+    const auto image = BuildZip(
+        {{.name = "first.txt", .data = "ok"}, {.name = c.name, .data = "bad", .method = 0}});
     const std::string error = UnpackBytes(tmp, image.bytes, "pkg\\out");
     if (*c.error != 0) {
       EXPECT_EQ(error, c.error) << c.name;
@@ -277,16 +284,21 @@ TEST(ZipFileTest, DamagedDataFailsAndLeavesNoFileBehind) {
     ZipEntry entry;
     std::string error;
   } cases[] = {
-      {"deflate data garbled", {.name = "x.txt", .data = long_text, .payload = garbled},
+      {"deflate data garbled",
+       {.name = "x.txt", .data = long_text, .payload = garbled},
        "data error"},
-      {"deflate data cut", {.name = "x.txt", .data = long_text, .payload = deflated.substr(0, 40)},
+      {"deflate data cut",
+       {.name = "x.txt", .data = long_text, .payload = deflated.substr(0, 40)},
        "Stream read error"},
       {"deflate stream ends before the size",
-       {.name = "x.txt", .data = long_text, .payload = test::Deflate(text)}, "Stream read error"},
-      {"stored data cut", {.name = "x.txt", .data = long_text, .method = 0, .payload = text},
+       {.name = "x.txt", .data = long_text, .payload = test::Deflate(text)},
+       "Stream read error"},
+      {"stored data cut",
+       {.name = "x.txt", .data = long_text, .method = 0, .payload = text},
        "Stream read error"},
       {"wrong CRC-32", {.name = "x.txt", .data = long_text, .crc = 0xDEADBEEF}, "CRC"},
-      {"unknown method", {.name = "x.txt", .data = "x", .method = 12, .payload = "x"},
+      {"unknown method",
+       {.name = "x.txt", .data = "x", .method = 12, .payload = "x"},
        "Item not found"},
   };
   for (const auto& c : cases) {
@@ -296,12 +308,14 @@ TEST(ZipFileTest, DamagedDataFailsAndLeavesNoFileBehind) {
     // the end of the file, never into another entry.
     const std::string error = UnpackBytes(tmp, BuildZip({c.entry}).bytes, "out");
     if (c.error == "CRC") {
-      EXPECT_EQ(error, "CRC-32 error in zip entry \"" + (tmp / "out\\x.txt") +
-                           "\": expected DEADBEEF, found " + [&] {
-                             char hex[9];
-                             std::snprintf(hex, sizeof(hex), "%08X", test::Crc32(long_text));
-                             return std::string(hex);
-                           }())
+      EXPECT_EQ(
+          error, "CRC-32 error in zip entry \"" + (tmp / "out\\x.txt") +
+                     "\": expected DEADBEEF, found " +
+                     [&] {
+                       char hex[9];
+                       std::snprintf(hex, sizeof(hex), "%08X", test::Crc32(long_text));
+                       return std::string(hex);
+                     }())
           << c.what;
     } else {
       EXPECT_EQ(error, c.error) << c.what;

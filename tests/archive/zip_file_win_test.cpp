@@ -1,7 +1,6 @@
 // What Windows itself reports about extracted files (run under Wine).
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "archive/zip_file.h"
 #include "platform/files.h"
@@ -25,14 +24,19 @@ SYSTEMTIME LocalTimeOf(const FILETIME& utc) {
 
 TEST(ZipFileWindowsTest, CreationAndLastWriteTimesAndAttributesAsWindowsReportsThem) {
   TempDir tmp;
-  test::WriteArchive(tmp / "pkg.zip",
-                     BuildZip({
-                                  {.name = "winter.txt", .data = "w", .made_by = 0x0014,
-                                   .external = 0x20, .modified = DosDateTime(2011, 1, 5, 8, 30, 44)},
-                                  {.name = "summer.txt", .data = "s", .made_by = 0x0014,
-                                   .external = 0x07, .modified = DosDateTime(2011, 7, 5, 8, 30, 44)},
-                              })
-                         .bytes);
+  test::WriteArchive(tmp / "pkg.zip", BuildZip({
+                                                   {.name = "winter.txt",
+                                                    .data = "w",
+                                                    .made_by = 0x0014,
+                                                    .external = 0x20,
+                                                    .modified = DosDateTime(2011, 1, 5, 8, 30, 44)},
+                                                   {.name = "summer.txt",
+                                                    .data = "s",
+                                                    .made_by = 0x0014,
+                                                    .external = 0x07,
+                                                    .modified = DosDateTime(2011, 7, 5, 8, 30, 44)},
+                                               })
+                                          .bytes);
   TZipFile zip;
   zip.Open(tmp / "pkg.zip", zmRead);
   zip.ExtractAll(tmp / "out");
@@ -53,8 +57,8 @@ TEST(ZipFileWindowsTest, CreationAndLastWriteTimesAndAttributesAsWindowsReportsT
     const DWORD attributes = GetFileAttributesW(path.c_str());
     EXPECT_EQ(attributes & kMask, c.attributes) << c.name;
     EXPECT_NE(attributes & FILE_ATTRIBUTE_ARCHIVE, 0u) << c.name;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << c.name;
     FILETIME created{}, accessed{}, written{};
     ASSERT_TRUE(GetFileTime(h, &created, &accessed, &written));
@@ -88,7 +92,9 @@ TEST(ZipFileWindowsTest, EntryFileIsOpenedExclusively) {
     zip.ExtractAll(tmp / "out");
     ADD_FAILURE() << "extracted over a file in use";
   } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + (tmp / "out\\busy.txt") + "\". ", 0), 0u)
+    EXPECT_EQ(
+        std::string(e.what()).rfind("Cannot create file \"" + (tmp / "out\\busy.txt") + "\". ", 0),
+        0u)
         << e.what();
   }
   CloseHandle(other);

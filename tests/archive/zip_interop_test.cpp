@@ -7,6 +7,7 @@
 
 #include "archive/zip_file.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "tests/archive/zip_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -46,6 +47,26 @@ TEST(ZipInteropTest, TreeZippedByTheZipToolComesBackByteForByte) {
     const std::string diff = "diff -r '" + src.string() + "' '" + out.string() + "'";
     EXPECT_EQ(std::system(diff.c_str()), 0) << level;
   }
+}
+
+TEST(ZipInteropTest, VeltraUnzipExtractsAndReportsFailuresWithAnExitCode) {
+  test::TempDir tmp;
+  const std::string tool = platform::ExecutableDirectory() + "/../archive/veltra-unzip";
+  const fs::path host = platform::HostPath(tmp / "");
+  test::WriteArchive(tmp / "ok.zip", test::BuildZip({{.name = "a/b.txt", .data = "bee"}}).bytes);
+  test::WriteFile(tmp / "bad.zip", "not an archive");
+  const auto run = [&](const std::string& archive) {
+    const std::string cmd = "'" + tool + "' '" + (host / archive).string() + "' '" +
+                            (host / "out").string() + "' 2>'" + (host / "err.txt").string() + "'";
+    const int rc = std::system(cmd.c_str());
+    std::ifstream err(host / "err.txt");
+    return std::make_pair(rc, std::string(std::istreambuf_iterator<char>(err), {}));
+  };
+  EXPECT_EQ(run("ok.zip").first, 0);
+  EXPECT_EQ(test::ReadFile(tmp / "out\\a\\b.txt"), "bee");
+  const auto [rc, message] = run("bad.zip");
+  EXPECT_NE(rc, 0);
+  EXPECT_NE(message.find("Error reading zip file"), std::string::npos) << message;
 }
 
 }  // namespace

@@ -19,13 +19,20 @@ TEST(DirListTest, WindowsWildcards) {
     const char* pattern;
     bool match;
   } cases[] = {
-      {"estoque.exe", "*.*", true},       {"LEIAME", "*.*", true},
-      {".", "*.*", true},                 {"a.b.c", "*.c", true},
-      {"Estoque.EXE", "*.exe", true},     {"estoque.exe", "*.ex", false},
-      {"estoque.exe", "e?toque.*", true}, {"estoque", "estoque.*", true},
-      {"estoque", "*.", true},            {"estoque.exe", "*.", false},
-      {"abc", "a*c*", true},              {"abd", "a*c", false},
-      {"", "*", true},                    {"x", "", false},
+      {"estoque.exe", "*.*", true},
+      {"LEIAME", "*.*", true},
+      {".", "*.*", true},
+      {"a.b.c", "*.c", true},
+      {"Estoque.EXE", "*.exe", true},
+      {"estoque.exe", "*.ex", false},
+      {"estoque.exe", "e?toque.*", true},
+      {"estoque", "estoque.*", true},
+      {"estoque", "*.", true},
+      {"estoque.exe", "*.", false},
+      {"abc", "a*c*", true},
+      {"abd", "a*c", false},
+      {"", "*", true},
+      {"x", "", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MatchesWildcard(c.name, c.pattern), c.match) << c.name << " ~ " << c.pattern;
@@ -45,9 +52,12 @@ TEST(DirListTest, ListsFilesDirectoriesAndReadOnlyEntries) {
   std::sort(listed.begin(), listed.end(), [](auto& a, auto& b) { return a.name < b.name; });
   std::vector<std::pair<std::string, bool>> got;
   for (const auto& e : listed) got.emplace_back(e.name, e.directory);
-  EXPECT_EQ(got, (std::vector<std::pair<std::string, bool>>{
-                     {".", true}, {"..", true}, {"LEIAME", false}, {"a.exe", false},
-                     {"ro.txt", false}, {"sub.d", true}}));
+  EXPECT_EQ(got, (std::vector<std::pair<std::string, bool>>{{".", true},
+                                                            {"..", true},
+                                                            {"LEIAME", false},
+                                                            {"a.exe", false},
+                                                            {"ro.txt", false},
+                                                            {"sub.d", true}}));
 
   const auto exes = ListDirectory(tmp / "src\\", "*.exe");
   ASSERT_EQ(exes.size(), 1u);
