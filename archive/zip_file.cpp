@@ -118,7 +118,7 @@ void TZipFile::FindEndOfCentralDirectory(std::uint16_t& total_entries,
     const size_t length = static_cast<size_t>(std::min<std::int64_t>(1027, back));
     input_.Seek(size - back);
     if (!input_.ReadExact(window, length)) ReadError();
-    // Windows overlap by 4 bytes; the record nearest to the end wins.
+    // Search windows overlap by 4 bytes; the record nearest to the end wins.
     for (size_t i = length - 4 + 1; i-- > 0;) {
       if (FieldReader(window + i).U32() != kEndSignature) continue;
       unsigned char record[kEndFixed];
