@@ -111,6 +111,13 @@ bool File::Open(std::string_view path, FileAccess access, FileShare share, FileC
     error_ = std::strerror(EISDIR);
     return false;
   }
+  // A file without write permission is read-only, as the attribute makes it on Windows, even
+  // for root.
+  if (access != FileAccess::Read && st.st_mode != 0 &&
+      (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    error_ = std::strerror(EACCES);
+    return false;
+  }
   const int fd = ::open(host.c_str(), flags, 0666);
   if (fd < 0) {
     error_ = std::strerror(errno);

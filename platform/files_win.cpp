@@ -71,7 +71,15 @@ bool File::Open(std::string_view path, FileAccess access, FileShare share, FileC
   const DWORD disposition = create == FileCreate::OpenExisting   ? OPEN_EXISTING
                             : create == FileCreate::CreateAlways ? CREATE_ALWAYS
                                                                  : OPEN_ALWAYS;
-  HANDLE h = CreateFileW(Widen(path).c_str(), desired, share_mode, nullptr, disposition,
+  const std::wstring wide = Widen(path);
+  // Windows refuses to write a read-only file; Wine running as root would not, so ask first.
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (access != FileAccess::Read && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_READONLY) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    error_ = TrimmedMessage(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  HANDLE h = CreateFileW(wide.c_str(), desired, share_mode, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error_ = TrimmedMessage(GetLastError());

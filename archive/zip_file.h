@@ -1,0 +1,87 @@
+#pragma once
+// Reading ZIP archives (little-endian, without ZIP64) and extracting them into a directory.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/zip_stream.h"
+#include "platform/exception.h"
+
+namespace vlt {
+
+enum TZipMode { zmClosed, zmRead, zmReadWrite, zmWrite };
+
+// One central directory header, fields in their order in the file. A local header fills the
+// fields it shares with it and leaves the others 0.
+struct TZipHeader {
+  std::uint16_t MadeByVersion = 0;
+  std::uint16_t RequiredVersion = 0;
+  std::uint16_t Flag = 0;
+  std::uint16_t CompressionMethod = 0;
+  std::uint32_t ModifiedDateTime = 0;  // DOS time in the low 16 bits, DOS date in the high
+  std::uint32_t CRC32 = 0;
+  std::uint32_t CompressedSize = 0;
+  std::uint32_t UncompressedSize = 0;
+  std::uint16_t FileNameLength = 0;
+  std::uint16_t ExtraFieldLength = 0;
+  std::uint16_t FileCommentLength = 0;
+  std::uint16_t DiskNumberStart = 0;
+  std::uint16_t InternalAttributes = 0;
+  std::uint32_t ExternalAttributes = 0;
+  std::uint32_t LocalHeaderOffset = 0;
+  ByteString FileName;
+  ByteString ExtraField;
+  ByteString FileComment;
+};
+
+// Builds the decompressor of one entry over the archive, positioned at the entry's data.
+using TDecompressorConstructor =
+    std::function<std::unique_ptr<TZipDecompressor>(TZipInput& archive, const TZipHeader& entry)>;
+
+class TZipFile {
+ public:
+  TZipFile() = default;
+  ~TZipFile() { Close(); }
+  TZipFile(const TZipFile&) = delete;
+  TZipFile& operator=(const TZipFile&) = delete;
+
+  // Adds (or replaces) the decompressor of a compression method in the process-wide table.
+  // Stored (0) and deflate (8) are registered at program start.
+  static void RegisterCompressionHandler(std::uint16_t method, TDecompressorConstructor create);
+
+  // Opens the archive and reads its directory. Only zmRead is supported: this reader does
+  // not write archives.
+  void Open(std::string_view file_name, TZipMode mode);
+  void Close();
+  // Every entry, in directory order, into `directory`, creating subdirectories.
+  void ExtractAll(std::string_view directory);
+  // One entry into `directory`, creating subdirectories.
+  void Extract(size_t index, std::string_view directory);
+
+  TZipMode Mode() const { return mode_; }
+  const ByteString& Comment() const { return comment_; }
+  size_t FileCount() const { return headers_.size(); }
+  const TZipHeader& FileInfo(size_t index) const { return headers_.at(index); }
+
+ private:
+  void ReadCentralDirectory();
+  void FindEndOfCentralDirectory(std::uint16_t& total_entries, std::uint32_t& directory_offset);
+  TZipHeader ReadLocalHeader(const TZipHeader& central);
+  std::string EntryPath(const TZipHeader& central, const TZipHeader& local,
+                        std::string_view directory) const;
+  void WriteEntry(const std::string& path, const TZipHeader& central, TZipDecompressor& source);
+  void EnsureDirectory(const std::string& dir);
+
+  TZipMode mode_ = zmClosed;
+  TZipInput input_;
+  std::int64_t start_offset_ = 0;
+  ByteString comment_;
+  std::vector<TZipHeader> headers_;
+  std::vector<char> copy_buffer_;
+  std::string last_directory_;  // created during this extraction; saves a lookup per entry
+};
+
+}  // namespace vlt

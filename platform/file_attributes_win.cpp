@@ -1,0 +1,69 @@
+// Windows build.
+#include <windows.h>
+
+#include "platform/file_attributes.h"
+#include "platform/win_handle.h"
+#include "platform/win_text.h"
+
+namespace vlt::platform {
+
+bool SetFileAttributesDos(std::string_view path, std::uint32_t attributes) {
+  DWORD value = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
+  if (value == 0) value = FILE_ATTRIBUTE_NORMAL;
+  return SetFileAttributesW(Widen(path).c_str(), value) != FALSE;
+}
+
+std::optional<std::uint32_t> FileAttributesDos(std::string_view path) {
+  const DWORD value = GetFileAttributesW(Widen(path).c_str());
+  if (value == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  return value;
+}
+
+bool SetFileTimesLocal(std::string_view path, const LocalDateTime& t) {
+  if (!IsValidDateTime(t)) return false;
+  SYSTEMTIME local{};
+  local.wYear = static_cast<WORD>(t.year);
+  local.wMonth = static_cast<WORD>(t.month);
+  local.wDay = static_cast<WORD>(t.day);
+  local.wHour = static_cast<WORD>(t.hour);
+  local.wMinute = static_cast<WORD>(t.minute);
+  local.wSecond = static_cast<WORD>(t.second);
+  SYSTEMTIME utc{};
+  FILETIME stamp{};
+  // The zone rules of that date, so a summer stamp stays a summer stamp.
+  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+      !SystemTimeToFileTime(&utc, &stamp)) {
+    return false;
+  }
+  UniqueFileHandle file(CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file && SetFileTime(file.Get(), &stamp, nullptr, &stamp) != FALSE;
+}
+
+std::optional<LocalDateTime> FileLastWriteLocal(std::string_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) {
+    return std::nullopt;
+  }
+  SYSTEMTIME utc{}, local{};
+  if (!FileTimeToSystemTime(&data.ftLastWriteTime, &utc) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+    return std::nullopt;
+  }
+  return LocalDateTime{local.wYear, local.wMonth,  local.wDay,
+                       local.wHour, local.wMinute, local.wSecond};
+}
+
+bool CopyFileOverwrite(std::string_view from, std::string_view to) {
+  const std::wstring target = Widen(to);
+  // As File::Open: Windows refuses a read-only target, Wine running as root would not.
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return CopyFileW(Widen(from).c_str(), target.c_str(), FALSE) != FALSE;
+}
+
+}  // namespace vlt::platform

@@ -1,0 +1,363 @@
+#include "archive/zip_file.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <ctime>
+
+#include "archive/zip_crc32.h"
+#include "archive/zip_names.h"
+#include "platform/dir_list.h"
+#include "platform/file_attributes.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "tests/archive/zip_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace vlt {
+namespace {
+
+using test::BuildZip;
+using test::DosDateTime;
+using test::ReadFile;
+using test::TempDir;
+using test::ZipEntry;
+
+// Opens and extracts; the error text, or "" when all went well.
+std::string Unpack(const std::string& archive, const std::string& directory) {
+  try {
+    TZipFile zip;
+    zip.Open(archive, zmRead);
+    zip.ExtractAll(directory);
+    return "";
+  } catch (const Exception& e) {
+    return e.what();
+  }
+}
+
+std::string UnpackBytes(const TempDir& tmp, const std::string& bytes, const std::string& dir) {
+  test::WriteArchive(tmp / "pkg.zip", bytes);
+  return Unpack(tmp / "pkg.zip", tmp / dir);
+}
+
+std::vector<std::string> Names(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : platform::ListDirectory(dir, "*.*")) {
+    if (e.name != "." && e.name != "..") names.push_back(e.name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Bytes(const char* text) {
+  return text;
+}
+
+void Put(const std::string& path, const std::string& bytes) {
+  ASSERT_TRUE(platform::ForceDirectories(platform::ExtractFileDir(path))) << path;
+  test::WriteFile(path, bytes);
+}
+
+TEST(ZipCrc32Test, AgreesWithZlibForEveryLengthAndAlignment) {
+  std::string data(4096 + 64, '\0');
+  std::uint32_t x = 99;
+  for (char& c : data) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  for (size_t offset = 0; offset < 16; ++offset) {
+    for (size_t length : {0, 1, 15, 16, 63, 64, 65, 79, 80, 127, 128, 129, 1000, 4096}) {
+      const auto* p = reinterpret_cast<const Bytef*>(data.data() + offset);
+      const auto expected =
+          static_cast<std::uint32_t>(crc32(0xA5A5A5A5u, p, static_cast<uInt>(length)));
+      ASSERT_EQ(ZipCrc32(0xA5A5A5A5u, p, length), expected) << offset << "+" << length;
+    }
+  }
+}
+
+TEST(ZipFileTest, FindsTheEndRecordOnlyWithinTheLast65535Bytes) {
+  TempDir tmp;
+  const ZipEntry hello{.name = "hello.txt", .data = "hello"};
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* error;
+  } cases[] = {
+      {"only the end record", BuildZip({}).bytes, ""},
+      {"65000-byte comment", BuildZip({hello}, std::string(65000, 'c')).bytes, ""},
+      // A signature inside the comment would be taken first; this one has none.
+      {"record beyond the last 65535 bytes", BuildZip({hello}, std::string(65530, 'c')).bytes,
+       "Error reading zip file"},
+      {"no record at all", std::string(5000, 'x'), "Error reading zip file"},
+      {"record cut after its signature", "xxPK\x05\x06", "Error reading zip file"},
+      {"three bytes", "PK\x05", "Error reading zip file"},
+      {"empty file", "", "Stream read error"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UnpackBytes(tmp, c.bytes, "out"), c.error) << c.what;
+  }
+
+  TZipFile zip;
+  test::WriteArchive(tmp / "c.zip", BuildZip({hello}, std::string(65000, 'c')).bytes);
+  zip.Open(tmp / "c.zip", zmRead);
+  EXPECT_EQ(zip.Mode(), zmRead);
+  EXPECT_EQ(zip.Comment(), std::string(65000, 'c'));
+  ASSERT_EQ(zip.FileCount(), 1u);
+  EXPECT_EQ(zip.FileInfo(0).FileName, "hello.txt");
+  EXPECT_EQ(zip.FileInfo(0).UncompressedSize, 5u);
+  EXPECT_EQ(zip.FileInfo(0).MadeByVersion, 0x031E);
+  EXPECT_EQ(zip.FileInfo(0).ModifiedDateTime, DosDateTime(2019, 7, 14, 13, 45, 30));
+  zip.Close();
+  EXPECT_EQ(zip.Mode(), zmClosed);
+}
+
+TEST(ZipFileTest, DirectoryFaultsAndMissingArchive) {
+  TempDir tmp;
+  const auto image = BuildZip({{.name = "a.txt", .data = "A"}, {.name = "b.txt", .data = "B"}});
+  std::string bad_central = image.bytes;
+  bad_central[image.central_offset + 1] = 'X';
+  // The directory offset points at a header in the comment that stops after 10 bytes.
+  auto cut = BuildZip({{.name = "a.txt", .data = "A"}}, "PK\x01\x02" + std::string(10, '-'));
+  std::string short_central = cut.bytes;
+  const std::uint32_t into_comment = static_cast<std::uint32_t>(cut.end_offset + 22);
+  for (int i = 0; i < 4; ++i) {
+    short_central[cut.end_offset + 16 + i] = static_cast<char>(into_comment >> (8 * i));
+  }
+  std::string bad_local = image.bytes;
+  bad_local[image.local_offsets[1]] = 'Q';
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* error;
+  } cases[] = {
+      {"wrong central signature", bad_central, "Invalid Zip Central Header signature"},
+      {"central directory cut short", short_central, "Error reading zip file"},
+      {"wrong local signature", bad_local, "Invalid Zip Local Header signature"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UnpackBytes(tmp, c.bytes, "out"), c.error) << c.what;
+  }
+  // Entries before the fault stay.
+  EXPECT_EQ(ReadFile(tmp / "out\\a.txt"), "A");
+
+  const std::string missing = tmp / "missing.zip";
+  const std::string error = Unpack(missing, tmp / "out");
+  EXPECT_EQ(error.rfind("Cannot open file \"" + missing + "\". ", 0), 0u) << error;
+  EXPECT_GT(error.size(), missing.size() + 20) << "the system's text is missing: " << error;
+
+  TZipFile closed;
+  try {
+    closed.ExtractAll(tmp / "out");
+    FAIL() << "extracted from a closed archive";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "File must be open for reading");
+  }
+}
+
+TEST(ZipFileTest, ExtractsStoredAndDeflatedEntriesIntoSubdirectories) {
+  TempDir tmp;
+  std::string big;
+  for (int i = 0; big.size() < 3'000'000; ++i)
+    big += "linha " + std::to_string(i * 7919 % 100003) + "\n";
+  std::string noise(300'000, '\0');
+  std::uint32_t x = 12345;
+  for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  Put(tmp / "out\\old.txt", "old contents that are longer");
+  Put(tmp / "out\\keep.txt", "not in the archive");
+  const auto image = BuildZip({
+      {.name = "old.txt", .data = "new", .method = 0},
+      {.name = "sub/dir/file.txt", .data = "deep"},
+      {.name = "sub/", .data = "", .method = 0},
+      {.name = "empty/", .data = "", .method = 0},
+      {.name = "empty.txt", .data = "", .method = 0},
+      {.name = "big.txt", .data = big},
+      {.name = "noise.bin", .data = noise, .method = 0},
+      {.name = "a/./b/../c.txt", .data = "inside"},
+  });
+  ASSERT_EQ(UnpackBytes(tmp, image.bytes, "out"), "");
+  EXPECT_EQ(ReadFile(tmp / "out\\old.txt"), "new");
+  EXPECT_EQ(ReadFile(tmp / "out\\keep.txt"), "not in the archive");
+  EXPECT_EQ(ReadFile(tmp / "out\\sub\\dir\\file.txt"), "deep");
+  EXPECT_TRUE(platform::DirectoryExists(tmp / "out\\empty"));
+  EXPECT_EQ(Names(tmp / "out\\empty"), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile(tmp / "out\\empty.txt"), "");
+  EXPECT_EQ(ReadFile(tmp / "out\\big.txt"), big);
+  EXPECT_EQ(ReadFile(tmp / "out\\noise.bin"), noise);
+  EXPECT_EQ(ReadFile(tmp / "out\\a\\c.txt"), "inside");
+  EXPECT_EQ(Names(tmp / "out"),
+            (std::vector<std::string>{"a", "big.txt", "empty", "empty.txt", "keep.txt", "noise.bin",
+                                      "old.txt", "sub"}));
+}
+
+TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
+  TempDir tmp;
+  const std::string cedilla_437 = "\x87";
+  const std::string utf8 = "a\xC3\xA7\xC3\xA3o.txt";  // "ação.txt"
+  // id 0x7075, size, version 1, CRC-32 of the stored name, the UTF-8 name.
+  auto unicode_field = [](const std::string& name, std::uint32_t crc) {
+    std::string f = "\x75\x70";
+    const auto size = static_cast<std::uint32_t>(name.size() + 5);
+    f += static_cast<char>(size & 0xFF);
+    f += static_cast<char>(size >> 8);
+    f += '\x01';
+    for (int i = 0; i < 4; ++i) f += static_cast<char>(crc >> (8 * i) & 0xFF);
+    return f + name;
+  };
+  const std::string stored = "ACAO.TXT";
+  const struct {
+    const char* what;
+    ZipEntry entry;
+    std::string expected;  // UTF-8 name in the directory
+  } cases[] = {
+      {"0x87, bit 11 clear", {.name = cedilla_437 + ".txt", .data = "1"}, "\xC3\xA7.txt"},
+      {"box and sharp s from the upper half",
+       {.name = "\xE1\xB0.txt", .data = "1"},
+       "\xC3\x9F\xE2\x96\x91.txt"},
+      {"UTF-8, bit 11 set", {.name = utf8, .data = "2", .flag = 0x0800}, utf8},
+      {"Unicode path field with the name's CRC",
+       {.name = stored, .data = "3", .local_extra = unicode_field(utf8, test::Crc32(stored))},
+       utf8},
+      // The field is found at any byte offset, not only at field boundaries.
+      {"Unicode path field after one odd byte",
+       {.name = stored,
+        .data = "4",
+        .local_extra = std::string(1, '\x01') + unicode_field(utf8, test::Crc32(stored))},
+       utf8},
+      {"Unicode path field with a wrong CRC",
+       {.name = "B.TXT", .data = "5", .local_extra = unicode_field(utf8, 0x12345678)},
+       "B.TXT"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    ASSERT_EQ(UnpackBytes(dir, BuildZip({c.entry}).bytes, "out"), "") << c.what;
+    EXPECT_EQ(Names(dir / "out"), std::vector<std::string>{c.expected}) << c.what;
+  }
+  EXPECT_EQ(Cp437ToText("\x80\x9E\xA9\xFE\xFF"),
+            "\xC3\x87\xE2\x82\xA7\xE2\x8C\x90\xE2\x96\xA0\xC2\xA0");
+}
+
+TEST(ZipFileTest, RefusesEntriesOutsideTheTargetAndInvalidCharacters) {
+  const struct {
+    std::string name;
+    const char* error;  // "" for the escape refusal
+  } cases[] = {
+      {"../evil.txt", ""},
+      {"sub/../../evil.txt", ""},
+      {".. /evil.txt", ""},  // Windows may drop the trailing blank
+      {"/evil.txt", ""},
+      {"\\evil.txt", ""},
+      {"C:\\evil.txt", ""},
+      {"c:evil.txt", ""},
+      {"a<b.txt", "Invalid characters in path"},
+      {"a|b.txt", "Invalid characters in path"},
+      {"ab:c.txt", "Invalid characters in path"},
+      {Bytes("tab\there"), "Invalid characters in path"},
+  };
+  for (const auto& c : cases) {
+    TempDir tmp;
+    const auto image = BuildZip(
+        {{.name = "first.txt", .data = "ok"}, {.name = c.name, .data = "bad", .method = 0}});
+    const std::string error = UnpackBytes(tmp, image.bytes, "pkg\\out");
+    if (*c.error != 0) {
+      EXPECT_EQ(error, c.error) << c.name;
+    } else {
+      std::string shown = c.name;
+      for (char& ch : shown) ch = ch == '/' ? '\\' : ch;
+      EXPECT_EQ(error, "Zip entry \"" + shown + "\" would be written outside \"" +
+                           (tmp / "pkg\\out") + "\"")
+          << c.name;
+    }
+    // Nothing written beside the target, the first entry extracted.
+    EXPECT_EQ(Names(tmp / "pkg"), std::vector<std::string>{"out"}) << c.name;
+    EXPECT_EQ(Names(tmp / "pkg\\out"), std::vector<std::string>{"first.txt"}) << c.name;
+    EXPECT_FALSE(platform::FileExists(tmp / "evil.txt"));
+  }
+}
+
+TEST(ZipFileTest, DamagedDataFailsAndLeavesNoFileBehind) {
+  const std::string text = "a line that deflate compresses\n";
+  std::string long_text;
+  for (int i = 0; i < 2000; ++i) long_text += text;
+  const std::string deflated = test::Deflate(long_text);
+  std::string garbled = deflated;
+  garbled[0] = '\xFF';  // block type 3 does not exist
+  const struct {
+    const char* what;
+    ZipEntry entry;
+    std::string error;
+  } cases[] = {
+      {"deflate data garbled",
+       {.name = "x.txt", .data = long_text, .payload = garbled},
+       "data error"},
+      {"deflate data cut",
+       {.name = "x.txt", .data = long_text, .payload = deflated.substr(0, 40)},
+       "Stream read error"},
+      {"deflate stream ends before the size",
+       {.name = "x.txt", .data = long_text, .payload = test::Deflate(text)},
+       "Stream read error"},
+      {"stored data cut",
+       {.name = "x.txt", .data = long_text, .method = 0, .payload = text},
+       "Stream read error"},
+      {"wrong CRC-32", {.name = "x.txt", .data = long_text, .crc = 0xDEADBEEF}, "CRC"},
+      {"unknown method",
+       {.name = "x.txt", .data = "x", .method = 12, .payload = "x"},
+       "Item not found"},
+  };
+  for (const auto& c : cases) {
+    TempDir tmp;
+    Put(tmp / "out\\x.txt", "previous");
+    // The faulty entry is the last thing in the file: its data runs into the directory or
+    // the end of the file, never into another entry.
+    const std::string error = UnpackBytes(tmp, BuildZip({c.entry}).bytes, "out");
+    if (c.error == "CRC") {
+      EXPECT_EQ(
+          error, "CRC-32 error in zip entry \"" + (tmp / "out\\x.txt") +
+                     "\": expected DEADBEEF, found " +
+                     [&] {
+                       char hex[9];
+                       std::snprintf(hex, sizeof(hex), "%08X", test::Crc32(long_text));
+                       return std::string(hex);
+                     }())
+          << c.what;
+    } else {
+      EXPECT_EQ(error, c.error) << c.what;
+    }
+    const bool untouched = c.error == "Item not found";
+    EXPECT_EQ(platform::FileExists(tmp / "out\\x.txt"), untouched) << c.what;
+  }
+}
+
+TEST(ZipFileTest, SetsModifiedTimeAndMsDosAttributes) {
+  TempDir tmp;
+  const auto before = std::chrono::system_clock::now() - std::chrono::seconds(5);
+  const auto image = BuildZip({
+      {.name = "stamped.txt", .data = "s", .modified = DosDateTime(2010, 2, 28, 23, 59, 58)},
+      {.name = "month0.txt", .data = "m", .modified = DosDateTime(2010, 0, 10, 10, 0, 0)},
+      {.name = "readonly.txt", .data = "r", .made_by = 0x0014, .external = 0x21},
+      {.name = "unix-ro.txt", .data = "u", .made_by = 0x0314, .external = 0x01},
+  });
+  ASSERT_EQ(UnpackBytes(tmp, image.bytes, "out"), "");
+  EXPECT_EQ(platform::FileLastWriteLocal(tmp / "out\\stamped.txt"),
+            (platform::LocalDateTime{2010, 2, 28, 23, 59, 58}));
+
+  // An impossible date leaves the time the file got when written.
+  const auto month0 = platform::FileLastWriteLocal(tmp / "out\\month0.txt");
+  ASSERT_TRUE(month0.has_value());
+  std::tm tm{};
+  tm.tm_year = month0->year - 1900, tm.tm_mon = month0->month - 1, tm.tm_mday = month0->day;
+  tm.tm_hour = month0->hour, tm.tm_min = month0->minute, tm.tm_sec = month0->second;
+  tm.tm_isdst = -1;
+  EXPECT_GE(std::chrono::system_clock::from_time_t(std::mktime(&tm)), before);
+
+  EXPECT_EQ(*platform::FileAttributesDos(tmp / "out\\readonly.txt") & platform::kAttrReadOnly,
+            platform::kAttrReadOnly);
+  EXPECT_EQ(*platform::FileAttributesDos(tmp / "out\\unix-ro.txt") & platform::kAttrReadOnly, 0u);
+
+  // The same package again: the read-only file cannot be replaced.
+  const std::string error = Unpack(tmp / "pkg.zip", tmp / "out");
+  const std::string prefix = "Cannot create file \"" + (tmp / "out\\readonly.txt") + "\". ";
+  EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
+  EXPECT_GT(error.size(), prefix.size()) << "the system's text is missing";
+  EXPECT_EQ(ReadFile(tmp / "out\\readonly.txt"), "r");
+}
+
+}  // namespace
+}  // namespace vlt
