@@ -48,6 +48,11 @@ void ScriptServer::Signal() {
 }
 
 std::string ScriptServer::Received() {
+  {
+    // A client that failed earlier never ends the script: do not hang the test on it.
+    std::unique_lock lock(mutex_);
+    if (!cv_.wait_for(lock, std::chrono::seconds(10), [&] { return done_; })) stopping_ = true;
+  }
   if (thread_.joinable()) thread_.join();
   std::lock_guard lock(mutex_);
   return received_;
@@ -68,6 +73,16 @@ bool ScriptServer::WaitReadable(p::SocketHandle s) {
 }
 
 void ScriptServer::Run() {
+  struct Done {
+    ScriptServer* self;
+    ~Done() {
+      {
+        std::lock_guard lock(self->mutex_);
+        self->done_ = true;
+      }
+      self->cv_.notify_all();
+    }
+  } done{this};
   if (!WaitReadable(listener_)) return;
   p::TVarSin peer;
   p::SocketHandle conn = p::AcceptSocket(listener_, peer);

@@ -39,7 +39,7 @@ class ScriptServer {
 
   const std::string& Port() const { return port_; }
   void Signal();
-  // Waits for the script to end; the bytes the client sent.
+  // Waits for the script to end (at most 10 s, then stops it); the bytes the client sent.
   std::string Received();
 
  private:
@@ -53,6 +53,7 @@ class ScriptServer {
   std::condition_variable cv_;
   int signals_ = 0;
   bool stopping_ = false;
+  bool done_ = false;
   std::string received_;
   std::thread thread_;
 };
