@@ -403,7 +403,7 @@ int TBlockSocket::SendBuffer(const void* Buffer, int Length) {
     if (FLastError != 0) break;
     offset += r;
     FSendCounter += r;
-    DoStatus(HR_WriteCount, std::to_string(r));
+    if (OnStatus) DoStatus(HR_WriteCount, std::to_string(r));
   }
   ExceptCheck();
   return offset;
@@ -484,7 +484,7 @@ int TBlockSocket::RecvBuffer(void* Buffer, int Length) {
   ExceptCheck();
   if (r > 0) {
     FRecvCounter += r;
-    DoStatus(HR_ReadCount, std::to_string(r));
+    if (OnStatus) DoStatus(HR_ReadCount, std::to_string(r));  // skip the formatting unwatched
     DoMonitor(false, Buffer, r);
     DoReadFilter(Buffer, r);
   }

@@ -66,7 +66,7 @@ class Sender {
 };
 
 struct Result {
-  long long bytes = 0;
+  long long bytes = 0, reads = 0;
   double wall = 0, cpu = 0;
 };
 
@@ -81,6 +81,7 @@ Result ThroughRecvPacket(long long total) {
     const vlt::ByteString packet = s.RecvPacket(60000);
     if (s.LastError() != 0) break;
     r.bytes += static_cast<long long>(packet.size());
+    ++r.reads;
   }
   r.cpu = ThreadCpuSeconds() - c0;
   r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -99,6 +100,7 @@ Result ThroughPlainRecv(long long total) {
     const int n = p::RecvSocket(s.Socket(), buffer.data(), static_cast<int>(buffer.size()), 0);
     if (n <= 0) break;
     r.bytes += n;
+    ++r.reads;
   }
   r.cpu = ThreadCpuSeconds() - c0;
   r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -106,8 +108,9 @@ Result ThroughPlainRecv(long long total) {
 }
 
 void Print(const char* name, const Result& r) {
-  std::printf("%-22s %12lld bytes  %7.3f s wall  %7.3f s cpu  %6.3f ns cpu/byte  %8.1f MiB/s\n",
-              name, r.bytes, r.wall, r.cpu, r.cpu * 1e9 / static_cast<double>(r.bytes),
+  std::printf("%-22s %12lld bytes %8lld reads  %7.3f s wall  %7.3f s cpu  %6.3f ns cpu/byte  "
+              "%8.1f MiB/s\n",
+              name, r.bytes, r.reads, r.wall, r.cpu, r.cpu * 1e9 / static_cast<double>(r.bytes),
               static_cast<double>(r.bytes) / (1 << 20) / r.wall);
 }
 
@@ -123,8 +126,8 @@ int main(int argc, char** argv) {
   for (int round = 0; round < kRounds; ++round) {
     const Result a = ThroughPlainRecv(total / kRounds);
     const Result b = ThroughRecvPacket(total / kRounds);
-    plain.bytes += a.bytes, plain.wall += a.wall, plain.cpu += a.cpu;
-    packet.bytes += b.bytes, packet.wall += b.wall, packet.cpu += b.cpu;
+    plain.reads += a.reads, plain.bytes += a.bytes, plain.wall += a.wall, plain.cpu += a.cpu;
+    packet.reads += b.reads, packet.bytes += b.bytes, packet.wall += b.wall, packet.cpu += b.cpu;
   }
   Print("plain recv loop", plain);
   Print("TTCPBlockSocket", packet);
