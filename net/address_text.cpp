@@ -19,10 +19,14 @@ bool ParseHexWord(std::string_view s, unsigned& value) {
   unsigned v = 0;
   for (char c : s) {
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return false;
     v = v * 16 + static_cast<unsigned>(d);
     if (v > 0xFFFF) return false;
   }
@@ -71,8 +75,7 @@ bool IsIPv6Text(std::string_view s) {
       // A zone suffix is allowed on the last group: "fe80::1%3".
       unsigned zone;
       const size_t pct = part.find('%');
-      if (!ParseHexWord(pct == std::string::npos ? part : part.substr(pct + 1), zone))
-        return false;
+      if (!ParseHexWord(pct == std::string::npos ? part : part.substr(pct + 1), zone)) return false;
       if (pct != std::string::npos) part.resize(pct);
     }
     unsigned v;

@@ -91,9 +91,12 @@ std::string GetErrorDesc(int ErrorCode) {
 
 int FamilyCode(TSocketFamily family) {
   switch (family) {
-    case SF_IP4: return p::kAfInet;
-    case SF_IP6: return p::kAfInet6;
-    default: return p::kAfUnspec;
+    case SF_IP4:
+      return p::kAfInet;
+    case SF_IP6:
+      return p::kAfInet6;
+    default:
+      return p::kAfUnspec;
   }
 }
 
@@ -104,7 +107,9 @@ TBlockSocket::~TBlockSocket() {
   if (!FClosedByDescendant) CloseSocket();
 }
 
-p::TWSAData TBlockSocket::WSAData() const { return SocketLayerWSAData(); }
+p::TWSAData TBlockSocket::WSAData() const {
+  return SocketLayerWSAData();
+}
 
 // ---- hooks ----
 
@@ -156,8 +161,8 @@ void TBlockSocket::ThrottleBandwidth(int Length, int MaxB, std::uint32_t& Next) 
       SleepMs(250);
     }
   }
-  Next = TickMilliseconds() +
-         static_cast<std::uint32_t>(static_cast<double>(Length) / MaxB * 1000.0);
+  Next =
+      TickMilliseconds() + static_cast<std::uint32_t>(static_cast<double>(Length) / MaxB * 1000.0);
 }
 
 // ---- errors ----
@@ -187,7 +192,9 @@ void TBlockSocket::ExceptCheck() {
   }
 }
 
-std::string TBlockSocket::GetErrorDescEx() { return GetErrorDesc(FLastError); }
+std::string TBlockSocket::GetErrorDescEx() {
+  return GetErrorDesc(FLastError);
+}
 
 // ---- creation, addresses ----
 
@@ -196,11 +203,13 @@ void TBlockSocket::SetSin(TVarSin& Sin, const std::string& IP, const std::string
   ResetLastError();
   TSocketFamily f = FFamily;
   if (FSocket == p::kInvalidSocket && FFamily == SF_Any) {
-    if (IsIPv4Text(IP)) f = SF_IP4;
-    else if (IsIPv6Text(IP)) f = SF_IP6;
+    if (IsIPv4Text(IP))
+      f = SF_IP4;
+    else if (IsIPv6Text(IP))
+      f = SF_IP6;
   }
-  FLastError = p::LookupSin(IP, Port, FamilyCode(f), GetSocketProtocol(), GetSocketType(),
-                            FPreferIP4, Sin);
+  FLastError =
+      p::LookupSin(IP, Port, FamilyCode(f), GetSocketProtocol(), GetSocketType(), FPreferIP4, Sin);
   DoStatus(HR_ResolvingEnd, AddressOfSin(Sin) + ":" + std::to_string(PortOfSin(Sin)));
 }
 
@@ -252,8 +261,12 @@ void TBlockSocket::SetSocket(SocketHandle Value) {
   FIP6used = FRemoteSin.sin_family == p::kAfInet6;
 }
 
-void TBlockSocket::GetSinLocal() { p::GetLocalAddress(FSocket, FLocalSin); }
-void TBlockSocket::GetSinRemote() { p::GetPeerAddress(FSocket, FRemoteSin); }
+void TBlockSocket::GetSinLocal() {
+  p::GetLocalAddress(FSocket, FLocalSin);
+}
+void TBlockSocket::GetSinRemote() {
+  p::GetPeerAddress(FSocket, FRemoteSin);
+}
 void TBlockSocket::GetSins() {
   GetSinLocal();
   GetSinRemote();
@@ -261,8 +274,7 @@ void TBlockSocket::GetSins() {
 
 void TBlockSocket::Bind(const std::string& IP, const std::string& Port) {
   ResetLastError();
-  if (FSocket == p::kInvalidSocket && FFamily == SF_Any && IP == "0.0.0.0" && Port == "0")
-    return;
+  if (FSocket == p::kInvalidSocket && FFamily == SF_Any && IP == "0.0.0.0" && Port == "0") return;
   TVarSin sin;
   SetSin(sin, IP, Port);
   if (FLastError == 0) {
@@ -313,7 +325,9 @@ void TBlockSocket::DirectConnect(const std::string& IP, const std::string& Port)
   DoStatus(HR_Connect, IP + ":" + Port);
 }
 
-void TBlockSocket::Listen() { DirectListen(); }
+void TBlockSocket::Listen() {
+  DirectListen();
+}
 
 void TBlockSocket::DirectListen() {
   SockCheck(p::ListenSocket(FSocket, 2147483647));
@@ -322,7 +336,9 @@ void TBlockSocket::DirectListen() {
   DoStatus(HR_Listen, "");
 }
 
-SocketHandle TBlockSocket::Accept() { return DirectAccept(); }
+SocketHandle TBlockSocket::Accept() {
+  return DirectAccept();
+}
 
 SocketHandle TBlockSocket::DirectAccept() {
   const SocketHandle s = p::AcceptSocket(FSocket, FRemoteSin);
@@ -331,7 +347,9 @@ SocketHandle TBlockSocket::DirectAccept() {
   return s;
 }
 
-void TBlockSocket::CloseSocket() { AbortSocket(); }
+void TBlockSocket::CloseSocket() {
+  AbortSocket();
+}
 
 void TBlockSocket::AbortSocket() {
   if (FSocket != p::kInvalidSocket) p::CloseSocketHandle(FSocket);
@@ -345,10 +363,18 @@ void TBlockSocket::SetRemoteSin(const std::string& IP, const std::string& Port) 
   SetSin(FRemoteSin, IP, Port);
 }
 
-std::string TBlockSocket::GetLocalSinIP() { return AddressOfSin(FLocalSin); }
-std::string TBlockSocket::GetRemoteSinIP() { return AddressOfSin(FRemoteSin); }
-int TBlockSocket::GetLocalSinPort() { return PortOfSin(FLocalSin); }
-int TBlockSocket::GetRemoteSinPort() { return PortOfSin(FRemoteSin); }
+std::string TBlockSocket::GetLocalSinIP() {
+  return AddressOfSin(FLocalSin);
+}
+std::string TBlockSocket::GetRemoteSinIP() {
+  return AddressOfSin(FRemoteSin);
+}
+int TBlockSocket::GetLocalSinPort() {
+  return PortOfSin(FLocalSin);
+}
+int TBlockSocket::GetRemoteSinPort() {
+  return PortOfSin(FRemoteSin);
+}
 
 std::string TBlockSocket::LocalName() {
   std::string name = p::MachineHostName();
@@ -356,8 +382,7 @@ std::string TBlockSocket::LocalName() {
 }
 
 void TBlockSocket::ResolveNameToIP(const std::string& Name, std::vector<std::string>& IPList) {
-  p::LookupHostAddresses(Name, FamilyCode(FFamily), GetSocketProtocol(), GetSocketType(),
-                         IPList);
+  p::LookupHostAddresses(Name, FamilyCode(FFamily), GetSocketProtocol(), GetSocketType(), IPList);
   if (IPList.empty()) IPList.push_back("0.0.0.0");
 }
 
@@ -376,8 +401,12 @@ std::string TBlockSocket::ResolveIPToName(std::string IP) {
   return p::LookupHostName(IP, FamilyCode(FFamily), GetSocketProtocol(), GetSocketType());
 }
 
-int TBlockSocket::GetSocketType() { return 0; }
-int TBlockSocket::GetSocketProtocol() { return 0; }
+int TBlockSocket::GetSocketType() {
+  return 0;
+}
+int TBlockSocket::GetSocketProtocol() {
+  return 0;
+}
 
 // ---- sending ----
 
@@ -409,7 +438,9 @@ int TBlockSocket::SendBuffer(const void* Buffer, int Length) {
   return offset;
 }
 
-void TBlockSocket::SendByte(std::uint8_t Data) { SendBuffer(&Data, 1); }
+void TBlockSocket::SendByte(std::uint8_t Data) {
+  SendBuffer(&Data, 1);
+}
 
 void TBlockSocket::SendString(const ByteString& Data) {
   SendBuffer(Data.data(), static_cast<int>(Data.size()));
@@ -455,9 +486,15 @@ void TBlockSocket::SendStreamData(std::istream& Stream, bool Sized, bool HighFir
   }
 }
 
-void TBlockSocket::SendStreamRaw(std::istream& Stream) { SendStreamData(Stream, false, false); }
-void TBlockSocket::SendStream(std::istream& Stream) { SendStreamData(Stream, true, false); }
-void TBlockSocket::SendStreamIndy(std::istream& Stream) { SendStreamData(Stream, true, true); }
+void TBlockSocket::SendStreamRaw(std::istream& Stream) {
+  SendStreamData(Stream, false, false);
+}
+void TBlockSocket::SendStream(std::istream& Stream) {
+  SendStreamData(Stream, true, false);
+}
+void TBlockSocket::SendStreamIndy(std::istream& Stream) {
+  SendStreamData(Stream, true, true);
+}
 
 int TBlockSocket::SendBufferTo(const void* Buffer, int Length) {
   if (CheckStopFlag()) return 0;
@@ -479,8 +516,10 @@ int TBlockSocket::RecvBuffer(void* Buffer, int Length) {
   if (CheckStopFlag()) return 0;
   ThrottleBandwidth(Length, FMaxRecvBandwidth, FNextRecv);
   int r = p::RecvSocket(FSocket, Buffer, Length, 0);
-  if (r == 0) FLastError = p::kWSAECONNRESET;  // the peer closed
-  else SockCheck(r);
+  if (r == 0)
+    FLastError = p::kWSAECONNRESET;  // the peer closed
+  else
+    SockCheck(r);
   ExceptCheck();
   if (r > 0) {
     FRecvCounter += r;
@@ -523,8 +562,10 @@ ByteString TBlockSocket::RecvPacket(int Timeout) {
       read(n);
     } else if (CanRead(Timeout)) {
       n = WaitingData();
-      if (n == 0) FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
-      else read(n);
+      if (n == 0)
+        FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
+      else
+        read(n);
     } else {
       FLastError = p::kWSAETIMEDOUT;
     }
@@ -775,7 +816,9 @@ bool TBlockSocket::CanWrite(int Timeout) {
   return ok;
 }
 
-bool TBlockSocket::CanReadEx(int Timeout) { return !FBuffer.empty() || CanRead(Timeout); }
+bool TBlockSocket::CanReadEx(int Timeout) {
+  return !FBuffer.empty() || CanRead(Timeout);
+}
 
 bool TBlockSocket::GroupCanRead(const std::vector<TBlockSocket*>& SocketList, int Timeout,
                                 std::vector<TBlockSocket*>& CanReadList) {
@@ -809,8 +852,10 @@ void TBlockSocket::Purge() {
 // ---- options ----
 
 void TBlockSocket::QueueOption(const TSocketOption& Value) {
-  if (FSocket == p::kInvalidSocket) FDelayedOptions.push_front(Value);
-  else ApplyOption(Value);
+  if (FSocket == p::kInvalidSocket)
+    FDelayedOptions.push_front(Value);
+  else
+    ApplyOption(Value);
 }
 
 void TBlockSocket::ApplyQueuedOptions() {
@@ -824,27 +869,41 @@ void TBlockSocket::ApplyQueuedOptions() {
 void TBlockSocket::ApplyOption(const TSocketOption& o) {
   // The platform's answers are deliberately ignored: an option is a wish.
   switch (o.Option) {
-    case SOT_Linger: p::SetSocketLinger(FSocket, o.Enabled, o.Value / 1000); break;
-    case SOT_RecvBuff: p::SetSocketOption(FSocket, p::SockOpt::RecvBuffer, o.Value); break;
-    case SOT_SendBuff: p::SetSocketOption(FSocket, p::SockOpt::SendBuffer, o.Value); break;
+    case SOT_Linger:
+      p::SetSocketLinger(FSocket, o.Enabled, o.Value / 1000);
+      break;
+    case SOT_RecvBuff:
+      p::SetSocketOption(FSocket, p::SockOpt::RecvBuffer, o.Value);
+      break;
+    case SOT_SendBuff:
+      p::SetSocketOption(FSocket, p::SockOpt::SendBuffer, o.Value);
+      break;
     case SOT_NonBlock:
       FNonBlockMode = o.Enabled;
       p::SetNonBlocking(FSocket, o.Enabled);
       break;
-    case SOT_RecvTimeout: p::SetSocketOption(FSocket, p::SockOpt::RecvTimeout, o.Value); break;
-    case SOT_SendTimeout: p::SetSocketOption(FSocket, p::SockOpt::SendTimeout, o.Value); break;
-    case SOT_Reuse: p::SetSocketOption(FSocket, p::SockOpt::ReuseAddress, o.Enabled); break;
+    case SOT_RecvTimeout:
+      p::SetSocketOption(FSocket, p::SockOpt::RecvTimeout, o.Value);
+      break;
+    case SOT_SendTimeout:
+      p::SetSocketOption(FSocket, p::SockOpt::SendTimeout, o.Value);
+      break;
+    case SOT_Reuse:
+      p::SetSocketOption(FSocket, p::SockOpt::ReuseAddress, o.Enabled);
+      break;
     case SOT_TTL:
       p::SetSocketOption(FSocket, FIP6used ? p::SockOpt::UnicastHops : p::SockOpt::Ttl, o.Value);
       break;
-    case SOT_Broadcast: p::SetSocketOption(FSocket, p::SockOpt::Broadcast, o.Enabled); break;
+    case SOT_Broadcast:
+      p::SetSocketOption(FSocket, p::SockOpt::Broadcast, o.Enabled);
+      break;
     case SOT_MulticastTTL:
       p::SetSocketOption(FSocket, FIP6used ? p::SockOpt::MulticastHops : p::SockOpt::MulticastTtl,
                          o.Value);
       break;
     case SOT_MulticastLoop:
-      p::SetSocketOption(
-          FSocket, FIP6used ? p::SockOpt::MulticastLoop6 : p::SockOpt::MulticastLoop, o.Enabled);
+      p::SetSocketOption(FSocket, FIP6used ? p::SockOpt::MulticastLoop6 : p::SockOpt::MulticastLoop,
+                         o.Enabled);
       break;
   }
 }
@@ -852,17 +911,31 @@ void TBlockSocket::ApplyOption(const TSocketOption& o) {
 void TBlockSocket::SetLinger(bool Enable, int Linger) {
   QueueOption({SOT_Linger, Enable, Linger});
 }
-void TBlockSocket::EnableReuse(bool Value) { QueueOption({SOT_Reuse, Value, 0}); }
+void TBlockSocket::EnableReuse(bool Value) {
+  QueueOption({SOT_Reuse, Value, 0});
+}
 void TBlockSocket::SetTimeout(int Timeout) {
   SetSendTimeout(Timeout);
   SetRecvTimeout(Timeout);
 }
-void TBlockSocket::SetSendTimeout(int Timeout) { QueueOption({SOT_SendTimeout, false, Timeout}); }
-void TBlockSocket::SetRecvTimeout(int Timeout) { QueueOption({SOT_RecvTimeout, false, Timeout}); }
-void TBlockSocket::SetSizeRecvBuffer(int Size) { QueueOption({SOT_RecvBuff, false, Size}); }
-void TBlockSocket::SetSizeSendBuffer(int Size) { QueueOption({SOT_SendBuff, false, Size}); }
-void TBlockSocket::SetNonBlockMode(bool Value) { QueueOption({SOT_NonBlock, Value, 0}); }
-void TBlockSocket::SetTTL(int TTL) { QueueOption({SOT_TTL, false, TTL}); }
+void TBlockSocket::SetSendTimeout(int Timeout) {
+  QueueOption({SOT_SendTimeout, false, Timeout});
+}
+void TBlockSocket::SetRecvTimeout(int Timeout) {
+  QueueOption({SOT_RecvTimeout, false, Timeout});
+}
+void TBlockSocket::SetSizeRecvBuffer(int Size) {
+  QueueOption({SOT_RecvBuff, false, Size});
+}
+void TBlockSocket::SetSizeSendBuffer(int Size) {
+  QueueOption({SOT_SendBuff, false, Size});
+}
+void TBlockSocket::SetNonBlockMode(bool Value) {
+  QueueOption({SOT_NonBlock, Value, 0});
+}
+void TBlockSocket::SetTTL(int TTL) {
+  QueueOption({SOT_TTL, false, TTL});
+}
 
 int TBlockSocket::SizeRecvBuffer() {
   int v = 0;

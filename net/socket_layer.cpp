@@ -20,6 +20,8 @@ SocketLayer::~SocketLayer() {
   platform::UnloadSocketLibrary();
 }
 
-const platform::TWSAData& SocketLayerWSAData() { return g_wsa_data; }
+const platform::TWSAData& SocketLayerWSAData() {
+  return g_wsa_data;
+}
 
 }  // namespace vlt::net

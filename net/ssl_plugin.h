@@ -13,7 +13,16 @@ namespace vlt::net {
 class TTCPBlockSocket;
 class TCustomSSL;
 
-enum TSSLType { LT_all, LT_SSLv2, LT_SSLv3, LT_TLSv1, LT_TLSv1_1, LT_TLSv1_2, LT_TLSv1_3, LT_SSHv2 };
+enum TSSLType {
+  LT_all,
+  LT_SSLv2,
+  LT_SSLv3,
+  LT_TLSv1,
+  LT_TLSv1_1,
+  LT_TLSv1_2,
+  LT_TLSv1_3,
+  LT_SSHv2
+};
 
 using THookVerifyCert = std::function<bool(TCustomSSL* Sender)>;
 // A plug-in class: makes a plug-in for the given socket.

@@ -98,13 +98,16 @@ ByteString TSocksBlockSocket::SocksAddressBlock(const std::string& IP, const std
       r += IPv4ToBytes(ip) + p::TextToAnsi(FSocksUsername) + '\0';
     } else {
       // SOCKS 4a: an address 0.0.0.1 says "the name follows".
-      r += ByteString("\0\0\0\x01", 4) + p::TextToAnsi(FSocksUsername) + '\0' +
-           p::TextToAnsi(ip) + '\0';
+      r += ByteString("\0\0\0\x01", 4) + p::TextToAnsi(FSocksUsername) + '\0' + p::TextToAnsi(ip) +
+           '\0';
     }
   } else {
-    if (IsIPv4Text(ip)) r = '\x01' + IPv4ToBytes(ip);
-    else if (IsIPv6Text(ip)) r = '\x04' + IPv6ToBytes(ip);
-    else r = '\x03' + Counted(p::TextToAnsi(ip));
+    if (IsIPv4Text(ip))
+      r = '\x01' + IPv4ToBytes(ip);
+    else if (IsIPv6Text(ip))
+      r = '\x04' + IPv6ToBytes(ip);
+    else
+      r = '\x03' + Counted(p::TextToAnsi(ip));
     r += WordToBytes(port);
   }
   return r;
@@ -123,7 +126,9 @@ bool TSocksBlockSocket::SocksResponse() {
     reply = RecvBufferStr(4, FSocksTimeout);
     if (FLastError != 0 || reply.size() < 4 || reply[0] != 0x05) return false;
     switch (reply[3]) {
-      case 0x01: reply += RecvBufferStr(4, FSocksTimeout); break;
+      case 0x01:
+        reply += RecvBufferStr(4, FSocksTimeout);
+        break;
       case 0x03: {
         const std::uint8_t n = RecvByte(FSocksTimeout);
         if (FLastError != 0) return false;
@@ -131,8 +136,11 @@ bool TSocksBlockSocket::SocksResponse() {
         reply += RecvBufferStr(n, FSocksTimeout);
         break;
       }
-      case 0x04: reply += RecvBufferStr(16, FSocksTimeout); break;
-      default: return false;
+      case 0x04:
+        reply += RecvBufferStr(16, FSocksTimeout);
+        break;
+      default:
+        return false;
     }
     if (FLastError != 0) return false;
     reply += RecvBufferStr(2, FSocksTimeout);
@@ -184,7 +192,8 @@ int TSocksBlockSocket::ParseSocksReply(const ByteString& Value) {
         next = 23;
       }
       break;
-    default: break;
+    default:
+      break;
   }
   return next;
 }
@@ -211,9 +220,12 @@ void TTCPBlockSocket::CloseSocket() {
 }
 
 void TTCPBlockSocket::Connect(const std::string& IP, const std::string& Port) {
-  if (!FSocksIP.empty()) SocksDoConnect(IP, Port);
-  else if (!FHTTPTunnelIP.empty()) HTTPTunnelDoConnect(IP, Port);
-  else DirectConnect(IP, Port);
+  if (!FSocksIP.empty())
+    SocksDoConnect(IP, Port);
+  else if (!FHTTPTunnelIP.empty())
+    HTTPTunnelDoConnect(IP, Port);
+  else
+    DirectConnect(IP, Port);
   if (FLastError == 0 && OnAfterConnect) OnAfterConnect(this);
 }
 
@@ -318,8 +330,10 @@ int TTCPBlockSocket::RecvBuffer(void* Buffer, int Length) {
   ThrottleBandwidth(Length, FMaxRecvBandwidth, FNextRecv);
   ResetLastError();
   int r = FSSL->RecvBuffer(Buffer, Length);
-  if (FSSL->LastError() != 0) FLastError = p::kWSASYSNOTREADY;
-  else if (r == 0) FLastError = p::kWSAECONNRESET;
+  if (FSSL->LastError() != 0)
+    FLastError = p::kWSASYSNOTREADY;
+  else if (r == 0)
+    FLastError = p::kWSAECONNRESET;
   ExceptCheck();
   if (r > 0) {
     FRecvCounter += r;
@@ -357,8 +371,12 @@ int TTCPBlockSocket::GetRemoteSinPort() {
   return TBlockSocket::GetRemoteSinPort();
 }
 
-int TTCPBlockSocket::GetSocketType() { return p::kSockStream; }
-int TTCPBlockSocket::GetSocketProtocol() { return p::kIpprotoTcp; }
+int TTCPBlockSocket::GetSocketType() {
+  return p::kSockStream;
+}
+int TTCPBlockSocket::GetSocketProtocol() {
+  return p::kIpprotoTcp;
+}
 
 std::string TTCPBlockSocket::GetErrorDescEx() {
   if (FLastError == p::kWSASYSNOTREADY && FSSL && FSSL->LastError() != 0)

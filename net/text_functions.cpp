@@ -14,7 +14,9 @@ bool IEquals(std::string_view a, std::string_view b) {
          });
 }
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 
 std::string TrimBlanksAndControls(std::string_view v) {
   size_t b = 0, e = v.size();
@@ -66,7 +68,9 @@ std::string TrimSpacesRight(std::string_view value) {
   return e == std::string_view::npos ? std::string() : std::string(value.substr(0, e + 1));
 }
 
-std::string TrimSpaces(std::string_view value) { return TrimSpacesLeft(TrimSpacesRight(value)); }
+std::string TrimSpaces(std::string_view value) {
+  return TrimSpacesLeft(TrimSpacesRight(value));
+}
 
 int LastPosFrom(std::string_view sub, std::string_view value, int from) {
   const int len = static_cast<int>(sub.size());
@@ -100,9 +104,8 @@ ByteString ReplaceText(std::string_view value, std::string_view search, std::str
   return out;
 }
 
-std::string SplitUrl(std::string_view url, std::string& prot, std::string& user,
-                     std::string& pass, std::string& host, std::string& port, std::string& path,
-                     std::string& para) {
+std::string SplitUrl(std::string_view url, std::string& prot, std::string& user, std::string& pass,
+                     std::string& host, std::string& port, std::string& path, std::string& para) {
   prot = "http";
   user.clear();
   pass.clear();
@@ -196,7 +199,9 @@ ByteString DecodeEscapes(std::string_view value, char escape) {
   return out;
 }
 
-ByteString PercentDecode(std::string_view value) { return DecodeEscapes(value, '%'); }
+ByteString PercentDecode(std::string_view value) {
+  return DecodeEscapes(value, '%');
+}
 
 std::string UnfoldHeaderLine(const std::vector<std::string>& lines, int& index) {
   std::string result = index >= 0 && index < static_cast<int>(lines.size()) ? lines[index] : "";

@@ -37,9 +37,8 @@ struct UrlParts {
   std::string Prot, User, Pass, Host, Port, Path, Para;
 };
 // Splits a URL; answers the request target ("/" + path part, parameters included).
-std::string SplitUrl(std::string_view url, std::string& prot, std::string& user,
-                     std::string& pass, std::string& host, std::string& port, std::string& path,
-                     std::string& para);
+std::string SplitUrl(std::string_view url, std::string& prot, std::string& user, std::string& pass,
+                     std::string& host, std::string& port, std::string& path, std::string& para);
 std::string SplitUrl(std::string_view url, UrlParts& parts);
 
 ByteString DecodeEscapes(std::string_view value, char escape);

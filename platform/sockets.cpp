@@ -1,21 +1,27 @@
 // Name service and descriptor-set logic shared by both platform halves.
+#include "platform/sockets.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "platform/sockets.h"
 #include "platform/sockets_internal.h"
 
 namespace vlt::platform {
 
 int SinLength(const TVarSin& sin) {
   switch (sin.sin_family) {
-    case kAfInet: return 16;
-    case kAfInet6: return 28;
-    default: return 0;
+    case kAfInet:
+      return 16;
+    case kAfInet6:
+      return 28;
+    default:
+      return 0;
   }
 }
 
-void FDZero(TFDSet& set) { set.fd_count = 0; }
+void FDZero(TFDSet& set) {
+  set.fd_count = 0;
+}
 
 void FDSet(SocketHandle s, TFDSet& set) {
   if (set.fd_count < 64) set.fd_array[set.fd_count++] = s;
@@ -75,14 +81,16 @@ std::string SinToText(const TVarSin& sin) {
   return host;
 }
 
-int SinToPort(const TVarSin& sin) { return NetToHost16(sin.sin_port); }
+int SinToPort(const TVarSin& sin) {
+  return NetToHost16(sin.sin_port);
+}
 
 void LookupHostAddresses(const std::string& name, int family, int protocol, int socktype,
                          std::vector<std::string>& ip_list) {
   ip_list.clear();
   std::vector<TVarSin> found;
   if (detail::ResolveAddrInfo(name.c_str(), nullptr, AddrHints{0, kAfUnspec, socktype, protocol},
-                          found) == 0) {
+                              found) == 0) {
     for (const TVarSin& sin : found) {
       if (family == kAfInet6 && sin.sin_family == kAfInet) continue;
       if (family == kAfInet && sin.sin_family == kAfInet6) continue;
@@ -99,7 +107,7 @@ std::uint16_t LookupPortNumber(const std::string& port, int /*family*/, int /*pr
                                int /*socktype*/) {
   std::vector<TVarSin> found;
   if (detail::ResolveAddrInfo(nullptr, port.c_str(), AddrHints{kAiPassive, kAfUnspec, 0, 0},
-                          found) != 0 ||
+                              found) != 0 ||
       found.empty())
     return 0;
   const TVarSin& sin = found.front();

@@ -26,22 +26,22 @@ struct ErrnoEntry {
   int wsa;
 };
 constexpr ErrnoEntry kErrnoTable[] = {
-    {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},
-    {EPERM, 10013},        {EFAULT, 10014},          {EINVAL, 10022},
-    {EMFILE, 10024},       {ENFILE, 10024},          {EWOULDBLOCK, 10035},
-    {EAGAIN, 10035},       {EINPROGRESS, 10036},     {EALREADY, 10037},
-    {ENOTSOCK, 10038},     {EDESTADDRREQ, 10039},    {EMSGSIZE, 10040},
-    {EPROTOTYPE, 10041},   {ENOPROTOOPT, 10042},     {EPROTONOSUPPORT, 10043},
+    {EINTR, 10004},           {EBADF, 10009},        {EACCES, 10013},
+    {EPERM, 10013},           {EFAULT, 10014},       {EINVAL, 10022},
+    {EMFILE, 10024},          {ENFILE, 10024},       {EWOULDBLOCK, 10035},
+    {EAGAIN, 10035},          {EINPROGRESS, 10036},  {EALREADY, 10037},
+    {ENOTSOCK, 10038},        {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},
+    {EPROTOTYPE, 10041},      {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043},
     {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},
-    {EAFNOSUPPORT, 10047}, {EADDRINUSE, 10048},      {EADDRNOTAVAIL, 10049},
-    {ENETDOWN, 10050},     {ENETUNREACH, 10051},     {ENETRESET, 10052},
-    {ECONNABORTED, 10053}, {ECONNRESET, 10054},      {EPIPE, 10054},
-    {ENOBUFS, 10055},      {ENOMEM, 10055},          {EISCONN, 10056},
-    {ENOTCONN, 10057},     {ESHUTDOWN, 10058},       {ETOOMANYREFS, 10059},
-    {ETIMEDOUT, 10060},    {ECONNREFUSED, 10061},    {ELOOP, 10062},
-    {ENAMETOOLONG, 10063}, {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065},
-    {ENOTEMPTY, 10066},    {EUSERS, 10068},          {EDQUOT, 10069},
-    {ESTALE, 10070},       {EREMOTE, 10071},
+    {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},
+    {ENETDOWN, 10050},        {ENETUNREACH, 10051},  {ENETRESET, 10052},
+    {ECONNABORTED, 10053},    {ECONNRESET, 10054},   {EPIPE, 10054},
+    {ENOBUFS, 10055},         {ENOMEM, 10055},       {EISCONN, 10056},
+    {ENOTCONN, 10057},        {ESHUTDOWN, 10058},    {ETOOMANYREFS, 10059},
+    {ETIMEDOUT, 10060},       {ECONNREFUSED, 10061}, {ELOOP, 10062},
+    {ENAMETOOLONG, 10063},    {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},
+    {ENOTEMPTY, 10066},       {EUSERS, 10068},       {EDQUOT, 10069},
+    {ESTALE, 10070},          {EREMOTE, 10071},
 };
 
 // getaddrinfo / getnameinfo result codes, as Windows answers them.
@@ -50,10 +50,17 @@ struct EaiEntry {
   int wsa;
 };
 constexpr EaiEntry kEaiTable[] = {
-    {EAI_NONAME, kWSAHOST_NOT_FOUND}, {EAI_AGAIN, kWSATRY_AGAIN},  {EAI_FAIL, kWSANO_RECOVERY},
-    {EAI_NODATA, kWSANO_DATA},        {EAI_ADDRFAMILY, kWSANO_DATA},
-    {EAI_FAMILY, kWSAEAFNOSUPPORT},   {EAI_SOCKTYPE, 10044},       {EAI_SERVICE, 10109},
-    {EAI_MEMORY, kWSAENOBUFS},        {EAI_BADFLAGS, kWSAEINVAL},   {EAI_OVERFLOW, kWSAEFAULT},
+    {EAI_NONAME, kWSAHOST_NOT_FOUND},
+    {EAI_AGAIN, kWSATRY_AGAIN},
+    {EAI_FAIL, kWSANO_RECOVERY},
+    {EAI_NODATA, kWSANO_DATA},
+    {EAI_ADDRFAMILY, kWSANO_DATA},
+    {EAI_FAMILY, kWSAEAFNOSUPPORT},
+    {EAI_SOCKTYPE, 10044},
+    {EAI_SERVICE, 10109},
+    {EAI_MEMORY, kWSAENOBUFS},
+    {EAI_BADFLAGS, kWSAEINVAL},
+    {EAI_OVERFLOW, kWSAEFAULT},
 };
 
 int MapErrno(int e) {
@@ -75,24 +82,35 @@ int Fail() {
   return kSocketError;
 }
 
-int Check(int r) { return r < 0 ? Fail() : r; }
+int Check(int r) {
+  return r < 0 ? Fail() : r;
+}
 
-int Fd(SocketHandle s) { return static_cast<int>(s); }
+int Fd(SocketHandle s) {
+  return static_cast<int>(s);
+}
 
 int ToNativeFamily(int family) {
   switch (family) {
-    case kAfInet: return AF_INET;
-    case kAfInet6: return AF_INET6;
-    case kAfUnspec: return AF_UNSPEC;
-    default: return -1;
+    case kAfInet:
+      return AF_INET;
+    case kAfInet6:
+      return AF_INET6;
+    case kAfUnspec:
+      return AF_UNSPEC;
+    default:
+      return -1;
   }
 }
 
 int FromNativeFamily(int family) {
   switch (family) {
-    case AF_INET: return kAfInet;
-    case AF_INET6: return kAfInet6;
-    default: return kAfUnspec;
+    case AF_INET:
+      return kAfInet;
+    case AF_INET6:
+      return kAfInet6;
+    default:
+      return kAfUnspec;
   }
 }
 
@@ -116,24 +134,39 @@ struct NativeOption {
 
 NativeOption Native(SockOpt opt) {
   switch (opt) {
-    case SockOpt::RecvBuffer: return {SOL_SOCKET, SO_RCVBUF};
-    case SockOpt::SendBuffer: return {SOL_SOCKET, SO_SNDBUF};
-    case SockOpt::RecvTimeout: return {SOL_SOCKET, SO_RCVTIMEO};
-    case SockOpt::SendTimeout: return {SOL_SOCKET, SO_SNDTIMEO};
-    case SockOpt::ReuseAddress: return {SOL_SOCKET, SO_REUSEADDR};
-    case SockOpt::Broadcast: return {SOL_SOCKET, SO_BROADCAST};
-    case SockOpt::Ttl: return {IPPROTO_IP, IP_TTL};
-    case SockOpt::UnicastHops: return {IPPROTO_IPV6, IPV6_UNICAST_HOPS};
-    case SockOpt::MulticastTtl: return {IPPROTO_IP, IP_MULTICAST_TTL};
-    case SockOpt::MulticastHops: return {IPPROTO_IPV6, IPV6_MULTICAST_HOPS};
-    case SockOpt::MulticastLoop: return {IPPROTO_IP, IP_MULTICAST_LOOP};
-    case SockOpt::MulticastLoop6: return {IPPROTO_IPV6, IPV6_MULTICAST_LOOP};
-    case SockOpt::Error: return {SOL_SOCKET, SO_ERROR};
+    case SockOpt::RecvBuffer:
+      return {SOL_SOCKET, SO_RCVBUF};
+    case SockOpt::SendBuffer:
+      return {SOL_SOCKET, SO_SNDBUF};
+    case SockOpt::RecvTimeout:
+      return {SOL_SOCKET, SO_RCVTIMEO};
+    case SockOpt::SendTimeout:
+      return {SOL_SOCKET, SO_SNDTIMEO};
+    case SockOpt::ReuseAddress:
+      return {SOL_SOCKET, SO_REUSEADDR};
+    case SockOpt::Broadcast:
+      return {SOL_SOCKET, SO_BROADCAST};
+    case SockOpt::Ttl:
+      return {IPPROTO_IP, IP_TTL};
+    case SockOpt::UnicastHops:
+      return {IPPROTO_IPV6, IPV6_UNICAST_HOPS};
+    case SockOpt::MulticastTtl:
+      return {IPPROTO_IP, IP_MULTICAST_TTL};
+    case SockOpt::MulticastHops:
+      return {IPPROTO_IPV6, IPV6_MULTICAST_HOPS};
+    case SockOpt::MulticastLoop:
+      return {IPPROTO_IP, IP_MULTICAST_LOOP};
+    case SockOpt::MulticastLoop6:
+      return {IPPROTO_IPV6, IPV6_MULTICAST_LOOP};
+    case SockOpt::Error:
+      return {SOL_SOCKET, SO_ERROR};
   }
   return {SOL_SOCKET, 0};
 }
 
-bool IsTimeout(SockOpt opt) { return opt == SockOpt::RecvTimeout || opt == SockOpt::SendTimeout; }
+bool IsTimeout(SockOpt opt) {
+  return opt == SockOpt::RecvTimeout || opt == SockOpt::SendTimeout;
+}
 
 }  // namespace
 
@@ -165,8 +198,12 @@ bool UnloadSocketLibrary() {
   return true;
 }
 
-bool AddrInfoInWs2() { return true; }
-bool AddrInfoInWship6() { return false; }
+bool AddrInfoInWs2() {
+  return true;
+}
+bool AddrInfoInWship6() {
+  return false;
+}
 
 int SocketStartup(TWSAData& data) {
   data.wVersion = 0x0202;
@@ -176,9 +213,13 @@ int SocketStartup(TWSAData& data) {
   return 0;
 }
 
-int SocketCleanup() { return 0; }
+int SocketCleanup() {
+  return 0;
+}
 
-int LastSocketError() { return g_last_error; }
+int LastSocketError() {
+  return g_last_error;
+}
 
 SocketHandle CreateSocket(int family, int type, int protocol) {
   const int fd = ::socket(ToNativeFamily(family), type | SOCK_CLOEXEC, protocol);
@@ -189,7 +230,9 @@ SocketHandle CreateSocket(int family, int type, int protocol) {
   return static_cast<SocketHandle>(fd);
 }
 
-int CloseSocketHandle(SocketHandle s) { return Check(::close(Fd(s))); }
+int CloseSocketHandle(SocketHandle s) {
+  return Check(::close(Fd(s)));
+}
 
 int BindSocket(SocketHandle s, const TVarSin& sin) {
   sockaddr_storage sa;
@@ -347,15 +390,23 @@ int SetSocketLinger(SocketHandle s, bool on, int seconds) {
   return Check(::setsockopt(Fd(s), SOL_SOCKET, SO_LINGER, &l, sizeof l));
 }
 
-std::uint16_t HostToNet16(std::uint16_t v) { return htons(v); }
-std::uint16_t NetToHost16(std::uint16_t v) { return ntohs(v); }
-std::uint32_t HostToNet32(std::uint32_t v) { return htonl(v); }
-std::uint32_t NetToHost32(std::uint32_t v) { return ntohl(v); }
+std::uint16_t HostToNet16(std::uint16_t v) {
+  return htons(v);
+}
+std::uint16_t NetToHost16(std::uint16_t v) {
+  return ntohs(v);
+}
+std::uint32_t HostToNet32(std::uint32_t v) {
+  return htonl(v);
+}
+std::uint32_t NetToHost32(std::uint32_t v) {
+  return ntohl(v);
+}
 
 namespace detail {
 
 int ResolveAddrInfo(const char* host, const char* service, const AddrHints& hints,
-                std::vector<TVarSin>& out) {
+                    std::vector<TVarSin>& out) {
   out.clear();
   addrinfo h{};
   h.ai_flags = (hints.flags & kAiPassive) ? AI_PASSIVE : 0;
@@ -376,21 +427,23 @@ int ResolveAddrInfo(const char* host, const char* service, const AddrHints& hint
 }
 
 int ResolveNameInfo(const TVarSin& sin, std::string& host, std::string& service, bool numeric_host,
-                bool numeric_service) {
+                    bool numeric_service) {
   sockaddr_storage sa;
   const socklen_t len = ToNative(sin, sa);
   if (len == 0) return kWSAEAFNOSUPPORT;
   char h[1025] = {}, s[32] = {};
   const int flags = (numeric_host ? NI_NUMERICHOST : 0) | (numeric_service ? NI_NUMERICSERV : 0);
-  const int r = ::getnameinfo(reinterpret_cast<sockaddr*>(&sa), len, h, sizeof h, s, sizeof s,
-                              flags);
+  const int r =
+      ::getnameinfo(reinterpret_cast<sockaddr*>(&sa), len, h, sizeof h, s, sizeof s, flags);
   if (r != 0) return MapEai(r);
   host = h;
   service = s;
   return 0;
 }
 
-int ReadHostName(char* buffer, int size) { return ::gethostname(buffer, size) == 0 ? 0 : Fail(); }
+int ReadHostName(char* buffer, int size) {
+  return ::gethostname(buffer, size) == 0 ? 0 : Fail();
+}
 
 }  // namespace detail
 }  // namespace vlt::platform

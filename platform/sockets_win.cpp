@@ -22,16 +22,16 @@ static_assert(AI_PASSIVE == kAiPassive && SD_SEND == kSdSend);
 
 // X(name, required): every entry point looked up in ws2_32.dll. The optional ones belong to
 // the older IPv4-only resolver and to calls the layer never makes.
-#define VLT_WS2_ENTRIES(X)                                                                    \
-  X(WSAIoctl, false) X(__WSAFDIsSet, true) X(closesocket, true) X(ioctlsocket, true)          \
-  X(WSAGetLastError, true) X(WSAStartup, true) X(WSACleanup, true) X(accept, true)            \
-  X(bind, true) X(connect, true) X(getpeername, true) X(getsockname, true)                    \
-  X(getsockopt, true) X(htonl, true) X(htons, true) X(inet_addr, false) X(inet_ntoa, false)   \
-  X(listen, true) X(ntohl, true) X(ntohs, true) X(recv, true) X(recvfrom, true)               \
-  X(select, true) X(send, true) X(sendto, true) X(setsockopt, true) X(shutdown, true)         \
-  X(socket, true) X(gethostbyaddr, false) X(gethostbyname, false) X(getprotobyname, false)    \
-  X(getprotobynumber, false) X(getservbyname, false) X(getservbyport, false)                  \
-  X(gethostname, true)
+#define VLT_WS2_ENTRIES(X)                                                                        \
+  X(WSAIoctl, false)                                                                              \
+  X(__WSAFDIsSet, true) X(closesocket, true) X(ioctlsocket, true) X(WSAGetLastError, true) X(     \
+      WSAStartup, true) X(WSACleanup, true) X(accept, true) X(bind, true) X(connect, true)        \
+      X(getpeername, true) X(getsockname, true) X(getsockopt, true) X(htonl, true) X(htons, true) \
+          X(inet_addr, false) X(inet_ntoa, false) X(listen, true) X(ntohl, true) X(ntohs, true)   \
+              X(recv, true) X(recvfrom, true) X(select, true) X(send, true) X(sendto, true)       \
+                  X(setsockopt, true) X(shutdown, true) X(socket, true) X(gethostbyaddr, false)   \
+                      X(gethostbyname, false) X(getprotobyname, false) X(getprotobynumber, false) \
+                          X(getservbyname, false) X(getservbyport, false) X(gethostname, true)
 #define VLT_ADDRINFO_ENTRIES(X) X(getaddrinfo) X(freeaddrinfo) X(getnameinfo)
 
 struct Ws2Table {
@@ -64,9 +64,15 @@ bool FindAddrInfo(HMODULE module) {
   return all;
 }
 
-const fd_set* Native(const TFDSet& set) { return reinterpret_cast<const fd_set*>(&set); }
-fd_set* Native(TFDSet* set) { return reinterpret_cast<fd_set*>(set); }
-SOCKET Sock(SocketHandle s) { return static_cast<SOCKET>(s); }
+const fd_set* Native(const TFDSet& set) {
+  return reinterpret_cast<const fd_set*>(&set);
+}
+fd_set* Native(TFDSet* set) {
+  return reinterpret_cast<fd_set*>(set);
+}
+SOCKET Sock(SocketHandle s) {
+  return static_cast<SOCKET>(s);
+}
 
 struct NativeOption {
   int level, name;
@@ -74,19 +80,32 @@ struct NativeOption {
 
 NativeOption NativeOpt(SockOpt opt) {
   switch (opt) {
-    case SockOpt::RecvBuffer: return {SOL_SOCKET, SO_RCVBUF};
-    case SockOpt::SendBuffer: return {SOL_SOCKET, SO_SNDBUF};
-    case SockOpt::RecvTimeout: return {SOL_SOCKET, SO_RCVTIMEO};
-    case SockOpt::SendTimeout: return {SOL_SOCKET, SO_SNDTIMEO};
-    case SockOpt::ReuseAddress: return {SOL_SOCKET, SO_REUSEADDR};
-    case SockOpt::Broadcast: return {SOL_SOCKET, SO_BROADCAST};
-    case SockOpt::Ttl: return {IPPROTO_IP, IP_TTL};
-    case SockOpt::UnicastHops: return {IPPROTO_IPV6, IPV6_UNICAST_HOPS};
-    case SockOpt::MulticastTtl: return {IPPROTO_IP, IP_MULTICAST_TTL};
-    case SockOpt::MulticastHops: return {IPPROTO_IPV6, IPV6_MULTICAST_HOPS};
-    case SockOpt::MulticastLoop: return {IPPROTO_IP, IP_MULTICAST_LOOP};
-    case SockOpt::MulticastLoop6: return {IPPROTO_IPV6, IPV6_MULTICAST_LOOP};
-    case SockOpt::Error: return {SOL_SOCKET, SO_ERROR};
+    case SockOpt::RecvBuffer:
+      return {SOL_SOCKET, SO_RCVBUF};
+    case SockOpt::SendBuffer:
+      return {SOL_SOCKET, SO_SNDBUF};
+    case SockOpt::RecvTimeout:
+      return {SOL_SOCKET, SO_RCVTIMEO};
+    case SockOpt::SendTimeout:
+      return {SOL_SOCKET, SO_SNDTIMEO};
+    case SockOpt::ReuseAddress:
+      return {SOL_SOCKET, SO_REUSEADDR};
+    case SockOpt::Broadcast:
+      return {SOL_SOCKET, SO_BROADCAST};
+    case SockOpt::Ttl:
+      return {IPPROTO_IP, IP_TTL};
+    case SockOpt::UnicastHops:
+      return {IPPROTO_IPV6, IPV6_UNICAST_HOPS};
+    case SockOpt::MulticastTtl:
+      return {IPPROTO_IP, IP_MULTICAST_TTL};
+    case SockOpt::MulticastHops:
+      return {IPPROTO_IPV6, IPV6_MULTICAST_HOPS};
+    case SockOpt::MulticastLoop:
+      return {IPPROTO_IP, IP_MULTICAST_LOOP};
+    case SockOpt::MulticastLoop6:
+      return {IPPROTO_IPV6, IPV6_MULTICAST_LOOP};
+    case SockOpt::Error:
+      return {SOL_SOCKET, SO_ERROR};
   }
   return {SOL_SOCKET, 0};
 }
@@ -143,8 +162,12 @@ bool UnloadSocketLibrary() {
   return true;
 }
 
-bool AddrInfoInWs2() { return g_addrinfo_ws2; }
-bool AddrInfoInWship6() { return g_addrinfo_wship6; }
+bool AddrInfoInWs2() {
+  return g_addrinfo_ws2;
+}
+bool AddrInfoInWship6() {
+  return g_addrinfo_wship6;
+}
 
 int SocketStartup(TWSAData& data) {
   WSADATA raw{};
@@ -156,9 +179,13 @@ int SocketStartup(TWSAData& data) {
   return r;
 }
 
-int SocketCleanup() { return g_api.WSACleanup ? g_api.WSACleanup() : 0; }
+int SocketCleanup() {
+  return g_api.WSACleanup ? g_api.WSACleanup() : 0;
+}
 
-int LastSocketError() { return g_api.WSAGetLastError(); }
+int LastSocketError() {
+  return g_api.WSAGetLastError();
+}
 
 bool FDIsSet(SocketHandle s, const TFDSet& set) {
   return g_api.__WSAFDIsSet(Sock(s), const_cast<fd_set*>(Native(set))) != 0;
@@ -169,7 +196,9 @@ SocketHandle CreateSocket(int family, int type, int protocol) {
   return s == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(s);
 }
 
-int CloseSocketHandle(SocketHandle s) { return g_api.closesocket(Sock(s)); }
+int CloseSocketHandle(SocketHandle s) {
+  return g_api.closesocket(Sock(s));
+}
 
 int BindSocket(SocketHandle s, const TVarSin& sin) {
   return g_api.bind(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
@@ -179,7 +208,9 @@ int ConnectSocket(SocketHandle s, const TVarSin& sin) {
   return g_api.connect(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
 }
 
-int ListenSocket(SocketHandle s, int backlog) { return g_api.listen(Sock(s), backlog); }
+int ListenSocket(SocketHandle s, int backlog) {
+  return g_api.listen(Sock(s), backlog);
+}
 
 SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer) {
   peer = TVarSin{};
@@ -220,7 +251,9 @@ int GetPeerAddress(SocketHandle s, TVarSin& sin) {
   return g_api.getpeername(Sock(s), reinterpret_cast<sockaddr*>(&sin), &len);
 }
 
-int ShutdownSocket(SocketHandle s, int how) { return g_api.shutdown(Sock(s), how); }
+int ShutdownSocket(SocketHandle s, int how) {
+  return g_api.shutdown(Sock(s), how);
+}
 
 int SelectSockets(TFDSet* read, TFDSet* write, TFDSet* except, int timeout_ms) {
   timeval tv{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
@@ -265,15 +298,23 @@ int SetSocketLinger(SocketHandle s, bool on, int seconds) {
                           sizeof l);
 }
 
-std::uint16_t HostToNet16(std::uint16_t v) { return g_api.htons(v); }
-std::uint16_t NetToHost16(std::uint16_t v) { return g_api.ntohs(v); }
-std::uint32_t HostToNet32(std::uint32_t v) { return g_api.htonl(v); }
-std::uint32_t NetToHost32(std::uint32_t v) { return g_api.ntohl(v); }
+std::uint16_t HostToNet16(std::uint16_t v) {
+  return g_api.htons(v);
+}
+std::uint16_t NetToHost16(std::uint16_t v) {
+  return g_api.ntohs(v);
+}
+std::uint32_t HostToNet32(std::uint32_t v) {
+  return g_api.htonl(v);
+}
+std::uint32_t NetToHost32(std::uint32_t v) {
+  return g_api.ntohl(v);
+}
 
 namespace detail {
 
 int ResolveAddrInfo(const char* host, const char* service, const AddrHints& hints,
-                std::vector<TVarSin>& out) {
+                    std::vector<TVarSin>& out) {
   out.clear();
   if (!g_api.getaddrinfo) return kWSANO_RECOVERY;
   addrinfo h{};
@@ -294,7 +335,7 @@ int ResolveAddrInfo(const char* host, const char* service, const AddrHints& hint
 }
 
 int ResolveNameInfo(const TVarSin& sin, std::string& host, std::string& service, bool numeric_host,
-                bool numeric_service) {
+                    bool numeric_service) {
   if (!g_api.getnameinfo) return kWSANO_RECOVERY;
   const int len = SinLength(sin);
   if (len == 0) return kWSAEAFNOSUPPORT;

@@ -108,10 +108,11 @@ Result ThroughPlainRecv(long long total) {
 }
 
 void Print(const char* name, const Result& r) {
-  std::printf("%-22s %12lld bytes %8lld reads  %7.3f s wall  %7.3f s cpu  %6.3f ns cpu/byte  "
-              "%8.1f MiB/s\n",
-              name, r.bytes, r.reads, r.wall, r.cpu, r.cpu * 1e9 / static_cast<double>(r.bytes),
-              static_cast<double>(r.bytes) / (1 << 20) / r.wall);
+  std::printf(
+      "%-22s %12lld bytes %8lld reads  %7.3f s wall  %7.3f s cpu  %6.3f ns cpu/byte  "
+      "%8.1f MiB/s\n",
+      name, r.bytes, r.reads, r.wall, r.cpu, r.cpu * 1e9 / static_cast<double>(r.bytes),
+      static_cast<double>(r.bytes) / (1 << 20) / r.wall);
 }
 
 }  // namespace

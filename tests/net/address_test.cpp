@@ -95,8 +95,7 @@ TEST(NameService, HostAddressesPortsNames) {
   EXPECT_EQ(p::LookupPortNumber("ftp", p::kAfUnspec, p::kIpprotoTcp, p::kSockStream), 21);
   EXPECT_EQ(p::LookupPortNumber("no-such-service", p::kAfUnspec, 0, 0), 0);
 
-  EXPECT_EQ(p::LookupHostName("no-such-host.invalid", p::kAfUnspec, 0, 0),
-            "no-such-host.invalid");
+  EXPECT_EQ(p::LookupHostName("no-such-host.invalid", p::kAfUnspec, 0, 0), "no-such-host.invalid");
   const std::string host = p::MachineHostName();
   EXPECT_FALSE(host.empty());
   EXPECT_LE(host.size(), 254u);

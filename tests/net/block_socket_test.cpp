@@ -84,8 +84,7 @@ TEST(BlockSocketFeed, LineEndsWholeAndByteByByte) {
     bool convert;
     std::vector<std::string> lines;
   };
-  const Case cases[] = {{true, {"a", "b", "c", "d", "e", ""}},
-                        {false, {"a\nb\rc", "d\n\re", ""}}};
+  const Case cases[] = {{true, {"a", "b", "c", "d", "e", ""}}, {false, {"a\nb\rc", "d\n\re", ""}}};
   for (const Case& c : cases) {
     PacketFeed whole;
     whole.packets = {input};
@@ -159,8 +158,8 @@ TEST(BlockSocketFeed, ReadFilterMonitorOrder) {
   ASSERT_EQ(s.LastError(), 0);
   ASSERT_TRUE(s.CanRead(5000));
   EXPECT_EQ(s.RecvPacket(5000), "HELLO-but-l");  // cut to the 11 bytes received
-  EXPECT_EQ(order, (std::vector<std::string>{"count 11", "monitor hello world",
-                                             "filter hello world"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"count 11", "monitor hello world", "filter hello world"}));
   EXPECT_EQ(s.RecvCounter(), 11);
 }
 
@@ -358,8 +357,13 @@ TEST_F(BlockSocketLive, StreamFramingsOnTheWire) {
   s.SendStream(empty);  // nothing at all, not even a size
   s.SendBlock("zz");
   s.CloseSocket();
-  EXPECT_EQ(server.Received(), std::string("\x03\x00\x00\x00" "abc" "\x00\x00\x00\x03" "def" "ghi"
-                                           "\x02\x00\x00\x00" "zz",
+  EXPECT_EQ(server.Received(), std::string("\x03\x00\x00\x00"
+                                           "abc"
+                                           "\x00\x00\x00\x03"
+                                           "def"
+                                           "ghi"
+                                           "\x02\x00\x00\x00"
+                                           "zz",
                                            4 + 3 + 4 + 3 + 3 + 4 + 2));
 }
 

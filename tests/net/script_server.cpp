@@ -136,7 +136,9 @@ void ScriptServer::Run() {
         p::CloseSocketHandle(conn);
         conn = p::kInvalidSocket;
         break;
-      case Step::kPause: std::this_thread::sleep_for(std::chrono::milliseconds(step.count)); break;
+      case Step::kPause:
+        std::this_thread::sleep_for(std::chrono::milliseconds(step.count));
+        break;
     }
     if (conn == p::kInvalidSocket) break;
   }

@@ -19,16 +19,30 @@ struct Step {
   int count = 0;     // kRecv: bytes; kPause: milliseconds
 };
 
-inline Step Send(std::string bytes) { return {Step::kSend, std::move(bytes)}; }
+inline Step Send(std::string bytes) {
+  return {Step::kSend, std::move(bytes)};
+}
 // Reads exactly `n` bytes (fewer when the client closes first).
-inline Step Recv(int n) { return {Step::kRecv, {}, n}; }
-inline Step RecvUntilClose() { return {Step::kRecvUntilClose, {}, 0}; }
+inline Step Recv(int n) {
+  return {Step::kRecv, {}, n};
+}
+inline Step RecvUntilClose() {
+  return {Step::kRecvUntilClose, {}, 0};
+}
 // Waits until the test calls Signal().
-inline Step WaitSignal() { return {Step::kWaitSignal, {}, 0}; }
-inline Step Close() { return {Step::kClose, {}, 0}; }
+inline Step WaitSignal() {
+  return {Step::kWaitSignal, {}, 0};
+}
+inline Step Close() {
+  return {Step::kClose, {}, 0};
+}
 // Closes with a reset (linger 0) instead of an orderly end.
-inline Step Reset() { return {Step::kReset, {}, 0}; }
-inline Step Pause(int ms) { return {Step::kPause, {}, ms}; }
+inline Step Reset() {
+  return {Step::kReset, {}, 0};
+}
+inline Step Pause(int ms) {
+  return {Step::kPause, {}, ms};
+}
 
 class ScriptServer {
  public:

@@ -1,8 +1,7 @@
-#include "net/tcp_block_socket.h"
-
 #include <gtest/gtest.h>
 
 #include "net/net_client.h"
+#include "net/tcp_block_socket.h"
 #include "net/text_functions.h"
 #include "tests/net/script_server.h"
 
@@ -65,8 +64,8 @@ TEST_F(SocksTest, Socks5WithoutAuthentication) {
 }
 
 TEST_F(SocksTest, Socks5UserNameRefused) {
-  ScriptServer server({Recv(4), Send(Hex("05 02")), Recv(1 + 1 + 3 + 1 + 2), Send(Hex("01 01")),
-                       RecvUntilClose()});
+  ScriptServer server(
+      {Recv(4), Send(Hex("05 02")), Recv(1 + 1 + 3 + 1 + 2), Send(Hex("01 01")), RecvUntilClose()});
   UseServer(server);
   s.SetSocksUsername("joe");
   s.SetSocksPassword("pw");
@@ -146,8 +145,8 @@ TEST_F(SocksTest, ListenAndAcceptThroughSocks5) {
 }
 
 TEST_F(SocksTest, RefusedBindIsNonRecoverable) {
-  ScriptServer server({Recv(3), Send(Hex("05 00")), Recv(10), Send(Hex("05 07 00 01 00 00 00 00 00 00")),
-                       RecvUntilClose()});
+  ScriptServer server({Recv(3), Send(Hex("05 00")), Recv(10),
+                       Send(Hex("05 07 00 01 00 00 00 00 00 00")), RecvUntilClose()});
   UseServer(server);
   s.Bind("127.0.0.1", "0");
   s.Listen();
@@ -156,8 +155,10 @@ TEST_F(SocksTest, RefusedBindIsNonRecoverable) {
 }
 
 TEST(HttpTunnel, ConnectToBracketedIPv6WithProxyAuthentication) {
-  const std::string request = "CONNECT [::1]:443 HTTP/1.0\r\n"
-                              "Proxy-Authorization: Basic " + ToBase64("joe:s3cret") + "\r\n\r\n";
+  const std::string request =
+      "CONNECT [::1]:443 HTTP/1.0\r\n"
+      "Proxy-Authorization: Basic " +
+      ToBase64("joe:s3cret") + "\r\n\r\n";
   ScriptServer server({Recv(static_cast<int>(request.size())),
                        Send("HTTP/1.0 200 Connection established\r\nX: y\r\n\r\nhello"),
                        RecvUntilClose()});

@@ -40,7 +40,7 @@ TEST(TextCutting, LastPosAndCount) {
 TEST(TextCutting, ReplaceText) {
   EXPECT_EQ(ReplaceText("", "a", "b"), "");
   EXPECT_EQ(ReplaceText("abc", "", "x"), "abc");
-  EXPECT_EQ(ReplaceText("aaa", "aa", "b"), "ba");       // left to right, no overlap
+  EXPECT_EQ(ReplaceText("aaa", "aa", "b"), "ba");        // left to right, no overlap
   EXPECT_EQ(ReplaceText("a::b", "::", ":::"), "a:::b");  // replaced text is not rescanned
   EXPECT_EQ(ReplaceText(std::string("x\0y", 3), std::string("\0", 1), "-"), "x-y");
 }
@@ -82,7 +82,7 @@ TEST(SplitUrl, Cases) {
 
 TEST(Decoding, PercentAndEscapes) {
   EXPECT_EQ(PercentDecode("a%20b%7e"), "a b~");
-  EXPECT_EQ(PercentDecode("ab%4"), "ab");     // too short: dropped with what follows
+  EXPECT_EQ(PercentDecode("ab%4"), "ab");  // too short: dropped with what follows
   EXPECT_EQ(PercentDecode("ab%"), "ab");
   EXPECT_EQ(PercentDecode("a%zzb"), "a%zzb");  // not hexadecimal: kept
   EXPECT_EQ(PercentDecode("%00"), std::string("\0", 1));
@@ -90,8 +90,7 @@ TEST(Decoding, PercentAndEscapes) {
 }
 
 TEST(Headers, UnfoldHeaderLine) {
-  const std::vector<std::string> lines = {"Subject: one", " two", "\t\"three\" ", "X: y", " z",
-                                          ""};
+  const std::vector<std::string> lines = {"Subject: one", " two", "\t\"three\" ", "X: y", " z", ""};
   int index = 0;
   EXPECT_EQ(UnfoldHeaderLine(lines, index), "Subject: one two \"three\"");
   EXPECT_EQ(index, 3);
@@ -110,8 +109,8 @@ TEST(Headers, FindLineEnd) {
     int pos;
     std::string term;
   };
-  const Case cases[] = {{"ab\r\n", 3, "\r\n"}, {"ab", -1, ""},        {"ab\n\rc", 3, "\n\r"},
-                        {"a\r\rb", 2, "\r"},   {"\n", 1, "\n"},       {"ab\rc\n", 3, "\r"}};
+  const Case cases[] = {{"ab\r\n", 3, "\r\n"}, {"ab", -1, ""},  {"ab\n\rc", 3, "\n\r"},
+                        {"a\r\rb", 2, "\r"},   {"\n", 1, "\n"}, {"ab\rc\n", 3, "\r"}};
   for (const Case& c : cases) {
     ByteString term = "junk";
     EXPECT_EQ(FindLineEnd(c.value, term), c.pos) << c.value;
@@ -125,8 +124,9 @@ TEST(Coding, Base64AndBytes) {
   EXPECT_EQ(ToBase64("Man"), "TWFu");
   EXPECT_EQ(ToBase64(""), "");
   EXPECT_EQ(ToBase64("user:pa\xffss"), "dXNlcjpwYf9zcw==");
-  EXPECT_EQ(EncodeWithTable("\xff", "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/*"),
-            "/m**");
+  EXPECT_EQ(
+      EncodeWithTable("\xff", "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/*"),
+      "/m**");
 
   EXPECT_EQ(WordToBytes(0x1F90), "\x1F\x90");
   EXPECT_EQ(BytesToWord("\x01\x02\x03", 2), 0x0203);
