@@ -347,6 +347,23 @@ TEST_F(BlockSocketLive, StopFlagCutsThePause) {
   EXPECT_FALSE(s.StopFlag());
 }
 
+TEST_F(BlockSocketLive, HeartbeatsAndStopFlagEndAWait) {
+  ScriptServer server({RecvUntilClose()});
+  ConnectTo(server);
+  int beats = 0;
+  s.SetHeartbeatRate(50);
+  s.OnHeartbeat = [&](TBlockSocket* sender) {
+    if (++beats == 3) sender->SetStopFlag(true);
+  };
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(s.CanRead(10000));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  EXPECT_EQ(beats, 3);
+  EXPECT_FALSE(s.StopFlag());  // consumed by the wait
+  EXPECT_FALSE(log.Has(HR_CanRead));
+  s.OnHeartbeat = nullptr;
+}
+
 TEST_F(BlockSocketLive, StreamFramingsOnTheWire) {
   ScriptServer server({Recv(4 + 3 + 4 + 3 + 3 + 4 + 2), RecvUntilClose()});
   ConnectTo(server);
