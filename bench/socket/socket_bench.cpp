@@ -121,12 +121,19 @@ int main(int argc, char** argv) {
   const long long mib = argc > 1 ? std::atoll(argv[1]) : 1024;
   const long long total = mib << 20;
   vlt::net::SocketLayer layer;
-  // Alternate the two readers so that neither always runs on a colder machine.
+  // Alternate the two readers, and their order, so that neither always runs on a colder
+  // machine.
   Result packet, plain;
   constexpr int kRounds = 4;
   for (int round = 0; round < kRounds; ++round) {
-    const Result a = ThroughPlainRecv(total / kRounds);
-    const Result b = ThroughRecvPacket(total / kRounds);
+    Result a, b;
+    if (round % 2 == 0) {
+      a = ThroughPlainRecv(total / kRounds);
+      b = ThroughRecvPacket(total / kRounds);
+    } else {
+      b = ThroughRecvPacket(total / kRounds);
+      a = ThroughPlainRecv(total / kRounds);
+    }
     plain.reads += a.reads, plain.bytes += a.bytes, plain.wall += a.wall, plain.cpu += a.cpu;
     packet.reads += b.reads, packet.bytes += b.bytes, packet.wall += b.wall, packet.cpu += b.cpu;
   }
