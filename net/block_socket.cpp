@@ -1,0 +1,961 @@
+#include "net/block_socket.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "net/address_text.h"
+#include "net/socket_layer.h"
+#include "net/text_functions.h"
+
+namespace vlt::net {
+
+namespace p = vlt::platform;
+
+namespace {
+
+struct ErrorText {
+  int code;
+  const char* text;
+};
+
+// The one code-to-text table of the layer.
+constexpr ErrorText kErrorTexts[] = {
+    {10004, "Interrupted system call"},
+    {10009, "Bad file number"},
+    {10013, "Permission denied"},
+    {10014, "Bad address"},
+    {10022, "Invalid argument"},
+    {10024, "Too many open files"},
+    {10035, "Operation would block"},
+    {10036, "Operation now in progress"},
+    {10037, "Operation already in progress"},
+    {10038, "Socket operation on nonsocket"},
+    {10039, "Destination address required"},
+    {10040, "Message too long"},
+    {10041, "Protocol wrong type for Socket"},
+    {10042, "Protocol not available"},
+    {10043, "Protocol not supported"},
+    {10044, "Socket not supported"},
+    {10045, "Operation not supported on Socket"},
+    {10046, "Protocol family not supported"},
+    {10047, "Address family not supported"},
+    {10048, "Address already in use"},
+    {10049, "Can't assign requested address"},
+    {10050, "Network is down"},
+    {10051, "Network is unreachable"},
+    {10052, "Network dropped connection on reset"},
+    {10053, "Software caused connection abort"},
+    {10054, "Connection reset by peer"},
+    {10055, "No Buffer space available"},
+    {10056, "Socket is already connected"},
+    {10057, "Socket is not connected"},
+    {10058, "Can't send after Socket shutdown"},
+    {10059, "Too many references:can't splice"},
+    {10060, "Connection timed out"},
+    {10061, "Connection refused"},
+    {10062, "Too many levels of symbolic links"},
+    {10063, "File name is too long"},
+    {10064, "Host is down"},
+    {10065, "No route to host"},
+    {10066, "Directory is not empty"},
+    {10067, "Too many processes"},
+    {10068, "Too many users"},
+    {10069, "Disk quota exceeded"},
+    {10070, "Stale NFS file handle"},
+    {10071, "Too many levels of remote in path"},
+    {10091, "Network subsystem is unusable"},
+    {10092, "Winsock DLL cannot support this application"},
+    {10093, "Winsock not initialized"},
+    {10101, "Disconnect"},
+    {11001, "Host not found"},
+    {11002, "Non authoritative - host not found"},
+    {11003, "Non recoverable error"},
+    {11004, "Valid name, no data record of requested type"},
+};
+static_assert(std::size(kErrorTexts) == 51);
+
+void SleepMs(int ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+std::string GetErrorDesc(int ErrorCode) {
+  if (ErrorCode == 0) return {};
+  for (const ErrorText& e : kErrorTexts)
+    if (e.code == ErrorCode) return e.text;
+  return "Other Winsock error (" + std::to_string(ErrorCode) + ")";
+}
+
+int FamilyCode(TSocketFamily family) {
+  switch (family) {
+    case SF_IP4:
+      return p::kAfInet;
+    case SF_IP6:
+      return p::kAfInet6;
+    default:
+      return p::kAfUnspec;
+  }
+}
+
+TBlockSocket::TBlockSocket() = default;
+TBlockSocket::TBlockSocket(const std::string&) {}
+
+TBlockSocket::~TBlockSocket() {
+  if (!FClosedByDescendant) CloseSocket();
+}
+
+p::TWSAData TBlockSocket::WSAData() const {
+  return SocketLayerWSAData();
+}
+
+// ---- hooks ----
+
+void TBlockSocket::DoStatus(THookSocketReason Reason, const std::string& Value) {
+  if (OnStatus) OnStatus(this, Reason, Value);
+}
+
+void TBlockSocket::DoMonitor(bool Writing, const void* Buffer, int Len) {
+  if (OnMonitor) OnMonitor(this, Writing, Buffer, Len);
+}
+
+void TBlockSocket::DoCreateSocket() {
+  if (OnCreateSocket) OnCreateSocket(this);
+}
+
+void TBlockSocket::DoHeartbeat() {
+  if (OnHeartbeat && FHeartbeatRate != 0) OnHeartbeat(this);
+}
+
+void TBlockSocket::DoReadFilter(void* Buffer, int& Len) {
+  if (!OnReadFilter) return;
+  ByteString s(static_cast<const char*>(Buffer), static_cast<size_t>(Len));
+  OnReadFilter(this, s);
+  // A filter may shorten or rewrite what was received, never lengthen it.
+  if (s.size() > static_cast<size_t>(Len)) s.resize(static_cast<size_t>(Len));
+  Len = static_cast<int>(s.size());
+  std::memcpy(Buffer, s.data(), s.size());
+}
+
+bool TBlockSocket::CheckStopFlag() {
+  DoHeartbeat();
+  if (!FStopFlag) return false;
+  FStopFlag = false;
+  FLastError = p::kWSAECONNABORTED;
+  ExceptCheck();
+  return true;
+}
+
+void TBlockSocket::ThrottleBandwidth(int Length, int MaxB, std::uint32_t& Next) {
+  if (FStopFlag || MaxB <= 0) return;
+  const std::uint32_t now = TickMilliseconds();
+  if (now < Next) {
+    const std::uint32_t wait = Next - now;
+    DoStatus(HR_Wait, std::to_string(wait));
+    SleepMs(static_cast<int>(wait % 250));
+    // Slices of 250 ms so that a cancel is noticed quickly.
+    for (std::uint32_t i = 0; i < wait / 250; ++i) {
+      if (FStopFlag) break;
+      SleepMs(250);
+    }
+  }
+  Next =
+      TickMilliseconds() + static_cast<std::uint32_t>(static_cast<double>(Length) / MaxB * 1000.0);
+}
+
+// ---- errors ----
+
+void TBlockSocket::ResetLastError() {
+  FLastError = 0;
+  FLastErrorDesc.clear();
+}
+
+int TBlockSocket::SockCheck(int SockResult) {
+  ResetLastError();
+  if (SockResult == p::kSocketError) {
+    FLastError = p::LastSocketError();
+    FLastErrorDesc = GetErrorDescEx();
+  }
+  return FLastError;
+}
+
+void TBlockSocket::ExceptCheck() {
+  FLastErrorDesc = GetErrorDescEx();
+  const int e = FLastError;
+  if (e == 0 || e == p::kWSAEWOULDBLOCK || e == p::kWSAEINPROGRESS) return;
+  DoStatus(HR_Error, std::to_string(e) + "," + FLastErrorDesc);
+  if (FRaiseExcept) {
+    throw ESocketError(e, FLastErrorDesc,
+                       "TCP/IP Socket error " + std::to_string(e) + ": " + FLastErrorDesc);
+  }
+}
+
+std::string TBlockSocket::GetErrorDescEx() {
+  return GetErrorDesc(FLastError);
+}
+
+// ---- creation, addresses ----
+
+void TBlockSocket::SetSin(TVarSin& Sin, const std::string& IP, const std::string& Port) {
+  DoStatus(HR_ResolvingBegin, IP + ":" + Port);
+  ResetLastError();
+  TSocketFamily f = FFamily;
+  if (FSocket == p::kInvalidSocket && FFamily == SF_Any) {
+    if (IsIPv4Text(IP))
+      f = SF_IP4;
+    else if (IsIPv6Text(IP))
+      f = SF_IP6;
+  }
+  FLastError =
+      p::LookupSin(IP, Port, FamilyCode(f), GetSocketProtocol(), GetSocketType(), FPreferIP4, Sin);
+  DoStatus(HR_ResolvingEnd, AddressOfSin(Sin) + ":" + std::to_string(PortOfSin(Sin)));
+}
+
+void TBlockSocket::InternalCreateSocket(const TVarSin& Sin) {
+  FStopFlag = false;
+  FRecvCounter = 0;
+  FSendCounter = 0;
+  ResetLastError();
+  if (FSocket != p::kInvalidSocket) return;
+  FBuffer.clear();
+  FBinded = false;
+  FIP6used = Sin.sin_family == p::kAfInet6;
+  FSocket = p::CreateSocket(Sin.sin_family, GetSocketType(), GetSocketProtocol());
+  if (FSocket == p::kInvalidSocket) FLastError = p::LastSocketError();
+  p::FDZero(FFDSet);
+  p::FDSet(FSocket, FFDSet);
+  ExceptCheck();
+  DoStatus(HR_SocketCreate, FIP6used ? "IPv6" : "IPv4");
+  ApplyQueuedOptions();
+  DoCreateSocket();
+}
+
+void TBlockSocket::CreateSocket() {
+  if (FSocket != p::kInvalidSocket || FFamily == SF_Any) return;
+  TVarSin sin;
+  sin.sin_family = static_cast<std::uint16_t>(FFamily == SF_IP6 ? p::kAfInet6 : p::kAfInet);
+  InternalCreateSocket(sin);
+}
+
+void TBlockSocket::CreateSocketByName(const std::string& Value) {
+  if (FSocket != p::kInvalidSocket) return;
+  TVarSin sin;
+  SetSin(sin, Value, "0");
+  if (FLastError == 0) InternalCreateSocket(sin);
+}
+
+void TBlockSocket::SetFamily(TSocketFamily Value) {
+  FFamily = Value;
+  FFamilySave = Value;
+}
+
+void TBlockSocket::SetSocket(SocketHandle Value) {
+  FRecvCounter = 0;
+  FSendCounter = 0;
+  FSocket = Value;
+  p::FDZero(FFDSet);
+  p::FDSet(FSocket, FFDSet);
+  GetSins();
+  FIP6used = FRemoteSin.sin_family == p::kAfInet6;
+}
+
+void TBlockSocket::GetSinLocal() {
+  p::GetLocalAddress(FSocket, FLocalSin);
+}
+void TBlockSocket::GetSinRemote() {
+  p::GetPeerAddress(FSocket, FRemoteSin);
+}
+void TBlockSocket::GetSins() {
+  GetSinLocal();
+  GetSinRemote();
+}
+
+void TBlockSocket::Bind(const std::string& IP, const std::string& Port) {
+  ResetLastError();
+  if (FSocket == p::kInvalidSocket && FFamily == SF_Any && IP == "0.0.0.0" && Port == "0") return;
+  TVarSin sin;
+  SetSin(sin, IP, Port);
+  if (FLastError == 0) {
+    if (FSocket == p::kInvalidSocket) InternalCreateSocket(sin);
+    SockCheck(p::BindSocket(FSocket, sin));
+    GetSinLocal();
+    FBuffer.clear();
+    FBinded = true;
+  }
+  ExceptCheck();
+  DoStatus(HR_Bind, IP + ":" + Port);
+}
+
+void TBlockSocket::Connect(const std::string& IP, const std::string& Port) {
+  DirectConnect(IP, Port);
+}
+
+void TBlockSocket::DirectConnect(const std::string& IP, const std::string& Port) {
+  TVarSin sin;
+  SetSin(sin, IP, Port);
+  if (FLastError == 0) {
+    if (FSocket == p::kInvalidSocket) InternalCreateSocket(sin);
+    if (FConnectionTimeout <= 0) {
+      SockCheck(p::ConnectSocket(FSocket, sin));
+    } else {
+      const bool was = FNonBlockMode;
+      SetNonBlockMode(true);
+      SockCheck(p::ConnectSocket(FSocket, sin));
+      if (FLastError == p::kWSAEINPROGRESS || FLastError == p::kWSAEWOULDBLOCK) {
+        if (!CanWrite(FConnectionTimeout)) {
+          FLastError = p::kWSAETIMEDOUT;
+        } else {
+          // Writable also means "the attempt has ended"; a refused one must not pass as
+          // connected.
+          int pending = 0;
+          if (p::GetSocketOption(FSocket, p::SockOpt::Error, pending) == 0 && pending != 0)
+            FLastError = pending;
+        }
+      }
+      SetNonBlockMode(was);
+    }
+    if (FLastError == 0) GetSins();
+    FBuffer.clear();
+    FLastCR = false;
+    FLastLF = false;
+  }
+  ExceptCheck();
+  DoStatus(HR_Connect, IP + ":" + Port);
+}
+
+void TBlockSocket::Listen() {
+  DirectListen();
+}
+
+void TBlockSocket::DirectListen() {
+  SockCheck(p::ListenSocket(FSocket, 2147483647));
+  GetSins();
+  ExceptCheck();
+  DoStatus(HR_Listen, "");
+}
+
+SocketHandle TBlockSocket::Accept() {
+  return DirectAccept();
+}
+
+SocketHandle TBlockSocket::DirectAccept() {
+  const SocketHandle s = p::AcceptSocket(FSocket, FRemoteSin);
+  ExceptCheck();
+  DoStatus(HR_Accept, "");
+  return s;
+}
+
+void TBlockSocket::CloseSocket() {
+  AbortSocket();
+}
+
+void TBlockSocket::AbortSocket() {
+  if (FSocket != p::kInvalidSocket) p::CloseSocketHandle(FSocket);
+  FSocket = p::kInvalidSocket;
+  FDelayedOptions.clear();
+  FFamily = FFamilySave;
+  DoStatus(HR_SocketClose, "");
+}
+
+void TBlockSocket::SetRemoteSin(const std::string& IP, const std::string& Port) {
+  SetSin(FRemoteSin, IP, Port);
+}
+
+std::string TBlockSocket::GetLocalSinIP() {
+  return AddressOfSin(FLocalSin);
+}
+std::string TBlockSocket::GetRemoteSinIP() {
+  return AddressOfSin(FRemoteSin);
+}
+int TBlockSocket::GetLocalSinPort() {
+  return PortOfSin(FLocalSin);
+}
+int TBlockSocket::GetRemoteSinPort() {
+  return PortOfSin(FRemoteSin);
+}
+
+std::string TBlockSocket::LocalName() {
+  std::string name = p::MachineHostName();
+  return name.empty() ? "127.0.0.1" : name;
+}
+
+void TBlockSocket::ResolveNameToIP(const std::string& Name, std::vector<std::string>& IPList) {
+  p::LookupHostAddresses(Name, FamilyCode(FFamily), GetSocketProtocol(), GetSocketType(), IPList);
+  if (IPList.empty()) IPList.push_back("0.0.0.0");
+}
+
+std::string TBlockSocket::ResolveName(const std::string& Name) {
+  std::vector<std::string> list;
+  ResolveNameToIP(Name, list);
+  return list.front();
+}
+
+std::uint16_t TBlockSocket::ResolvePort(const std::string& Port) {
+  return p::LookupPortNumber(Port, FamilyCode(FFamily), GetSocketProtocol(), GetSocketType());
+}
+
+std::string TBlockSocket::ResolveIPToName(std::string IP) {
+  if (!IsIPv4Text(IP) && !IsIPv6Text(IP)) IP = ResolveName(IP);
+  return p::LookupHostName(IP, FamilyCode(FFamily), GetSocketProtocol(), GetSocketType());
+}
+
+int TBlockSocket::GetSocketType() {
+  return 0;
+}
+int TBlockSocket::GetSocketProtocol() {
+  return 0;
+}
+
+// ---- sending ----
+
+int TBlockSocket::SendBuffer(const void* Buffer, int Length) {
+  if (CheckStopFlag()) return 0;
+  DoMonitor(true, Buffer, Length);
+  const char* data = static_cast<const char*>(Buffer);
+  int offset = 0;
+  while (offset < Length) {
+    const int piece = std::min(Length - offset, FSendMaxChunk);
+    if (piece <= 0) break;
+    ThrottleBandwidth(piece, FMaxSendBandwidth, FNextSend);
+    int r = p::SendSocket(FSocket, data + offset, piece, 0);
+    SockCheck(r);
+    if (FLastError == p::kWSAEWOULDBLOCK) {
+      if (CanWrite(FNonblockSendTimeout)) {
+        r = p::SendSocket(FSocket, data + offset, piece, 0);
+        SockCheck(r);
+      } else {
+        FLastError = p::kWSAETIMEDOUT;
+      }
+    }
+    if (FLastError != 0) break;
+    offset += r;
+    FSendCounter += r;
+    if (OnStatus) DoStatus(HR_WriteCount, std::to_string(r));
+  }
+  ExceptCheck();
+  return offset;
+}
+
+void TBlockSocket::SendByte(std::uint8_t Data) {
+  SendBuffer(&Data, 1);
+}
+
+void TBlockSocket::SendString(const ByteString& Data) {
+  SendBuffer(Data.data(), static_cast<int>(Data.size()));
+}
+
+namespace {
+ByteString LowFirst(std::uint32_t v) {
+  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+          static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+}
+std::uint32_t FromLowFirst(const ByteString& s) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[i]);
+  return v;
+}
+}  // namespace
+
+void TBlockSocket::SendInteger(std::int32_t Data) {
+  SendString(LowFirst(static_cast<std::uint32_t>(Data)));
+}
+
+void TBlockSocket::SendBlock(const ByteString& Data) {
+  SendString(LowFirst(static_cast<std::uint32_t>(Data.size())) + Data);
+}
+
+void TBlockSocket::SendStreamData(std::istream& Stream, bool Sized, bool HighFirst) {
+  std::uint32_t size = 0;
+  if (Sized) {
+    const auto pos = Stream.tellg();
+    Stream.seekg(0, std::ios::end);
+    const auto end = Stream.tellg();
+    Stream.seekg(pos);
+    size = static_cast<std::uint32_t>(end - pos);
+  }
+  bool first = true;
+  for (;;) {
+    ByteString piece = StreamReadBytes(Stream, static_cast<size_t>(FSendMaxChunk));
+    if (piece.empty()) break;
+    if (first && Sized) piece = (HighFirst ? LongToBytes(size) : LowFirst(size)) + piece;
+    first = false;
+    SendString(piece);
+    if (FLastError != 0) break;
+  }
+}
+
+void TBlockSocket::SendStreamRaw(std::istream& Stream) {
+  SendStreamData(Stream, false, false);
+}
+void TBlockSocket::SendStream(std::istream& Stream) {
+  SendStreamData(Stream, true, false);
+}
+void TBlockSocket::SendStreamIndy(std::istream& Stream) {
+  SendStreamData(Stream, true, true);
+}
+
+int TBlockSocket::SendBufferTo(const void* Buffer, int Length) {
+  if (CheckStopFlag()) return 0;
+  DoMonitor(true, Buffer, Length);
+  ThrottleBandwidth(Length, FMaxSendBandwidth, FNextSend);
+  const int r = p::SendToSocket(FSocket, Buffer, Length, 0, FRemoteSin);
+  SockCheck(r);
+  ExceptCheck();
+  if (r > 0) {
+    FSendCounter += r;
+    DoStatus(HR_WriteCount, std::to_string(r));
+  }
+  return r;
+}
+
+// ---- receiving ----
+
+int TBlockSocket::RecvBuffer(void* Buffer, int Length) {
+  if (CheckStopFlag()) return 0;
+  ThrottleBandwidth(Length, FMaxRecvBandwidth, FNextRecv);
+  int r = p::RecvSocket(FSocket, Buffer, Length, 0);
+  if (r == 0)
+    FLastError = p::kWSAECONNRESET;  // the peer closed
+  else
+    SockCheck(r);
+  ExceptCheck();
+  if (r > 0) {
+    FRecvCounter += r;
+    if (OnStatus) DoStatus(HR_ReadCount, std::to_string(r));  // skip the formatting unwatched
+    DoMonitor(false, Buffer, r);
+    DoReadFilter(Buffer, r);
+  }
+  return r;
+}
+
+int TBlockSocket::RecvBufferFrom(void* Buffer, int Length) {
+  if (CheckStopFlag()) return 0;
+  ThrottleBandwidth(Length, FMaxRecvBandwidth, FNextRecv);
+  const int r = p::RecvFromSocket(FSocket, Buffer, Length, 0, FRemoteSin);
+  SockCheck(r);
+  ExceptCheck();
+  if (r > 0) {
+    FRecvCounter += r;
+    DoStatus(HR_ReadCount, std::to_string(r));
+    DoMonitor(false, Buffer, r);
+  }
+  return r;
+}
+
+ByteString TBlockSocket::RecvPacket(int Timeout) {
+  ByteString result;
+  ResetLastError();
+  auto read = [&](int n) {
+    result.resize(static_cast<size_t>(n));
+    const int r = RecvBuffer(result.data(), n);
+    result.resize(r > 0 ? static_cast<size_t>(r) : 0);
+  };
+  if (!FBuffer.empty()) {
+    result = std::move(FBuffer);
+    FBuffer.clear();
+  } else {
+    std::this_thread::yield();
+    int n = WaitingData();
+    if (n > 0) {
+      read(n);
+    } else if (CanRead(Timeout)) {
+      n = WaitingData();
+      if (n == 0)
+        FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
+      else
+        read(n);
+    } else {
+      FLastError = p::kWSAETIMEDOUT;
+    }
+  }
+  if (FConvertLineEnd && !result.empty()) {
+    // The second half of a CR LF / LF CR pair split between two packets.
+    if (FLastCR && result[0] == '\n') result.erase(0, 1);
+    if (FLastLF && !result.empty() && result[0] == '\r') result.erase(0, 1);
+    FLastCR = false;
+    FLastLF = false;
+  }
+  ExceptCheck();
+  return result;
+}
+
+int TBlockSocket::RecvBufferEx(void* Buffer, int Len, int Timeout) {
+  ResetLastError();
+  if (Len <= 0) return 0;
+  char* out = static_cast<char*>(Buffer);
+  int got = 0;
+  ByteString packet;
+  for (;;) {
+    const std::uint32_t t0 = TickMilliseconds();
+    packet = RecvPacket(Timeout);
+    const int take = std::min(static_cast<int>(packet.size()), Len - got);
+    std::memcpy(out + got, packet.data(), static_cast<size_t>(take));
+    got += take;
+    packet.erase(0, static_cast<size_t>(take));
+    if (FLastError != 0 || got >= Len) break;
+    if (!FInterPacketTimeout) {
+      Timeout -= static_cast<int>(TickDifference(t0, TickMilliseconds()));
+      if (Timeout <= 0) {
+        FLastError = p::kWSAETIMEDOUT;
+        break;
+      }
+    }
+  }
+  FBuffer = packet;
+  return got;
+}
+
+ByteString TBlockSocket::RecvBufferStr(int Len, int Timeout) {
+  if (Len < 1) return {};
+  ByteString s(static_cast<size_t>(Len), '\0');
+  const int got = RecvBufferEx(s.data(), Len, Timeout);
+  if (FLastError != 0) return {};
+  s.resize(static_cast<size_t>(got));
+  return s;
+}
+
+std::uint8_t TBlockSocket::RecvByte(int Timeout) {
+  ResetLastError();
+  if (FBuffer.empty()) FBuffer = RecvPacket(Timeout);
+  if (FLastError != 0 || FBuffer.empty()) return 0;
+  const auto b = static_cast<std::uint8_t>(FBuffer[0]);
+  FBuffer.erase(0, 1);
+  return b;
+}
+
+std::int32_t TBlockSocket::RecvInteger(int Timeout) {
+  const ByteString s = RecvBufferStr(4, Timeout);
+  if (FLastError != 0 || s.size() < 4) return 0;
+  return static_cast<std::int32_t>(FromLowFirst(s));
+}
+
+ByteString TBlockSocket::RecvTerminated(int Timeout, const ByteString& Terminator) {
+  ResetLastError();
+  if (Terminator.empty()) return {};
+  const bool any_end = FConvertLineEnd && Terminator == CRLF;
+  ByteString pending;
+  int pos = 0;
+  size_t end_len = Terminator.size();
+  for (;;) {
+    const std::uint32_t t0 = TickMilliseconds();
+    pending += RecvPacket(Timeout);
+    if (FLastError != 0) break;
+    if (!pending.empty()) {
+      if (any_end) {
+        ByteString found;
+        pos = FindLineEnd(pending, found);
+        if (pos < 0) pos = 0;
+        end_len = found.size();
+        if (found == "\r") FLastCR = true;
+        if (found == "\n") FLastLF = true;
+      } else {
+        const size_t at = pending.find(Terminator);
+        pos = at == ByteString::npos ? 0 : static_cast<int>(at) + 1;
+      }
+    }
+    if (FMaxLineLength != 0 && pending.size() > static_cast<size_t>(FMaxLineLength)) {
+      FLastError = p::kWSAENOBUFS;
+      break;
+    }
+    if (pos > 0) break;
+    if (!FInterPacketTimeout) {
+      Timeout -= static_cast<int>(TickDifference(t0, TickMilliseconds()));
+      if (Timeout <= 0) {
+        FLastError = p::kWSAETIMEDOUT;
+        break;
+      }
+    }
+  }
+  ByteString result;
+  if (pos > 0 && FLastError == 0) {
+    result = pending.substr(0, static_cast<size_t>(pos - 1));
+    pending.erase(0, static_cast<size_t>(pos - 1) + end_len);
+  }
+  FBuffer = pending;
+  ExceptCheck();
+  return result;
+}
+
+ByteString TBlockSocket::RecvString(int Timeout) {
+  ByteString s = RecvTerminated(Timeout, CRLF);
+  if (FLastError != 0) return {};
+  return s;
+}
+
+ByteString TBlockSocket::RecvBlock(int Timeout) {
+  const std::int32_t n = RecvInteger(Timeout);
+  if (FLastError != 0) return {};
+  return RecvBufferStr(n, Timeout);
+}
+
+void TBlockSocket::RecvStreamRaw(std::ostream& Stream, int Timeout) {
+  for (;;) {
+    const ByteString s = RecvPacket(Timeout);
+    if (FLastError != 0) break;
+    StreamWriteBytes(Stream, s);
+  }
+}
+
+void TBlockSocket::RecvStreamSize(std::ostream& Stream, int Timeout, std::int32_t Size) {
+  const int chunk = FSendMaxChunk;
+  if (chunk <= 0 || Size < 0) return;
+  for (int i = 0; i < Size / chunk; ++i) {
+    const ByteString s = RecvBufferStr(chunk, Timeout);
+    if (FLastError != 0) return;
+    StreamWriteBytes(Stream, s);
+  }
+  const int rest = Size % chunk;
+  if (rest > 0) {
+    const ByteString s = RecvBufferStr(rest, Timeout);
+    if (FLastError != 0) return;
+    StreamWriteBytes(Stream, s);
+  }
+}
+
+void TBlockSocket::RecvStream(std::ostream& Stream, int Timeout) {
+  const std::int32_t size = RecvInteger(Timeout);
+  if (FLastError == 0) RecvStreamSize(Stream, Timeout, size);
+}
+
+void TBlockSocket::RecvStreamIndy(std::ostream& Stream, int Timeout) {
+  const auto size =
+      static_cast<std::int32_t>(SwapBytes32(static_cast<std::uint32_t>(RecvInteger(Timeout))));
+  if (FLastError == 0) RecvStreamSize(Stream, Timeout, size);
+}
+
+int TBlockSocket::PeekBuffer(void* Buffer, int Length) {
+  const int r = p::RecvSocket(FSocket, Buffer, Length, p::kMsgPeek);
+  SockCheck(r);
+  ExceptCheck();
+  return r;
+}
+
+std::uint8_t TBlockSocket::PeekByte(int Timeout) {
+  if (CanRead(Timeout)) {
+    std::uint8_t b = 0;
+    if (PeekBuffer(&b, 1) == 1) return b;
+    return 0;
+  }
+  FLastError = p::kWSAETIMEDOUT;
+  return 0;
+}
+
+// ---- waiting ----
+
+int TBlockSocket::WaitingData() {
+  std::uint32_t n = 0;
+  if (p::BytesWaiting(FSocket, n) != 0) return 0;
+  return static_cast<int>(std::min<std::uint32_t>(n, 65536));
+}
+
+int TBlockSocket::WaitingDataEx() {
+  return FBuffer.empty() ? WaitingData() : static_cast<int>(FBuffer.size());
+}
+
+bool TBlockSocket::WaitReadable(int Timeout) {
+  TFDSet set = FFDSet;
+  const int r = p::SelectSockets(&set, nullptr, nullptr, Timeout);
+  SockCheck(r);
+  return r > 0 && FLastError == 0;
+}
+
+bool TBlockSocket::WaitWritable(int Timeout) {
+  TFDSet set = FFDSet;
+  const int r = p::SelectSockets(nullptr, &set, nullptr, Timeout);
+  SockCheck(r);
+  return r > 0 && FLastError == 0;
+}
+
+bool TBlockSocket::CanRead(int Timeout) {
+  int first = Timeout, turns = 0;
+  if (FHeartbeatRate != 0 && Timeout != -1) {
+    first = Timeout % FHeartbeatRate;
+    turns = Timeout / FHeartbeatRate;
+  }
+  bool ok = WaitReadable(first);
+  if (!ok) {
+    for (int i = 0; i <= turns; ++i) {
+      DoHeartbeat();
+      if (FStopFlag) {
+        FStopFlag = false;
+        ok = false;
+        break;
+      }
+      ok = WaitReadable(FHeartbeatRate);
+      if (ok) break;
+    }
+  }
+  ExceptCheck();
+  if (ok) DoStatus(HR_CanRead, "");
+  return ok;
+}
+
+bool TBlockSocket::CanWrite(int Timeout) {
+  int first = Timeout, turns = 0;
+  if (FHeartbeatRate != 0 && Timeout != -1) {
+    first = Timeout % FHeartbeatRate;
+    turns = Timeout / FHeartbeatRate;
+  }
+  bool ok = WaitWritable(first);
+  if (!ok) {
+    for (int i = 0; i <= turns; ++i) {
+      DoHeartbeat();
+      if (FStopFlag) {
+        FStopFlag = false;
+        ok = false;
+        break;
+      }
+      ok = WaitWritable(FHeartbeatRate);
+      if (ok) break;
+    }
+  }
+  ExceptCheck();
+  if (ok) DoStatus(HR_CanWrite, "");
+  return ok;
+}
+
+bool TBlockSocket::CanReadEx(int Timeout) {
+  return !FBuffer.empty() || CanRead(Timeout);
+}
+
+bool TBlockSocket::GroupCanRead(const std::vector<TBlockSocket*>& SocketList, int Timeout,
+                                std::vector<TBlockSocket*>& CanReadList) {
+  TFDSet set;
+  for (TBlockSocket* s : SocketList) p::FDSet(s->Socket(), set);
+  const int r = p::SelectSockets(&set, nullptr, nullptr, Timeout);
+  SockCheck(r);
+  ExceptCheck();
+  const bool any = r > 0 && FLastError == 0;
+  if (any) {
+    CanReadList.clear();
+    for (TBlockSocket* s : SocketList)
+      if (p::FDIsSet(s->Socket(), set)) CanReadList.push_back(s);
+  }
+  return any;
+}
+
+void TBlockSocket::Purge() {
+  SleepMs(1);
+  try {
+    while (!FBuffer.empty() || WaitingData() > 0) {
+      RecvPacket(0);
+      if (FLastError != 0) break;
+    }
+  } catch (...) {
+    // Draining before a close must not fail the close.
+  }
+  ResetLastError();
+}
+
+// ---- options ----
+
+void TBlockSocket::QueueOption(const TSocketOption& Value) {
+  if (FSocket == p::kInvalidSocket)
+    FDelayedOptions.push_front(Value);
+  else
+    ApplyOption(Value);
+}
+
+void TBlockSocket::ApplyQueuedOptions() {
+  while (!FDelayedOptions.empty()) {
+    const TSocketOption o = FDelayedOptions.back();
+    FDelayedOptions.pop_back();
+    ApplyOption(o);
+  }
+}
+
+void TBlockSocket::ApplyOption(const TSocketOption& o) {
+  // The platform's answers are deliberately ignored: an option is a wish.
+  switch (o.Option) {
+    case SOT_Linger:
+      p::SetSocketLinger(FSocket, o.Enabled, o.Value / 1000);
+      break;
+    case SOT_RecvBuff:
+      p::SetSocketOption(FSocket, p::SockOpt::RecvBuffer, o.Value);
+      break;
+    case SOT_SendBuff:
+      p::SetSocketOption(FSocket, p::SockOpt::SendBuffer, o.Value);
+      break;
+    case SOT_NonBlock:
+      FNonBlockMode = o.Enabled;
+      p::SetNonBlocking(FSocket, o.Enabled);
+      break;
+    case SOT_RecvTimeout:
+      p::SetSocketOption(FSocket, p::SockOpt::RecvTimeout, o.Value);
+      break;
+    case SOT_SendTimeout:
+      p::SetSocketOption(FSocket, p::SockOpt::SendTimeout, o.Value);
+      break;
+    case SOT_Reuse:
+      p::SetSocketOption(FSocket, p::SockOpt::ReuseAddress, o.Enabled);
+      break;
+    case SOT_TTL:
+      p::SetSocketOption(FSocket, FIP6used ? p::SockOpt::UnicastHops : p::SockOpt::Ttl, o.Value);
+      break;
+    case SOT_Broadcast:
+      p::SetSocketOption(FSocket, p::SockOpt::Broadcast, o.Enabled);
+      break;
+    case SOT_MulticastTTL:
+      p::SetSocketOption(FSocket, FIP6used ? p::SockOpt::MulticastHops : p::SockOpt::MulticastTtl,
+                         o.Value);
+      break;
+    case SOT_MulticastLoop:
+      p::SetSocketOption(FSocket, FIP6used ? p::SockOpt::MulticastLoop6 : p::SockOpt::MulticastLoop,
+                         o.Enabled);
+      break;
+  }
+}
+
+void TBlockSocket::SetLinger(bool Enable, int Linger) {
+  QueueOption({SOT_Linger, Enable, Linger});
+}
+void TBlockSocket::EnableReuse(bool Value) {
+  QueueOption({SOT_Reuse, Value, 0});
+}
+void TBlockSocket::SetTimeout(int Timeout) {
+  SetSendTimeout(Timeout);
+  SetRecvTimeout(Timeout);
+}
+void TBlockSocket::SetSendTimeout(int Timeout) {
+  QueueOption({SOT_SendTimeout, false, Timeout});
+}
+void TBlockSocket::SetRecvTimeout(int Timeout) {
+  QueueOption({SOT_RecvTimeout, false, Timeout});
+}
+void TBlockSocket::SetSizeRecvBuffer(int Size) {
+  QueueOption({SOT_RecvBuff, false, Size});
+}
+void TBlockSocket::SetSizeSendBuffer(int Size) {
+  QueueOption({SOT_SendBuff, false, Size});
+}
+void TBlockSocket::SetNonBlockMode(bool Value) {
+  QueueOption({SOT_NonBlock, Value, 0});
+}
+void TBlockSocket::SetTTL(int TTL) {
+  QueueOption({SOT_TTL, false, TTL});
+}
+
+int TBlockSocket::SizeRecvBuffer() {
+  int v = 0;
+  if (SockCheck(p::GetSocketOption(FSocket, p::SockOpt::RecvBuffer, v)) != 0) v = 1024;
+  ExceptCheck();
+  return v;
+}
+
+int TBlockSocket::SizeSendBuffer() {
+  int v = 0;
+  if (SockCheck(p::GetSocketOption(FSocket, p::SockOpt::SendBuffer, v)) != 0) v = 1024;
+  ExceptCheck();
+  return v;
+}
+
+int TBlockSocket::TTL() {
+  int v = -1;
+  if (p::GetSocketOption(FSocket, FIP6used ? p::SockOpt::UnicastHops : p::SockOpt::Ttl, v) != 0)
+    return -1;
+  return v;
+}
+
+}  // namespace vlt::net

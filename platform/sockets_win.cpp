@@ -1,0 +1,357 @@
+// Windows build: Windows Sockets 2 loaded by name at run time, its entry points looked up in
+// one typed table; wship6.dll supplies the address-information calls when ws2_32.dll lacks
+// them.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+#include "platform/sockets.h"
+#include "platform/sockets_internal.h"
+#include "platform/win_handle.h"
+#include "platform/win_text.h"
+
+namespace vlt::platform {
+namespace {
+
+static_assert(sizeof(TFDSet) == sizeof(fd_set));
+static_assert(sizeof(TVarSin) == sizeof(sockaddr_in6));
+static_assert(AF_INET == kAfInet && AF_INET6 == kAfInet6 && AF_UNSPEC == kAfUnspec);
+static_assert(SOCK_STREAM == kSockStream && SOCK_RAW == kSockRaw && MSG_PEEK == kMsgPeek);
+static_assert(AI_PASSIVE == kAiPassive && SD_SEND == kSdSend);
+
+// X(name, required): every entry point looked up in ws2_32.dll. The optional ones belong to
+// the older IPv4-only resolver and to calls the layer never makes.
+#define VLT_WS2_ENTRIES(X)                                                                        \
+  X(WSAIoctl, false)                                                                              \
+  X(__WSAFDIsSet, true) X(closesocket, true) X(ioctlsocket, true) X(WSAGetLastError, true) X(     \
+      WSAStartup, true) X(WSACleanup, true) X(accept, true) X(bind, true) X(connect, true)        \
+      X(getpeername, true) X(getsockname, true) X(getsockopt, true) X(htonl, true) X(htons, true) \
+          X(inet_addr, false) X(inet_ntoa, false) X(listen, true) X(ntohl, true) X(ntohs, true)   \
+              X(recv, true) X(recvfrom, true) X(select, true) X(send, true) X(sendto, true)       \
+                  X(setsockopt, true) X(shutdown, true) X(socket, true) X(gethostbyaddr, false)   \
+                      X(gethostbyname, false) X(getprotobyname, false) X(getprotobynumber, false) \
+                          X(getservbyname, false) X(getservbyport, false) X(gethostname, true)
+#define VLT_ADDRINFO_ENTRIES(X) X(getaddrinfo) X(freeaddrinfo) X(getnameinfo)
+
+struct Ws2Table {
+#define VLT_FIELD(name, required) decltype(&::name) name = nullptr;
+  VLT_WS2_ENTRIES(VLT_FIELD)
+#undef VLT_FIELD
+#define VLT_FIELD(name) decltype(&::name) name = nullptr;
+  VLT_ADDRINFO_ENTRIES(VLT_FIELD)
+#undef VLT_FIELD
+};
+
+Ws2Table g_api;
+UniqueModule g_ws2;
+UniqueModule g_wship6;
+int g_refs = 0;
+bool g_addrinfo_ws2 = false;
+bool g_addrinfo_wship6 = false;
+
+template <typename F>
+bool Find(HMODULE module, const char* name, F& out) {
+  out = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+  return out != nullptr;
+}
+
+bool FindAddrInfo(HMODULE module) {
+  bool all = true;
+#define VLT_FIND(name) all = Find(module, #name, g_api.name) && all;
+  VLT_ADDRINFO_ENTRIES(VLT_FIND)
+#undef VLT_FIND
+  return all;
+}
+
+const fd_set* Native(const TFDSet& set) {
+  return reinterpret_cast<const fd_set*>(&set);
+}
+fd_set* Native(TFDSet* set) {
+  return reinterpret_cast<fd_set*>(set);
+}
+SOCKET Sock(SocketHandle s) {
+  return static_cast<SOCKET>(s);
+}
+
+struct NativeOption {
+  int level, name;
+};
+
+NativeOption NativeOpt(SockOpt opt) {
+  switch (opt) {
+    case SockOpt::RecvBuffer:
+      return {SOL_SOCKET, SO_RCVBUF};
+    case SockOpt::SendBuffer:
+      return {SOL_SOCKET, SO_SNDBUF};
+    case SockOpt::RecvTimeout:
+      return {SOL_SOCKET, SO_RCVTIMEO};
+    case SockOpt::SendTimeout:
+      return {SOL_SOCKET, SO_SNDTIMEO};
+    case SockOpt::ReuseAddress:
+      return {SOL_SOCKET, SO_REUSEADDR};
+    case SockOpt::Broadcast:
+      return {SOL_SOCKET, SO_BROADCAST};
+    case SockOpt::Ttl:
+      return {IPPROTO_IP, IP_TTL};
+    case SockOpt::UnicastHops:
+      return {IPPROTO_IPV6, IPV6_UNICAST_HOPS};
+    case SockOpt::MulticastTtl:
+      return {IPPROTO_IP, IP_MULTICAST_TTL};
+    case SockOpt::MulticastHops:
+      return {IPPROTO_IPV6, IPV6_MULTICAST_HOPS};
+    case SockOpt::MulticastLoop:
+      return {IPPROTO_IP, IP_MULTICAST_LOOP};
+    case SockOpt::MulticastLoop6:
+      return {IPPROTO_IPV6, IPV6_MULTICAST_LOOP};
+    case SockOpt::Error:
+      return {SOL_SOCKET, SO_ERROR};
+  }
+  return {SOL_SOCKET, 0};
+}
+
+}  // namespace
+
+std::recursive_mutex& SocketLibraryLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+bool LoadSocketLibrary(std::string_view name, std::string* missing) {
+  std::lock_guard guard(SocketLibraryLock());
+  if (g_refs > 0) {
+    ++g_refs;
+    return true;
+  }
+  g_addrinfo_ws2 = false;
+  g_addrinfo_wship6 = false;
+  g_api = Ws2Table{};
+  UniqueModule ws2(::LoadLibraryW(Widen(name.empty() ? "ws2_32.dll" : name).c_str()));
+  if (!ws2) return false;
+  const char* first_missing = nullptr;
+#define VLT_FIND(name, required) \
+  if (!Find(ws2.Get(), #name, g_api.name) && required && !first_missing) first_missing = #name;
+  VLT_WS2_ENTRIES(VLT_FIND)
+#undef VLT_FIND
+  if (first_missing) {
+    if (missing) *missing = first_missing;
+    g_api = Ws2Table{};
+    return false;
+  }
+  g_addrinfo_ws2 = FindAddrInfo(ws2.Get());
+  if (!g_addrinfo_ws2) {
+    UniqueModule wship6(::LoadLibraryW(L"wship6.dll"));
+    if (wship6) {
+      g_addrinfo_wship6 = FindAddrInfo(wship6.Get());
+      g_wship6 = std::move(wship6);
+    }
+  }
+  g_ws2 = std::move(ws2);
+  ++g_refs;
+  return true;
+}
+
+bool UnloadSocketLibrary() {
+  std::lock_guard guard(SocketLibraryLock());
+  if (g_refs > 0) --g_refs;
+  if (g_refs == 0) {
+    g_api = Ws2Table{};
+    g_wship6.Reset();
+    g_ws2.Reset();
+  }
+  return true;
+}
+
+bool AddrInfoInWs2() {
+  return g_addrinfo_ws2;
+}
+bool AddrInfoInWship6() {
+  return g_addrinfo_wship6;
+}
+
+int SocketStartup(TWSAData& data) {
+  WSADATA raw{};
+  const int r = g_api.WSAStartup(MAKEWORD(2, 2), &raw);
+  data.wVersion = raw.wVersion;
+  data.wHighVersion = raw.wHighVersion;
+  data.szDescription = raw.szDescription;
+  data.szSystemStatus = raw.szSystemStatus;
+  return r;
+}
+
+int SocketCleanup() {
+  return g_api.WSACleanup ? g_api.WSACleanup() : 0;
+}
+
+int LastSocketError() {
+  return g_api.WSAGetLastError();
+}
+
+bool FDIsSet(SocketHandle s, const TFDSet& set) {
+  return g_api.__WSAFDIsSet(Sock(s), const_cast<fd_set*>(Native(set))) != 0;
+}
+
+SocketHandle CreateSocket(int family, int type, int protocol) {
+  const SOCKET s = g_api.socket(family, type, protocol);
+  return s == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(s);
+}
+
+int CloseSocketHandle(SocketHandle s) {
+  return g_api.closesocket(Sock(s));
+}
+
+int BindSocket(SocketHandle s, const TVarSin& sin) {
+  return g_api.bind(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
+}
+
+int ConnectSocket(SocketHandle s, const TVarSin& sin) {
+  return g_api.connect(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
+}
+
+int ListenSocket(SocketHandle s, int backlog) {
+  return g_api.listen(Sock(s), backlog);
+}
+
+SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer) {
+  peer = TVarSin{};
+  int len = sizeof peer;
+  const SOCKET r = g_api.accept(Sock(s), reinterpret_cast<sockaddr*>(&peer), &len);
+  return r == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(r);
+}
+
+int SendSocket(SocketHandle s, const void* buffer, int length, int flags) {
+  return g_api.send(Sock(s), static_cast<const char*>(buffer), length, flags);
+}
+
+int RecvSocket(SocketHandle s, void* buffer, int length, int flags) {
+  return g_api.recv(Sock(s), static_cast<char*>(buffer), length, flags);
+}
+
+int SendToSocket(SocketHandle s, const void* buffer, int length, int flags, const TVarSin& to) {
+  TVarSin copy = to;
+  return g_api.sendto(Sock(s), static_cast<const char*>(buffer), length, flags,
+                      reinterpret_cast<const sockaddr*>(&copy), SinLength(copy));
+}
+
+int RecvFromSocket(SocketHandle s, void* buffer, int length, int flags, TVarSin& from) {
+  int len = sizeof from;
+  return g_api.recvfrom(Sock(s), static_cast<char*>(buffer), length, flags,
+                        reinterpret_cast<sockaddr*>(&from), &len);
+}
+
+int GetLocalAddress(SocketHandle s, TVarSin& sin) {
+  sin = TVarSin{};
+  int len = sizeof sin;
+  return g_api.getsockname(Sock(s), reinterpret_cast<sockaddr*>(&sin), &len);
+}
+
+int GetPeerAddress(SocketHandle s, TVarSin& sin) {
+  sin = TVarSin{};
+  int len = sizeof sin;
+  return g_api.getpeername(Sock(s), reinterpret_cast<sockaddr*>(&sin), &len);
+}
+
+int ShutdownSocket(SocketHandle s, int how) {
+  return g_api.shutdown(Sock(s), how);
+}
+
+int SelectSockets(TFDSet* read, TFDSet* write, TFDSet* except, int timeout_ms) {
+  timeval tv{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+  return g_api.select(0, Native(read), Native(write), Native(except),
+                      timeout_ms < 0 ? nullptr : &tv);
+}
+
+int BytesWaiting(SocketHandle s, std::uint32_t& count) {
+  u_long n = 0;
+  const int r = g_api.ioctlsocket(Sock(s), FIONREAD, &n);
+  count = static_cast<std::uint32_t>(n);
+  return r;
+}
+
+int SetNonBlocking(SocketHandle s, bool on) {
+  u_long v = on ? 1 : 0;
+  return g_api.ioctlsocket(Sock(s), FIONBIO, &v);
+}
+
+int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
+  const NativeOption n = NativeOpt(opt);
+  // The time-outs are a DWORD of milliseconds here; every other option an int.
+  if (opt == SockOpt::RecvTimeout || opt == SockOpt::SendTimeout) {
+    DWORD ms = static_cast<DWORD>(value);
+    return g_api.setsockopt(Sock(s), n.level, n.name, reinterpret_cast<const char*>(&ms),
+                            sizeof ms);
+  }
+  return g_api.setsockopt(Sock(s), n.level, n.name, reinterpret_cast<const char*>(&value),
+                          sizeof value);
+}
+
+int GetSocketOption(SocketHandle s, SockOpt opt, int& value) {
+  const NativeOption n = NativeOpt(opt);
+  value = 0;
+  int len = sizeof value;
+  return g_api.getsockopt(Sock(s), n.level, n.name, reinterpret_cast<char*>(&value), &len);
+}
+
+int SetSocketLinger(SocketHandle s, bool on, int seconds) {
+  linger l{static_cast<u_short>(on ? 1 : 0), static_cast<u_short>(seconds)};
+  return g_api.setsockopt(Sock(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l),
+                          sizeof l);
+}
+
+std::uint16_t HostToNet16(std::uint16_t v) {
+  return g_api.htons(v);
+}
+std::uint16_t NetToHost16(std::uint16_t v) {
+  return g_api.ntohs(v);
+}
+std::uint32_t HostToNet32(std::uint32_t v) {
+  return g_api.htonl(v);
+}
+std::uint32_t NetToHost32(std::uint32_t v) {
+  return g_api.ntohl(v);
+}
+
+namespace detail {
+
+int ResolveAddrInfo(const char* host, const char* service, const AddrHints& hints,
+                    std::vector<TVarSin>& out) {
+  out.clear();
+  if (!g_api.getaddrinfo) return kWSANO_RECOVERY;
+  addrinfo h{};
+  h.ai_flags = hints.flags;
+  h.ai_family = hints.family;
+  h.ai_socktype = hints.socktype;
+  h.ai_protocol = hints.protocol;
+  addrinfo* res = nullptr;
+  const int r = g_api.getaddrinfo(host, service, &h, &res);
+  if (r != 0) return r;
+  for (addrinfo* a = res; a != nullptr; a = a->ai_next) {
+    TVarSin sin;
+    std::memcpy(static_cast<void*>(&sin), a->ai_addr, std::min<size_t>(a->ai_addrlen, sizeof sin));
+    out.push_back(sin);
+  }
+  g_api.freeaddrinfo(res);
+  return 0;
+}
+
+int ResolveNameInfo(const TVarSin& sin, std::string& host, std::string& service, bool numeric_host,
+                    bool numeric_service) {
+  if (!g_api.getnameinfo) return kWSANO_RECOVERY;
+  const int len = SinLength(sin);
+  if (len == 0) return kWSAEAFNOSUPPORT;
+  char h[1025] = {}, s[32] = {};
+  const int flags = (numeric_host ? NI_NUMERICHOST : 0) | (numeric_service ? NI_NUMERICSERV : 0);
+  const int r = g_api.getnameinfo(reinterpret_cast<const sockaddr*>(&sin), len, h, sizeof h, s,
+                                  sizeof s, flags);
+  if (r != 0) return r;
+  host = h;
+  service = s;
+  return 0;
+}
+
+int ReadHostName(char* buffer, int size) {
+  return g_api.gethostname(buffer, size) == 0 ? 0 : g_api.WSAGetLastError();
+}
+
+}  // namespace detail
+}  // namespace vlt::platform

@@ -1,0 +1,157 @@
+#include "tests/net/script_server.h"
+
+#include <chrono>
+#include <stdexcept>
+
+namespace vlt::test {
+
+namespace p = vlt::platform;
+
+namespace {
+
+p::TVarSin Loopback(const std::string& port) {
+  p::TVarSin sin;
+  if (p::LookupAddress("127.0.0.1", port, {0, p::kAfInet, p::kSockStream, p::kIpprotoTcp}, sin))
+    throw std::runtime_error("script server: cannot resolve 127.0.0.1");
+  return sin;
+}
+
+}  // namespace
+
+ScriptServer::ScriptServer(std::vector<Step> script) : script_(std::move(script)) {
+  listener_ = p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp);
+  if (listener_ == p::kInvalidSocket) throw std::runtime_error("script server: socket failed");
+  if (p::BindSocket(listener_, Loopback("0")) != 0 || p::ListenSocket(listener_, 4) != 0)
+    throw std::runtime_error("script server: bind/listen failed");
+  p::TVarSin local;
+  p::GetLocalAddress(listener_, local);
+  port_ = std::to_string(p::SinToPort(local));
+  thread_ = std::thread([this] { Run(); });
+}
+
+ScriptServer::~ScriptServer() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  cv_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  p::CloseSocketHandle(listener_);
+}
+
+void ScriptServer::Signal() {
+  {
+    std::lock_guard lock(mutex_);
+    ++signals_;
+  }
+  cv_.notify_all();
+}
+
+std::string ScriptServer::Received() {
+  {
+    // A client that failed earlier never ends the script: do not hang the test on it.
+    std::unique_lock lock(mutex_);
+    if (!cv_.wait_for(lock, std::chrono::seconds(10), [&] { return done_; })) stopping_ = true;
+  }
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  return received_;
+}
+
+// Polls in short slices so that the destructor can stop a script that waits for a client.
+bool ScriptServer::WaitReadable(p::SocketHandle s) {
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) return false;
+    }
+    p::TFDSet set;
+    p::FDSet(s, set);
+    const int r = p::SelectSockets(&set, nullptr, nullptr, 50);
+    if (r != 0) return r > 0;
+  }
+}
+
+void ScriptServer::Run() {
+  struct Done {
+    ScriptServer* self;
+    ~Done() {
+      {
+        std::lock_guard lock(self->mutex_);
+        self->done_ = true;
+      }
+      self->cv_.notify_all();
+    }
+  } done{this};
+  if (!WaitReadable(listener_)) return;
+  p::TVarSin peer;
+  p::SocketHandle conn = p::AcceptSocket(listener_, peer);
+  if (conn == p::kInvalidSocket) return;
+  auto append = [&](const char* data, int n) {
+    std::lock_guard lock(mutex_);
+    received_.append(data, static_cast<size_t>(n));
+  };
+  char buffer[65536];
+  for (const Step& step : script_) {
+    switch (step.kind) {
+      case Step::kSend: {
+        size_t sent = 0;
+        while (sent < step.data.size()) {
+          const int r = p::SendSocket(conn, step.data.data() + sent,
+                                      static_cast<int>(step.data.size() - sent), 0);
+          if (r <= 0) break;
+          sent += static_cast<size_t>(r);
+        }
+        break;
+      }
+      case Step::kRecv: {
+        int left = step.count;
+        while (left > 0 && WaitReadable(conn)) {
+          const int r = p::RecvSocket(conn, buffer, std::min<int>(left, sizeof buffer), 0);
+          if (r <= 0) break;
+          append(buffer, r);
+          left -= r;
+        }
+        break;
+      }
+      case Step::kRecvUntilClose:
+        while (WaitReadable(conn)) {
+          const int r = p::RecvSocket(conn, buffer, sizeof buffer, 0);
+          if (r <= 0) break;
+          append(buffer, r);
+        }
+        break;
+      case Step::kWaitSignal: {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [&] { return signals_ > 0 || stopping_; });
+        if (signals_ > 0) --signals_;
+        break;
+      }
+      case Step::kClose:
+        p::CloseSocketHandle(conn);
+        conn = p::kInvalidSocket;
+        break;
+      case Step::kReset:
+        p::SetSocketLinger(conn, true, 0);
+        p::CloseSocketHandle(conn);
+        conn = p::kInvalidSocket;
+        break;
+      case Step::kPause:
+        std::this_thread::sleep_for(std::chrono::milliseconds(step.count));
+        break;
+    }
+    if (conn == p::kInvalidSocket) break;
+  }
+  if (conn != p::kInvalidSocket) p::CloseSocketHandle(conn);
+}
+
+std::string ClosedPort() {
+  const p::SocketHandle s = p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp);
+  p::BindSocket(s, Loopback("0"));
+  p::TVarSin local;
+  p::GetLocalAddress(s, local);
+  p::CloseSocketHandle(s);
+  return std::to_string(p::SinToPort(local));
+}
+
+}  // namespace vlt::test

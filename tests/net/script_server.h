@@ -1,0 +1,78 @@
+#pragma once
+// A scriptable TCP peer for socket tests: listens on 127.0.0.1 at a free port, accepts one
+// connection and plays its script on a thread of its own. Readiness: the port is listening
+// when the constructor returns. The destructor stops it.
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/sockets.h"
+
+namespace vlt::test {
+
+struct Step {
+  enum Kind { kSend, kRecv, kRecvUntilClose, kWaitSignal, kClose, kReset, kPause };
+  Kind kind;
+  std::string data;  // kSend
+  int count = 0;     // kRecv: bytes; kPause: milliseconds
+};
+
+inline Step Send(std::string bytes) {
+  return {Step::kSend, std::move(bytes)};
+}
+// Reads exactly `n` bytes (fewer when the client closes first).
+inline Step Recv(int n) {
+  return {Step::kRecv, {}, n};
+}
+inline Step RecvUntilClose() {
+  return {Step::kRecvUntilClose, {}, 0};
+}
+// Waits until the test calls Signal().
+inline Step WaitSignal() {
+  return {Step::kWaitSignal, {}, 0};
+}
+inline Step Close() {
+  return {Step::kClose, {}, 0};
+}
+// Closes with a reset (linger 0) instead of an orderly end.
+inline Step Reset() {
+  return {Step::kReset, {}, 0};
+}
+inline Step Pause(int ms) {
+  return {Step::kPause, {}, ms};
+}
+
+class ScriptServer {
+ public:
+  explicit ScriptServer(std::vector<Step> script);
+  ~ScriptServer();
+  ScriptServer(const ScriptServer&) = delete;
+  ScriptServer& operator=(const ScriptServer&) = delete;
+
+  const std::string& Port() const { return port_; }
+  void Signal();
+  // Waits for the script to end (at most 10 s, then stops it); the bytes the client sent.
+  std::string Received();
+
+ private:
+  void Run();
+  bool WaitReadable(platform::SocketHandle s);
+
+  std::vector<Step> script_;
+  platform::SocketHandle listener_ = platform::kInvalidSocket;
+  std::string port_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  int signals_ = 0;
+  bool stopping_ = false;
+  bool done_ = false;
+  std::string received_;
+  std::thread thread_;
+};
+
+// A loopback port on which nothing listens (bound, read and released).
+std::string ClosedPort();
+
+}  // namespace vlt::test
