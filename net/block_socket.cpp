@@ -776,13 +776,16 @@ bool TBlockSocket::WaitWritable(int Timeout) {
   return r > 0 && FLastError == 0;
 }
 
-bool TBlockSocket::CanRead(int Timeout) {
+// Waits in heartbeat-sized slices when a heartbeat rate is set, so that OnHeartbeat runs and
+// StopFlag can end the wait.
+bool TBlockSocket::WaitWithHeartbeats(int Timeout, bool writing) {
+  auto wait = [&](int t) { return writing ? WaitWritable(t) : WaitReadable(t); };
   int first = Timeout, turns = 0;
   if (FHeartbeatRate != 0 && Timeout != -1) {
     first = Timeout % FHeartbeatRate;
     turns = Timeout / FHeartbeatRate;
   }
-  bool ok = WaitReadable(first);
+  bool ok = wait(first);
   if (!ok) {
     for (int i = 0; i <= turns; ++i) {
       DoHeartbeat();
@@ -791,35 +794,22 @@ bool TBlockSocket::CanRead(int Timeout) {
         ok = false;
         break;
       }
-      ok = WaitReadable(FHeartbeatRate);
+      ok = wait(FHeartbeatRate);
       if (ok) break;
     }
   }
   ExceptCheck();
+  return ok;
+}
+
+bool TBlockSocket::CanRead(int Timeout) {
+  const bool ok = WaitWithHeartbeats(Timeout, false);
   if (ok) DoStatus(HR_CanRead, "");
   return ok;
 }
 
 bool TBlockSocket::CanWrite(int Timeout) {
-  int first = Timeout, turns = 0;
-  if (FHeartbeatRate != 0 && Timeout != -1) {
-    first = Timeout % FHeartbeatRate;
-    turns = Timeout / FHeartbeatRate;
-  }
-  bool ok = WaitWritable(first);
-  if (!ok) {
-    for (int i = 0; i <= turns; ++i) {
-      DoHeartbeat();
-      if (FStopFlag) {
-        FStopFlag = false;
-        ok = false;
-        break;
-      }
-      ok = WaitWritable(FHeartbeatRate);
-      if (ok) break;
-    }
-  }
-  ExceptCheck();
+  const bool ok = WaitWithHeartbeats(Timeout, true);
   if (ok) DoStatus(HR_CanWrite, "");
   return ok;
 }

@@ -240,6 +240,7 @@ class TBlockSocket {
   void DoMonitor(bool Writing, const void* Buffer, int Len);
   void DoCreateSocket();
   void DoHeartbeat();
+  bool WaitWithHeartbeats(int Timeout, bool writing);
   void DoReadFilter(void* Buffer, int& Len);
   bool CheckStopFlag();
   void ThrottleBandwidth(int Length, int MaxB, std::uint32_t& Next);

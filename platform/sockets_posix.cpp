@@ -14,6 +14,7 @@
 
 #include "platform/sockets.h"
 #include "platform/sockets_internal.h"
+#include "platform/socket_option_table.h"
 
 namespace vlt::platform {
 namespace {
@@ -128,41 +129,6 @@ void FromNative(const sockaddr* sa, socklen_t len, TVarSin& sin) {
   sin.sin_family = static_cast<std::uint16_t>(FromNativeFamily(sa->sa_family));
 }
 
-struct NativeOption {
-  int level, name;
-};
-
-NativeOption Native(SockOpt opt) {
-  switch (opt) {
-    case SockOpt::RecvBuffer:
-      return {SOL_SOCKET, SO_RCVBUF};
-    case SockOpt::SendBuffer:
-      return {SOL_SOCKET, SO_SNDBUF};
-    case SockOpt::RecvTimeout:
-      return {SOL_SOCKET, SO_RCVTIMEO};
-    case SockOpt::SendTimeout:
-      return {SOL_SOCKET, SO_SNDTIMEO};
-    case SockOpt::ReuseAddress:
-      return {SOL_SOCKET, SO_REUSEADDR};
-    case SockOpt::Broadcast:
-      return {SOL_SOCKET, SO_BROADCAST};
-    case SockOpt::Ttl:
-      return {IPPROTO_IP, IP_TTL};
-    case SockOpt::UnicastHops:
-      return {IPPROTO_IPV6, IPV6_UNICAST_HOPS};
-    case SockOpt::MulticastTtl:
-      return {IPPROTO_IP, IP_MULTICAST_TTL};
-    case SockOpt::MulticastHops:
-      return {IPPROTO_IPV6, IPV6_MULTICAST_HOPS};
-    case SockOpt::MulticastLoop:
-      return {IPPROTO_IP, IP_MULTICAST_LOOP};
-    case SockOpt::MulticastLoop6:
-      return {IPPROTO_IPV6, IPV6_MULTICAST_LOOP};
-    case SockOpt::Error:
-      return {SOL_SOCKET, SO_ERROR};
-  }
-  return {SOL_SOCKET, 0};
-}
 
 bool IsTimeout(SockOpt opt) {
   return opt == SockOpt::RecvTimeout || opt == SockOpt::SendTimeout;
@@ -362,7 +328,7 @@ int SetNonBlocking(SocketHandle s, bool on) {
 }
 
 int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
-  const NativeOption n = Native(opt);
+  const option_table::NativeOption n = option_table::NativeOptionOf(opt);
   if (IsTimeout(opt)) {
     timeval tv{value / 1000, (value % 1000) * 1000};
     return Check(::setsockopt(Fd(s), n.level, n.name, &tv, sizeof tv));
@@ -371,7 +337,7 @@ int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
 }
 
 int GetSocketOption(SocketHandle s, SockOpt opt, int& value) {
-  const NativeOption n = Native(opt);
+  const option_table::NativeOption n = option_table::NativeOptionOf(opt);
   if (IsTimeout(opt)) {
     timeval tv{};
     socklen_t len = sizeof tv;

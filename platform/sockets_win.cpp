@@ -10,6 +10,7 @@
 #include "platform/sockets_internal.h"
 #include "platform/win_handle.h"
 #include "platform/win_text.h"
+#include "platform/socket_option_table.h"
 
 namespace vlt::platform {
 namespace {
@@ -74,41 +75,6 @@ SOCKET Sock(SocketHandle s) {
   return static_cast<SOCKET>(s);
 }
 
-struct NativeOption {
-  int level, name;
-};
-
-NativeOption NativeOpt(SockOpt opt) {
-  switch (opt) {
-    case SockOpt::RecvBuffer:
-      return {SOL_SOCKET, SO_RCVBUF};
-    case SockOpt::SendBuffer:
-      return {SOL_SOCKET, SO_SNDBUF};
-    case SockOpt::RecvTimeout:
-      return {SOL_SOCKET, SO_RCVTIMEO};
-    case SockOpt::SendTimeout:
-      return {SOL_SOCKET, SO_SNDTIMEO};
-    case SockOpt::ReuseAddress:
-      return {SOL_SOCKET, SO_REUSEADDR};
-    case SockOpt::Broadcast:
-      return {SOL_SOCKET, SO_BROADCAST};
-    case SockOpt::Ttl:
-      return {IPPROTO_IP, IP_TTL};
-    case SockOpt::UnicastHops:
-      return {IPPROTO_IPV6, IPV6_UNICAST_HOPS};
-    case SockOpt::MulticastTtl:
-      return {IPPROTO_IP, IP_MULTICAST_TTL};
-    case SockOpt::MulticastHops:
-      return {IPPROTO_IPV6, IPV6_MULTICAST_HOPS};
-    case SockOpt::MulticastLoop:
-      return {IPPROTO_IP, IP_MULTICAST_LOOP};
-    case SockOpt::MulticastLoop6:
-      return {IPPROTO_IPV6, IPV6_MULTICAST_LOOP};
-    case SockOpt::Error:
-      return {SOL_SOCKET, SO_ERROR};
-  }
-  return {SOL_SOCKET, 0};
-}
 
 }  // namespace
 
@@ -274,7 +240,7 @@ int SetNonBlocking(SocketHandle s, bool on) {
 }
 
 int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
-  const NativeOption n = NativeOpt(opt);
+  const option_table::NativeOption n = option_table::NativeOptionOf(opt);
   // The time-outs are a DWORD of milliseconds here; every other option an int.
   if (opt == SockOpt::RecvTimeout || opt == SockOpt::SendTimeout) {
     DWORD ms = static_cast<DWORD>(value);
@@ -286,7 +252,7 @@ int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
 }
 
 int GetSocketOption(SocketHandle s, SockOpt opt, int& value) {
-  const NativeOption n = NativeOpt(opt);
+  const option_table::NativeOption n = option_table::NativeOptionOf(opt);
   value = 0;
   int len = sizeof value;
   return g_api.getsockopt(Sock(s), n.level, n.name, reinterpret_cast<char*>(&value), &len);
