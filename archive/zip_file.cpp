@@ -139,6 +139,19 @@ void TZipFile::FindEndOfCentralDirectory(std::uint16_t& total_entries,
   ReadError();
 }
 
+// The fields central and local headers share, in the same order in both.
+static void ReadSharedFields(FieldReader& f, TZipHeader& h) {
+  h.RequiredVersion = f.U16();
+  h.Flag = f.U16();
+  h.CompressionMethod = f.U16();
+  h.ModifiedDateTime = f.U32();
+  h.CRC32 = f.U32();
+  h.CompressedSize = f.U32();
+  h.UncompressedSize = f.U32();
+  h.FileNameLength = f.U16();
+  h.ExtraFieldLength = f.U16();
+}
+
 void TZipFile::ReadCentralDirectory() {
   std::uint16_t total = 0;
   std::uint32_t offset = 0;
@@ -155,15 +168,7 @@ void TZipFile::ReadCentralDirectory() {
     FieldReader f(fixed);
     TZipHeader h;
     h.MadeByVersion = f.U16();
-    h.RequiredVersion = f.U16();
-    h.Flag = f.U16();
-    h.CompressionMethod = f.U16();
-    h.ModifiedDateTime = f.U32();
-    h.CRC32 = f.U32();
-    h.CompressedSize = f.U32();
-    h.UncompressedSize = f.U32();
-    h.FileNameLength = f.U16();
-    h.ExtraFieldLength = f.U16();
+    ReadSharedFields(f, h);
     h.FileCommentLength = f.U16();
     h.DiskNumberStart = f.U16();
     h.InternalAttributes = f.U16();
@@ -187,15 +192,7 @@ TZipHeader TZipFile::ReadLocalHeader(const TZipHeader& central) {
   if (!input_.ReadExact(fixed, kLocalFixed)) ReadError();
   FieldReader f(fixed);
   TZipHeader h;
-  h.RequiredVersion = f.U16();
-  h.Flag = f.U16();
-  h.CompressionMethod = f.U16();
-  h.ModifiedDateTime = f.U32();
-  h.CRC32 = f.U32();
-  h.CompressedSize = f.U32();
-  h.UncompressedSize = f.U32();
-  h.FileNameLength = f.U16();
-  h.ExtraFieldLength = f.U16();
+  ReadSharedFields(f, h);
   if (!ReadBytes(input_, h.FileName, h.FileNameLength) ||
       !ReadBytes(input_, h.ExtraField, h.ExtraFieldLength)) {
     ReadError();
