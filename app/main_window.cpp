@@ -27,24 +27,29 @@ constexpr COLORREF kTitleText = RGB(31, 35, 40);
 constexpr COLORREF kBodyText = RGB(87, 96, 106);
 constexpr COLORREF kHeaderText = RGB(255, 255, 255);
 
-int IdOf(Control c) { return kFirstControlId + static_cast<int>(c); }
-Control ControlOfId(int id) { return static_cast<Control>(id - kFirstControlId); }
+int IdOf(Control c) {
+  return kFirstControlId + static_cast<int>(c);
+}
+Control ControlOfId(int id) {
+  return static_cast<Control>(id - kFirstControlId);
+}
 
 bool HasWindow(ControlKind kind) {
   switch (kind) {
     case ControlKind::Panel:
     case ControlKind::Header:
     case ControlKind::Picture:
-    case ControlKind::FolderIcon: return false;
-    default: return true;
+    case ControlKind::FolderIcon:
+      return false;
+    default:
+      return true;
   }
 }
 
 platform::UniqueGdiObject MakeFont(int height, int weight) {
-  return platform::UniqueGdiObject(CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE,
-                                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                               CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                               DEFAULT_PITCH | FF_SWISS, L"Segoe UI"));
+  return platform::UniqueGdiObject(CreateFontW(
+      -height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Segoe UI"));
 }
 
 }  // namespace
@@ -73,9 +78,9 @@ void MainWindow::Create() {
   // A fixed-size tool window (small caption, no sizing) that still has a taskbar button.
   const DWORD ex_style = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  window_ = CreateWindowExW(ex_style, kClassName, Widen(kCaption).c_str(), style, CW_USEDEFAULT,
-                            CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, instance,
-                            this);
+  window_ =
+      CreateWindowExW(ex_style, kClassName, Widen(kCaption).c_str(), style, CW_USEDEFAULT,
+                      CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
   if (window_ == nullptr) throw std::runtime_error("Unable to create the wizard window");
   dpi_ = GetDpiForWindow(window_);
   if (dpi_ == 0) dpi_ = 96;
@@ -107,8 +112,7 @@ void MainWindow::Show() {
     const int w = r.right - r.left, h = r.bottom - r.top;
     const RECT& work = mi.rcWork;
     SetWindowPos(window_, nullptr, work.left + (work.right - work.left - w) / 2,
-                 work.top + (work.bottom - work.top - h) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
+                 work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     shown_ = true;
   }
   ShowWindow(window_, SW_SHOW);
@@ -330,7 +334,9 @@ void MainWindow::SetGaugeProgress(Control gauge, int value) {
   if (HWND h = ControlHandle(gauge)) SendMessageW(h, PBM_SETPOS, static_cast<WPARAM>(value), 0);
 }
 
-void MainWindow::Quit() { DestroyWindow(window_); }
+void MainWindow::Quit() {
+  DestroyWindow(window_);
+}
 
 void MainWindow::RunHandler(Control control) {
   try {
@@ -359,8 +365,8 @@ HBRUSH MainWindow::BackgroundFor(Control id, HDC dc) {
     SetBkColor(dc, kHeaderColour);
     return static_cast<HBRUSH>(brush_header_.Get());
   }
-  SetTextColor(dc, c.kind == ControlKind::Title || c.kind == ControlKind::Caption ? kTitleText
-                                                                                  : kBodyText);
+  SetTextColor(
+      dc, c.kind == ControlKind::Title || c.kind == ControlKind::Caption ? kTitleText : kBodyText);
   if (parent_kind == ControlKind::Panel) {
     SetBkColor(dc, kCardColour);
     return static_cast<HBRUSH>(brush_card_.Get());
@@ -375,11 +381,20 @@ void MainWindow::Paint(HDC dc, const RECT& area) {
     if (c.page != page_ || !EffectivelyVisible(c.id)) continue;
     const RECT r = Scaled(c);
     switch (c.kind) {
-      case ControlKind::Panel: DrawCard(dc, r, kCardColour, kCardBorder, Scale(10)); break;
-      case ControlKind::Header: DrawHeader(dc, r, kHeaderColour, kAccent, Scale(3)); break;
-      case ControlKind::Picture: DrawGlyph(dc, r, c.glyph, kAccent); break;
-      case ControlKind::FolderIcon: DrawFolder(dc, r); break;
-      default: break;
+      case ControlKind::Panel:
+        DrawCard(dc, r, kCardColour, kCardBorder, Scale(10));
+        break;
+      case ControlKind::Header:
+        DrawHeader(dc, r, kHeaderColour, kAccent, Scale(3));
+        break;
+      case ControlKind::Picture:
+        DrawGlyph(dc, r, c.glyph, kAccent);
+        break;
+      case ControlKind::FolderIcon:
+        DrawFolder(dc, r);
+        break;
+      default:
+        break;
     }
   }
 }
@@ -435,7 +450,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     }
-    case WM_ERASEBKGND: return 1;  // WM_PAINT covers everything
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT covers everything
     case WM_PAINT: {
       platform::PaintScope paint(window_);
       platform::DoubleBuffer buffer(paint.Dc(), paint.Area());
@@ -452,13 +468,16 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       ApplyLayout();
       return 0;
     }
-    case WM_CLOSE: DestroyWindow(window_); return 0;
+    case WM_CLOSE:
+      DestroyWindow(window_);
+      return 0;
     case WM_DESTROY:
       SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
       window_ = nullptr;
       PostQuitMessage(0);
       return 0;
-    default: break;
+    default:
+      break;
   }
   return DefWindowProcW(window_, message, wparam, lparam);
 }

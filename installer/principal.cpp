@@ -5,7 +5,9 @@
 
 namespace vlt {
 
-void TfrmPrincipal::FormCreate() { view_.ShowPage(Page::tsHome); }
+void TfrmPrincipal::FormCreate() {
+  view_.ShowPage(Page::tsHome);
+}
 
 void TfrmPrincipal::btnZadoveveClick() {
   settings_.SistemaSelecionado = kProdutoLoja;
@@ -23,7 +25,9 @@ void TfrmPrincipal::cbbTipoInstallChange() {
   view_.SetVisible(Control::edtIPNomeServidor, estacao);
 }
 
-void TfrmPrincipal::VltButtonStyle2Click() { view_.ShowPage(Page::tsHome); }
+void TfrmPrincipal::VltButtonStyle2Click() {
+  view_.ShowPage(Page::tsHome);
+}
 
 void TfrmPrincipal::VltButtonStyle3Click() {
   const int tipo = view_.SelectedIndex(Control::cbbTipoInstall);
@@ -39,19 +43,25 @@ void TfrmPrincipal::VltButtonStyle3Click() {
   if (settings_.SistemaSelecionado == kProdutoPDV) view_.ShowPage(Page::tsTerminal);
 }
 
-void TfrmPrincipal::btnVoltarClick() { view_.ShowPage(Page::tsTipoInstall); }
+void TfrmPrincipal::btnVoltarClick() {
+  view_.ShowPage(Page::tsTipoInstall);
+}
 
-void TfrmPrincipal::imgOpenDirClick() { EscolhePasta(Control::edtDirZadoveve); }
+void TfrmPrincipal::imgOpenDirClick() {
+  EscolhePasta(Control::edtDirZadoveve);
+}
 
-void TfrmPrincipal::Image5Click() { EscolhePasta(Control::edtDirTerminal); }
+void TfrmPrincipal::Image5Click() {
+  EscolhePasta(Control::edtDirTerminal);
+}
 
 void TfrmPrincipal::EscolhePasta(Control edit) {
   const std::string current = view_.GetText(edit);
   // The empty text raises "Unable to create directory" before the picker shows; any other
   // failure to create is left for the picker to cope with.
   if (!system_.DirectoryExists(current)) system_.ForceDirectories(current);
-  const auto chosen = view_.PickFolder("Selecione o diretorio para instalação do sistema",
-                                       "Selecionar", current);
+  const auto chosen =
+      view_.PickFolder("Selecione o diretorio para instalação do sistema", "Selecionar", current);
   if (chosen) view_.SetText(edit, *chosen);
 }
 
@@ -63,23 +73,48 @@ void TfrmPrincipal::btnInstalTerminalClick() {
   if (OnInstalarTerminal) OnInstalarTerminal();
 }
 
-void TfrmPrincipal::btnCloseClick() { view_.Quit(); }
+void TfrmPrincipal::btnCloseClick() {
+  view_.Quit();
+}
 
 bool TfrmPrincipal::Dispatch(Control control) {
   switch (control) {
-    case Control::btnZadoveve: btnZadoveveClick(); return true;
-    case Control::btnPDV: btnPDVClick(); return true;
-    case Control::cbbTipoInstall: cbbTipoInstallChange(); return true;
-    case Control::VltButtonStyle2: VltButtonStyle2Click(); return true;
-    case Control::VltButtonStyle3: VltButtonStyle3Click(); return true;
+    case Control::btnZadoveve:
+      btnZadoveveClick();
+      return true;
+    case Control::btnPDV:
+      btnPDVClick();
+      return true;
+    case Control::cbbTipoInstall:
+      cbbTipoInstallChange();
+      return true;
+    case Control::VltButtonStyle2:
+      VltButtonStyle2Click();
+      return true;
+    case Control::VltButtonStyle3:
+      VltButtonStyle3Click();
+      return true;
     case Control::btnVoltar:
-    case Control::btnVoltarTerminal: btnVoltarClick(); return true;
-    case Control::imgOpenDir: imgOpenDirClick(); return true;
-    case Control::Image5: Image5Click(); return true;
-    case Control::btnContinuarZadoveve: btnContinuarZadoveveClick(); return true;
-    case Control::btnInstalTerminal: btnInstalTerminalClick(); return true;
-    case Control::btnClose: btnCloseClick(); return true;
-    default: return false;
+    case Control::btnVoltarTerminal:
+      btnVoltarClick();
+      return true;
+    case Control::imgOpenDir:
+      imgOpenDirClick();
+      return true;
+    case Control::Image5:
+      Image5Click();
+      return true;
+    case Control::btnContinuarZadoveve:
+      btnContinuarZadoveveClick();
+      return true;
+    case Control::btnInstalTerminal:
+      btnInstalTerminalClick();
+      return true;
+    case Control::btnClose:
+      btnCloseClick();
+      return true;
+    default:
+      return false;
   }
 }
 

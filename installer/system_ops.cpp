@@ -8,8 +8,7 @@
 namespace vlt {
 
 std::string TrimSystemMessage(std::string text) {
-  while (!text.empty() &&
-         (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) {
+  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) {
     text.pop_back();
   }
   return text;
@@ -48,7 +47,9 @@ void PlatformSystemOps::CriaAtalho(const std::string& target, const std::string&
   platform::WriteShortcut(link, platform::ShortcutFileName(platform::DesktopFolder(), name));
 }
 
-bool PlatformSystemOps::FirebirdAtivo() { return ListHasFirebirdServer(platform::ProcessNames()); }
+bool PlatformSystemOps::FirebirdAtivo() {
+  return ListHasFirebirdServer(platform::ProcessNames());
+}
 
 bool PlatformSystemOps::DirectoryExists(const std::string& path) {
   return platform::DirectoryExists(path);

@@ -12,6 +12,8 @@ using P = Page;
 constexpr TextAlign kCenter = TextAlign::Center;
 
 // Positions are client coordinates of the 577 x 355 window (not relative to the panel).
+// One control per line: the table reads as the window does. Kept out of clang-format.
+// clang-format off
 constexpr std::array kLayout = {
     // tsHome: two product cards side by side.
     ControlLayout{C::lb1, "lb1", P::tsHome, C::None, K::Title, "Bem-vindo ao Quenda", true, 24, 18, 529, 36},
@@ -74,10 +76,13 @@ constexpr std::array kLayout = {
     ControlLayout{C::Label15, "Label15", P::tsFinal, C::None, K::Title, "Instalação Concluída", true, 24, 124, 529, 40, kCenter},
     ControlLayout{C::btnClose, "btnClose", P::tsFinal, C::None, K::Button, "Fechar", true, 228, 196, 120, 36},
 };
+// clang-format on
 
 }  // namespace
 
-std::span<const ControlLayout> WizardLayout() { return kLayout; }
+std::span<const ControlLayout> WizardLayout() {
+  return kLayout;
+}
 
 const ControlLayout& LayoutOf(Control id) {
   for (const ControlLayout& c : kLayout) {

@@ -9,6 +9,8 @@ namespace vlt {
 enum class Page { tsHome, tsTipoInstall, tsZadoveve, tsTerminal, tsFinal };
 inline constexpr int kPageCount = 5;
 
+// One row per page, as the pages read; kept out of clang-format.
+// clang-format off
 enum class Control {
   None,
   // tsHome
@@ -26,6 +28,7 @@ enum class Control {
   // tsFinal
   Label15, btnClose,
 };
+// clang-format on
 
 enum class ControlKind {
   Title,       // large label

@@ -548,17 +548,11 @@ ByteString TBlockSocket::RecvPacket(int Timeout) {
   ByteString result;
   ResetLastError();
   auto read = [&](int n) {
-#ifdef __cpp_lib_string_resize_and_overwrite
     // Received straight into the string: no zero-fill of a block that recv overwrites.
     result.resize_and_overwrite(static_cast<size_t>(n), [&](char* data, size_t size) {
       const int r = RecvBuffer(data, static_cast<int>(size));
       return r > 0 ? static_cast<size_t>(r) : 0;
     });
-#else
-    result.resize(static_cast<size_t>(n));
-    const int r = RecvBuffer(result.data(), n);
-    result.resize(r > 0 ? static_cast<size_t>(r) : 0);
-#endif
   };
   if (!FBuffer.empty()) {
     result = std::move(FBuffer);

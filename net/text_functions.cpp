@@ -4,6 +4,8 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/clock.h"
+
 namespace vlt::net {
 namespace {
 
@@ -295,10 +297,7 @@ void StreamWriteBytes(std::ostream& stream, std::string_view value) {
 }
 
 std::uint32_t TickMilliseconds() {
-  // steady_clock is the performance counter on Windows and CLOCK_MONOTONIC natively.
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now().time_since_epoch());
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms.count()));
+  return platform::TickMs();
 }
 
 std::uint32_t TickDifference(std::uint32_t old_tick, std::uint32_t new_tick) {

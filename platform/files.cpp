@@ -1,9 +1,10 @@
 // The portable half of the file layer.
-#include "platform/exception.h"
 #include "platform/files.h"
-#include "platform/paths.h"
 
 #include <utility>
+
+#include "platform/exception.h"
+#include "platform/paths.h"
 
 namespace vlt::platform {
 
@@ -18,7 +19,9 @@ bool ForceDirectories(std::string_view path) {
 }
 
 // Ownership of the open file is the same on both systems.
-File::~File() { Close(); }
+File::~File() {
+  Close();
+}
 File::File(File&& other) noexcept : handle_(other.handle_), error_(std::move(other.error_)) {
   other.handle_ = kInvalid;
 }

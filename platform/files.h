@@ -58,7 +58,7 @@ class File {
   std::int64_t SeekEnd();
   std::int64_t Size() const;
   bool Truncate();  // at the current position
-  bool Flush();  // writes are unbuffered: true while open
+  bool Flush();     // writes are unbuffered: true while open
   const std::string& ErrorText() const { return error_; }
   std::intptr_t NativeHandle() const { return handle_; }
 

@@ -23,7 +23,9 @@ thread_local int last_errno = 0;
 
 }  // namespace
 
-void SetNativeDriveRoot(const std::string& root) { DriveRoot() = root; }
+void SetNativeDriveRoot(const std::string& root) {
+  DriveRoot() = root;
+}
 
 std::string HostPath(std::string_view path) {
   // A host path ("/tmp/x") stays one; Windows paths never start with '/'.
@@ -83,7 +85,9 @@ bool RemoveFile(std::string_view path) {
   return Check(unlink(HostPath(path).c_str()) == 0);
 }
 
-bool RemoveDir(std::string_view path) { return Check(rmdir(HostPath(path).c_str()) == 0); }
+bool RemoveDir(std::string_view path) {
+  return Check(rmdir(HostPath(path).c_str()) == 0);
+}
 
 bool RenameFile(std::string_view from, std::string_view to) {
   const std::string target = HostPath(to);
@@ -95,14 +99,14 @@ bool RenameFile(std::string_view from, std::string_view to) {
   return Check(rename(HostPath(from).c_str(), target.c_str()) == 0);
 }
 
-std::string LastFileErrorText() { return std::strerror(last_errno); }
+std::string LastFileErrorText() {
+  return std::strerror(last_errno);
+}
 
 bool File::Open(std::string_view path, FileAccess access, FileShare share, FileCreate create) {
   Close();
   int flags = O_CLOEXEC;
-  flags |= access == FileAccess::Read    ? O_RDONLY
-           : access == FileAccess::Write ? O_WRONLY
-                                         : O_RDWR;
+  flags |= access == FileAccess::Read ? O_RDONLY : access == FileAccess::Write ? O_WRONLY : O_RDWR;
   if (create == FileCreate::CreateAlways) flags |= O_CREAT | O_TRUNC;
   if (create == FileCreate::OpenAlways) flags |= O_CREAT;
   const std::string host = HostPath(path);
@@ -176,7 +180,9 @@ std::int64_t File::Seek(std::int64_t offset) {
   return ::lseek(static_cast<int>(handle_), offset, SEEK_SET);
 }
 
-std::int64_t File::SeekEnd() { return ::lseek(static_cast<int>(handle_), 0, SEEK_END); }
+std::int64_t File::SeekEnd() {
+  return ::lseek(static_cast<int>(handle_), 0, SEEK_END);
+}
 
 std::int64_t File::Size() const {
   struct stat st {};
@@ -189,6 +195,8 @@ bool File::Truncate() {
 }
 
 // Writes go straight to the system; there is no buffer of ours to flush.
-bool File::Flush() { return IsOpen(); }
+bool File::Flush() {
+  return IsOpen();
+}
 
 }  // namespace vlt::platform

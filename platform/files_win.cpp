@@ -25,7 +25,9 @@ std::string TrimmedMessage(DWORD code) {
 }  // namespace
 
 void SetNativeDriveRoot(const std::string&) {}
-std::string HostPath(std::string_view path) { return std::string(path); }
+std::string HostPath(std::string_view path) {
+  return std::string(path);
+}
 
 bool FileExists(std::string_view path) {
   const DWORD attr = GetFileAttributesW(Widen(path).c_str());
@@ -50,15 +52,21 @@ bool CreateDir(std::string_view path) {
   return Check(CreateDirectoryW(Widen(path).c_str(), nullptr));
 }
 
-bool RemoveFile(std::string_view path) { return Check(DeleteFileW(Widen(path).c_str())); }
+bool RemoveFile(std::string_view path) {
+  return Check(DeleteFileW(Widen(path).c_str()));
+}
 
-bool RemoveDir(std::string_view path) { return Check(RemoveDirectoryW(Widen(path).c_str())); }
+bool RemoveDir(std::string_view path) {
+  return Check(RemoveDirectoryW(Widen(path).c_str()));
+}
 
 bool RenameFile(std::string_view from, std::string_view to) {
   return Check(MoveFileW(Widen(from).c_str(), Widen(to).c_str()));
 }
 
-std::string LastFileErrorText() { return TrimmedMessage(last_error); }
+std::string LastFileErrorText() {
+  return TrimmedMessage(last_error);
+}
 
 bool File::Open(std::string_view path, FileAccess access, FileShare share, FileCreate create) {
   Close();
@@ -147,8 +155,12 @@ std::int64_t File::Size() const {
   return size.QuadPart;
 }
 
-bool File::Truncate() { return SetEndOfFile(reinterpret_cast<HANDLE>(handle_)) != FALSE; }
+bool File::Truncate() {
+  return SetEndOfFile(reinterpret_cast<HANDLE>(handle_)) != FALSE;
+}
 
-bool File::Flush() { return IsOpen(); }
+bool File::Flush() {
+  return IsOpen();
+}
 
 }  // namespace vlt::platform

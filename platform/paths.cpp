@@ -4,7 +4,9 @@
 
 namespace vlt::platform {
 
-bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 std::string IncludeTrailingPathDelimiter(std::string_view path) {
   std::string out(path);

@@ -5,9 +5,10 @@
 
 namespace vlt::platform {
 
-Process::~Process() { Close(); }
-Process::Process(Process&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNone)) {}
+Process::~Process() {
+  Close();
+}
+Process::Process(Process&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
 Process& Process::operator=(Process&& other) noexcept {
   if (this != &other) {
     Close();

@@ -29,7 +29,7 @@ class Process {
 };
 
 struct StartResult {
-  Process process;          // not Valid() when the start failed or the shell gave no handle
+  Process process;  // not Valid() when the start failed or the shell gave no handle
   bool started = false;
   std::uint32_t error = 0;  // the system's error code when !started
   std::string error_text;   // the system's message text for `error`, untrimmed

@@ -66,7 +66,9 @@ bool Process::Wait(int milliseconds) {
 }
 
 // The child is not killed: like a Windows process handle, closing only lets go of it.
-void Process::Close() { handle_ = kNone; }
+void Process::Close() {
+  handle_ = kNone;
+}
 
 StartResult ShellStart(std::string_view program, std::string_view arguments) {
   const std::string path = HostPath(program);

@@ -1,8 +1,9 @@
 #include <windows.h>
 // after windows.h
 #include <shellapi.h>
-#include <utility>
 #include <tlhelp32.h>
+
+#include <utility>
 
 #include "platform/process.h"
 #include "platform/win_handle.h"
@@ -32,17 +33,16 @@ struct ToolhelpApi {
     }();
     return api;
   }
-  bool Complete() const {
-    return CreateToolhelp32Snapshot && Process32FirstW && Process32NextW;
-  }
+  bool Complete() const { return CreateToolhelp32Snapshot && Process32FirstW && Process32NextW; }
 };
 
 }  // namespace
 
 bool Process::Wait(int milliseconds) {
   if (!Valid()) return true;
-  const DWORD r = WaitForSingleObject(reinterpret_cast<HANDLE>(handle_),
-                                      milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
+  const DWORD r =
+      WaitForSingleObject(reinterpret_cast<HANDLE>(handle_),
+                          milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
   return r != WAIT_TIMEOUT;
 }
 

@@ -42,7 +42,8 @@ std::optional<ShortcutInfo> ReadShortcut(std::string_view file) {
     if (line.rfind("Exec=\"", 0) == 0) {
       const size_t close = line.find('"', 6);
       info.target = line.substr(6, close - 6);
-      if (close != std::string::npos && close + 2 <= line.size()) info.arguments = line.substr(close + 2);
+      if (close != std::string::npos && close + 2 <= line.size())
+        info.arguments = line.substr(close + 2);
     } else if (line.rfind("Path=", 0) == 0) {
       info.working_directory = line.substr(5);
     }

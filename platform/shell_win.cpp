@@ -82,7 +82,8 @@ std::optional<ShortcutInfo> ReadShortcut(std::string_view file) {
     info.target = Narrow(buffer);
   }
   buffer[0] = 0;
-  if (SUCCEEDED(link.shell_link->GetArguments(buffer, MAX_PATH * 4))) info.arguments = Narrow(buffer);
+  if (SUCCEEDED(link.shell_link->GetArguments(buffer, MAX_PATH * 4)))
+    info.arguments = Narrow(buffer);
   buffer[0] = 0;
   if (SUCCEEDED(link.shell_link->GetWorkingDirectory(buffer, MAX_PATH * 4))) {
     info.working_directory = Narrow(buffer);

@@ -12,9 +12,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/socket_option_table.h"
 #include "platform/sockets.h"
 #include "platform/sockets_internal.h"
-#include "platform/socket_option_table.h"
 
 namespace vlt::platform {
 namespace {
@@ -128,7 +128,6 @@ void FromNative(const sockaddr* sa, socklen_t len, TVarSin& sin) {
   std::memcpy(static_cast<void*>(&sin), sa, std::min<size_t>(len, sizeof sin));
   sin.sin_family = static_cast<std::uint16_t>(FromNativeFamily(sa->sa_family));
 }
-
 
 bool IsTimeout(SockOpt opt) {
   return opt == SockOpt::RecvTimeout || opt == SockOpt::SendTimeout;

@@ -6,11 +6,11 @@
 
 #include <cstring>
 
+#include "platform/socket_option_table.h"
 #include "platform/sockets.h"
 #include "platform/sockets_internal.h"
 #include "platform/win_handle.h"
 #include "platform/win_text.h"
-#include "platform/socket_option_table.h"
 
 namespace vlt::platform {
 namespace {
@@ -23,16 +23,18 @@ static_assert(AI_PASSIVE == kAiPassive && SD_SEND == kSdSend);
 
 // X(name, required): every entry point looked up in ws2_32.dll. The optional ones belong to
 // the older IPv4-only resolver and to calls the layer never makes.
-#define VLT_WS2_ENTRIES(X)                                                                        \
-  X(WSAIoctl, false)                                                                              \
-  X(__WSAFDIsSet, true) X(closesocket, true) X(ioctlsocket, true) X(WSAGetLastError, true) X(     \
-      WSAStartup, true) X(WSACleanup, true) X(accept, true) X(bind, true) X(connect, true)        \
-      X(getpeername, true) X(getsockname, true) X(getsockopt, true) X(htonl, true) X(htons, true) \
-          X(inet_addr, false) X(inet_ntoa, false) X(listen, true) X(ntohl, true) X(ntohs, true)   \
-              X(recv, true) X(recvfrom, true) X(select, true) X(send, true) X(sendto, true)       \
-                  X(setsockopt, true) X(shutdown, true) X(socket, true) X(gethostbyaddr, false)   \
-                      X(gethostbyname, false) X(getprotobyname, false) X(getprotobynumber, false) \
-                          X(getservbyname, false) X(getservbyport, false) X(gethostname, true)
+// clang-format off
+#define VLT_WS2_ENTRIES(X)                                                            \
+  X(WSAIoctl, false) X(__WSAFDIsSet, true) X(closesocket, true) X(ioctlsocket, true)  \
+  X(WSAGetLastError, true) X(WSAStartup, true) X(WSACleanup, true) X(accept, true)    \
+  X(bind, true) X(connect, true) X(getpeername, true) X(getsockname, true)            \
+  X(getsockopt, true) X(htonl, true) X(htons, true) X(inet_addr, false)               \
+  X(inet_ntoa, false) X(listen, true) X(ntohl, true) X(ntohs, true) X(recv, true)     \
+  X(recvfrom, true) X(select, true) X(send, true) X(sendto, true)                     \
+  X(setsockopt, true) X(shutdown, true) X(socket, true) X(gethostbyaddr, false)       \
+  X(gethostbyname, false) X(getprotobyname, false) X(getprotobynumber, false)         \
+  X(getservbyname, false) X(getservbyport, false) X(gethostname, true)
+// clang-format on
 #define VLT_ADDRINFO_ENTRIES(X) X(getaddrinfo) X(freeaddrinfo) X(getnameinfo)
 
 struct Ws2Table {
@@ -74,7 +76,6 @@ fd_set* Native(TFDSet* set) {
 SOCKET Sock(SocketHandle s) {
   return static_cast<SOCKET>(s);
 }
-
 
 }  // namespace
 

@@ -1,13 +1,12 @@
 // The real wizard window under Windows (Wine in CI): its frame, controls, texts and pages, and
 // the error box that catches a failing handler.
-#include "app/main_window.h"
-
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
 #include "platform/exception.h"
 #include "platform/shell.h"
 #include "platform/win_text.h"
@@ -43,7 +42,8 @@ BoxIcon IconOf(HWND box) {
           return TRUE;
         }
         const auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-        *reinterpret_cast<BoxIcon*>(out) = icon == LoadIconW(nullptr, IDI_WARNING) ? BoxIcon::Warning
+        *reinterpret_cast<BoxIcon*>(out) = icon == LoadIconW(nullptr, IDI_WARNING)
+                                               ? BoxIcon::Warning
                                            : icon == LoadIconW(nullptr, IDI_ERROR) ? BoxIcon::Stop
                                                                                    : BoxIcon::Other;
         return FALSE;

@@ -24,8 +24,8 @@ std::string Utf8(const std::wstring& w) {
 std::wstring Text(HWND h) {
   wchar_t buffer[1024] = {};
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                      2000, &ignored);
+  SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                      &ignored);
   return buffer;
 }
 

@@ -36,10 +36,14 @@ TEST_F(WizardTest, PageTransitionsFollowTheWizardTable) {
   };
   // Each row: the control pressed and the page that must then be visible.
   const Step walk[] = {
-      {Control::btnZadoveve, Page::tsTipoInstall},  {Control::VltButtonStyle2, Page::tsHome},
-      {Control::btnZadoveve, Page::tsTipoInstall},  {Control::VltButtonStyle3, Page::tsZadoveve},
-      {Control::btnVoltar, Page::tsTipoInstall},    {Control::VltButtonStyle2, Page::tsHome},
-      {Control::btnPDV, Page::tsTipoInstall},       {Control::VltButtonStyle3, Page::tsTerminal},
+      {Control::btnZadoveve, Page::tsTipoInstall},
+      {Control::VltButtonStyle2, Page::tsHome},
+      {Control::btnZadoveve, Page::tsTipoInstall},
+      {Control::VltButtonStyle3, Page::tsZadoveve},
+      {Control::btnVoltar, Page::tsTipoInstall},
+      {Control::VltButtonStyle2, Page::tsHome},
+      {Control::btnPDV, Page::tsTipoInstall},
+      {Control::VltButtonStyle3, Page::tsTerminal},
       {Control::btnVoltarTerminal, Page::tsTipoInstall},
   };
   EXPECT_EQ(view.page, Page::tsHome);

@@ -46,7 +46,8 @@ TEST(SystemOpsTextTest, MessageTrimmingAndServerDetection) {
 TEST_F(SystemOpsTest, ExecutaEAguardaPumpsEventsUntilTheProgramEnds) {
   TempDir tmp;
   const std::string marker = tmp / "marker.txt";
-  ops.ExecutaEAguarda(test::HelperProgram("vlt_sleeper"), "1000 \"" + platform::HostPath(marker) + "\"");
+  ops.ExecutaEAguarda(test::HelperProgram("vlt_sleeper"),
+                      "1000 \"" + platform::HostPath(marker) + "\"");
   // The program has ended (it wrote its marker just before exiting) ...
   EXPECT_TRUE(platform::FileExists(marker));
   // ... and the window was pumped between 50 ms waits all along.

@@ -74,21 +74,21 @@ TEST(FilesTest, FileReadWriteSeekAndTruncate) {
   moved.Close();
 
   File missing;
-  EXPECT_FALSE(missing.Open(tmp / "nope", FileAccess::Read, FileShare::DenyWrite,
-                            FileCreate::OpenExisting));
+  EXPECT_FALSE(
+      missing.Open(tmp / "nope", FileAccess::Read, FileShare::DenyWrite, FileCreate::OpenExisting));
   EXPECT_FALSE(missing.ErrorText().empty());
 }
 
 TEST(FilesTest, ExclusiveOpenKeepsOthersOut) {
   TempDir tmp;
   File first, second;
-  ASSERT_TRUE(first.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive,
-                         FileCreate::CreateAlways));
-  EXPECT_FALSE(second.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive,
-                           FileCreate::OpenExisting));
+  ASSERT_TRUE(
+      first.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive, FileCreate::CreateAlways));
+  EXPECT_FALSE(
+      second.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive, FileCreate::OpenExisting));
   first.Close();
-  EXPECT_TRUE(second.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive,
-                          FileCreate::OpenExisting));
+  EXPECT_TRUE(
+      second.Open(tmp / "x", FileAccess::Write, FileShare::Exclusive, FileCreate::OpenExisting));
 }
 
 }  // namespace

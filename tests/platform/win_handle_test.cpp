@@ -3,7 +3,6 @@
 #include "platform/win_handle.h"
 
 #include <gtest/gtest.h>
-
 #include <unknwn.h>
 
 #include <type_traits>

@@ -4,6 +4,8 @@ namespace vlt::test {
 
 BoxDismisser::BoxDismisser() = default;
 BoxDismisser::~BoxDismisser() = default;
-int BoxDismisser::Dismissed() const { return 0; }
+int BoxDismisser::Dismissed() const {
+  return 0;
+}
 
 }  // namespace vlt::test

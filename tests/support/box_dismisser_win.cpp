@@ -31,7 +31,11 @@ BoxDismisser::BoxDismisser() {
   dismissed = 0;
   timer_ = SetTimer(nullptr, 0, 100, Dismiss);
 }
-BoxDismisser::~BoxDismisser() { KillTimer(nullptr, static_cast<UINT_PTR>(timer_)); }
-int BoxDismisser::Dismissed() const { return dismissed; }
+BoxDismisser::~BoxDismisser() {
+  KillTimer(nullptr, static_cast<UINT_PTR>(timer_));
+}
+int BoxDismisser::Dismissed() const {
+  return dismissed;
+}
 
 }  // namespace vlt::test

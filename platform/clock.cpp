@@ -1,0 +1,69 @@
+#include "platform/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace vlt::platform {
+
+LocalDateTime SystemLocalTime();  // clock_win.cpp / clock_posix.cpp
+
+namespace {
+
+class RealClock : public Clock {
+ public:
+  std::uint32_t TickMs() override {
+    // steady_clock is the performance counter on Windows and CLOCK_MONOTONIC natively.
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms.count()));
+  }
+  void SleepMs(int ms) override {
+    if (ms > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    else
+      std::this_thread::yield();
+  }
+  LocalDateTime LocalTime() override { return SystemLocalTime(); }
+};
+
+RealClock g_system;
+std::atomic<Clock*> g_current{&g_system};
+
+}  // namespace
+
+Clock& SystemClock() {
+  return g_system;
+}
+
+Clock& CurrentClock() {
+  return *g_current.load(std::memory_order_acquire);
+}
+
+ScopedClock::ScopedClock(Clock& clock) : previous_(g_current.exchange(&clock)) {}
+
+ScopedClock::~ScopedClock() {
+  g_current.store(previous_);
+}
+
+void ManualClock::SleepMs(int ms) {
+  ++sleeps_;
+  if (ms <= 0) return;
+  slept_ += static_cast<std::uint64_t>(ms);
+  tick_ += static_cast<std::uint32_t>(ms);
+}
+
+LocalDateTime ManualClock::LocalTime() {
+  // The local time moves with the tick, from the base set by the test.
+  LocalDateTime t = base_;
+  std::uint64_t ms = t.millisecond + static_cast<std::uint64_t>(t.second) * 1000 +
+                     static_cast<std::uint64_t>(t.minute) * 60000 +
+                     static_cast<std::uint64_t>(t.hour) * 3600000 + tick_.load();
+  t.millisecond = static_cast<int>(ms % 1000);
+  t.second = static_cast<int>(ms / 1000 % 60);
+  t.minute = static_cast<int>(ms / 60000 % 60);
+  t.hour = static_cast<int>(ms / 3600000 % 24);
+  t.day += static_cast<int>(ms / 86400000);  // tests stay within a month
+  return t;
+}
+
+}  // namespace vlt::platform
