@@ -555,14 +555,30 @@ ByteString TBlockSocket::RecvPacketFromSocket(int Timeout) {
       return r > 0 ? static_cast<size_t>(r) : 0;
     });
   };
-  // One receive of whatever is waiting does the work of a count query and a read. It keeps
-  // the packet what the platform holds (at most 64 KiB); a throttled or cancelled read takes
-  // the long way, whose stop check and throttle see the real size.
-  if (FMaxRecvBandwidth <= 0) {
+  // One receive of whatever is waiting does the work of a count query and a read, before and
+  // after a wait. It keeps the packet what the platform holds (at most 64 KiB); a throttled or
+  // cancelled read takes the long way, whose stop check and throttle see the real size.
+  if (FMaxRecvBandwidth <= 0 && !FStopFlag) {
     DoHeartbeat();  // as the stop check of the long way would
     if (!FStopFlag) read(65536, true);
+    if (result.empty() && FLastError == 0 && !FStopFlag) {
+      if (CanRead(Timeout)) {
+        if (!CheckStopFlag()) {
+          read(65536, true);
+          if (result.empty() && FLastError == 0) {
+            const int n = WaitingData();
+            if (n == 0)
+              FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
+            else
+              read(n, false);
+          }
+        }
+      } else if (FLastError == 0) {
+        FLastError = p::kWSAETIMEDOUT;
+      }
+    }
   }
-  if (result.empty() && FLastError == 0) {
+  if (result.empty() && FLastError == 0 && (FMaxRecvBandwidth > 0 || FStopFlag)) {
     int n = WaitingData();
     if (n > 0) {
       read(n, false);
