@@ -266,7 +266,7 @@ void TBlockSocket::DirectConnect(const std::string& IP, const std::string& Port)
       SetNonBlockMode(true);
       SockCheck(p::ConnectSocket(FSocket, sin));
       if (FLastError == p::kWSAEINPROGRESS || FLastError == p::kWSAEWOULDBLOCK) {
-        const bool done = WaitWithHeartbeats(FConnectionTimeout, WaitFor::Connect);
+        const bool done = WaitWithHeartbeats(FConnectionTimeout, WaitKind::Connect);
         if (done) DoStatus(HR_CanWrite, "");
         if (!done) {
           FLastError = p::kWSAETIMEDOUT;
@@ -558,36 +558,26 @@ ByteString TBlockSocket::RecvPacketFromSocket(int Timeout) {
   // One receive of whatever is waiting does the work of a count query and a read, before and
   // after a wait. It keeps the packet what the platform holds (at most 64 KiB); a throttled or
   // cancelled read takes the long way, whose stop check and throttle see the real size.
-  if (FMaxRecvBandwidth <= 0 && !FStopFlag) {
-    DoHeartbeat();  // as the stop check of the long way would
-    if (!FStopFlag) read(65536, true);
-    if (result.empty() && FLastError == 0 && !FStopFlag) {
-      if (CanRead(Timeout)) {
-        if (!CheckStopFlag()) {
-          read(65536, true);
-          if (result.empty() && FLastError == 0) {
-            const int n = WaitingData();
-            if (n == 0)
-              FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
-            else
-              read(n, false);
-          }
-        }
-      } else if (FLastError == 0) {
-        FLastError = p::kWSAETIMEDOUT;
-      }
-    }
-  }
-  if (result.empty() && FLastError == 0 && (FMaxRecvBandwidth > 0 || FStopFlag)) {
-    int n = WaitingData();
-    if (n > 0) {
+  const bool fast = FMaxRecvBandwidth <= 0 && !FStopFlag;
+  if (fast) DoHeartbeat();  // as the stop check of the long way would
+  auto take_waiting = [&] {
+    if (fast) {
+      if (!FStopFlag) read(65536, true);
+    } else if (const int n = WaitingData(); n > 0) {
       read(n, false);
-    } else if (CanRead(Timeout)) {
-      n = WaitingData();
-      if (n == 0)
-        FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
-      else
-        read(n, false);
+    }
+  };
+  take_waiting();
+  if (result.empty() && FLastError == 0) {
+    if (CanRead(Timeout)) {
+      if (!fast || !CheckStopFlag()) take_waiting();
+      if (result.empty() && FLastError == 0) {
+        const int n = WaitingData();
+        if (n == 0)
+          FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
+        else
+          read(n, false);
+      }
     } else if (FLastError == 0) {
       FLastError = p::kWSAETIMEDOUT;
     }
@@ -848,55 +838,41 @@ int TBlockSocket::WaitingDataEx() {
   return LineBuffer().empty() ? WaitingData() : static_cast<int>(LineBuffer().size());
 }
 
-bool TBlockSocket::WaitReadable(int Timeout) {
+bool TBlockSocket::WaitFor(WaitKind what, int Timeout) {
   if (FSocket == p::kInvalidSocket) {
     // Closed (perhaps by a hook): fail now rather than wait on nothing for the whole time-out.
     ResetLastError();
     FLastError = p::kWSAENOTSOCK;
     return false;
   }
-  TFDSet set = FFDSet;
-  const int r = p::SelectSockets(&set, nullptr, nullptr, Timeout);
+  TFDSet read = FFDSet, write = FFDSet, except = FFDSet;
+  // Winsock reports a failed non-blocking connect in the exception set, not the write set.
+  const int r = p::SelectSockets(what == WaitKind::Read ? &read : nullptr,
+                                 what == WaitKind::Read ? nullptr : &write,
+                                 what == WaitKind::Connect ? &except : nullptr, Timeout);
   SockCheck(r);
   return r > 0 && FLastError == 0;
+}
+
+bool TBlockSocket::WaitReadable(int Timeout) {
+  return WaitFor(WaitKind::Read, Timeout);
 }
 
 bool TBlockSocket::WaitWritable(int Timeout) {
-  if (FSocket == p::kInvalidSocket) {
-    ResetLastError();
-    FLastError = p::kWSAENOTSOCK;
-    return false;
-  }
-  TFDSet set = FFDSet;
-  const int r = p::SelectSockets(nullptr, &set, nullptr, Timeout);
-  SockCheck(r);
-  return r > 0 && FLastError == 0;
-}
-
-bool TBlockSocket::WaitConnected(int Timeout) {
-  if (FSocket == p::kInvalidSocket) {
-    ResetLastError();
-    FLastError = p::kWSAENOTSOCK;
-    return false;
-  }
-  // Winsock reports a failed non-blocking connect in the exception set, not the write set.
-  TFDSet write = FFDSet, except = FFDSet;
-  const int r = p::SelectSockets(nullptr, &write, &except, Timeout);
-  SockCheck(r);
-  return r > 0 && FLastError == 0;
+  return WaitFor(WaitKind::Write, Timeout);
 }
 
 // Waits in heartbeat-sized slices when a heartbeat rate is set, so that OnHeartbeat runs and
 // StopFlag can end the wait.
-bool TBlockSocket::WaitWithHeartbeats(int Timeout, WaitFor what) {
+bool TBlockSocket::WaitWithHeartbeats(int Timeout, WaitKind what) {
   auto wait = [&](int t) {
     switch (what) {
-      case WaitFor::Read:
+      case WaitKind::Read:
         return WaitReadable(t);
-      case WaitFor::Write:
+      case WaitKind::Write:
         return WaitWritable(t);
-      case WaitFor::Connect:
-        return WaitConnected(t);
+      case WaitKind::Connect:
+        return WaitFor(what, t);
     }
     return false;
   };
@@ -923,13 +899,13 @@ bool TBlockSocket::WaitWithHeartbeats(int Timeout, WaitFor what) {
 }
 
 bool TBlockSocket::CanRead(int Timeout) {
-  const bool ok = WaitWithHeartbeats(Timeout, WaitFor::Read);
+  const bool ok = WaitWithHeartbeats(Timeout, WaitKind::Read);
   if (ok) DoStatus(HR_CanRead, "");
   return ok;
 }
 
 bool TBlockSocket::CanWrite(int Timeout) {
-  const bool ok = WaitWithHeartbeats(Timeout, WaitFor::Write);
+  const bool ok = WaitWithHeartbeats(Timeout, WaitKind::Write);
   if (ok) DoStatus(HR_CanWrite, "");
   return ok;
 }

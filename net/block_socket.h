@@ -276,9 +276,10 @@ class TBlockSocket {
   void DoMonitor(bool Writing, const void* Buffer, int Len);
   void DoCreateSocket();
   void DoHeartbeat();
-  enum class WaitFor { Read, Write, Connect };
-  bool WaitWithHeartbeats(int Timeout, WaitFor what);
-  bool WaitConnected(int Timeout);
+  enum class WaitKind { Read, Write, Connect };
+  bool WaitWithHeartbeats(int Timeout, WaitKind what);
+  // One readiness wait on this socket; Connect watches the write and exception sets.
+  bool WaitFor(WaitKind what, int Timeout);
   // One platform receive with the bookkeeping of RecvBuffer; `now` takes only what is already
   // waiting (0 when nothing is).
   int ReceiveInto(void* Buffer, int Length, bool now);

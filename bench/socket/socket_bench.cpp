@@ -76,41 +76,45 @@ struct Result {
   double wall = 0, cpu = 0;
 };
 
-Result ThroughRecvPacket(long long total) {
-  Sender sender(total);
+// Connects to `sender`, then times `read(socket, result)` by wall clock and the reading
+// thread's CPU.
+template <typename Read>
+Result Measure(const Sender& sender, Read read) {
   TTCPBlockSocket s;
   s.Connect("127.0.0.1", sender.Port());
   Result r;
   const auto t0 = std::chrono::steady_clock::now();
   const double c0 = ThreadCpuSeconds();
-  for (;;) {
-    const vlt::ByteString packet = s.RecvPacket(60000);
-    if (s.LastError() != 0) break;
-    r.bytes += static_cast<long long>(packet.size());
-    ++r.reads;
-  }
+  read(s, r);
   r.cpu = ThreadCpuSeconds() - c0;
   r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   return r;
 }
 
+Result ThroughRecvPacket(long long total) {
+  Sender sender(total);
+  return Measure(sender, [&](TTCPBlockSocket& s, Result& r) {
+    for (;;) {
+      const vlt::ByteString packet = s.RecvPacket(60000);
+      if (s.LastError() != 0) break;
+      r.bytes += static_cast<long long>(packet.size());
+      ++r.reads;
+    }
+  });
+}
+
 Result ThroughPlainRecv(long long total) {
   Sender sender(total);
-  TTCPBlockSocket s;  // only to connect; the reading is plain recv
-  s.Connect("127.0.0.1", sender.Port());
-  std::vector<char> buffer(1 << 16);
-  Result r;
-  const auto t0 = std::chrono::steady_clock::now();
-  const double c0 = ThreadCpuSeconds();
-  for (;;) {
-    const int n = p::RecvSocket(s.Socket(), buffer.data(), static_cast<int>(buffer.size()), 0);
-    if (n <= 0) break;
-    r.bytes += n;
-    ++r.reads;
-  }
-  r.cpu = ThreadCpuSeconds() - c0;
-  r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  return r;
+  // The socket only connects; the reading is plain recv.
+  return Measure(sender, [&](TTCPBlockSocket& s, Result& r) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+      const int n = p::RecvSocket(s.Socket(), buffer.data(), static_cast<int>(buffer.size()), 0);
+      if (n <= 0) break;
+      r.bytes += n;
+      ++r.reads;
+    }
+  });
 }
 
 constexpr int kLines = 200000;
@@ -129,48 +133,36 @@ std::string LinesText() {
 
 Result LinesThroughRecvString(const std::string& text) {
   Sender sender(static_cast<long long>(text.size()), text);
-  TTCPBlockSocket s;
-  s.Connect("127.0.0.1", sender.Port());
-  Result r;
-  const auto t0 = std::chrono::steady_clock::now();
-  const double c0 = ThreadCpuSeconds();
-  for (;;) {
-    const vlt::ByteString line = s.RecvString(60000);
-    if (s.LastError() != 0) break;
-    r.bytes += static_cast<long long>(line.size()) + 2;
-    ++r.reads;
-  }
-  r.cpu = ThreadCpuSeconds() - c0;
-  r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  return r;
+  return Measure(sender, [&](TTCPBlockSocket& s, Result& r) {
+    for (;;) {
+      const vlt::ByteString line = s.RecvString(60000);
+      if (s.LastError() != 0) break;
+      r.bytes += static_cast<long long>(line.size()) + 2;
+      ++r.reads;
+    }
+  });
 }
 
 // The plain loop a protocol client would write by hand: receive, split at CR LF, one string
 // per line, the unfinished end carried over.
 Result LinesThroughPlainSplit(const std::string& text) {
   Sender sender(static_cast<long long>(text.size()), text);
-  TTCPBlockSocket s;
-  s.Connect("127.0.0.1", sender.Port());
-  std::vector<char> buffer(1 << 16);
-  std::string carry;
-  Result r;
-  const auto t0 = std::chrono::steady_clock::now();
-  const double c0 = ThreadCpuSeconds();
-  for (;;) {
-    const int n = p::RecvSocket(s.Socket(), buffer.data(), static_cast<int>(buffer.size()), 0);
-    if (n <= 0) break;
-    carry.append(buffer.data(), static_cast<size_t>(n));
-    size_t from = 0;
-    for (size_t end; (end = carry.find("\r\n", from)) != std::string::npos; from = end + 2) {
-      const std::string line = carry.substr(from, end - from);
-      r.bytes += static_cast<long long>(line.size()) + 2;
-      ++r.reads;
+  return Measure(sender, [&](TTCPBlockSocket& s, Result& r) {
+    std::vector<char> buffer(1 << 16);
+    std::string carry;
+    for (;;) {
+      const int n = p::RecvSocket(s.Socket(), buffer.data(), static_cast<int>(buffer.size()), 0);
+      if (n <= 0) break;
+      carry.append(buffer.data(), static_cast<size_t>(n));
+      size_t from = 0;
+      for (size_t end; (end = carry.find("\r\n", from)) != std::string::npos; from = end + 2) {
+        const std::string line = carry.substr(from, end - from);
+        r.bytes += static_cast<long long>(line.size()) + 2;
+        ++r.reads;
+      }
+      carry.erase(0, from);
     }
-    carry.erase(0, from);
-  }
-  r.cpu = ThreadCpuSeconds() - c0;
-  r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  return r;
+  });
 }
 
 void Add(Result& sum, const Result& r) {
