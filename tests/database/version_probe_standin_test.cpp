@@ -14,6 +14,11 @@ namespace {
 
 using test::TempDir;
 
+std::string StandInFile() {
+  const std::string path = VLT_GDS32_STANDIN;
+  return path.empty() ? TFbClientLibrary::DefaultFileName() : path;
+}
+
 const TFbClientLibrary* StandIn() {
   static const std::string path = VLT_GDS32_STANDIN;
   if (path.empty()) return nullptr;  // the default library, "gds32.dll"
@@ -47,7 +52,7 @@ class ScopedEnv {
 class StandInProbeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StandIn();  // loaded before the log starts
+    if (StandIn() == nullptr) TFbClientLibrary::Default();  // loaded before the log starts
     test::WriteFile(tmp / "DADOS.GDB", "stand-in database");
     std::remove(platform::HostPath(log_path).c_str());
   }
@@ -65,6 +70,13 @@ class StandInProbeTest : public ::testing::Test {
 };
 
 TEST_F(StandInProbeTest, VersionTextInCallOrder) {
+  {
+    const TFbClientLibrary library(StandInFile());
+    EXPECT_EQ(library.ClientMajorVersion, 2);
+    EXPECT_EQ(library.ClientMinorVersion, 5);
+  }
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"isc_get_client_major_version",
+                                               "isc_get_client_minor_version"}));
   const struct {
     std::string env;
     std::string version;
