@@ -17,12 +17,21 @@ class EFbClientLibraryError : public Exception {
   std::string MissingEntry;
 };
 
-#define VLT_FB_REQUIRED_ENTRIES(X)                                                       \
-  X(isc_attach_database)                                                                 \
-  X(isc_detach_database) X(isc_database_info) X(isc_vax_integer) X(isc_portable_integer) \
-      X(isc_sqlcode) X(isc_interprete)
+// The entry points, by name; each has the type fbapi::<name>_t.
+// clang-format off
+#define VLT_FB_REQUIRED_ENTRIES(X) \
+  X(isc_attach_database)           \
+  X(isc_detach_database)           \
+  X(isc_database_info)             \
+  X(isc_vax_integer)               \
+  X(isc_portable_integer)          \
+  X(isc_sqlcode)                   \
+  X(isc_interprete)
 #define VLT_FB_OPTIONAL_ENTRIES(X) \
-  X(isc_get_client_version) X(isc_get_client_major_version) X(isc_get_client_minor_version)
+  X(isc_get_client_version)        \
+  X(isc_get_client_major_version)  \
+  X(isc_get_client_minor_version)
+// clang-format on
 
 class TFbClientLibrary {
  public:
