@@ -1,6 +1,7 @@
 #include "database/fb_client_library.h"
 
 #include <mutex>
+#include <type_traits>
 
 #include "database/fb_loader.h"
 
