@@ -145,6 +145,27 @@ TEST_F(StandInProbeTest, RefusedAttachmentCarriesTheInterpretedText) {
   }
 }
 
+TEST_F(StandInProbeTest, RefusedInformationRequests) {
+  {
+    // Part of connecting: the attachment is let go again.
+    ScopedEnv refuse("VLT_GDS32_REFUSE", "62");
+    try {
+      ConnectErpDatabase(dir, StandIn());
+      FAIL() << "connected";
+    } catch (const EFbDatabaseError& e) {
+      EXPECT_STREQ(e.what(), "Error reading data from the connection");
+    }
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"isc_attach_database", "isc_database_info",
+                                                 "isc_sqlcode", "isc_interprete", "isc_interprete",
+                                                 "isc_detach_database"}));
+  }
+  // After connecting: the error of reading the version, which the routine does not guard.
+  ScopedEnv refuse("VLT_GDS32_REFUSE", "12");
+  const std::unique_ptr<TFbDatabase> db = ConnectErpDatabase(dir, StandIn());
+  EXPECT_THROW(ReadServerVersion(*db), EFbDatabaseError);
+  EXPECT_TRUE(db->Connected());
+}
+
 TEST(FbClientLibraryTest, LoadingErrors) {
   try {
     TFbClientLibrary library("vlt-no-such-client-library");

@@ -3,7 +3,8 @@
  * the environment.
  *   VLT_GDS32_VERSION  version text of the server (default "WI-V2.5.9.27139 Firebird 2.5")
  *   VLT_GDS32_DIALECT  the database's SQL dialect (default 3); "none" leaves the item out
- *   VLT_GDS32_REFUSE   "nopriv": every attachment is refused for a missing privilege
+ *   VLT_GDS32_REFUSE   "nopriv": every attachment is refused for a missing privilege; an
+ *                      information item's number ("62", "12"): requests for it fail
  *   VLT_GDS32_LOG      file to which every call's name is appended, one line each
  * A database is attached when its file can be opened for reading. */
 #include <stdint.h>
@@ -31,6 +32,7 @@ enum {
 #define NO_PRIV 335544352L
 #define BAD_DB_HANDLE 335544324L
 #define BAD_DPB_FORM 335544325L
+#define NET_READ_ERR 335544726L
 
 static const FB_API_HANDLE kHandle = 1;
 static char g_file[1024];
@@ -111,9 +113,11 @@ ISC_STATUS isc_database_info(ISC_STATUS* status, FB_API_HANDLE* db, short item_l
                              const char* items, short buffer_length, char* buffer) {
   log_call("isc_database_info");
   if (*db != kHandle) return fail(status, BAD_DB_HANDLE);
+  const char* refuse = getenv("VLT_GDS32_REFUSE");
   int at = 0;
   for (int i = 0; i < item_length; ++i) {
     const int item = (unsigned char)items[i];
+    if (refuse != NULL && atoi(refuse) == item) return fail(status, NET_READ_ERR);
     char data[600];
     int length = 0;
     if (item == info_db_sql_dialect) {
@@ -192,6 +196,8 @@ int32_t isc_interprete(char* buffer, ISC_STATUS** vector) {
     snprintf(buffer, 1024, "I/O error during \"%s\" operation for file \"%s\"", args[0], args[1]);
   } else if (code == IO_OPEN_ERR) {
     snprintf(buffer, 1024, "Error while trying to open file");
+  } else if (code == NET_READ_ERR) {
+    snprintf(buffer, 1024, "Error reading data from the connection.");
   } else if (code == NO_PRIV) {
     snprintf(buffer, 1024, "no permission for connect access to database.");
   } else {
