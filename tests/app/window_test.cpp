@@ -1,5 +1,7 @@
 // The real wizard window under Windows (Wine in CI): its frame, controls, texts and pages, and
 // the error box that catches a failing handler.
+#include <windows.h>
+// after windows.h
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
