@@ -20,7 +20,8 @@ bool FileExists(std::string_view path);       // a file, not a directory
 bool DirectoryExists(std::string_view path);  // symbolic links and junctions followed
 bool CreateDir(std::string_view path);        // one level
 // Creates the directory and every missing parent. The empty path raises
-// vlt::Exception("Unable to create directory"); any other failure returns false.
+// vlt::Exception("Unable to create directory"), and so does a relative path of more than one
+// short name, whose parents run out at the empty text; any other failure returns false.
 bool ForceDirectories(std::string_view path);
 bool RemoveFile(std::string_view path);
 bool RemoveDir(std::string_view path);  // an empty directory
