@@ -1,8 +1,6 @@
 // The portable half of the file layer.
 #include "platform/files.h"
 
-#include <utility>
-
 #include "platform/exception.h"
 #include "platform/paths.h"
 
@@ -19,23 +17,6 @@ bool ForceDirectories(std::string_view path) {
   // raises rather than creating folders wherever the program happens to run.
   if (dir.size() < 3 || parent == dir) return CreateDir(dir);
   return ForceDirectories(parent) && CreateDir(dir);
-}
-
-// Ownership of the open file is the same on both systems.
-File::~File() {
-  Close();
-}
-File::File(File&& other) noexcept : handle_(other.handle_), error_(std::move(other.error_)) {
-  other.handle_ = kInvalid;
-}
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    error_ = std::move(other.error_);
-    other.handle_ = kInvalid;
-  }
-  return *this;
 }
 
 }  // namespace vlt::platform

@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/win_handle.h"
 #include "platform/win_text.h"
@@ -38,16 +39,19 @@ struct ToolhelpApi {
 
 }  // namespace
 
-bool Process::Wait(int milliseconds) {
-  if (!Valid()) return true;
-  const DWORD r =
-      WaitForSingleObject(reinterpret_cast<HANDLE>(handle_),
-                          milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
-  return r != WAIT_TIMEOUT;
+void ProcessOwnerTraits::Close(std::intptr_t handle) {
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
-void Process::Close() {
-  if (handle_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(std::exchange(handle_, kNone)));
+bool Process::Wait(int milliseconds) {
+  if (!Valid()) return true;
+  const auto process = reinterpret_cast<HANDLE>(handle_.Get());
+  return CurrentClock().WaitFor(
+      [process](int ms) {
+        return WaitForSingleObject(process, ms < 0 ? INFINITE : static_cast<DWORD>(ms)) !=
+               WAIT_TIMEOUT;
+      },
+      milliseconds);
 }
 
 StartResult ShellStart(std::string_view program, std::string_view arguments) {
