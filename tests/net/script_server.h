@@ -13,10 +13,10 @@
 namespace vlt::test {
 
 struct Step {
-  enum Kind { kSend, kRecv, kRecvUntilClose, kWaitSignal, kClose, kReset, kPause };
+  enum Kind { kSend, kRecv, kRecvUntilClose, kWaitSignal, kClose, kReset, kPause, kFlood };
   Kind kind;
-  std::string data;  // kSend
-  int count = 0;     // kRecv: bytes; kPause: milliseconds
+  std::string data;     // kSend
+  long long count = 0;  // kRecv, kFlood: bytes; kPause: milliseconds
 };
 
 inline Step Send(std::string bytes) {
@@ -43,6 +43,11 @@ inline Step Reset() {
 inline Step Pause(int ms) {
   return {Step::kPause, {}, ms};
 }
+// Sends up to `bytes` bytes as fast as the client takes them; stops early when the client
+// closes or resets.
+inline Step Flood(long long bytes) {
+  return {Step::kFlood, {}, bytes};
+}
 
 class ScriptServer {
  public:
@@ -55,13 +60,15 @@ class ScriptServer {
   void Signal();
   // Waits for the script to end (at most 10 s, then stops it); the bytes the client sent.
   std::string Received();
+  // Bytes a Flood step got out before the client stopped taking them.
+  long long Flooded();
 
  private:
   void Run();
   bool WaitReadable(platform::SocketHandle s);
 
   std::vector<Step> script_;
-  platform::SocketHandle listener_ = platform::kInvalidSocket;
+  platform::UniqueSocket listener_;
   std::string port_;
   std::mutex mutex_;
   std::condition_variable cv_;
@@ -69,6 +76,7 @@ class ScriptServer {
   bool stopping_ = false;
   bool done_ = false;
   std::string received_;
+  long long flooded_ = 0;
   std::thread thread_;
 };
 
