@@ -1,8 +1,6 @@
 // The portable half of the file layer.
 #include "platform/files.h"
 
-#include <utility>
-
 #include "platform/exception.h"
 #include "platform/paths.h"
 
@@ -11,28 +9,14 @@ namespace vlt::platform {
 bool ForceDirectories(std::string_view path) {
   if (path.empty()) throw Exception("Unable to create directory");
   const std::string dir = ExcludeTrailingPathDelimiter(path);
+  // "\" alone: the root of the current drive.
   if (dir.empty() || DirectoryExists(dir)) return true;
   const std::string parent = ExtractFileDir(dir);
-  // A drive root ("C:") or a single short name is created directly.
-  if (dir.size() < 3 || parent.empty() || parent == dir) return CreateDir(dir);
+  // A drive root ("C:") or a name of one or two characters is created directly. Anything else
+  // needs its parent first, so a relative path ("pasta\sub") climbs to the empty parent and
+  // raises rather than creating folders wherever the program happens to run.
+  if (dir.size() < 3 || parent == dir) return CreateDir(dir);
   return ForceDirectories(parent) && CreateDir(dir);
-}
-
-// Ownership of the open file is the same on both systems.
-File::~File() {
-  Close();
-}
-File::File(File&& other) noexcept : handle_(other.handle_), error_(std::move(other.error_)) {
-  other.handle_ = kInvalid;
-}
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    error_ = std::move(other.error_);
-    other.handle_ = kInvalid;
-  }
-  return *this;
 }
 
 }  // namespace vlt::platform
