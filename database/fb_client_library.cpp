@@ -1,17 +1,16 @@
 #include "database/fb_client_library.h"
 
+#include <memory>
 #include <mutex>
-#include <type_traits>
-
-#include "database/fb_loader.h"
 
 namespace vlt {
+
 namespace {
 
 constexpr unsigned long kProcNotFound = 127;
 
-// "System Error.  Code: 127." and the system's description on the next line, without its
-// trailing line break and period.
+// "System Error.  Code: 127." and the description on the next line, without its trailing line
+// break and period.
 std::string SystemErrorText(std::string description) {
   while (!description.empty() && (description.back() == '\r' || description.back() == '\n' ||
                                   description.back() == ' ' || description.back() == '.')) {
@@ -22,49 +21,25 @@ std::string SystemErrorText(std::string description) {
 
 }  // namespace
 
-struct TFbClientLibrary::Module {
-  explicit Module(void* h) : handle(h) {}
-  ~Module() { fbloader::CloseLibrary(handle); }
-  Module(const Module&) = delete;
-  Module& operator=(const Module&) = delete;
-  void* handle;
-};
-
-TFbClientLibrary::TFbClientLibrary(const std::string& file_name) : file_name_(file_name) {
-  void* handle = fbloader::OpenLibrary(file_name);
-  if (handle == nullptr) {
+TFbClientLibrary::TFbClientLibrary(const std::string& file_name) {
+  if (!library_.Open(file_name)) {
     throw EFbClientLibraryError("Firebird client library " + file_name +
                                     " not found in the path. Please install Firebird to use "
                                     "this functionality",
                                 "");
   }
-  module_ = std::make_unique<Module>(handle);
-  auto find = [&](const char* name, auto& entry, bool required) {
-    entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
-        fbloader::FindEntry(handle, name));
-    if (entry == nullptr && required) {
-      throw EFbClientLibraryError(
-          SystemErrorText(fbloader::MissingEntryDescription(file_name, name)), name);
-    }
-  };
-#define VLT_FB_FIND_REQUIRED(name) find(#name, name, true);
-#define VLT_FB_FIND_OPTIONAL(name) find(#name, name, false);
-  VLT_FB_REQUIRED_ENTRIES(VLT_FB_FIND_REQUIRED)
-  VLT_FB_OPTIONAL_ENTRIES(VLT_FB_FIND_OPTIONAL)
-#undef VLT_FB_FIND_REQUIRED
-#undef VLT_FB_FIND_OPTIONAL
-  if (isc_get_client_version != nullptr) {
-    if (isc_get_client_major_version != nullptr)
-      ClientMajorVersion = isc_get_client_major_version();
-    if (isc_get_client_minor_version != nullptr)
-      ClientMinorVersion = isc_get_client_minor_version();
+  if (!api_.Resolve(library_)) {
+    throw EFbClientLibraryError(SystemErrorText(MissingEntryDescription(api_)),
+                                api_.MissingEntry());
   }
-}
-
-TFbClientLibrary::~TFbClientLibrary() = default;
-
-std::string TFbClientLibrary::DefaultFileName() {
-  return fbloader::ClientLibraryFileName();
+  if (api_.isc_get_client_version) {
+    if (api_.isc_get_client_major_version) {
+      ClientMajorVersion = api_.isc_get_client_major_version();
+    }
+    if (api_.isc_get_client_minor_version) {
+      ClientMinorVersion = api_.isc_get_client_minor_version();
+    }
+  }
 }
 
 const TFbClientLibrary& TFbClientLibrary::Default() {
@@ -73,7 +48,9 @@ const TFbClientLibrary& TFbClientLibrary::Default() {
   // which must not find it gone.
   static TFbClientLibrary* library = nullptr;
   std::lock_guard guard(lock);
-  if (library == nullptr) library = std::make_unique<TFbClientLibrary>(DefaultFileName()).release();
+  if (library == nullptr) {
+    library = std::make_unique<TFbClientLibrary>(DefaultFileName()).release();
+  }
   return *library;
 }
 

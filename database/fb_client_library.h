@@ -1,9 +1,9 @@
 #pragma once
 // The Firebird client library, loaded at run time, and the table of its entry points.
-#include <memory>
 #include <string>
 
 #include "database/fb_api.h"
+#include "platform/dynamic_library.h"
 #include "platform/exception.h"
 
 namespace vlt {
@@ -17,28 +17,32 @@ class EFbClientLibraryError : public Exception {
   std::string MissingEntry;
 };
 
-// The entry points, by name; each has the type fbapi::<name>_t.
-// clang-format off
-#define VLT_FB_REQUIRED_ENTRIES(X) \
-  X(isc_attach_database)           \
-  X(isc_detach_database)           \
-  X(isc_database_info)             \
-  X(isc_vax_integer)               \
-  X(isc_portable_integer)          \
-  X(isc_sqlcode)                   \
-  X(isc_interprete)
-#define VLT_FB_OPTIONAL_ENTRIES(X) \
-  X(isc_get_client_version)        \
-  X(isc_get_client_major_version)  \
-  X(isc_get_client_minor_version)
-// clang-format on
+// The classic entry points the program calls.
+struct TFbClientApi : platform::EntryPointTable {
+  template <typename F>
+  using Entry = platform::EntryPoint<F>;
+  static constexpr platform::Need kOptional = platform::Need::Optional;
+
+  Entry<fbapi::isc_attach_database_t> isc_attach_database{*this, "isc_attach_database"};
+  Entry<fbapi::isc_detach_database_t> isc_detach_database{*this, "isc_detach_database"};
+  Entry<fbapi::isc_database_info_t> isc_database_info{*this, "isc_database_info"};
+  Entry<fbapi::isc_vax_integer_t> isc_vax_integer{*this, "isc_vax_integer"};
+  Entry<fbapi::isc_portable_integer_t> isc_portable_integer{*this, "isc_portable_integer"};
+  Entry<fbapi::isc_sqlcode_t> isc_sqlcode{*this, "isc_sqlcode"};
+  Entry<fbapi::isc_interprete_t> isc_interprete{*this, "isc_interprete"};
+  Entry<fbapi::isc_get_client_version_t> isc_get_client_version{*this, "isc_get_client_version",
+                                                                kOptional};
+  Entry<fbapi::isc_get_client_major_version_t> isc_get_client_major_version{
+      *this, "isc_get_client_major_version", kOptional};
+  Entry<fbapi::isc_get_client_minor_version_t> isc_get_client_minor_version{
+      *this, "isc_get_client_minor_version", kOptional};
+};
 
 class TFbClientLibrary {
  public:
   // Loads `file_name` through the system's standard library search and looks up every entry;
   // raises EFbClientLibraryError.
   explicit TFbClientLibrary(const std::string& file_name);
-  ~TFbClientLibrary();
   TFbClientLibrary(const TFbClientLibrary&) = delete;
   TFbClientLibrary& operator=(const TFbClientLibrary&) = delete;
 
@@ -48,22 +52,20 @@ class TFbClientLibrary {
   static const TFbClientLibrary& Default();
   static std::string DefaultFileName();
 
-  const std::string& FileName() const { return file_name_; }
-
-  // Required entries are never null; optional ones are null when not exported.
-#define VLT_FB_FIELD(name) fbapi::name##_t* name = nullptr;
-  VLT_FB_REQUIRED_ENTRIES(VLT_FB_FIELD)
-  VLT_FB_OPTIONAL_ENTRIES(VLT_FB_FIELD)
-#undef VLT_FB_FIELD
+  const std::string& FileName() const { return library_.Name(); }
+  // Every required entry is there; optional ones may not be.
+  const TFbClientApi& Api() const { return api_; }
 
   // The client's version, when the library reports it (isc_get_client_version exported).
   int ClientMajorVersion = -1;
   int ClientMinorVersion = -1;
 
  private:
-  struct Module;
-  std::string file_name_;
-  std::unique_ptr<Module> module_;
+  // Per platform: the system's description of a failed entry lookup.
+  static std::string MissingEntryDescription(const TFbClientApi& api);
+
+  platform::DynamicLibrary library_;
+  TFbClientApi api_;
 };
 
 }  // namespace vlt

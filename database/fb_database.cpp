@@ -29,7 +29,7 @@ struct TStatusVector {
 }  // namespace
 
 void RaiseDatabaseError(const TFbClientLibrary& library, const ISC_STATUS* status) {
-  const int sql_code = library.isc_sqlcode(status);
+  const int sql_code = library.Api().isc_sqlcode(status);
   // isc_interprete advances its own pointer through a copy of the vector.
   std::array<ISC_STATUS, fbapi::STATUS_LENGTH> words{};
   std::copy_n(status, words.size(), words.begin());
@@ -40,7 +40,7 @@ void RaiseDatabaseError(const TFbClientLibrary& library, const ISC_STATUS* statu
   std::vector<std::string> messages;
   for (int i = 0; i < kMaxStatusMessages; ++i) {
     buffer.fill('\0');
-    if (library.isc_interprete(buffer.data(), &cursor) <= 0) break;
+    if (library.Api().isc_interprete(buffer.data(), &cursor) <= 0) break;
     messages.push_back(platform::AnsiToText(
         std::string_view(buffer.data(), ::strnlen(buffer.data(), buffer.size()))));
   }
@@ -72,14 +72,14 @@ void TFbDatabase::Connect() {
   }
   TStatusVector status;
   fbapi::FB_API_HANDLE handle = 0;
-  library.isc_attach_database(status.data(), static_cast<short>(name.size()), name.data(), &handle,
-                              static_cast<short>(dpb.size()), dpb.data());
+  library.Api().isc_attach_database(status.data(), static_cast<short>(name.size()), name.data(),
+                                    &handle, static_cast<short>(dpb.size()), dpb.data());
   if (status.Failed()) RaiseDatabaseError(library, status.data());
   handle_ = handle;
   try {
     const ByteString reply = DatabaseInfo(fbapi::info_db_SQL_dialect, kDialectBufferSize);
-    db_sql_dialect_ =
-        DialectFromReply(reply, {library.isc_vax_integer, library.isc_portable_integer});
+    db_sql_dialect_ = DialectFromReply(
+        reply, {library.Api().isc_vax_integer.Get(), library.Api().isc_portable_integer.Get()});
   } catch (const Exception&) {
     Disconnect();
     throw;
@@ -90,7 +90,7 @@ void TFbDatabase::Connect() {
 void TFbDatabase::Disconnect() {
   if (!Connected()) return;
   TStatusVector status;
-  Library().isc_detach_database(status.data(), &handle_);
+  Library().Api().isc_detach_database(status.data(), &handle_);
   // A refused detach still leaves nothing this program could use.
   handle_ = 0;
   if (status.Failed()) RaiseDatabaseError(Library(), status.data());
@@ -101,7 +101,7 @@ ByteString TFbDatabase::DatabaseInfo(unsigned char item, short buffer_size) {
   ByteString reply(static_cast<size_t>(buffer_size), '\0');
   const char items[1] = {static_cast<char>(item)};
   TStatusVector status;
-  Library().isc_database_info(status.data(), &handle_, 1, items, buffer_size, reply.data());
+  Library().Api().isc_database_info(status.data(), &handle_, 1, items, buffer_size, reply.data());
   if (status.Failed()) RaiseDatabaseError(Library(), status.data());
   return reply;
 }

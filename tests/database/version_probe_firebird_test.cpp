@@ -127,10 +127,10 @@ TEST(FirebirdLibraryTest, LocalIntegerReadersAgreeWithTheLibrary) {
                                 "\x01\x00\x00\x00\x00\x00\x00\x80"s};
   for (const std::string& s : inputs) {
     for (short n = 1; n <= static_cast<short>(s.size()); ++n) {
-      EXPECT_EQ(local.vax(s.data(), n), lib.isc_vax_integer(s.data(), n))
+      EXPECT_EQ(local.vax(s.data(), n), lib.Api().isc_vax_integer(s.data(), n))
           << ::testing::PrintToString(s) << " " << n;
       const auto* u = reinterpret_cast<const unsigned char*>(s.data());
-      EXPECT_EQ(local.portable(u, n), lib.isc_portable_integer(u, n))
+      EXPECT_EQ(local.portable(u, n), lib.Api().isc_portable_integer(u, n))
           << ::testing::PrintToString(s) << " " << n;
     }
   }

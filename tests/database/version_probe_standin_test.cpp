@@ -191,9 +191,8 @@ TEST(FbClientLibraryTest, LoadingErrors) {
     EXPECT_NE(description.back(), '.');
     EXPECT_EQ(e.MissingEntry, "isc_attach_database");
 #ifndef _WIN32
-    EXPECT_EQ(description,
-              "The procedure entry point isc_attach_database could not be located in " +
-                  std::string(VLT_LIBRARY_WITHOUT_ENTRIES));
+    EXPECT_EQ(description, "Entry point \"isc_attach_database\" not found in " +
+                               std::string(VLT_LIBRARY_WITHOUT_ENTRIES));
 #endif
   }
 }
