@@ -75,7 +75,7 @@ TEST(CopiaAtualizacaoPosixTest, ACopyThatFailsLeavesTheInstalledProgramAndItsBac
         << c.what;
     auto after = Tree(dst);
     after.erase("leiame.txt");
-    EXPECT_EQ(after, before) << c.what;
+    EXPECT_TRUE(after == before) << c.what;  // not printed: a megabyte of n
   }
 }
 
