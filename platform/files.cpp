@@ -2,6 +2,7 @@
 #include "platform/files.h"
 
 #include <utility>
+#include <vector>
 
 #include "platform/exception.h"
 #include "platform/paths.h"
@@ -11,11 +12,26 @@ namespace vlt::platform {
 bool ForceDirectories(std::string_view path) {
   if (path.empty()) throw Exception("Unable to create directory");
   const std::string dir = ExcludeTrailingPathDelimiter(path);
-  if (dir.empty() || DirectoryExists(dir)) return true;
-  const std::string parent = ExtractFileDir(dir);
-  // A drive root ("C:") or a single short name is created directly.
-  if (dir.size() < 3 || parent.empty() || parent == dir) return CreateDir(dir);
-  return ForceDirectories(parent) && CreateDir(dir);
+  if (dir.empty()) return true;
+  // A path the system cannot take would only cost a lookup per level before failing.
+  if (!PathWithinLimit(dir)) return false;
+  // Every level is a prefix of `dir`: walk up to the first one that exists, keeping only the
+  // lengths, then create downwards. Without recursion a deep name costs no stack, and only a
+  // length is kept per level.
+  std::vector<size_t> missing;
+  for (size_t length = dir.size();;) {
+    const std::string_view level(dir.data(), length);
+    if (DirectoryExists(level)) break;
+    missing.push_back(length);
+    const size_t parent = ExcludeTrailingPathDelimiter(ExtractFileDir(level)).size();
+    // A drive root ("C:") or a single short name is created directly.
+    if (length < 3 || parent == 0 || parent == length) break;
+    length = parent;
+  }
+  for (size_t i = missing.size(); i-- > 0;) {
+    if (!CreateDir(std::string_view(dir.data(), missing[i]))) return false;
+  }
+  return true;
 }
 
 // Ownership of the open file is the same on both systems.
