@@ -18,7 +18,10 @@ p::TVarSin Loopback(const std::string& port) {
 
 }  // namespace
 
-ScriptServer::ScriptServer(std::vector<Step> script) : script_(std::move(script)) {
+ScriptServer::ScriptServer(std::vector<Step> script)
+    : ScriptServer(std::vector<std::vector<Step>>{std::move(script)}) {}
+
+ScriptServer::ScriptServer(std::vector<std::vector<Step>> scripts) : scripts_(std::move(scripts)) {
   listener_ = p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp);
   if (listener_ == p::kInvalidSocket) throw std::runtime_error("script server: socket failed");
   if (p::BindSocket(listener_, Loopback("0")) != 0 || p::ListenSocket(listener_, 4) != 0)
@@ -83,16 +86,31 @@ void ScriptServer::Run() {
       self->cv_.notify_all();
     }
   } done{this};
-  if (!WaitReadable(listener_)) return;
-  p::TVarSin peer;
-  p::SocketHandle conn = p::AcceptSocket(listener_, peer);
-  if (conn == p::kInvalidSocket) return;
+  for (const std::vector<Step>& script : scripts_) {
+    if (!WaitReadable(listener_)) return;
+    p::TVarSin peer;
+    const p::SocketHandle conn = p::AcceptSocket(listener_, peer);
+    if (conn == p::kInvalidSocket) return;
+    {
+      std::lock_guard lock(mutex_);
+      ++connections_;
+    }
+    Play(conn, script);
+  }
+}
+
+int ScriptServer::Connections() {
+  std::lock_guard lock(mutex_);
+  return connections_;
+}
+
+void ScriptServer::Play(p::SocketHandle conn, const std::vector<Step>& script) {
   auto append = [&](const char* data, int n) {
     std::lock_guard lock(mutex_);
     received_.append(data, static_cast<size_t>(n));
   };
   char buffer[65536];
-  for (const Step& step : script_) {
+  for (const Step& step : script) {
     switch (step.kind) {
       case Step::kSend: {
         size_t sent = 0;
@@ -111,6 +129,17 @@ void ScriptServer::Run() {
           if (r <= 0) break;
           append(buffer, r);
           left -= r;
+        }
+        break;
+      }
+      case Step::kRecvUntil: {
+        std::string got;
+        while (got.find(step.data) == std::string::npos && WaitReadable(conn)) {
+          // One byte at a time: what follows the terminator is the next step's.
+          const int r = p::RecvSocket(conn, buffer, 1, 0);
+          if (r <= 0) break;
+          append(buffer, r);
+          got += buffer[0];
         }
         break;
       }
