@@ -13,10 +13,8 @@ namespace p = vlt::platform;
 
 namespace {
 
-// While a line is read, the bytes pending without a line end include the packet that carries
-// the line's end and what follows it (up to 64 KiB): the cap leaves room for one head's worth
-// of line plus that packet.
-constexpr int kMaxPendingLine = static_cast<int>(THTTPSend::kMaxHeadBytes) + 65536;
+// No line of a reply (head line, chunk size line) may be longer than a whole head.
+constexpr int kMaxLine = static_cast<int>(THTTPSend::kMaxHeadBytes);
 // One blank line follows every chunk's data; a server that sends nothing but blank lines
 // between chunks is not making progress.
 constexpr int kMaxBlankLinesBetweenChunks = 8;
@@ -96,7 +94,7 @@ THTTPSend::THTTPSend() : FSock(std::make_unique<TTCPBlockSocket>()) {
   FSock->SetSizeRecvBuffer(65536);
   FSock->SetSizeSendBuffer(65536);
   FSock->SetOwner(this);
-  FSock->SetMaxLineLength(kMaxPendingLine);
+  FSock->SetMaxLineLength(kMaxLine);
   Clear();
 }
 
@@ -113,7 +111,7 @@ void THTTPSend::Fail(const std::string& why) {
 void THTTPSend::FailFromSocket() {
   const int e = FSock->LastError();
   if (e == p::kWSAENOBUFS)
-    Fail("reply line longer than " + std::to_string(kMaxPendingLine) + " bytes");
+    Fail("reply line longer than " + std::to_string(kMaxLine) + " bytes");
   else if (e != 0)
     Fail((FSock->LastErrorDesc().empty() ? GetErrorDesc(e) : FSock->LastErrorDesc()) + " (" +
          std::to_string(e) + ")");

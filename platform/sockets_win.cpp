@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/socket_option_table.h"
@@ -15,11 +16,22 @@
 namespace vlt::platform {
 namespace {
 
+// Calls made before the library is loaded answer what Winsock answers before WSAStartup,
+// instead of calling through an empty entry.
+thread_local int g_not_started_error = 0;
+int NotStarted() {
+  g_not_started_error = kWSANOTINITIALISED;
+  return kSocketError;
+}
+
 static_assert(sizeof(TFDSet) == sizeof(fd_set));
 static_assert(sizeof(TVarSin) == sizeof(sockaddr_in6));
 static_assert(AF_INET == kAfInet && AF_INET6 == kAfInet6 && AF_UNSPEC == kAfUnspec);
 static_assert(SOCK_STREAM == kSockStream && SOCK_RAW == kSockRaw && MSG_PEEK == kMsgPeek);
 static_assert(AI_PASSIVE == kAiPassive && SD_SEND == kSdSend);
+#define VLT_CHECK_NUMBER(name, number, ...) static_assert(name == number);
+VLT_SOCKET_ERRORS(VLT_CHECK_NUMBER)
+#undef VLT_CHECK_NUMBER
 
 // X(name, required): every entry point looked up in ws2_32.dll. The optional ones belong to
 // the older IPv4-only resolver and to calls the layer never makes.
@@ -137,6 +149,7 @@ bool AddrInfoInWship6() {
 }
 
 int SocketStartup(TWSAData& data) {
+  if (!g_api.WSAStartup) return kWSANOTINITIALISED;
   WSADATA raw{};
   const int r = g_api.WSAStartup(MAKEWORD(2, 2), &raw);
   data.wVersion = raw.wVersion;
@@ -151,35 +164,42 @@ int SocketCleanup() {
 }
 
 int LastSocketError() {
-  return g_api.WSAGetLastError();
+  return g_api.WSAGetLastError ? g_api.WSAGetLastError() : g_not_started_error;
 }
 
 bool FDIsSet(SocketHandle s, const TFDSet& set) {
+  if (!g_api.__WSAFDIsSet) return false;
   return g_api.__WSAFDIsSet(Sock(s), const_cast<fd_set*>(Native(set))) != 0;
 }
 
 SocketHandle CreateSocket(int family, int type, int protocol) {
+  if (!g_api.socket) return NotStarted(), kInvalidSocket;
   const SOCKET s = g_api.socket(family, type, protocol);
   return s == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(s);
 }
 
 int CloseSocketHandle(SocketHandle s) {
+  if (!g_api.closesocket) return NotStarted();
   return g_api.closesocket(Sock(s));
 }
 
 int BindSocket(SocketHandle s, const TVarSin& sin) {
+  if (!g_api.bind) return NotStarted();
   return g_api.bind(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
 }
 
 int ConnectSocket(SocketHandle s, const TVarSin& sin) {
+  if (!g_api.connect) return NotStarted();
   return g_api.connect(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
 }
 
 int ListenSocket(SocketHandle s, int backlog) {
+  if (!g_api.listen) return NotStarted();
   return g_api.listen(Sock(s), backlog);
 }
 
 SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer) {
+  if (!g_api.accept) return NotStarted(), kInvalidSocket;
   peer = TVarSin{};
   int len = sizeof peer;
   const SOCKET r = g_api.accept(Sock(s), reinterpret_cast<sockaddr*>(&peer), &len);
@@ -187,20 +207,33 @@ SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer) {
 }
 
 int SendSocket(SocketHandle s, const void* buffer, int length, int flags) {
+  if (!g_api.send) return NotStarted();
   return g_api.send(Sock(s), static_cast<const char*>(buffer), length, flags);
 }
 
 int RecvSocket(SocketHandle s, void* buffer, int length, int flags) {
+  if (!g_api.recv) return NotStarted();
   return g_api.recv(Sock(s), static_cast<char*>(buffer), length, flags);
 }
 
+int RecvSocketWaiting(SocketHandle s, void* buffer, int length) {
+  // Winsock has no per-call non-blocking flag: ask what is waiting, then take it.
+  u_long n = 0;
+  if (!g_api.ioctlsocket || g_api.ioctlsocket(Sock(s), FIONREAD, &n) != 0 || n == 0) return 0;
+  const int r = g_api.recv(Sock(s), static_cast<char*>(buffer),
+                           static_cast<int>(std::min<u_long>(n, static_cast<u_long>(length))), 0);
+  return r > 0 ? r : 0;
+}
+
 int SendToSocket(SocketHandle s, const void* buffer, int length, int flags, const TVarSin& to) {
+  if (!g_api.sendto) return NotStarted();
   TVarSin copy = to;
   return g_api.sendto(Sock(s), static_cast<const char*>(buffer), length, flags,
                       reinterpret_cast<const sockaddr*>(&copy), SinLength(copy));
 }
 
 int RecvFromSocket(SocketHandle s, void* buffer, int length, int flags, TVarSin& from) {
+  if (!g_api.recvfrom) return NotStarted();
   int len = sizeof from;
   return g_api.recvfrom(Sock(s), static_cast<char*>(buffer), length, flags,
                         reinterpret_cast<sockaddr*>(&from), &len);
@@ -208,27 +241,33 @@ int RecvFromSocket(SocketHandle s, void* buffer, int length, int flags, TVarSin&
 
 int GetLocalAddress(SocketHandle s, TVarSin& sin) {
   sin = TVarSin{};
+  if (!g_api.getsockname) return NotStarted();
   int len = sizeof sin;
   return g_api.getsockname(Sock(s), reinterpret_cast<sockaddr*>(&sin), &len);
 }
 
 int GetPeerAddress(SocketHandle s, TVarSin& sin) {
   sin = TVarSin{};
+  if (!g_api.getpeername) return NotStarted();
   int len = sizeof sin;
   return g_api.getpeername(Sock(s), reinterpret_cast<sockaddr*>(&sin), &len);
 }
 
 int ShutdownSocket(SocketHandle s, int how) {
+  if (!g_api.shutdown) return NotStarted();
   return g_api.shutdown(Sock(s), how);
 }
 
 int SelectSockets(TFDSet* read, TFDSet* write, TFDSet* except, int timeout_ms) {
+  if (!g_api.select) return NotStarted();
   timeval tv{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
   return g_api.select(0, Native(read), Native(write), Native(except),
                       timeout_ms < 0 ? nullptr : &tv);
 }
 
 int BytesWaiting(SocketHandle s, std::uint32_t& count) {
+  count = 0;
+  if (!g_api.ioctlsocket) return NotStarted();
   u_long n = 0;
   const int r = g_api.ioctlsocket(Sock(s), FIONREAD, &n);
   count = static_cast<std::uint32_t>(n);
@@ -236,11 +275,13 @@ int BytesWaiting(SocketHandle s, std::uint32_t& count) {
 }
 
 int SetNonBlocking(SocketHandle s, bool on) {
+  if (!g_api.ioctlsocket) return NotStarted();
   u_long v = on ? 1 : 0;
   return g_api.ioctlsocket(Sock(s), FIONBIO, &v);
 }
 
 int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
+  if (!g_api.setsockopt) return NotStarted();
   const option_table::NativeOption n = option_table::NativeOptionOf(opt);
   // The time-outs are a DWORD of milliseconds here; every other option an int.
   if (opt == SockOpt::RecvTimeout || opt == SockOpt::SendTimeout) {
@@ -253,6 +294,8 @@ int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
 }
 
 int GetSocketOption(SocketHandle s, SockOpt opt, int& value) {
+  value = 0;
+  if (!g_api.getsockopt) return NotStarted();
   const option_table::NativeOption n = option_table::NativeOptionOf(opt);
   value = 0;
   int len = sizeof value;
@@ -260,22 +303,24 @@ int GetSocketOption(SocketHandle s, SockOpt opt, int& value) {
 }
 
 int SetSocketLinger(SocketHandle s, bool on, int seconds) {
+  if (!g_api.setsockopt) return NotStarted();
   linger l{static_cast<u_short>(on ? 1 : 0), static_cast<u_short>(seconds)};
   return g_api.setsockopt(Sock(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l),
                           sizeof l);
 }
 
+// Windows runs little-endian: network order is a byte swap, with or without the library.
 std::uint16_t HostToNet16(std::uint16_t v) {
-  return g_api.htons(v);
+  return static_cast<std::uint16_t>((v >> 8) | (v << 8));
 }
 std::uint16_t NetToHost16(std::uint16_t v) {
-  return g_api.ntohs(v);
+  return HostToNet16(v);
 }
 std::uint32_t HostToNet32(std::uint32_t v) {
-  return g_api.htonl(v);
+  return __builtin_bswap32(v);
 }
 std::uint32_t NetToHost32(std::uint32_t v) {
-  return g_api.ntohl(v);
+  return __builtin_bswap32(v);
 }
 
 namespace detail {
@@ -317,6 +362,7 @@ int ResolveNameInfo(const TVarSin& sin, std::string& host, std::string& service,
 }
 
 int ReadHostName(char* buffer, int size) {
+  if (!g_api.gethostname) return kWSANOTINITIALISED;
   return g_api.gethostname(buffer, size) == 0 ? 0 : g_api.WSAGetLastError();
 }
 

@@ -1,5 +1,9 @@
 // The real wizard window under Windows (Wine in CI): its frame, controls, texts and pages, and
 // the error box that catches a failing handler.
+// windows.h first: commctrl.h relies on its types.
+// clang-format off
+#include <windows.h>
+// clang-format on
 #include <commctrl.h>
 #include <gtest/gtest.h>
 

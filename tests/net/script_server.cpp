@@ -22,12 +22,13 @@ ScriptServer::ScriptServer(std::vector<Step> script)
     : ScriptServer(std::vector<std::vector<Step>>{std::move(script)}) {}
 
 ScriptServer::ScriptServer(std::vector<std::vector<Step>> scripts) : scripts_(std::move(scripts)) {
-  listener_ = p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp);
-  if (listener_ == p::kInvalidSocket) throw std::runtime_error("script server: socket failed");
-  if (p::BindSocket(listener_, Loopback("0")) != 0 || p::ListenSocket(listener_, 4) != 0)
+  listener_.Reset(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  if (!listener_) throw std::runtime_error("script server: socket failed");
+  if (p::BindSocket(listener_.Get(), Loopback("0")) != 0 ||
+      p::ListenSocket(listener_.Get(), 4) != 0)
     throw std::runtime_error("script server: bind/listen failed");
   p::TVarSin local;
-  p::GetLocalAddress(listener_, local);
+  p::GetLocalAddress(listener_.Get(), local);
   port_ = std::to_string(p::SinToPort(local));
   thread_ = std::thread([this] { Run(); });
 }
@@ -39,7 +40,6 @@ ScriptServer::~ScriptServer() {
   }
   cv_.notify_all();
   if (thread_.joinable()) thread_.join();
-  p::CloseSocketHandle(listener_);
 }
 
 void ScriptServer::Signal() {
@@ -59,6 +59,12 @@ std::string ScriptServer::Received() {
   if (thread_.joinable()) thread_.join();
   std::lock_guard lock(mutex_);
   return received_;
+}
+
+long long ScriptServer::Flooded() {
+  Received();
+  std::lock_guard lock(mutex_);
+  return flooded_;
 }
 
 // Polls in short slices so that the destructor can stop a script that waits for a client.
@@ -87,15 +93,15 @@ void ScriptServer::Run() {
     }
   } done{this};
   for (const std::vector<Step>& script : scripts_) {
-    if (!WaitReadable(listener_)) return;
+    if (!WaitReadable(listener_.Get())) return;
     p::TVarSin peer;
-    const p::SocketHandle conn = p::AcceptSocket(listener_, peer);
-    if (conn == p::kInvalidSocket) return;
+    p::UniqueSocket owner(p::AcceptSocket(listener_.Get(), peer));
+    if (!owner) return;
     {
       std::lock_guard lock(mutex_);
       ++connections_;
     }
-    Play(conn, script);
+    Play(owner.Release(), script);
   }
 }
 
@@ -105,6 +111,7 @@ int ScriptServer::Connections() {
 }
 
 void ScriptServer::Play(p::SocketHandle conn, const std::vector<Step>& script) {
+  p::UniqueSocket owner(conn);
   auto append = [&](const char* data, int n) {
     std::lock_guard lock(mutex_);
     received_.append(data, static_cast<size_t>(n));
@@ -123,9 +130,10 @@ void ScriptServer::Play(p::SocketHandle conn, const std::vector<Step>& script) {
         break;
       }
       case Step::kRecv: {
-        int left = step.count;
+        long long left = step.count;
         while (left > 0 && WaitReadable(conn)) {
-          const int r = p::RecvSocket(conn, buffer, std::min<int>(left, sizeof buffer), 0);
+          const int r = p::RecvSocket(
+              conn, buffer, static_cast<int>(std::min<long long>(left, sizeof buffer)), 0);
           if (r <= 0) break;
           append(buffer, r);
           left -= r;
@@ -157,29 +165,44 @@ void ScriptServer::Play(p::SocketHandle conn, const std::vector<Step>& script) {
         break;
       }
       case Step::kClose:
-        p::CloseSocketHandle(conn);
+        owner.Reset();
         conn = p::kInvalidSocket;
         break;
       case Step::kReset:
         p::SetSocketLinger(conn, true, 0);
-        p::CloseSocketHandle(conn);
+        owner.Reset();
         conn = p::kInvalidSocket;
         break;
+      case Step::kFlood: {
+        const std::string block(65536, 'F');
+        long long left = step.count;
+        while (left > 0) {
+          {
+            std::lock_guard lock(mutex_);
+            if (stopping_) break;
+          }
+          const int r = p::SendSocket(conn, block.data(),
+                                      static_cast<int>(std::min<long long>(left, 65536)), 0);
+          if (r <= 0) break;
+          left -= r;
+          std::lock_guard lock(mutex_);
+          flooded_ += r;
+        }
+        break;
+      }
       case Step::kPause:
         std::this_thread::sleep_for(std::chrono::milliseconds(step.count));
         break;
     }
     if (conn == p::kInvalidSocket) break;
   }
-  if (conn != p::kInvalidSocket) p::CloseSocketHandle(conn);
 }
 
 std::string ClosedPort() {
-  const p::SocketHandle s = p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp);
-  p::BindSocket(s, Loopback("0"));
+  p::UniqueSocket s(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  p::BindSocket(s.Get(), Loopback("0"));
   p::TVarSin local;
-  p::GetLocalAddress(s, local);
-  p::CloseSocketHandle(s);
+  p::GetLocalAddress(s.Get(), local);
   return std::to_string(p::SinToPort(local));
 }
 

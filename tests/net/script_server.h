@@ -13,10 +13,20 @@
 namespace vlt::test {
 
 struct Step {
-  enum Kind { kSend, kRecv, kRecvUntil, kRecvUntilClose, kWaitSignal, kClose, kReset, kPause };
+  enum Kind {
+    kSend,
+    kRecv,
+    kRecvUntil,
+    kRecvUntilClose,
+    kWaitSignal,
+    kClose,
+    kReset,
+    kPause,
+    kFlood
+  };
   Kind kind;
-  std::string data;  // kSend: the bytes; kRecvUntil: the terminator
-  int count = 0;     // kRecv: bytes; kPause: milliseconds
+  std::string data;     // kSend: the bytes; kRecvUntil: the terminator
+  long long count = 0;  // kRecv, kFlood: bytes; kPause: milliseconds
 };
 
 inline Step Send(std::string bytes) {
@@ -47,6 +57,11 @@ inline Step Reset() {
 inline Step Pause(int ms) {
   return {Step::kPause, {}, ms};
 }
+// Sends up to `bytes` bytes as fast as the client takes them; stops early when the client
+// closes or resets.
+inline Step Flood(long long bytes) {
+  return {Step::kFlood, {}, bytes};
+}
 
 class ScriptServer {
  public:
@@ -64,6 +79,8 @@ class ScriptServer {
   std::string Received();
   // Connections accepted so far.
   int Connections();
+  // Bytes a Flood step got out before the client stopped taking them.
+  long long Flooded();
 
  private:
   void Run();
@@ -72,7 +89,7 @@ class ScriptServer {
 
   std::vector<std::vector<Step>> scripts_;
   int connections_ = 0;
-  platform::SocketHandle listener_ = platform::kInvalidSocket;
+  platform::UniqueSocket listener_;
   std::string port_;
   std::mutex mutex_;
   std::condition_variable cv_;
@@ -80,6 +97,7 @@ class ScriptServer {
   bool stopping_ = false;
   bool done_ = false;
   std::string received_;
+  long long flooded_ = 0;
   std::thread thread_;
 };
 
