@@ -164,6 +164,8 @@ void TVltHTTPDownload::StartDownload() {
     fRedirectTarget.clear();
     StartDownload();
   }
+  // Whatever the outcome, the partial file is not held (locked, on Windows) past the transfer.
+  CloseFile();
   if (fOnAfterDownload) fOnAfterDownload(this);
 }
 

@@ -9,13 +9,25 @@ std::string Pattern(std::int64_t size, std::int64_t offset) {
   return out;
 }
 
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  return ::testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
+                                       << " were expected; first difference at offset " << at;
+}
+
 EventLog::EventLog(download::TVltDownload& d) {
   using download::TVltDownloadClass;
   d.SetOnBeforeDownload([this](TVltDownloadClass*) { events.push_back("before"); });
   d.SetOnAfterDownload([this](TVltDownloadClass*) { events.push_back("after"); });
   d.SetOnHookStatus(
       [this](net::TBlockSocket*, net::THookSocketReason r, std::int64_t to, std::int64_t down) {
-        const std::string counts = " " + std::to_string(to) + " " + std::to_string(down);
+        // Appended piece by piece: GCC 12 at -O3 warns falsely about " " + std::string.
+        std::string counts(1, ' ');
+        counts += std::to_string(to);
+        counts += ' ';
+        counts += std::to_string(down);
         if (r == net::HR_Connect) events.push_back("connect");
         if (r == net::HR_ReadCount) events.push_back("readcount" + counts);
         if (r == net::HR_SocketClose) events.push_back("close" + counts);

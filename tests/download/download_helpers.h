@@ -1,6 +1,8 @@
 #pragma once
 // What the download tests share: the bytes of the served files and a recorder of the
 // component's events.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +13,9 @@ namespace vlt::test {
 
 // `size` bytes of the reference file starting at `offset`; the nginx fixture serves the same.
 std::string Pattern(std::int64_t size, std::int64_t offset = 0);
+
+// Equal bytes; on a difference, the sizes and the first differing offset instead of a dump.
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
 
 // Binds the four handlers (and the status one) and keeps what they saw, in order:
 // "before", "after", "connect", "readcount TO DOWN", "close TO DOWN", "status N".

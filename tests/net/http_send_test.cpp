@@ -473,7 +473,7 @@ TEST(HTTPSend, BodyTimeOutIsPerPacket) {
   THTTPSend h;
   h.Timeout = 300;
   EXPECT_FALSE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
-  EXPECT_EQ(h.State(), hsBodyCut);
+  EXPECT_EQ(h.State(), hsBodyCut) << h.FailureText();
   EXPECT_EQ(h.Document().Bytes(), "abc");
   EXPECT_NE(h.FailureText().find("timed out"), std::string::npos) << h.FailureText();
   server.Signal();

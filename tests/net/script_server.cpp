@@ -141,13 +141,22 @@ void ScriptServer::Play(p::SocketHandle conn, const std::vector<Step>& script) {
         break;
       }
       case Step::kRecvUntil: {
-        std::string got;
-        while (got.find(step.data) == std::string::npos && WaitReadable(conn)) {
-          // One byte at a time: what follows the terminator is the next step's.
-          const int r = p::RecvSocket(conn, buffer, 1, 0);
+        // Peeks, then takes only up to the terminator: what follows is the next step's.
+        const std::string& term = step.data;
+        std::string tail;  // the last bytes taken, for a terminator split between reads
+        while (WaitReadable(conn)) {
+          const int n = p::RecvSocket(conn, buffer, sizeof buffer, p::kMsgPeek);
+          if (n <= 0) break;
+          const std::string window = tail + std::string(buffer, static_cast<size_t>(n));
+          const size_t at = window.find(term);
+          const int take =
+              at == std::string::npos ? n : static_cast<int>(at + term.size() - tail.size());
+          const int r = p::RecvSocket(conn, buffer, take, 0);
           if (r <= 0) break;
           append(buffer, r);
-          got += buffer[0];
+          tail = (tail + std::string(buffer, static_cast<size_t>(r)));
+          if (tail.size() >= term.size()) tail.erase(0, tail.size() - (term.size() - 1));
+          if (at != std::string::npos) break;
         }
         break;
       }
