@@ -26,32 +26,49 @@ namespace p = vlt::platform;
 constexpr char kUsage[] = "usage: veltra-fetch [-o FILE] [-x HOST:PORT] URL\n";
 constexpr std::uint32_t kRedrawMs = 250;
 
-// Rewrites one line on a terminal, at most every kRedrawMs unless forced.
+// The transfer line on a terminal, rewritten in place at most every kRedrawMs.
 class ProgressLine {
  public:
   explicit ProgressLine(bool terminal) : terminal_(terminal) {}
-  void Show(const std::string& line, bool force) {
+  void Update(std::int64_t to, std::int64_t down, double speed, std::uint16_t sec) {
     if (!terminal_) return;
+    to_ = to;
+    down_ = down;
+    speed_ = speed;
+    sec_ = sec;
+    seen_ = true;
     const std::uint32_t now = p::TickMs();
-    if (!force && shown_ && now - last_ < kRedrawMs) return;
+    if (shown_ && now - last_ < kRedrawMs) return;
     last_ = now;
-    shown_ = true;
-    std::string out = "\r" + line;
-    if (line.size() < width_) out.append(width_ - line.size(), ' ');
-    width_ = line.size();
-    std::fputs(out.c_str(), stderr);
-    std::fflush(stderr);
+    Draw();
   }
+  // The last state once more, and the end of the line.
   void End() {
-    if (shown_) std::fputs("\n", stderr);
-    shown_ = false;
+    if (!seen_) return;
+    Draw();
+    std::fputs("\n", stderr);
+    seen_ = false;
   }
 
  private:
+  void Draw() {
+    const std::string line = dl::TransferLine(down_, to_, speed_, sec_, '.', ',');
+    std::string out = "\r" + line;
+    if (line.size() < width_) out.append(width_ - line.size(), ' ');
+    width_ = line.size();
+    shown_ = true;
+    std::fputs(out.c_str(), stderr);
+    std::fflush(stderr);
+  }
+
   bool terminal_;
+  bool seen_ = false;
   bool shown_ = false;
   std::uint32_t last_ = 0;
   size_t width_ = 0;
+  std::int64_t to_ = 0, down_ = 0;
+  double speed_ = 0;
+  std::uint16_t sec_ = 0;
 };
 
 int Fail(const std::string& url, const std::string& why) {
@@ -116,12 +133,9 @@ int main(int argc, char** argv) {
   }
 
   ProgressLine progress(p::StderrIsTerminal());
-  std::string last_line;
   download.SetOnHookMonitor([&](vlt::net::TBlockSocket*, std::int64_t to, std::int64_t down,
-                                double speed, std::uint16_t, std::uint16_t, std::uint16_t sec) {
-    last_line = dl::TransferLine(down, to, speed, sec, '.', ',');
-    progress.Show(last_line, false);
-  });
+                                double speed, std::uint16_t, std::uint16_t,
+                                std::uint16_t sec) { progress.Update(to, down, speed, sec); });
 
   try {
     download.StartDownload();
@@ -129,7 +143,6 @@ int main(int argc, char** argv) {
     progress.End();
     return Fail(url, e.what());
   }
-  if (!last_line.empty()) progress.Show(last_line, true);
   progress.End();
 
   const dl::TVltDownloadClass& engine = download.Engine();

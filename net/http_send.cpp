@@ -15,9 +15,9 @@ namespace {
 
 // No line of a reply (head line, chunk size line) may be longer than a whole head.
 constexpr int kMaxLine = static_cast<int>(THTTPSend::kMaxHeadBytes);
-// One blank line follows every chunk's data; a server that sends nothing but blank lines
-// between chunks is not making progress.
-constexpr int kMaxBlankLinesBetweenChunks = 8;
+// One blank line follows every chunk's data, and a stray one may come before a status line; a
+// server that sends nothing but blank lines is not making progress.
+constexpr int kMaxBlankLines = 8;
 
 std::string Upper(std::string_view s) {
   std::string out(s);
@@ -379,8 +379,13 @@ bool THTTPSend::HTTPMethod(const std::string& Method, const std::string& URL) {
     } else {
       for (;;) {
         ByteString line;
+        int blanks = 0;
         do head_ok = ReadHeadLine(budget, line);
-        while (head_ok && line.empty());
+        while (head_ok && line.empty() && ++blanks <= kMaxBlankLines);
+        if (head_ok && line.empty()) {
+          Fail("blank lines instead of a status line");
+          head_ok = false;
+        }
         if (head_ok && StartsWith(Upper(line), "HTTP/")) {
           FHeaders.push_back(p::AnsiToText(line));
           DecodeStatus(FHeaders.back());
@@ -487,7 +492,7 @@ bool THTTPSend::ReadChunkedBody() {
     for (;;) {
       line = FSock->RecvString(Timeout);
       if (FSock->LastError() != 0 || !line.empty()) break;
-      if (++blanks > kMaxBlankLinesBetweenChunks) {
+      if (++blanks > kMaxBlankLines) {
         Fail("malformed chunked body: blank lines instead of a chunk size");
         return false;
       }
