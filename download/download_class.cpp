@@ -114,6 +114,10 @@ void TVltDownloadClass::OpenPartFile() {
   fFileSize = fBytesResumed;
   fPartOpened = true;
   fFinished = false;
+  // Counting and timing start afresh for the request that fills this file (a probe before it
+  // does not count).
+  fBytesDownloaded = 0;
+  fStartTime = 0;
 }
 
 void TVltDownloadClass::CloseFile() {

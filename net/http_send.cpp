@@ -371,6 +371,7 @@ bool THTTPSend::HTTPMethod(const std::string& Method, const std::string& URL) {
   Clear();
   SetState(hsReadingHead);
   bool head_ok = true;
+  bool close_afterwards = FProtocol != "1.1";
   {
     WholeReadTimeout whole(*FSock, Timeout > 0);
     HeadBudget budget(Timeout);
@@ -397,17 +398,12 @@ bool THTTPSend::HTTPMethod(const std::string& Method, const std::string& URL) {
         if (!head_ok || FResultCode != 100) break;
       }
     }
-  }
-  bool close_afterwards = FProtocol != "1.1";
-  if (head_ok && !FHeaders.empty()) {
-    std::vector<std::string> block = std::move(remembered_block);
-    if (remembered_status.empty()) {
-      WholeReadTimeout whole(*FSock, Timeout > 0);
-      HeadBudget budget(Timeout);
-      ReadHeaderBlock(budget, block);
+    if (head_ok && !FHeaders.empty()) {
+      std::vector<std::string> block = std::move(remembered_block);
+      if (remembered_status.empty()) ReadHeaderBlock(budget, block);
+      ApplyHeaderBlock(block, using_proxy, close_afterwards);
+      head_ok = FFailureText.empty();
     }
-    ApplyHeaderBlock(block, using_proxy, close_afterwards);
-    head_ok = FFailureText.empty();
   }
   if (!head_ok) {
     ForgetConnection();

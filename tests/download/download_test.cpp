@@ -126,6 +126,8 @@ TEST_F(DownloadTest, AnswersToAResumedRequest) {
   const Case cases[] = {
       {"206 at the partial size", Head206(5000, 95000, 100000) + Pattern(95000, 5000),
        Pattern(100000), ""},
+      {"206 whose short rest comes with the head", Head206(5000, 100, 5100) + Pattern(100, 5000),
+       Pattern(5100), ""},
       {"200: the server ignores the range", Ok200(Pattern(100000)), Pattern(100000), ""},
       {"416 naming the partial size: complete",
        "HTTP/1.0 416 Requested Range Not Satisfiable\r\nContent-Range: bytes */5000\r\n"
