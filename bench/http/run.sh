@@ -14,7 +14,7 @@ native=${NATIVE:-$root/build/native}
 windows=${WINDOWS:-$root/build/windows}
 mib=${MIB:-512}
 rounds=${ROUNDS:-5}
-fetch=$native/download/veltra-fetch
+fetch=$native/tools/veltra-fetch
 for f in "$fetch" "$native/bench/http/bare_read"; do
   [[ -x "$f" ]] || { echo "build the native tree first: cmake --build --preset native" >&2; exit 1; }
 done
@@ -97,7 +97,7 @@ for ((i = 0; i < rounds; i++)); do
   done
 done
 
-if [[ -x "$windows/download/veltra-fetch.exe" && -x "$windows/bench/http/bare_read.exe" ]] && command -v wine >/dev/null; then
+if [[ -x "$windows/tools/veltra-fetch.exe" && -x "$windows/bench/http/bare_read.exe" ]] && command -v wine >/dev/null; then
   echo "== the Windows build under Wine"
   export VLT_ROOT=$root
   # shellcheck source=/dev/null
@@ -109,7 +109,7 @@ if [[ -x "$windows/download/veltra-fetch.exe" && -x "$windows/bench/http/bare_re
     for tool in $( ((i % 2)) && echo "bare fetch" || echo "fetch bare"); do
       rm -f "$out"/*
       if [[ $tool == fetch ]]; then
-        (cd "$out" && measure wine_fetch wine "$windows/download/veltra-fetch.exe" -o w.bin "$url"); check_size "$out/w.bin"
+        (cd "$out" && measure wine_fetch wine "$windows/tools/veltra-fetch.exe" -o w.bin "$url"); check_size "$out/w.bin"
       else
         (cd "$out" && measure wine_bare wine "$windows/bench/http/bare_read.exe" 127.0.0.1 "$port" /big.bin b.bin); check_size "$out/b.bin"
       fi

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "download/http_download.h"
-#include "download/transfer_line.h"
 #include "download/vlt_download.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -492,25 +491,6 @@ TEST(DownloadEngine, SecHourAndMinFromTheClock) {
   clock.Advance(10000);
   slow.SocketMonitor(nullptr, false, nullptr, 102400);
   EXPECT_EQ(seen.sec, 65535) << "a time left beyond 16 bits is held at the largest value";
-}
-
-TEST(TransferLine, AsTheWizardShowsIt) {
-  struct Case {
-    std::int64_t down, to;
-    double speed;
-    std::uint16_t sec;
-    char thousands, decimal;
-    const char* line;
-  };
-  const Case cases[] = {
-      {1572864, 10485760, 256, 3725, '.', ',', "1.536 / 10.240 KB  -  256,00 KB/s  -  01:02:05"},
-      {0, 0, 0, 59, '.', ',', "0 / 0 KB  -  0,00 KB/s  -  00:00:59"},
-      {512, 1536, 1.005, 65535, ',', '.', "1 / 2 KB  -  1.00 KB/s  -  18:12:15"},
-      {3LL << 30, 5LL << 30, 1234.5, 0, '.', ',',
-       "3.145.728 / 5.242.880 KB  -  1234,50 KB/s  -  00:00:00"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(TransferLine(c.down, c.to, c.speed, c.sec, c.thousands, c.decimal), c.line);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ TEST(VeltraFetch, FetchesResumesAndReportsFailuresInOneLine) {
   ASSERT_FALSE(port.empty()) << "no nginx: run through ctest (fixture download_nginx)";
   test::TempDir tmp;
   const fs::path host = platform::HostPath(tmp / "");
-  const std::string tool = platform::ExecutableDirectory() + "/../download/veltra-fetch";
+  const std::string tool = platform::ExecutableDirectory() + "/../tools/veltra-fetch";
   const auto run = [&](const std::string& args) {
     const std::string cmd = "cd '" + host.string() + "' && '" + tool + "' " + args + " 2>err.txt";
     const int status = std::system(cmd.c_str());

@@ -6,17 +6,19 @@
 // the current directory. -x sends the request through an HTTP proxy. When stderr is a
 // terminal it shows the installer's transfer line a few times per second.
 // Exit status: 0 when the final file is there, 1 when the download failed, 2 on bad usage.
+#include <clocale>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
 
-#include "download/transfer_line.h"
 #include "download/vlt_download.h"
+#include "installer/transfer_line.h"
 #include "net/socket_layer.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/locale.h"
 
 namespace {
 
@@ -29,7 +31,8 @@ constexpr std::uint32_t kRedrawMs = 250;
 // The transfer line on a terminal, rewritten in place at most every kRedrawMs.
 class ProgressLine {
  public:
-  explicit ProgressLine(bool terminal) : terminal_(terminal) {}
+  explicit ProgressLine(bool terminal)
+      : terminal_(terminal), separators_(p::UserNumberSeparators()) {}
   void Update(std::int64_t to, std::int64_t down, double speed, std::uint16_t sec) {
     if (!terminal_) return;
     to_ = to;
@@ -52,7 +55,7 @@ class ProgressLine {
 
  private:
   void Draw() {
-    const std::string line = dl::TransferLine(down_, to_, speed_, sec_, '.', ',');
+    const std::string line = vlt::TransferLine(down_, to_, speed_, sec_, separators_);
     std::string out = "\r" + line;
     if (line.size() < width_) out.append(width_ - line.size(), ' ');
     width_ = line.size();
@@ -62,6 +65,7 @@ class ProgressLine {
   }
 
   bool terminal_;
+  p::NumberSeparators separators_;
   bool seen_ = false;
   bool shown_ = false;
   std::uint32_t last_ = 0;
@@ -79,6 +83,7 @@ int Fail(const std::string& url, const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");  // the user's number separators, as the wizard uses them
   const std::vector<std::string> args = p::CommandLineArguments(argc, argv);
   std::string output, proxy, url;
   for (size_t i = 0; i < args.size(); ++i) {
