@@ -298,6 +298,20 @@ TEST_F(DownloadTest, ProbeFindsTheFileNameInTheReplyHeaders) {
   }
 }
 
+TEST_F(DownloadTest, ProbeIgnoringTheRangeIsCutShort) {
+  const long long size = 64 << 20;
+  ScriptServer server({{RecvUntil("\r\n\r\n"),
+                        Send("HTTP/1.0 200 OK\r\nContent-Disposition: attachment; filename=p.zip"
+                             "\r\nContent-Length: " +
+                             std::to_string(size) + "\r\n\r\n"),
+                        test::Flood(size)},
+                       Serve(Ok200("abc"))});
+  Start(Url(server, "/get/"), "");
+  ASSERT_TRUE(Exists("p.zip")) << d.Engine().FailureText() << " | " << log.Joined();
+  EXPECT_EQ(Read("p.zip"), "abc");
+  EXPECT_LT(server.Flooded(), size / 2) << "the probe wants the headers, not the file";
+}
+
 TEST_F(DownloadTest, NoNameAnywhereIsAnError) {
   ScriptServer server(Serve("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"));
   d.SetDownloadUrl(Url(server, "/"));
