@@ -1,7 +1,6 @@
 // The portable half of the file layer.
 #include "platform/files.h"
 
-#include <utility>
 #include <vector>
 
 #include "platform/exception.h"
@@ -23,32 +22,21 @@ bool ForceDirectories(std::string_view path) {
     const std::string_view level(dir.data(), length);
     if (DirectoryExists(level)) break;
     missing.push_back(length);
-    const size_t parent = ExcludeTrailingPathDelimiter(ExtractFileDir(level)).size();
-    // A drive root ("C:") or a single short name is created directly.
-    if (length < 3 || parent == 0 || parent == length) break;
+    const std::string parent_dir = ExtractFileDir(level);
+    const size_t parent = ExcludeTrailingPathDelimiter(parent_dir).size();
+    // A drive root ("C:") or a name of one or two characters is created directly.
+    if (length < 3 || parent == length) break;
+    // A relative path ("pasta\sub") raises rather than creating folders wherever the program
+    // happens to run.
+    if (parent_dir.empty()) throw Exception("Unable to create directory");
+    // "\name": its parent is the root of the current drive.
+    if (parent == 0) break;
     length = parent;
   }
   for (size_t i = missing.size(); i-- > 0;) {
     if (!CreateDir(std::string_view(dir.data(), missing[i]))) return false;
   }
   return true;
-}
-
-// Ownership of the open file is the same on both systems.
-File::~File() {
-  Close();
-}
-File::File(File&& other) noexcept : handle_(other.handle_), error_(std::move(other.error_)) {
-  other.handle_ = kInvalid;
-}
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    error_ = std::move(other.error_);
-    other.handle_ = kInvalid;
-  }
-  return *this;
 }
 
 }  // namespace vlt::platform

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/dynamic_library.h"
 #include "platform/socket_option_table.h"
 #include "platform/sockets.h"
 #include "platform/sockets_internal.h"
-#include "platform/win_handle.h"
 #include "platform/win_text.h"
 
 namespace vlt::platform {
@@ -33,51 +33,62 @@ static_assert(AI_PASSIVE == kAiPassive && SD_SEND == kSdSend);
 VLT_SOCKET_ERRORS(VLT_CHECK_NUMBER)
 #undef VLT_CHECK_NUMBER
 
-// X(name, required): every entry point looked up in ws2_32.dll. The optional ones belong to
-// the older IPv4-only resolver and to calls the layer never makes.
-// clang-format off
-#define VLT_WS2_ENTRIES(X)                                                            \
-  X(WSAIoctl, false) X(__WSAFDIsSet, true) X(closesocket, true) X(ioctlsocket, true)  \
-  X(WSAGetLastError, true) X(WSAStartup, true) X(WSACleanup, true) X(accept, true)    \
-  X(bind, true) X(connect, true) X(getpeername, true) X(getsockname, true)            \
-  X(getsockopt, true) X(htonl, true) X(htons, true) X(inet_addr, false)               \
-  X(inet_ntoa, false) X(listen, true) X(ntohl, true) X(ntohs, true) X(recv, true)     \
-  X(recvfrom, true) X(select, true) X(send, true) X(sendto, true)                     \
-  X(setsockopt, true) X(shutdown, true) X(socket, true) X(gethostbyaddr, false)       \
-  X(gethostbyname, false) X(getprotobyname, false) X(getprotobynumber, false)         \
-  X(getservbyname, false) X(getservbyport, false) X(gethostname, true)
-// clang-format on
-#define VLT_ADDRINFO_ENTRIES(X) X(getaddrinfo) X(freeaddrinfo) X(getnameinfo)
-
-struct Ws2Table {
-#define VLT_FIELD(name, required) decltype(&::name) name = nullptr;
-  VLT_WS2_ENTRIES(VLT_FIELD)
-#undef VLT_FIELD
-#define VLT_FIELD(name) decltype(&::name) name = nullptr;
-  VLT_ADDRINFO_ENTRIES(VLT_FIELD)
-#undef VLT_FIELD
+// Every entry point looked up in ws2_32.dll. The optional ones belong to the older IPv4-only
+// resolver and to calls the layer never makes.
+struct Ws2Api : EntryPointTable {
+  EntryPoint<decltype(::WSAIoctl)> WSAIoctl{*this, "WSAIoctl", Need::Optional};
+  EntryPoint<decltype(::__WSAFDIsSet)> __WSAFDIsSet{*this, "__WSAFDIsSet"};
+  EntryPoint<decltype(::closesocket)> closesocket{*this, "closesocket"};
+  EntryPoint<decltype(::ioctlsocket)> ioctlsocket{*this, "ioctlsocket"};
+  EntryPoint<decltype(::WSAGetLastError)> WSAGetLastError{*this, "WSAGetLastError"};
+  EntryPoint<decltype(::WSAStartup)> WSAStartup{*this, "WSAStartup"};
+  EntryPoint<decltype(::WSACleanup)> WSACleanup{*this, "WSACleanup"};
+  EntryPoint<decltype(::accept)> accept{*this, "accept"};
+  EntryPoint<decltype(::bind)> bind{*this, "bind"};
+  EntryPoint<decltype(::connect)> connect{*this, "connect"};
+  EntryPoint<decltype(::getpeername)> getpeername{*this, "getpeername"};
+  EntryPoint<decltype(::getsockname)> getsockname{*this, "getsockname"};
+  EntryPoint<decltype(::getsockopt)> getsockopt{*this, "getsockopt"};
+  EntryPoint<decltype(::htonl)> htonl{*this, "htonl"};
+  EntryPoint<decltype(::htons)> htons{*this, "htons"};
+  EntryPoint<decltype(::inet_addr)> inet_addr{*this, "inet_addr", Need::Optional};
+  EntryPoint<decltype(::inet_ntoa)> inet_ntoa{*this, "inet_ntoa", Need::Optional};
+  EntryPoint<decltype(::listen)> listen{*this, "listen"};
+  EntryPoint<decltype(::ntohl)> ntohl{*this, "ntohl"};
+  EntryPoint<decltype(::ntohs)> ntohs{*this, "ntohs"};
+  EntryPoint<decltype(::recv)> recv{*this, "recv"};
+  EntryPoint<decltype(::recvfrom)> recvfrom{*this, "recvfrom"};
+  EntryPoint<decltype(::select)> select{*this, "select"};
+  EntryPoint<decltype(::send)> send{*this, "send"};
+  EntryPoint<decltype(::sendto)> sendto{*this, "sendto"};
+  EntryPoint<decltype(::setsockopt)> setsockopt{*this, "setsockopt"};
+  EntryPoint<decltype(::shutdown)> shutdown{*this, "shutdown"};
+  EntryPoint<decltype(::socket)> socket{*this, "socket"};
+  EntryPoint<decltype(::gethostbyaddr)> gethostbyaddr{*this, "gethostbyaddr", Need::Optional};
+  EntryPoint<decltype(::gethostbyname)> gethostbyname{*this, "gethostbyname", Need::Optional};
+  EntryPoint<decltype(::getprotobyname)> getprotobyname{*this, "getprotobyname", Need::Optional};
+  EntryPoint<decltype(::getprotobynumber)> getprotobynumber{*this, "getprotobynumber",
+                                                            Need::Optional};
+  EntryPoint<decltype(::getservbyname)> getservbyname{*this, "getservbyname", Need::Optional};
+  EntryPoint<decltype(::getservbyport)> getservbyport{*this, "getservbyport", Need::Optional};
+  EntryPoint<decltype(::gethostname)> gethostname{*this, "gethostname"};
 };
+// The newer name service, all three or none: in ws2_32.dll, else in wship6.dll.
+struct AddrInfoApi : EntryPointTable {
+  EntryPoint<decltype(::getaddrinfo)> getaddrinfo{*this, "getaddrinfo"};
+  EntryPoint<decltype(::freeaddrinfo)> freeaddrinfo{*this, "freeaddrinfo"};
+  EntryPoint<decltype(::getnameinfo)> getnameinfo{*this, "getnameinfo"};
+};
+struct SocketApi : Ws2Api, AddrInfoApi {};
 
-Ws2Table g_api;
-UniqueModule g_ws2;
-UniqueModule g_wship6;
+SocketApi g_api;
+Ws2Api& g_ws2_api = g_api;
+AddrInfoApi& g_addrinfo_api = g_api;
+DynamicLibrary g_ws2;
+DynamicLibrary g_wship6;
 int g_refs = 0;
 bool g_addrinfo_ws2 = false;
 bool g_addrinfo_wship6 = false;
-
-template <typename F>
-bool Find(HMODULE module, const char* name, F& out) {
-  out = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  return out != nullptr;
-}
-
-bool FindAddrInfo(HMODULE module) {
-  bool all = true;
-#define VLT_FIND(name) all = Find(module, #name, g_api.name) && all;
-  VLT_ADDRINFO_ENTRIES(VLT_FIND)
-#undef VLT_FIND
-  return all;
-}
 
 const fd_set* Native(const TFDSet& set) {
   return reinterpret_cast<const fd_set*>(&set);
@@ -104,24 +115,17 @@ bool LoadSocketLibrary(std::string_view name, std::string* missing) {
   }
   g_addrinfo_ws2 = false;
   g_addrinfo_wship6 = false;
-  g_api = Ws2Table{};
-  UniqueModule ws2(::LoadLibraryW(Widen(name.empty() ? "ws2_32.dll" : name).c_str()));
-  if (!ws2) return false;
-  const char* first_missing = nullptr;
-#define VLT_FIND(name, required) \
-  if (!Find(ws2.Get(), #name, g_api.name) && required && !first_missing) first_missing = #name;
-  VLT_WS2_ENTRIES(VLT_FIND)
-#undef VLT_FIND
-  if (first_missing) {
-    if (missing) *missing = first_missing;
-    g_api = Ws2Table{};
+  DynamicLibrary ws2;
+  if (!ws2.Open(name.empty() ? "ws2_32.dll" : name)) return false;
+  if (!g_ws2_api.Resolve(ws2)) {
+    if (missing) *missing = g_ws2_api.MissingEntry();
     return false;
   }
-  g_addrinfo_ws2 = FindAddrInfo(ws2.Get());
+  g_addrinfo_ws2 = g_addrinfo_api.Resolve(ws2);
   if (!g_addrinfo_ws2) {
-    UniqueModule wship6(::LoadLibraryW(L"wship6.dll"));
-    if (wship6) {
-      g_addrinfo_wship6 = FindAddrInfo(wship6.Get());
+    DynamicLibrary wship6;
+    if (wship6.Open("wship6.dll")) {
+      g_addrinfo_wship6 = g_addrinfo_api.Resolve(wship6);
       g_wship6 = std::move(wship6);
     }
   }
@@ -134,9 +138,10 @@ bool UnloadSocketLibrary() {
   std::lock_guard guard(SocketLibraryLock());
   if (g_refs > 0) --g_refs;
   if (g_refs == 0) {
-    g_api = Ws2Table{};
-    g_wship6.Reset();
-    g_ws2.Reset();
+    g_ws2_api.Clear();
+    g_addrinfo_api.Clear();
+    g_wship6.Close();
+    g_ws2.Close();
   }
   return true;
 }
