@@ -1,5 +1,5 @@
 #pragma once
-// Reading ZIP archives (little-endian, without ZIP64) and extracting them into a directory.
+// Reading ZIP archives (little-endian, ZIP64 included) and extracting them into a directory.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,7 +15,8 @@ namespace vlt {
 enum TZipMode { zmClosed, zmRead, zmReadWrite, zmWrite };
 
 // One central directory header, fields in their order in the file. A local header fills the
-// fields it shares with it and leaves the others 0.
+// fields it shares with it and leaves the others 0. The sizes and the offset are 64-bit: a
+// central header's ZIP64 extra field (id 0x0001) replaces those stored as 0xFFFFFFFF.
 struct TZipHeader {
   std::uint16_t MadeByVersion = 0;
   std::uint16_t RequiredVersion = 0;
@@ -23,15 +24,15 @@ struct TZipHeader {
   std::uint16_t CompressionMethod = 0;
   std::uint32_t ModifiedDateTime = 0;  // DOS time in the low 16 bits, DOS date in the high
   std::uint32_t CRC32 = 0;
-  std::uint32_t CompressedSize = 0;
-  std::uint32_t UncompressedSize = 0;
+  std::uint64_t CompressedSize = 0;
+  std::uint64_t UncompressedSize = 0;
   std::uint16_t FileNameLength = 0;
   std::uint16_t ExtraFieldLength = 0;
   std::uint16_t FileCommentLength = 0;
   std::uint16_t DiskNumberStart = 0;
   std::uint16_t InternalAttributes = 0;
   std::uint32_t ExternalAttributes = 0;
-  std::uint32_t LocalHeaderOffset = 0;
+  std::uint64_t LocalHeaderOffset = 0;
   ByteString FileName;
   ByteString ExtraField;
   ByteString FileComment;
@@ -67,8 +68,15 @@ class TZipFile {
   const TZipHeader& FileInfo(size_t index) const { return headers_.at(index); }
 
  private:
+  struct DirectoryLocation {
+    std::uint64_t entries = 0;
+    std::uint64_t size = 0;
+    std::uint64_t offset = 0;
+  };
   void ReadCentralDirectory();
-  void FindEndOfCentralDirectory(std::uint16_t& total_entries, std::uint32_t& directory_offset);
+  DirectoryLocation FindEndOfCentralDirectory();
+  void ReadZip64End(std::int64_t end_record, DirectoryLocation& where);
+  void RefuseOverlaps();
   TZipHeader ReadLocalHeader(const TZipHeader& central);
   std::string EntryPath(const TZipHeader& central, const TZipHeader& local,
                         std::string_view directory) const;
@@ -80,6 +88,7 @@ class TZipFile {
   std::int64_t start_offset_ = 0;
   ByteString comment_;
   std::vector<TZipHeader> headers_;
+  std::vector<std::uint64_t> entry_starts_;  // local header offsets, ascending
   std::vector<char> copy_buffer_;
   std::string last_directory_;  // created during this extraction; saves a lookup per entry
 };

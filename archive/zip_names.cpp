@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include "platform/codepage.h"
+#include "platform/numbers.h"
 #include "platform/paths.h"
 
 namespace vlt {
@@ -38,13 +39,11 @@ std::uint32_t Le32(std::string_view s, size_t at) {
   return Le16(s, at) | Le16(s, at + 2) << 16;
 }
 
+// A name that is not well-formed UTF-8 is refused, not repaired: decoding the overlong C0 AF
+// as "/" would open a path the checks below never saw.
 std::string Utf8ToText(std::string_view bytes) {
-  // Malformed sequences become U+FFFD rather than passing through as stray bytes.
-  std::string out;
-  out.reserve(bytes.size());
-  for (size_t pos = 0; pos < bytes.size();)
-    platform::AppendUtf8(out, platform::NextUtf8(bytes, pos));
-  return out;
+  if (!platform::IsValidUtf8(bytes)) throw Exception("Invalid UTF-8 in zip entry name");
+  return std::string(bytes);
 }
 
 // Characters no Windows path may hold. A colon only as a drive ("C:").
@@ -88,6 +87,46 @@ bool StaysInside(std::string_view name) {
     ++i;
   }
   return true;
+}
+
+constexpr bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (platform::AsciiUpper(a[i]) != platform::AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// Windows opens the device, not a file, for these names whatever the extension and the
+// directory: "NUL", "nul.txt", "sub\COM1.log", "AUX .c". What counts is the part before the
+// first dot, without trailing blanks.
+bool IsDeviceName(std::string_view part) {
+  std::string_view base = part.substr(0, part.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (EqualsAsciiNoCase(base, device)) return true;
+  }
+  if (base.size() < 4 || !(EqualsAsciiNoCase(base.substr(0, 3), "COM") ||
+                           EqualsAsciiNoCase(base.substr(0, 3), "LPT"))) {
+    return false;
+  }
+  const std::string_view number = base.substr(3);
+  // A digit, or the superscripts 1, 2 and 3 that Windows takes as digits here.
+  return (number.size() == 1 && platform::IsAsciiDigit(number[0])) || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+// The first component of `name` that is a device name, or "".
+std::string_view DeviceComponent(std::string_view name) {
+  size_t i = 0;
+  while (i < name.size()) {
+    const size_t start = i;
+    while (i < name.size() && !platform::IsPathSeparator(name[i])) ++i;
+    const std::string_view part = name.substr(start, i - start);
+    if (IsDeviceName(part)) return part;
+    ++i;
+  }
+  return {};
 }
 
 }  // namespace
@@ -143,6 +182,11 @@ std::string CombineEntryPath(std::string_view directory, std::string_view name) 
   if (rooted || !StaysInside(name)) {
     throw Exception("Zip entry \"" + std::string(name) + "\" would be written outside \"" +
                     std::string(directory) + "\"");
+  }
+  // Its data would go to the device while the extraction reports success.
+  if (const std::string_view device = DeviceComponent(name); !device.empty()) {
+    throw Exception("Invalid file name in zip entry \"" + std::string(name) + "\": \"" +
+                    std::string(device) + "\" is a device name");
   }
   if (directory.empty()) return std::string(name);
   return platform::IncludeTrailingPathDelimiter(directory) + std::string(name);

@@ -69,8 +69,9 @@ size_t TZipInput::Read(void* buffer, size_t count) {
 }
 
 size_t TStoredStream::Read(char* buffer, size_t count) {
-  const size_t got = input_.Read(buffer, std::min<size_t>(count, remaining_));
-  remaining_ -= static_cast<std::uint32_t>(got);
+  const size_t got =
+      input_.Read(buffer, static_cast<size_t>(std::min<std::uint64_t>(count, remaining_)));
+  remaining_ -= got;
   return got;
 }
 
@@ -78,19 +79,20 @@ struct TInflateStream::State {
   z_stream zs{};
   std::unique_ptr<unsigned char[]> input;
   size_t input_size = 0;
-  std::uint32_t remaining = 0;  // compressed bytes of the entry still unread
+  std::uint64_t remaining = 0;  // compressed bytes of the entry still unread
   bool ended = false;           // the deflate stream's last block has been decoded
   bool exhausted = false;       // the archive has no more bytes
 };
 
-TInflateStream::TInflateStream(TZipInput& input, std::uint32_t compressed_size)
+TInflateStream::TInflateStream(TZipInput& input, std::uint64_t compressed_size)
     : input_(input), state_(new State) {
   // Window bits -15: raw deflate, no zlib header or checksum.
   const int rc = inflateInit2(&state_->zs, -15);
   if (rc != Z_OK) throw Exception(zError(rc));
   state_->remaining = compressed_size;
   // Small entries take a small buffer: most archives hold many of them.
-  state_->input_size = std::clamp<size_t>(compressed_size, 4096, kMaxInput);
+  state_->input_size =
+      static_cast<size_t>(std::clamp<std::uint64_t>(compressed_size, 4096, kMaxInput));
   state_->input.reset(new unsigned char[state_->input_size]);
 }
 
@@ -106,9 +108,9 @@ size_t TInflateStream::Read(char* buffer, size_t count) {
   while (zs.avail_out > 0 && !s.ended) {
     if (zs.avail_in == 0) {
       if (s.exhausted) break;
-      const size_t want = std::min<size_t>(s.remaining, s.input_size);
+      const auto want = static_cast<size_t>(std::min<std::uint64_t>(s.remaining, s.input_size));
       const size_t got = want == 0 ? 0 : input_.Read(s.input.get(), want);
-      s.remaining -= static_cast<std::uint32_t>(got);
+      s.remaining -= got;
       if (got == 0) {
         s.exhausted = true;
         break;

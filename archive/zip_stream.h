@@ -56,20 +56,20 @@ class TZipDecompressor {
 // Method 0: the archive's bytes unchanged.
 class TStoredStream final : public TZipDecompressor {
  public:
-  TStoredStream(TZipInput& input, std::uint32_t compressed_size)
+  TStoredStream(TZipInput& input, std::uint64_t compressed_size)
       : input_(input), remaining_(compressed_size) {}
   size_t Read(char* buffer, size_t count) override;
 
  private:
   TZipInput& input_;
-  std::uint32_t remaining_;
+  std::uint64_t remaining_;
 };
 
 // Method 8: raw deflate (no zlib header or checksum), streamed through a fixed buffer.
 // Damaged data raises zlib's own error text.
 class TInflateStream final : public TZipDecompressor {
  public:
-  TInflateStream(TZipInput& input, std::uint32_t compressed_size);
+  TInflateStream(TZipInput& input, std::uint64_t compressed_size);
   ~TInflateStream() override;
   TInflateStream(const TInflateStream&) = delete;
   TInflateStream& operator=(const TInflateStream&) = delete;

@@ -1,6 +1,11 @@
 #include "installer/copia_atualizacao.h"
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "platform/dir_list.h"
+#include "platform/exception.h"
 #include "platform/file_attributes.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -15,6 +20,14 @@ constexpr const char* kNomesProtegidos =
     "captura.ini";
 constexpr const char* kExecutavelPrincipal = "estoque.exe";
 
+// The new file is copied beside its final name first; only a complete copy takes its place.
+constexpr const char* kSufixoNovo = ".vlt_novo";
+// The oldest backup waits under this name until the update has taken its place.
+constexpr const char* kSufixoDescarte = ".vlt_descarte";
+
+// One line per file in the error box; a whole tree that fails is summed up after these.
+constexpr size_t kFalhasMostradas = 10;
+
 std::string LowerAscii(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -22,21 +35,105 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
-// The installed executable becomes "_antes1" by a rename, never a copy; the oldest of three
-// generations is dropped.
-void RodaBackups(const std::string& destino) {
+// Removes a file of our own (a leftover copy, a discarded backup), read-only or not.
+void Descarta(const std::string& path) {
+  if (!platform::FileExists(path)) return;
+  platform::SetFileAttributesDos(path, 0);
+  platform::RemoveFile(path);
+}
+
+// The renames of one update, undone in reverse order when a later step fails: every step of
+// the rotation is a rename, so nothing is lost until the new file is in place.
+class Renomeacoes {
+ public:
+  bool Move(const std::string& from, const std::string& to) {
+    if (!platform::RenameFile(from, to)) return false;
+    done_.emplace_back(from, to);
+    return true;
+  }
+  void Undo() {
+    for (auto it = done_.rbegin(); it != done_.rend(); ++it) {
+      platform::RenameFile(it->second, it->first);
+    }
+    done_.clear();
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> done_;
+};
+
+// Makes `novo` the installed `destino`, keeping the installed executable and its two
+// predecessors as "_antes1".."_antes3": the oldest generation is dropped and the installed
+// executable becomes "_antes1" by a rename, never a copy (a running program can be renamed).
+// On failure everything is put back as it was and the system's reason is returned.
+std::optional<std::string> RodaBackupsEInstala(const std::string& novo,
+                                               const std::string& destino) {
   const std::string b1 = destino + "_antes1";
   const std::string b2 = destino + "_antes2";
   const std::string b3 = destino + "_antes3";
-  if (platform::FileExists(b3) || platform::FileExists(b2)) {
-    platform::RemoveFile(b3);
-    if (platform::FileExists(b2)) platform::RenameFile(b2, b3);
+  const std::string descarte = b3 + kSufixoDescarte;
+  Descarta(descarte);
+  Renomeacoes feitas;
+  const bool ok = (!platform::FileExists(b3) || feitas.Move(b3, descarte)) &&
+                  (!platform::FileExists(b2) || feitas.Move(b2, b3)) &&
+                  (!platform::FileExists(b1) || feitas.Move(b1, b2)) &&
+                  (!platform::FileExists(destino) || feitas.Move(destino, b1)) &&
+                  feitas.Move(novo, destino);
+  if (!ok) {
+    std::string motivo = platform::LastFileErrorText();
+    feitas.Undo();
+    return motivo;
   }
-  if (platform::FileExists(b2) || platform::FileExists(b1)) {
-    platform::RemoveFile(b2);
-    if (platform::FileExists(b1)) platform::RenameFile(b1, b2);
+  Descarta(descarte);
+  return std::nullopt;
+}
+
+class Copia {
+ public:
+  void Diretorio(const std::string& source, const std::string& destination,
+                 const std::string& pattern);
+  const std::vector<std::string>& Falhas() const { return falhas_; }
+
+ private:
+  void Arquivo(const std::string& origem, const std::string& destino, bool executavel);
+
+  std::vector<std::string> falhas_;
+};
+
+void Copia::Diretorio(const std::string& source, const std::string& destination,
+                      const std::string& pattern) {
+  const std::string origem = platform::IncludeTrailingPathDelimiter(source);
+  const std::string destino = platform::IncludeTrailingPathDelimiter(destination);
+  for (const platform::DirEntry& entry : platform::ListDirectory(origem, pattern)) {
+    const std::string& name = entry.name;
+    if (entry.directory) {
+      if (name == "." || name == "..") continue;
+      // A directory that cannot be made shows up as the failures of the files it should hold.
+      platform::ForceDirectories(destino + name);
+      Diretorio(origem + name, destino + name, "*.*");
+      continue;
+    }
+    if (NomeProtegido(name)) continue;
+    Arquivo(origem + name, destino + name, LowerAscii(name) == kExecutavelPrincipal);
   }
-  platform::RenameFile(destino, b1);
+}
+
+// A failed file leaves the installed one as it was and is reported with its name; the walk
+// goes on with the next entry.
+void Copia::Arquivo(const std::string& origem, const std::string& destino, bool executavel) {
+  const std::string novo = destino + kSufixoNovo;
+  Descarta(novo);
+  std::optional<std::string> motivo;
+  if (!platform::CopyFileOverwrite(origem, novo)) {
+    motivo = platform::LastFileErrorText();
+  } else if (executavel) {
+    motivo = RodaBackupsEInstala(novo, destino);
+  } else if (!platform::RenameFileReplacing(novo, destino)) {
+    motivo = platform::LastFileErrorText();
+  }
+  if (!motivo) return;
+  falhas_.push_back("Não foi possível atualizar o arquivo: " + destino + ". " + *motivo);
+  Descarta(novo);
 }
 
 }  // namespace
@@ -47,20 +144,19 @@ bool NomeProtegido(const std::string& name) {
 
 void CopiaAtualizacao(const std::string& source, const std::string& destination,
                       const std::string& pattern) {
-  const std::string origem = platform::IncludeTrailingPathDelimiter(source);
-  const std::string destino = platform::IncludeTrailingPathDelimiter(destination);
-  for (const platform::DirEntry& entry : platform::ListDirectory(origem, pattern)) {
-    const std::string& name = entry.name;
-    if (entry.directory) {
-      if (name == "." || name == "..") continue;
-      platform::ForceDirectories(destino + name);
-      CopiaAtualizacao(origem + name, destino + name, "*.*");
-      continue;
-    }
-    if (NomeProtegido(name)) continue;
-    if (LowerAscii(name) == kExecutavelPrincipal) RodaBackups(destino + name);
-    platform::CopyFileOverwrite(origem + name, destino + name);
+  Copia copia;
+  copia.Diretorio(source, destination, pattern);
+  const std::vector<std::string>& falhas = copia.Falhas();
+  if (falhas.empty()) return;
+  std::string texto;
+  for (size_t i = 0; i < falhas.size() && i < kFalhasMostradas; ++i) {
+    if (i > 0) texto += '\n';
+    texto += falhas[i];
   }
+  if (falhas.size() > kFalhasMostradas) {
+    texto += "\n(e mais " + std::to_string(falhas.size() - kFalhasMostradas) + " arquivos)";
+  }
+  throw Exception(texto);
 }
 
 }  // namespace vlt

@@ -6,8 +6,11 @@ namespace vlt {
 
 // Copies every entry of `source` matching `pattern` (Windows wildcards; subdirectories are
 // walked with "*.*") into `destination`, which must exist. Site files (databases,
-// configuration) are never copied; before "estoque.exe" is replaced, the installed one and
-// its two predecessors move to "_antes1".."_antes3". Every failure is ignored.
+// configuration) are never copied; when "estoque.exe" is replaced, the installed one and its
+// two predecessors move to "_antes1".."_antes3". Each file is copied beside its final name
+// and takes its place only once complete; a file that fails stays as installed (backups
+// included), the walk goes on, and at the end the failures are raised together, one line per
+// file naming it.
 void CopiaAtualizacao(const std::string& source, const std::string& destination,
                       const std::string& pattern);
 

@@ -14,7 +14,10 @@ ByteString TextToAnsi(std::string_view text);
 
 // UTF-8 helpers shared by both builds.
 void AppendUtf8(std::string& out, char32_t cp);
-// Decodes one code point at `pos` (advanced); malformed input yields U+FFFD and one byte.
+// Decodes one code point at `pos` (advanced); malformed input (overlong forms and surrogates
+// included) yields U+FFFD and one byte.
 char32_t NextUtf8(std::string_view text, size_t& pos);
+// True when every byte belongs to a well-formed sequence.
+bool IsValidUtf8(std::string_view text);
 
 }  // namespace vlt::platform

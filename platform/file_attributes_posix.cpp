@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "platform/file_attributes.h"
+#include "platform/file_error.h"
 #include "platform/files.h"
 
 namespace vlt::platform {
@@ -65,34 +66,41 @@ std::optional<LocalDateTime> FileLastWriteLocal(std::string_view path) {
                        tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
+// Keeps errno for LastFileErrorText().
+static bool CopyFailed(int code) {
+  SetLastFileError(static_cast<unsigned long>(code));
+  return false;
+}
+
 bool CopyFileOverwrite(std::string_view from, std::string_view to) {
   const std::string source = HostPath(from);
   const std::string target = HostPath(to);
   struct stat src {};
-  if (stat(source.c_str(), &src) != 0 || S_ISDIR(src.st_mode)) return false;
+  if (stat(source.c_str(), &src) != 0) return CopyFailed(errno);
+  if (S_ISDIR(src.st_mode)) return CopyFailed(EISDIR);
   struct stat dst {};
   // Root may write anything; a read-only target must still refuse, as it does on Windows.
   if (stat(target.c_str(), &dst) == 0 &&
       (S_ISDIR(dst.st_mode) || (dst.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
-    errno = EACCES;
-    return false;
+    return CopyFailed(EACCES);
   }
   File in, out;
   if (!in.Open(from, FileAccess::Read, FileShare::DenyWrite, FileCreate::OpenExisting) ||
       !out.Open(to, FileAccess::Write, FileShare::Exclusive, FileCreate::CreateAlways)) {
-    return false;
+    return CopyFailed(errno);
   }
   static constexpr size_t kChunk = 1 << 20;
   std::string buffer(kChunk, '\0');
   for (;;) {
     const std::ptrdiff_t got = in.Read(buffer.data(), kChunk);
-    if (got < 0) return false;
+    if (got < 0) return CopyFailed(errno);
     if (got == 0) break;
-    if (!out.Write(buffer.data(), static_cast<size_t>(got))) return false;
+    if (!out.Write(buffer.data(), static_cast<size_t>(got))) return CopyFailed(errno);
   }
   const int fd = static_cast<int>(out.NativeHandle());
   const timespec times[2] = {{0, UTIME_OMIT}, src.st_mtim};
-  return fchmod(fd, src.st_mode & 07777) == 0 && futimens(fd, times) == 0;
+  if (fchmod(fd, src.st_mode & 07777) != 0 || futimens(fd, times) != 0) return CopyFailed(errno);
+  return true;
 }
 
 }  // namespace vlt::platform

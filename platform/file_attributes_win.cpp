@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/file_attributes.h"
+#include "platform/file_error.h"
 #include "platform/win_handle.h"
 #include "platform/win_text.h"
 
@@ -60,10 +61,12 @@ bool CopyFileOverwrite(std::string_view from, std::string_view to) {
   // As File::Open: Windows refuses a read-only target, Wine running as root would not.
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
+    SetLastFileError(ERROR_ACCESS_DENIED);
     return false;
   }
-  return CopyFileW(Widen(from).c_str(), target.c_str(), FALSE) != FALSE;
+  if (CopyFileW(Widen(from).c_str(), target.c_str(), FALSE)) return true;
+  SetLastFileError(GetLastError());
+  return false;
 }
 
 }  // namespace vlt::platform

@@ -32,6 +32,13 @@ bool RenameFile(std::string_view from, std::string_view to);
 // The last file-system error of this thread, as the system words it.
 std::string LastFileErrorText();
 
+// Renames `from` over `to`, replacing a file there in one step. Fails, as on Windows, when `to`
+// is a directory, read-only or in use.
+bool RenameFileReplacing(std::string_view from, std::string_view to);
+// False when `path` is longer than the system's file functions accept (MAX_PATH on Windows,
+// PATH_MAX for the mapped host path natively): such a path can be neither created nor opened.
+bool PathWithinLimit(std::string_view path);
+
 enum class FileAccess { Read, Write, ReadWrite };
 // What other openers may do meanwhile (Windows share modes; advisory only natively).
 enum class FileShare { Exclusive, DenyWrite, DenyNone };

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 
+#include "platform/file_error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -197,6 +199,30 @@ bool File::Truncate() {
 // Writes go straight to the system; there is no buffer of ours to flush.
 bool File::Flush() {
   return IsOpen();
+}
+
+}  // namespace vlt::platform
+
+namespace vlt::platform {
+
+void SetLastFileError(unsigned long code) {
+  last_errno = static_cast<int>(code);
+}
+
+bool RenameFileReplacing(std::string_view from, std::string_view to) {
+  const std::string target = HostPath(to);
+  struct stat st {};
+  // Windows refuses to replace a directory or a read-only file; root here would not.
+  if (stat(target.c_str(), &st) == 0 &&
+      (S_ISDIR(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+    last_errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+    return false;
+  }
+  return Check(rename(HostPath(from).c_str(), target.c_str()) == 0);
+}
+
+bool PathWithinLimit(std::string_view path) {
+  return HostPath(path).size() < PATH_MAX;
 }
 
 }  // namespace vlt::platform

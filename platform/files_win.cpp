@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/file_error.h"
 #include "platform/files.h"
 #include "platform/win_handle.h"
 #include "platform/win_text.h"
@@ -162,6 +163,32 @@ bool File::Truncate() {
 
 bool File::Flush() {
   return IsOpen();
+}
+
+}  // namespace vlt::platform
+
+namespace vlt::platform {
+
+void SetLastFileError(unsigned long code) {
+  last_error = code;
+}
+
+bool RenameFileReplacing(std::string_view from, std::string_view to) {
+  const std::wstring target = Widen(to);
+  // As File::Open: Windows refuses a read-only target, Wine running as root would not.
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    last_error = ERROR_ACCESS_DENIED;
+    return false;
+  }
+  return Check(MoveFileExW(Widen(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+}
+
+bool PathWithinLimit(std::string_view path) {
+  // Without the "\\?\" prefix the "W" file functions stop at MAX_PATH, terminator included.
+  const std::wstring wide = Widen(path);
+  const size_t limit = wide.rfind(L"\\\\?\\", 0) == 0 ? 32767 : MAX_PATH - 1;
+  return wide.size() <= limit;
 }
 
 }  // namespace vlt::platform

@@ -20,6 +20,10 @@ void Put32(std::string& out, std::uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
 }
+void Put64(std::string& out, std::uint64_t v) {
+  Put32(out, static_cast<std::uint32_t>(v));
+  Put32(out, static_cast<std::uint32_t>(v >> 32));
+}
 
 }  // namespace
 
@@ -45,56 +49,92 @@ std::uint32_t Crc32(const std::string& data) {
       crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-ZipImage BuildZip(const std::vector<ZipEntry>& entries, const std::string& comment) {
+ZipImage BuildZip(const std::vector<ZipEntry>& entries, const std::string& comment,
+                  const ZipLayout& layout) {
   ZipImage image;
   std::string central;
   for (const ZipEntry& e : entries) {
     const std::string payload = e.payload ? *e.payload : e.method == 8 ? Deflate(e.data) : e.data;
     const std::uint32_t crc = e.crc ? *e.crc : Crc32(e.data);
+    const std::uint32_t compressed =
+        e.compressed_size ? *e.compressed_size : static_cast<std::uint32_t>(payload.size());
     const std::string& local_name = e.local_name ? *e.local_name : e.name;
-    image.local_offsets.push_back(image.bytes.size());
-    std::string& l = image.bytes;
-    Put32(l, 0x04034b50);
-    Put16(l, 20);
-    Put16(l, e.flag);
-    Put16(l, e.method);
-    Put32(l, e.modified);
-    Put32(l, crc);
-    Put32(l, static_cast<std::uint32_t>(payload.size()));
-    Put32(l, static_cast<std::uint32_t>(e.data.size()));
-    Put16(l, static_cast<std::uint32_t>(local_name.size()));
-    Put16(l, static_cast<std::uint32_t>(e.local_extra.size()));
-    l += local_name + e.local_extra + payload;
+    if (e.shares_previous) {
+      image.local_offsets.push_back(image.local_offsets.at(image.local_offsets.size() - 1));
+    } else {
+      image.local_offsets.push_back(image.bytes.size());
+      std::string& l = image.bytes;
+      Put32(l, 0x04034b50);
+      Put16(l, 20);
+      Put16(l, e.flag);
+      Put16(l, e.method);
+      Put32(l, e.modified);
+      Put32(l, crc);
+      Put32(l, compressed);
+      Put32(l, static_cast<std::uint32_t>(e.data.size()));
+      Put16(l, static_cast<std::uint32_t>(local_name.size()));
+      Put16(l, static_cast<std::uint32_t>(e.local_extra.size()));
+      l += local_name + e.local_extra + payload;
+    }
 
+    std::string extra = e.central_extra;
+    if (e.zip64) {
+      Put16(extra, 0x0001);
+      Put16(extra, 24);
+      Put64(extra, e.data.size());
+      Put64(extra, compressed);
+      Put64(extra, image.local_offsets.back());
+    }
+    const std::uint32_t sentinel = 0xFFFFFFFF;
     Put32(central, 0x02014b50);
     Put16(central, e.made_by);
-    Put16(central, 20);
+    Put16(central, e.zip64 ? 45 : 20);
     Put16(central, e.flag);
     Put16(central, e.method);
     Put32(central, e.modified);
     Put32(central, crc);
-    Put32(central, static_cast<std::uint32_t>(payload.size()));
-    Put32(central, static_cast<std::uint32_t>(e.data.size()));
+    Put32(central, e.zip64 ? sentinel : compressed);
+    Put32(central, e.zip64 ? sentinel : static_cast<std::uint32_t>(e.data.size()));
     Put16(central, static_cast<std::uint32_t>(e.name.size()));
-    Put16(central, static_cast<std::uint32_t>(e.central_extra.size()));
+    Put16(central, static_cast<std::uint32_t>(extra.size()));
     Put16(central, 0);  // comment
     Put16(central, 0);  // disk
     Put16(central, 0);  // internal attributes
     Put32(central, e.external);
-    Put32(central, static_cast<std::uint32_t>(image.local_offsets.back()));
-    central += e.name + e.central_extra;
+    Put32(central, e.zip64 ? sentinel : static_cast<std::uint32_t>(image.local_offsets.back()));
+    central += e.name + extra;
   }
   image.central_offset = image.bytes.size();
   image.bytes += central;
-  image.end_offset = image.bytes.size();
   std::string& b = image.bytes;
+  if (layout.zip64_end) {
+    const size_t record = b.size();
+    Put32(b, 0x06064b50);
+    Put64(b, 44);  // the rest of the record
+    Put16(b, 45);
+    Put16(b, 45);
+    Put32(b, 0);
+    Put32(b, 0);
+    Put64(b, entries.size());
+    Put64(b, entries.size());
+    Put64(b, central.size());
+    Put64(b, image.central_offset);
+    Put32(b, 0x07064b50);
+    Put32(b, 0);
+    Put64(b, layout.zip64_end_offset ? *layout.zip64_end_offset : record);
+    Put32(b, 1);
+  }
+  image.end_offset = b.size();
+  std::uint32_t count = static_cast<std::uint32_t>(entries.size() & 0xFFFF);
+  if (layout.end_count) count = *layout.end_count;
+  if (layout.zip64_end) count = 0xFFFF;
   Put32(b, 0x06054b50);
   Put16(b, 0);
   Put16(b, 0);
-  Put16(b, static_cast<std::uint32_t>(entries.size()));
-  Put16(b, static_cast<std::uint32_t>(entries.size()));
-  Put32(b, static_cast<std::uint32_t>(central.size()));
-  Put32(b, static_cast<std::uint32_t>(image.central_offset));
+  Put16(b, count);
+  Put16(b, count);
+  Put32(b, layout.zip64_end ? 0xFFFFFFFF : static_cast<std::uint32_t>(central.size()));
+  Put32(b, layout.zip64_end ? 0xFFFFFFFF : static_cast<std::uint32_t>(image.central_offset));
   Put16(b, static_cast<std::uint32_t>(comment.size()));
   b += comment;
   return image;

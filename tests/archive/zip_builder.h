@@ -24,9 +24,24 @@ struct ZipEntry {
   std::uint32_t modified = DosDateTime(2019, 7, 14, 13, 45, 30);
   std::string local_extra;
   std::string central_extra;
-  std::optional<std::string> local_name;  // a different name in the local header
-  std::optional<std::uint32_t> crc;       // a wrong CRC-32 in both headers
-  std::optional<std::string> payload;     // bytes written as the entry's data
+  std::optional<std::string> local_name;         // a different name in the local header
+  std::optional<std::uint32_t> crc;              // a wrong CRC-32 in both headers
+  std::optional<std::string> payload;            // bytes written as the entry's data
+  std::optional<std::uint32_t> compressed_size;  // a wrong compressed size in both headers
+  // The central header stores 0xFFFFFFFF for both sizes and the offset and puts them into a
+  // ZIP64 extra field (after `central_extra`).
+  bool zip64 = false;
+  // No local header or data of its own: the central header points at the previous entry's.
+  bool shares_previous = false;
+};
+
+struct ZipLayout {
+  // The end record's entry counts (both), when not the real count.
+  std::optional<std::uint16_t> end_count;
+  // A ZIP64 end record and locator before the end record, which then says 0xFFFF and
+  // 0xFFFFFFFF; the ZIP64 record's offset may be made wrong.
+  bool zip64_end = false;
+  std::optional<std::uint64_t> zip64_end_offset;
 };
 
 struct ZipImage {
@@ -38,7 +53,8 @@ struct ZipImage {
 
 // Local headers and data, the central directory, the end record and the comment; nothing
 // else.
-ZipImage BuildZip(const std::vector<ZipEntry>& entries, const std::string& comment = "");
+ZipImage BuildZip(const std::vector<ZipEntry>& entries, const std::string& comment = "",
+                  const ZipLayout& layout = {});
 
 // Raw deflate (no zlib header), as method 8 stores it.
 std::string Deflate(const std::string& data);

@@ -59,6 +59,27 @@ void Put(const std::string& path, const std::string& bytes) {
   test::WriteFile(path, bytes);
 }
 
+// id 0x7075, size, version 1, CRC-32 of the stored name, the UTF-8 name.
+std::string UnicodePathField(const std::string& name, std::uint32_t crc) {
+  std::string f = "\x75\x70";
+  const auto size = static_cast<std::uint32_t>(name.size() + 5);
+  f += static_cast<char>(size & 0xFF);
+  f += static_cast<char>(size >> 8);
+  f += '\x01';
+  for (int i = 0; i < 4; ++i) f += static_cast<char>(crc >> (8 * i) & 0xFF);
+  return f + name;
+}
+
+// Files in `dir` and its subdirectories.
+size_t CountFiles(const std::string& dir) {
+  size_t count = 0;
+  for (const auto& e : platform::ListDirectory(dir, "*.*")) {
+    if (e.name == "." || e.name == "..") continue;
+    count += e.directory ? CountFiles(platform::IncludeTrailingPathDelimiter(dir) + e.name) : 1;
+  }
+  return count;
+}
+
 TEST(ZipCrc32Test, AgreesWithZlibForEveryLengthAndAlignment) {
   std::string data(4096 + 64, '\0');
   std::uint32_t x = 99;
@@ -152,6 +173,112 @@ TEST(ZipFileTest, DirectoryFaultsAndMissingArchive) {
   }
 }
 
+TEST(ZipFileTest, MoreThan65535EntriesComeOutWholeOrNotAtAll) {
+  TempDir tmp;
+  // Directory entries cost the file system nothing after the first; the file at the end comes
+  // out only if every entry before it was read.
+  std::vector<ZipEntry> entries(69'999, {.name = "d/", .data = "", .method = 0});
+  entries.push_back({.name = "d/last.txt", .data = "70000"});
+  // With the ZIP64 end record, as zip and Python write it, every entry comes out.
+  ASSERT_EQ(UnpackBytes(tmp, BuildZip(entries, "", {.zip64_end = true}).bytes, "out"), "");
+  EXPECT_EQ(ReadFile(tmp / "out\\d\\last.txt"), "70000");
+  {
+    TZipFile zip;
+    zip.Open(tmp / "pkg.zip", zmRead);
+    EXPECT_EQ(zip.FileCount(), 70'000u);
+  }
+
+  // Without it the 16-bit count cannot be the whole directory: nothing is extracted.
+  const struct {
+    const char* what;
+    test::ZipLayout layout;
+  } cases[] = {
+      {"count wrapped to 4,464", {}},
+      {"count stuck at 65,535", {.end_count = 0xFFFF}},
+      {"count above the directory's size", {.end_count = 3}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<ZipEntry> some(entries.begin(),
+                                     c.layout.end_count == 3 ? entries.begin() + 2 : entries.end());
+    EXPECT_EQ(UnpackBytes(tmp, BuildZip(some, "", c.layout).bytes, "cut"),
+              "Zip central directory does not match its entry count")
+        << c.what;
+    EXPECT_FALSE(platform::DirectoryExists(tmp / "cut")) << c.what;
+  }
+}
+
+TEST(ZipFileTest, Zip64ExtraFieldAndEndRecord) {
+  const std::string text = "sizes and offsets in 64 bits\n";
+  // Another field before the ZIP64 one: the fields are walked by their lengths.
+  const std::string timestamp = std::string("\x55\x54\x05\x00\x01", 5) + "abcd";
+  const std::vector<ZipEntry> entries = {
+      {.name = "deflated.txt", .data = text, .zip64 = true},
+      {.name = "stored.txt", .data = text + text, .method = 0, .zip64 = true},
+      {.name = "after.txt", .data = "32-bit", .central_extra = timestamp, .zip64 = true},
+      {.name = "plain.txt", .data = "no ZIP64"},
+  };
+  const auto good = BuildZip(entries, "", {.zip64_end = true});
+  {
+    TempDir tmp;
+    ASSERT_EQ(UnpackBytes(tmp, good.bytes, "out"), "");
+    EXPECT_EQ(ReadFile(tmp / "out\\deflated.txt"), text);
+    EXPECT_EQ(ReadFile(tmp / "out\\stored.txt"), text + text);
+    EXPECT_EQ(ReadFile(tmp / "out\\after.txt"), "32-bit");
+    EXPECT_EQ(ReadFile(tmp / "out\\plain.txt"), "no ZIP64");
+    TZipFile zip;
+    zip.Open(tmp / "pkg.zip", zmRead);
+    EXPECT_EQ(zip.FileInfo(1).UncompressedSize, 2 * text.size());
+    EXPECT_EQ(zip.FileInfo(1).LocalHeaderOffset, good.local_offsets[1]);
+  }
+  const struct {
+    const char* what;
+    test::ZipLayout layout;
+  } broken[] = {
+      {"ZIP64 end record not where the locator says", {.zip64_end = true, .zip64_end_offset = 4}},
+      {"ZIP64 end record after its locator",
+       {.zip64_end = true, .zip64_end_offset = good.end_offset - 10}},
+      {"ZIP64 end record beyond the file", {.zip64_end = true, .zip64_end_offset = ~0ull}},
+  };
+  for (const auto& c : broken) {
+    TempDir tmp;
+    EXPECT_EQ(UnpackBytes(tmp, BuildZip(entries, "", c.layout).bytes, "out"),
+              "Error reading zip file")
+        << c.what;
+  }
+}
+
+TEST(ZipFileTest, RefusesEntriesWhoseDataOverlap) {
+  // Ten entries over one deflated block: the shape of an archive that writes 2 GB from 204 KB.
+  const std::string zeros(1 << 20, '\0');
+  std::vector<ZipEntry> shared = {{.name = "kernel.bin", .data = zeros}};
+  for (int i = 1; i < 10; ++i) {
+    shared.push_back(
+        {.name = "copy" + std::to_string(i) + ".bin", .data = zeros, .shares_previous = true});
+  }
+  // The compressed size reaches into the next local header only once the local name is counted,
+  // which is known when the entry is extracted.
+  const std::vector<ZipEntry> into_next = {
+      {.name = "a.txt", .data = "AAAA", .method = 0, .compressed_size = 5},
+      {.name = "b.txt", .data = "B", .method = 0},
+  };
+  const struct {
+    const char* what;
+    std::vector<ZipEntry> entries;
+    const char* refused;
+  } cases[] = {
+      {"entries sharing one local header", shared, "copy1.bin"},
+      {"data running into the next entry", into_next, "a.txt"},
+  };
+  for (const auto& c : cases) {
+    TempDir tmp;
+    EXPECT_EQ(UnpackBytes(tmp, BuildZip(c.entries).bytes, "out"),
+              std::string("Zip entry \"") + c.refused +
+                  "\" overlaps another entry's data (possible zip bomb)")
+        << c.what;
+    EXPECT_EQ(CountFiles(tmp / "out"), 0u) << c.what;
+  }
+}
+
 TEST(ZipFileTest, ExtractsStoredAndDeflatedEntriesIntoSubdirectories) {
   TempDir tmp;
   std::string big;
@@ -191,16 +318,6 @@ TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
   TempDir tmp;
   const std::string cedilla_437 = "\x87";
   const std::string utf8 = "a\xC3\xA7\xC3\xA3o.txt";  // "ação.txt"
-  // id 0x7075, size, version 1, CRC-32 of the stored name, the UTF-8 name.
-  auto unicode_field = [](const std::string& name, std::uint32_t crc) {
-    std::string f = "\x75\x70";
-    const auto size = static_cast<std::uint32_t>(name.size() + 5);
-    f += static_cast<char>(size & 0xFF);
-    f += static_cast<char>(size >> 8);
-    f += '\x01';
-    for (int i = 0; i < 4; ++i) f += static_cast<char>(crc >> (8 * i) & 0xFF);
-    return f + name;
-  };
   const std::string stored = "ACAO.TXT";
   const struct {
     const char* what;
@@ -213,16 +330,16 @@ TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
        "\xC3\x9F\xE2\x96\x91.txt"},
       {"UTF-8, bit 11 set", {.name = utf8, .data = "2", .flag = 0x0800}, utf8},
       {"Unicode path field with the name's CRC",
-       {.name = stored, .data = "3", .local_extra = unicode_field(utf8, test::Crc32(stored))},
+       {.name = stored, .data = "3", .local_extra = UnicodePathField(utf8, test::Crc32(stored))},
        utf8},
       // The field is found at any byte offset, not only at field boundaries.
       {"Unicode path field after one odd byte",
        {.name = stored,
         .data = "4",
-        .local_extra = std::string(1, '\x01') + unicode_field(utf8, test::Crc32(stored))},
+        .local_extra = std::string(1, '\x01') + UnicodePathField(utf8, test::Crc32(stored))},
        utf8},
       {"Unicode path field with a wrong CRC",
-       {.name = "B.TXT", .data = "5", .local_extra = unicode_field(utf8, 0x12345678)},
+       {.name = "B.TXT", .data = "5", .local_extra = UnicodePathField(utf8, 0x12345678)},
        "B.TXT"},
   };
   for (const auto& c : cases) {
@@ -234,42 +351,104 @@ TEST(ZipFileTest, NamesFromCodePage437Utf8AndTheUnicodePathField) {
             "\xC3\x87\xE2\x82\xA7\xE2\x8C\x90\xE2\x96\xA0\xC2\xA0");
 }
 
-TEST(ZipFileTest, RefusesEntriesOutsideTheTargetAndInvalidCharacters) {
+TEST(ZipFileTest, RefusesNamesOutsideTheTargetInvalidCharactersDevicesAndBadUtf8) {
+  const std::string bad_utf8 = "Invalid UTF-8 in zip entry name";
   const struct {
     std::string name;
-    const char* error;  // "" for the escape refusal
+    std::string error;  // "outside" and "device X" stand for those refusals; "" extracts
+    std::uint16_t flag = 0;
+    std::string local_extra = "";
   } cases[] = {
-      {"../evil.txt", ""},
-      {"sub/../../evil.txt", ""},
-      {".. /evil.txt", ""},  // Windows may drop the trailing blank
-      {"/evil.txt", ""},
-      {"\\evil.txt", ""},
-      {"C:\\evil.txt", ""},
-      {"c:evil.txt", ""},
+      {"../evil.txt", "outside"},
+      {"sub/../../evil.txt", "outside"},
+      {".. /evil.txt", "outside"},  // Windows may drop the trailing blank
+      {"/evil.txt", "outside"},
+      {"\\evil.txt", "outside"},
+      {"C:\\evil.txt", "outside"},
+      {"c:evil.txt", "outside"},
       {"a<b.txt", "Invalid characters in path"},
       {"a|b.txt", "Invalid characters in path"},
       {"ab:c.txt", "Invalid characters in path"},
       {Bytes("tab\there"), "Invalid characters in path"},
+      // Device names, whatever the case, extension or depth: the data would go to the device.
+      {"NUL", "device NUL"},
+      {"nul.txt", "device nul.txt"},
+      {"sub/COM1", "device COM1"},
+      {"sub/AUX .c/x.txt", "device AUX .c"},
+      {"Lpt9.log", "device Lpt9.log"},
+      {"CON.tar.gz", "device CON.tar.gz"},
+      {"conout$", "device conout$"},
+      {"COM\xC2\xB9.txt", "device COM\xC2\xB9.txt", 0x0800},
+      {"NULL.txt", ""},
+      {"console.txt", ""},
+      {"COM10", ""},
+      {"lpt", ""},
+      {"sub.nul", ""},
+      // Malformed UTF-8 is refused, not decoded: C0 AF is not "/".
+      {"a\xC0\xAF..\xC0\xAF..\xC0\xAF"
+       "evil.txt",
+       bad_utf8, 0x0800},
+      {"\xE0\x80\xAF.txt", bad_utf8, 0x0800},
+      {"\xED\xA0\x80.txt", bad_utf8, 0x0800},      // a surrogate
+      {"\xF4\x90\x80\x80.txt", bad_utf8, 0x0800},  // above U+10FFFF
+      {"\xC3.txt", bad_utf8, 0x0800},
+      {"\xFF.txt", bad_utf8, 0x0800},
+      {"\xF0\x9F\x93\xA6.txt", "", 0x0800},
+      {"PLAIN.TXT", bad_utf8, 0, UnicodePathField("a\xC0\xAF.txt", test::Crc32("PLAIN.TXT"))},
   };
   for (const auto& c : cases) {
     TempDir tmp;
-    const auto image = BuildZip(
-        {{.name = "first.txt", .data = "ok"}, {.name = c.name, .data = "bad", .method = 0}});
+    const auto image = BuildZip({{.name = "first.txt", .data = "ok"},
+                                 {.name = c.name,
+                                  .data = "bad",
+                                  .method = 0,
+                                  .flag = c.flag,
+                                  .local_extra = c.local_extra}});
     const std::string error = UnpackBytes(tmp, image.bytes, "pkg\\out");
-    if (*c.error != 0) {
-      EXPECT_EQ(error, c.error) << c.name;
-    } else {
-      std::string shown = c.name;
-      for (char& ch : shown) ch = ch == '/' ? '\\' : ch;
+    std::string shown = c.name;
+    for (char& ch : shown) ch = ch == '/' ? '\\' : ch;
+    if (c.error == "outside") {
       EXPECT_EQ(error, "Zip entry \"" + shown + "\" would be written outside \"" +
                            (tmp / "pkg\\out") + "\"")
           << c.name;
+    } else if (c.error.rfind("device ", 0) == 0) {
+      EXPECT_EQ(error, "Invalid file name in zip entry \"" + shown + "\": \"" + c.error.substr(7) +
+                           "\" is a device name")
+          << c.name;
+    } else {
+      EXPECT_EQ(error, c.error) << c.name;
     }
     // Nothing written beside the target, the first entry extracted.
     EXPECT_EQ(Names(tmp / "pkg"), std::vector<std::string>{"out"}) << c.name;
-    EXPECT_EQ(Names(tmp / "pkg\\out"), std::vector<std::string>{"first.txt"}) << c.name;
+    if (c.error.empty()) {
+      EXPECT_EQ(ReadFile(tmp / ("pkg\\out\\" + shown)), "bad") << c.name;
+    } else {
+      EXPECT_EQ(Names(tmp / "pkg\\out"), std::vector<std::string>{"first.txt"}) << c.name;
+    }
     EXPECT_FALSE(platform::FileExists(tmp / "evil.txt"));
   }
+}
+
+TEST(ZipFileTest, DeepNamesUpToThePathLimitAndNoFurther) {
+  TempDir tmp;
+  std::string fits, deep;
+  for (int i = 0; i < 40; ++i) fits += "d/";
+  for (int i = 0; i < 20000; ++i) deep += "d/";
+  const auto image =
+      BuildZip({{.name = fits + "ok.txt", .data = "ok"}, {.name = deep + "x.txt", .data = "x"}});
+  const std::string error = UnpackBytes(tmp, image.bytes, "out");
+  const std::string path = tmp / "out\\" + std::string(deep.size(), '\0') + "x.txt";
+  EXPECT_EQ(error.rfind("Path of zip entry is too long (" + std::to_string(path.size()) +
+                            " bytes): \"" + (tmp / "out\\d\\d\\"),
+                        0),
+            0u)
+      << error.substr(0, 200);
+  EXPECT_LT(error.size(), 300u);
+  std::string level = tmp / "out\\";
+  for (int i = 0; i < 40; ++i) level += "d\\";
+  EXPECT_EQ(ReadFile(level + "ok.txt"), "ok");
+  EXPECT_EQ(Names(level), std::vector<std::string>{"ok.txt"})
+      << "a level beyond the entry that fits";
 }
 
 TEST(ZipFileTest, DamagedDataFailsAndLeavesNoFileBehind) {

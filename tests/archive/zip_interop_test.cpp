@@ -49,6 +49,34 @@ TEST(ZipInteropTest, TreeZippedByTheZipToolComesBackByteForByte) {
   }
 }
 
+TEST(ZipInteropTest, SeventyThousandEntriesFromPythonsZipfile) {
+  if (std::system("/usr/bin/python3 -c 'import zipfile' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "python3 is not installed";
+  }
+  test::TempDir tmp;
+  const fs::path host = platform::HostPath(tmp / "");
+  // Directory entries keep the extraction cheap; zipfile writes the ZIP64 end record past
+  // 65,535 entries.
+  const std::string script =
+      "import sys, warnings, zipfile\n"
+      "warnings.simplefilter('ignore')\n"
+      "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+      "    for i in range(69999): z.writestr('d/', b'')\n"
+      "    z.writestr('d/last.txt', b'70000')\n";
+  std::ofstream(host / "make.py") << script;
+  const std::string zip = (host / "py.zip").string();
+  const std::string cmd = "/usr/bin/python3 '" + (host / "make.py").string() + "' '" + zip + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  std::ifstream in(zip, std::ios::binary);
+  test::WriteArchive(tmp / "copy.zip", std::string(std::istreambuf_iterator<char>(in), {}));
+
+  TZipFile archive;
+  archive.Open(zip, zmRead);
+  EXPECT_EQ(archive.FileCount(), 70'000u);
+  archive.ExtractAll((host / "out").string());
+  EXPECT_EQ(test::ReadFile(tmp / "out\\d\\last.txt"), "70000");
+}
+
 TEST(ZipInteropTest, VeltraUnzipExtractsAndReportsFailuresWithAnExitCode) {
   test::TempDir tmp;
   const std::string tool = platform::ExecutableDirectory() + "/../archive/veltra-unzip";

@@ -2,20 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/exception.h"
+#include "platform/file_attributes.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "tests/installer/copia_atualizacao_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace vlt {
 namespace {
 
+using test::Atualiza;
+using test::Put;
 using test::ReadFile;
 using test::TempDir;
-
-void Put(const std::string& path, const std::string& bytes) {
-  ASSERT_TRUE(platform::ForceDirectories(platform::ExtractFileDir(path))) << path;
-  test::WriteFile(path, bytes);
-}
+using test::Tree;
 
 TEST(CopiaAtualizacaoTest, ProtectedNamesAreSkippedAtAnyDepthAsSubstringsOfTheList) {
   TempDir tmp;
@@ -104,7 +105,7 @@ TEST(CopiaAtualizacaoTest, RotationEdgeCases) {
   EXPECT_EQ(ReadFile(dst + "modulos\\estoque.exe_antes1"), "old sub");
 }
 
-TEST(CopiaAtualizacaoTest, PatternAppliesToTheTopLevelOnlyAndFailuresAreIgnored) {
+TEST(CopiaAtualizacaoTest, PatternAppliesToTheTopLevelOnlyAndAMissingSourceChangesNothing) {
   TempDir tmp;
   const std::string src = tmp / "Atualiza\\";
   Put(src + "a.exe", "a");
@@ -128,6 +129,65 @@ TEST(CopiaAtualizacaoTest, PatternAppliesToTheTopLevelOnlyAndFailuresAreIgnored)
   // A missing source leaves the destination alone; no error escapes.
   CopiaAtualizacao(tmp / "missing", tmp / "dst", "*.*");
   EXPECT_EQ(ReadFile(tmp / "dst\\keep"), "k");
+}
+
+TEST(CopiaAtualizacaoTest, AFailedRotationPutsEveryGenerationBack) {
+  TempDir tmp;
+  const std::string dst = tmp / "Berfon\\";
+  Put(dst + "estoque.exe", "v2");
+  Put(dst + "estoque.exe_antes2", "v0");
+  Put(dst + "estoque.exe_antes3", "older");
+  // Renaming the installed program to "_antes1" fails once two backups have moved.
+  ASSERT_TRUE(platform::ForceDirectories(dst + "estoque.exe_antes1\\x"));
+  Put(tmp / "Atualiza\\estoque.exe", "v3");
+  const auto before = Tree(dst);
+  Put(tmp / "Atualiza\\leiame.txt", "novo");
+  // The second run must not shift the backups either.
+  for (int run = 1; run <= 2; ++run) {
+    const std::string error = Atualiza(tmp / "Atualiza", dst);
+    const std::string prefix = "Não foi possível atualizar o arquivo: " + dst + "estoque.exe. ";
+    EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
+    EXPECT_GT(error.size(), prefix.size()) << "the system's reason is missing";
+    auto after = Tree(dst);
+    EXPECT_EQ(after["leiame.txt"], "novo") << "the walk goes on after a failure";
+    after.erase("leiame.txt");
+    EXPECT_EQ(after, before) << run;
+  }
+}
+
+TEST(CopiaAtualizacaoTest, EveryFailedFileIsNamedAndTheOthersAreCopied) {
+  TempDir tmp;
+  const std::string dst = tmp / "Berfon\\";
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "modulo" + std::to_string(i) + ".dll";
+    Put(dst + name, "old");
+    ASSERT_TRUE(platform::SetFileAttributesDos(dst + name, platform::kAttrReadOnly));
+    Put(tmp / "Atualiza\\" + name, "new");
+  }
+  Put(tmp / "Atualiza\\sub\\ok.txt", "copied");
+  Put(tmp / "Atualiza\\estoque.exe", "v1");
+
+  const std::string error = Atualiza(tmp / "Atualiza", dst);
+  // One line per file, the first ten of them, then how many more.
+  std::vector<std::string> lines;
+  for (size_t at = 0; at <= error.size();) {
+    const size_t end = std::min(error.find('\n', at), error.size());
+    lines.push_back(error.substr(at, end - at));
+    at = end + 1;
+  }
+  ASSERT_EQ(lines.size(), 11u) << error;
+  for (size_t i = 0; i < 10; ++i) {
+    EXPECT_EQ(lines[i].rfind("Não foi possível atualizar o arquivo: " + dst + "modulo", 0), 0u)
+        << lines[i];
+  }
+  EXPECT_EQ(lines[10], "(e mais 2 arquivos)");
+  const auto tree = Tree(dst);
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(tree.at("modulo" + std::to_string(i) + ".dll"), "old") << i;
+  }
+  EXPECT_EQ(tree.at("sub\\ok.txt"), "copied");
+  EXPECT_EQ(tree.at("estoque.exe"), "v1");
+  EXPECT_EQ(tree.size(), 14u) << "nothing of the copy is left behind";
 }
 
 }  // namespace

@@ -18,7 +18,10 @@ p::TVarSin Loopback(const std::string& port) {
 
 }  // namespace
 
-ScriptServer::ScriptServer(std::vector<Step> script) : script_(std::move(script)) {
+ScriptServer::ScriptServer(std::vector<Step> script)
+    : ScriptServer(std::vector<std::vector<Step>>{std::move(script)}) {}
+
+ScriptServer::ScriptServer(std::vector<std::vector<Step>> scripts) : scripts_(std::move(scripts)) {
   listener_.Reset(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
   if (!listener_) throw std::runtime_error("script server: socket failed");
   if (p::BindSocket(listener_.Get(), Loopback("0")) != 0 ||
@@ -89,17 +92,32 @@ void ScriptServer::Run() {
       self->cv_.notify_all();
     }
   } done{this};
-  if (!WaitReadable(listener_.Get())) return;
-  p::TVarSin peer;
-  p::UniqueSocket owner(p::AcceptSocket(listener_.Get(), peer));
-  if (!owner) return;
-  p::SocketHandle conn = owner.Get();
+  for (const std::vector<Step>& script : scripts_) {
+    if (!WaitReadable(listener_.Get())) return;
+    p::TVarSin peer;
+    p::UniqueSocket owner(p::AcceptSocket(listener_.Get(), peer));
+    if (!owner) return;
+    {
+      std::lock_guard lock(mutex_);
+      ++connections_;
+    }
+    Play(owner.Release(), script);
+  }
+}
+
+int ScriptServer::Connections() {
+  std::lock_guard lock(mutex_);
+  return connections_;
+}
+
+void ScriptServer::Play(p::SocketHandle conn, const std::vector<Step>& script) {
+  p::UniqueSocket owner(conn);
   auto append = [&](const char* data, int n) {
     std::lock_guard lock(mutex_);
     received_.append(data, static_cast<size_t>(n));
   };
   char buffer[65536];
-  for (const Step& step : script_) {
+  for (const Step& step : script) {
     switch (step.kind) {
       case Step::kSend: {
         size_t sent = 0;
@@ -119,6 +137,26 @@ void ScriptServer::Run() {
           if (r <= 0) break;
           append(buffer, r);
           left -= r;
+        }
+        break;
+      }
+      case Step::kRecvUntil: {
+        // Peeks, then takes only up to the terminator: what follows is the next step's.
+        const std::string& term = step.data;
+        std::string tail;  // the last bytes taken, for a terminator split between reads
+        while (WaitReadable(conn)) {
+          const int n = p::RecvSocket(conn, buffer, sizeof buffer, p::kMsgPeek);
+          if (n <= 0) break;
+          const std::string window = tail + std::string(buffer, static_cast<size_t>(n));
+          const size_t at = window.find(term);
+          const int take =
+              at == std::string::npos ? n : static_cast<int>(at + term.size() - tail.size());
+          const int r = p::RecvSocket(conn, buffer, take, 0);
+          if (r <= 0) break;
+          append(buffer, r);
+          tail = (tail + std::string(buffer, static_cast<size_t>(r)));
+          if (tail.size() >= term.size()) tail.erase(0, tail.size() - (term.size() - 1));
+          if (at != std::string::npos) break;
         }
         break;
       }
