@@ -11,6 +11,7 @@ namespace vlt::platform {
 bool ForceDirectories(std::string_view path) {
   if (path.empty()) throw Exception("Unable to create directory");
   const std::string dir = ExcludeTrailingPathDelimiter(path);
+  // "\" alone: the root of the current drive.
   if (dir.empty()) return true;
   // A path the system cannot take would only cost a lookup per level before failing.
   if (!PathWithinLimit(dir)) return false;
@@ -22,15 +23,16 @@ bool ForceDirectories(std::string_view path) {
     const std::string_view level(dir.data(), length);
     if (DirectoryExists(level)) break;
     missing.push_back(length);
-    const std::string parent_dir = ExtractFileDir(level);
-    const size_t parent = ExcludeTrailingPathDelimiter(parent_dir).size();
     // A drive root ("C:") or a name of one or two characters is created directly.
-    if (length < 3 || parent == length) break;
-    // A relative path ("pasta\sub") raises rather than creating folders wherever the program
-    // happens to run.
-    if (parent_dir.empty()) throw Exception("Unable to create directory");
-    // "\name": its parent is the root of the current drive.
-    if (parent == 0) break;
+    if (length < 3) break;
+    // Anything longer needs its parent first, so a relative path ("pasta\sub") climbs to the
+    // empty parent and raises rather than creating folders wherever the program happens to
+    // run. Nothing has been created yet.
+    const std::string above = ExtractFileDir(level);
+    if (above.empty()) throw Exception("Unable to create directory");
+    const size_t parent = ExcludeTrailingPathDelimiter(above).size();
+    // The current drive's root ("\") exists; a drive root is its own parent.
+    if (parent == 0 || parent == length) break;
     length = parent;
   }
   for (size_t i = missing.size(); i-- > 0;) {

@@ -37,6 +37,16 @@ struct ModuleTraits {
   static void Close(Type m) { ::FreeLibrary(m); }
 };
 
+// A window whose procedure finds its object through GWLP_USERDATA. The link is cut before the
+// window is destroyed, so an owner going out of scope raises no event in that object.
+struct WindowTraits {
+  using Type = HWND;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type w) {
+    ::SetWindowLongPtrW(w, GWLP_USERDATA, 0);
+    ::DestroyWindow(w);
+  }
+};
 // Memory the system allocated for us: FormatMessageW's buffer, and shell paths
 // (SHGetKnownFolderPath, IShellItem::GetDisplayName).
 struct LocalMemoryTraits {
@@ -55,6 +65,7 @@ using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueKey = UniqueResource<KeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueWindow = UniqueResource<WindowTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueCoTaskString = UniqueResource<CoTaskMemoryTraits>;
 

@@ -63,13 +63,9 @@ class DesktopValueRemoved {
 };
 
 std::string KnownDesktopFolder() {
-  PWSTR path = nullptr;
-  std::string folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path))) {
-    folder = platform::Narrow(path);
-  }
-  CoTaskMemFree(path);
-  return folder;
+  platform::UniqueCoTaskString path;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, path.Put())) || !path) return {};
+  return platform::Narrow(path.Get());
 }
 
 TEST(SystemOpsWinTest, WithoutExplorersDesktopValueTheShortcutGoesToTheKnownFolder) {
