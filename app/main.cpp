@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "app/main_window.h"
+#include "net/socket_layer.h"
 #include "platform/shell.h"
 #include "platform/win_text.h"
 
@@ -15,6 +16,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   try {
+    // The socket library first: without it nothing can be downloaded, and the start stops
+    // with its message.
+    vlt::net::SocketLayer sockets;
     vlt::app::MainWindow window;
     window.Create();
     window.Show();

@@ -221,11 +221,11 @@ void MainWindow::PumpEvents() {
   }
 }
 
-void MainWindow::SetGaugeMax(Control gauge, int value) {
+void MainWindow::SetGaugeMax(Control gauge, std::int64_t value) {
   if (WizardControl* c = Find(gauge)) c->SetGaugeMax(value);
 }
 
-void MainWindow::SetGaugeProgress(Control gauge, int value) {
+void MainWindow::SetGaugeProgress(Control gauge, std::int64_t value) {
   if (WizardControl* c = Find(gauge)) c->SetGaugeProgress(value);
 }
 
@@ -339,6 +339,22 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_CLOSE:
+      // While a routine runs inside a click handler the window must outlive it: ask, and on
+      // yes let the routine stop its transfer and end at its next step; the handler then
+      // closes the window.
+      if (form_->RotinaEmAndamento()) {
+        if (!closing_prompt_ && !form_->Cancelado()) {
+          closing_prompt_ = true;
+          const int answer = MessageBoxW(
+              window,
+              L"A instalação está em andamento. Deseja interrompê-la e fechar o instalador?\r"
+              L"O que já foi instalado permanece no computador.",
+              L"Atenção", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+          closing_prompt_ = false;
+          if (answer == IDYES) form_->Cancela();
+        }
+        return 0;
+      }
       DestroyWindow(window);
       return 0;
     case WM_DESTROY:

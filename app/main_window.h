@@ -55,8 +55,8 @@ class MainWindow final : public WizardView {
   std::optional<std::string> PickFolder(const std::string& title, const std::string& ok_label,
                                         const std::string& start_folder) override;
   void PumpEvents() override;
-  void SetGaugeMax(Control gauge, int value) override;
-  void SetGaugeProgress(Control gauge, int value) override;
+  void SetGaugeMax(Control gauge, std::int64_t value) override;
+  void SetGaugeProgress(Control gauge, std::int64_t value) override;
   void Quit() override;
 
   // Runs a handler; an exception that leaves it is shown in an error box and the program goes
@@ -86,6 +86,7 @@ class MainWindow final : public WizardView {
   std::unique_ptr<PlatformSystemOps> system_;
   std::unique_ptr<TfrmPrincipal> form_;
   platform::UniqueWindow window_;
+  bool closing_prompt_ = false;  // the close question is on screen
 };
 
 }  // namespace vlt::app

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "app/glyphs.h"
 #include "platform/win_text.h"
 
@@ -153,10 +156,21 @@ class ProgressGauge : public WizardControl {
     SendMessageW(Handle(), PBM_SETPOS, 80, 0);
     SendMessageW(Handle(), PBM_SETBARCOLOR, 0, kAccent);
   }
-  void SetGaugeMax(int value) override { SendMessageW(Handle(), PBM_SETRANGE32, 0, value); }
-  void SetGaugeProgress(int value) override {
-    SendMessageW(Handle(), PBM_SETPOS, static_cast<WPARAM>(value), 0);
+  // The bar counts in 32 bits: a range above that is shown scaled down.
+  void SetGaugeMax(std::int64_t value) override {
+    max_ = std::max<std::int64_t>(value, 0);
+    scale_ = 1;
+    while (max_ / scale_ > 0x7FFFFFFF) scale_ *= 2;
+    SendMessageW(Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(max_ / scale_));
+    SetGaugeProgress(progress_);
   }
+  void SetGaugeProgress(std::int64_t value) override {
+    progress_ = std::clamp<std::int64_t>(value, 0, max_);
+    SendMessageW(Handle(), PBM_SETPOS, static_cast<WPARAM>(progress_ / scale_), 0);
+  }
+
+ private:
+  std::int64_t max_ = 100, progress_ = 80, scale_ = 1;
 };
 
 // Holds the place of the animated picture.

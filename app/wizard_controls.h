@@ -87,8 +87,8 @@ class WizardControl {
   virtual void SetEnabled(bool enabled);
   virtual void Focus();
   virtual int SelectedIndex() const { return -1; }
-  virtual void SetGaugeMax(int) {}
-  virtual void SetGaugeProgress(int) {}
+  virtual void SetGaugeMax(std::int64_t) {}
+  virtual void SetGaugeProgress(std::int64_t) {}
 
  protected:
   void CreateChild(HWND parent, int id, const wchar_t* window_class, DWORD style, DWORD ex_style,

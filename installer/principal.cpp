@@ -5,6 +5,20 @@
 
 namespace vlt {
 
+TfrmPrincipal::TfrmPrincipal(WizardView& view, SystemOps& system) : view_(view), system_(system) {
+  VltDownload.SetOnBeforeDownload(
+      [this](download::TVltDownloadClass*) { VltDownloadBeforeDownload(); });
+  VltDownload.SetOnHookStatus(
+      [this](net::TBlockSocket*, net::THookSocketReason reason, std::int64_t total,
+             std::int64_t done) { VltDownloadHookStatus(reason, total, done); });
+  VltDownload.SetOnHookMonitor(
+      [this](net::TBlockSocket*, std::int64_t total, std::int64_t done, double speed, std::uint16_t,
+             std::uint16_t,
+             std::uint16_t sec) { VltDownloadHookMonitor(total, done, speed, sec); });
+  VltDownload.SetOnAfterDownload(
+      [this](download::TVltDownloadClass*) { VltDownloadAfterDownload(); });
+}
+
 void TfrmPrincipal::FormCreate() {
   view_.ShowPage(Page::tsHome);
 }
@@ -66,11 +80,19 @@ void TfrmPrincipal::EscolhePasta(Control edit) {
 }
 
 void TfrmPrincipal::btnContinuarZadoveveClick() {
-  if (OnInstalarLoja) OnInstalarLoja();
+  try {
+    InstalaLoja();
+  } catch (const InstalacaoCancelada&) {
+    view_.Quit();  // the operator closed the window and confirmed
+  }
 }
 
 void TfrmPrincipal::btnInstalTerminalClick() {
-  if (OnInstalarTerminal) OnInstalarTerminal();
+  try {
+    InstalaTerminal();
+  } catch (const InstalacaoCancelada&) {
+    view_.Quit();
+  }
 }
 
 void TfrmPrincipal::btnCloseClick() {

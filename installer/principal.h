@@ -1,9 +1,14 @@
 #pragma once
 // The wizard's logic: the handlers of the main window and the choices they collect.
+#include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
+#include "download/vlt_download.h"
+#include "installer/package_server.h"
 #include "installer/wizard_layout.h"
+#include "net/block_socket.h"
 
 namespace vlt {
 
@@ -21,9 +26,24 @@ struct InstallSettings {
 inline constexpr const char* kProdutoLoja = "Quenda";
 inline constexpr const char* kProdutoPDV = "PDV NFCe";
 
+// Where the packages come from: the build's settings unless a test points elsewhere.
+struct ServidorPacotes {
+  std::string Base = std::string("http://") + kPackageHost;       // Firebird, ERP, utilities, PDV
+  std::string UpdateBase = std::string("http://") + kUpdateHost;  // the ERP update
+};
+
+// Ends a routine whose window the operator asked to close; not an error to show.
+class InstalacaoCancelada : public std::runtime_error {
+ public:
+  InstalacaoCancelada() : std::runtime_error("instalação cancelada") {}
+};
+
+// How many times Firebird provisioning downloads and runs the setup before it gives up.
+inline constexpr int kPassadasFirebird = 3;
+
 class TfrmPrincipal {
  public:
-  TfrmPrincipal(WizardView& view, SystemOps& system) : view_(view), system_(system) {}
+  TfrmPrincipal(WizardView& view, SystemOps& system);
 
   InstallSettings& Settings() { return settings_; }
   WizardView& View() { return view_; }
@@ -42,19 +62,63 @@ class TfrmPrincipal {
   void btnInstalTerminalClick();
   void btnCloseClick();
 
-  // The installation routines behind the two "Continuar" buttons of the product pages.
-  std::function<void()> OnInstalarLoja;
-  std::function<void()> OnInstalarTerminal;
+  // The download component of the wizard, and its four handlers (bound by the constructor).
+  download::TVltDownload VltDownload;
+  void VltDownloadBeforeDownload();
+  void VltDownloadHookStatus(net::THookSocketReason reason, std::int64_t bytes_to_download,
+                             std::int64_t bytes_downloaded);
+  void VltDownloadHookMonitor(std::int64_t bytes_to_download, std::int64_t bytes_downloaded,
+                              double average_speed, std::uint16_t sec);
+  void VltDownloadAfterDownload();
+
+  // The routines (run from the two "Continuar" handlers).
+  void RotinaFirebird();
+  void RotinaZadoveve();
+  void RotinaUteis();
+  void RotinaTerminal();
+
+  ServidorPacotes& Servidor() { return servidor_; }
+
+  // Closing the window while a routine runs: the window asks the operator, then calls
+  // Cancela; the routine stops its transfer and ends at its next step, and the window closes
+  // when the handler returns.
+  bool RotinaEmAndamento() const { return rotina_em_andamento_; }
+  void Cancela() { cancelado_ = true; }
+  bool Cancelado() const { return cancelado_; }
 
   // Routes a click or change of a control to its handler; false when it has none.
   bool Dispatch(Control control);
 
  private:
   void EscolhePasta(Control edit);
+  void InstalaLoja();
+  void InstalaTerminal();
+  void Pausa();
+  void VerificaCancelamento();
+  void StatusFirebird(const std::string& texto);
+  void Baixa(const std::string& destino, const std::string& nome, const std::string& url);
+  std::string UrlPacote(const std::string& caminho) const;
+  void EscreveGlobalIni(const std::string& arquivo, const std::string& caminho);
+  template <typename Action>
+  void ParaCadaProduto(Action action);
+
+  class RotinaScope {
+   public:
+    explicit RotinaScope(TfrmPrincipal& f) : f_(f) { f_.rotina_em_andamento_ = true; }
+    ~RotinaScope() { f_.rotina_em_andamento_ = false; }
+    RotinaScope(const RotinaScope&) = delete;
+    RotinaScope& operator=(const RotinaScope&) = delete;
+
+   private:
+    TfrmPrincipal& f_;
+  };
 
   WizardView& view_;
   SystemOps& system_;
   InstallSettings settings_;
+  ServidorPacotes servidor_;
+  bool rotina_em_andamento_ = false;
+  bool cancelado_ = false;
 };
 
 }  // namespace vlt

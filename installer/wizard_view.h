@@ -1,6 +1,7 @@
 #pragma once
 // What the wizard logic, the installation routines and the progress handlers need of the
 // window. The real window (app/) and the scripted test view implement it.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -29,8 +30,10 @@ class WizardView {
                                                 const std::string& start_folder) = 0;
   // Handles every pending window event, then returns.
   virtual void PumpEvents() = 0;
-  virtual void SetGaugeMax(Control gauge, int value) = 0;
-  virtual void SetGaugeProgress(Control gauge, int value) = 0;
+  // The gauge's range and position are 64-bit: packages above 2 GiB show their progress.
+  virtual void SetGaugeMax(Control gauge, std::int64_t value) = 0;
+  // Clamped to the range from 0 to the gauge's maximum.
+  virtual void SetGaugeProgress(Control gauge, std::int64_t value) = 0;
   // Ends the event loop and with it the program.
   virtual void Quit() = 0;
 };

@@ -192,14 +192,15 @@ TEST_F(WindowTest, ClicksRunTheWizardAndItsWarning) {
 }
 
 TEST_F(WindowTest, AFailingHandlerShowsAnErrorBoxAndTheProgramGoesOn) {
-  window.Form().OnInstalarLoja = [] { throw Exception("Erro de teste ç"); };
+  // An empty directory field: creating the directory fails inside the click handler.
   window.ShowPage(Page::tsZadoveve);
+  window.SetText(Control::edtDirZadoveve, "");
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, DismissBoxes);
   SendMessageW(window.ControlHandle(Control::btnContinuarZadoveve), BM_CLICK, 0, 0);
   KillTimer(nullptr, timer);
   ASSERT_EQ(g_boxes.size(), 1u);
   EXPECT_EQ(g_boxes[0].caption, "InstaladorVeltra");
-  EXPECT_EQ(g_boxes[0].text, "Erro de teste ç");
+  EXPECT_EQ(g_boxes[0].text, "Unable to create directory");
   EXPECT_EQ(g_boxes[0].icon, BoxIcon::Stop);
   EXPECT_TRUE(IsWindow(window.Handle()));
   EXPECT_EQ(window.CurrentPage(), Page::tsZadoveve);

@@ -1,6 +1,8 @@
 #pragma once
 // A WizardView without a window: it keeps the state the real window would show and records
 // the boxes and pickers the logic asks for.
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -24,7 +26,17 @@ class ScriptedView : public WizardView {
 
   void ShowPage(Page p) override { page = p; }
   std::string GetText(Control c) override { return text[c]; }
-  void SetText(Control c, const std::string& t) override { text[c] = t; }
+  void SetText(Control c, const std::string& t) override {
+    text[c] = t;
+    text_log.push_back({c, t});
+  }
+  // The texts one control was given, in order.
+  std::vector<std::string> TextsOf(Control c) const {
+    std::vector<std::string> out;
+    for (const auto& [control, t] : text_log)
+      if (control == c) out.push_back(t);
+    return out;
+  }
   void SetVisible(Control c, bool v) override { visible[c] = v; }
   void SetEnabled(Control c, bool e) override { enabled[c] = e; }
   void Focus(Control c) override { focused = c; }
@@ -42,8 +54,11 @@ class ScriptedView : public WizardView {
     ++pumps;
     if (on_pump) on_pump();
   }
-  void SetGaugeMax(Control c, int v) override { gauge_max[c] = v; }
-  void SetGaugeProgress(Control c, int v) override { gauge_progress[c] = v; }
+  void SetGaugeMax(Control c, std::int64_t v) override { gauge_max[c] = v; }
+  void SetGaugeProgress(Control c, std::int64_t v) override {
+    const std::int64_t max = gauge_max.contains(c) ? gauge_max[c] : 100;
+    gauge_progress[c] = std::clamp<std::int64_t>(v, 0, max);
+  }
   void Quit() override { quit = true; }
 
   struct Box {
@@ -55,8 +70,9 @@ class ScriptedView : public WizardView {
 
   std::optional<Page> page;
   std::map<Control, std::string> text;
+  std::vector<std::pair<Control, std::string>> text_log;
   std::map<Control, bool> visible, enabled;
-  std::map<Control, int> gauge_max, gauge_progress;
+  std::map<Control, std::int64_t> gauge_max, gauge_progress;
   Control focused = Control::None;
   int selected = 0;
   std::vector<Box> warnings;

@@ -1,0 +1,321 @@
+// The installation routines behind the two "Continuar" buttons, Firebird provisioning, and the
+// download progress handlers. They run inside the click handler on the user-interface thread;
+// long steps keep the window alive by pumping events at fixed points.
+#include <string>
+
+#include "archive/zip_file.h"
+#include "database/version_probe.h"
+#include "download/vlt_download.h"
+#include "installer/copia_atualizacao.h"
+#include "installer/principal.h"
+#include "installer/system_ops.h"
+#include "installer/transfer_line.h"
+#include "installer/wizard_view.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/locale.h"
+
+namespace vlt {
+
+using download::protHTTP;
+using download::stDownload;
+using download::stStop;
+using net::HR_Connect;
+using net::HR_ReadCount;
+using net::THookSocketReason;
+
+namespace {
+
+constexpr int kPausaMs = 2000;
+constexpr char kBaseExistente[] =
+    "O diretório selecionado contem uma base de dados a operação sera abortada";
+
+void Extrai(const std::string& archive, const std::string& directory) {
+  TZipFile zip;
+  zip.Open(archive, zmRead);
+  zip.ExtractAll(directory);
+}
+
+}  // namespace
+
+// ---- steps shared by the routines ----
+
+void TfrmPrincipal::Pausa() {
+  // A blocking pause of the whole user-interface thread, as the routines' status steps ask.
+  platform::SleepMs(kPausaMs);
+  VerificaCancelamento();
+}
+
+void TfrmPrincipal::VerificaCancelamento() {
+  if (cancelado_) throw InstalacaoCancelada();
+}
+
+void TfrmPrincipal::Baixa(const std::string& destino, const std::string& nome,
+                          const std::string& url) {
+  VltDownload.SetProtocolo(protHTTP);
+  VltDownload.SetDownloadDest(destino);
+  VltDownload.SetDownloadNomeArq(nome);
+  VltDownload.SetDownloadUrl(url);
+  VltDownload.StartDownload();
+  VerificaCancelamento();
+}
+
+std::string TfrmPrincipal::UrlPacote(const std::string& caminho) const {
+  return servidor_.Base + caminho;
+}
+
+void TfrmPrincipal::EscreveGlobalIni(const std::string& arquivo, const std::string& caminho) {
+  platform::WriteIniString(arquivo, "DADOS", "CAMINHO", caminho);
+  platform::WriteIniString(arquivo, "DADOS", "TIPO", settings_.TipoInstalacao);
+  platform::WriteIniString(arquivo, "DADOS", "IP", settings_.ServidorIPNome);
+}
+
+// ---- Firebird ----
+
+void TfrmPrincipal::StatusFirebird(const std::string& texto) {
+  view_.SetText(Control::lbStatus, texto);
+  view_.SetText(Control::lbStatusInstallTerminal, texto);
+  view_.PumpEvents();
+  Pausa();
+}
+
+void TfrmPrincipal::RotinaFirebird() {
+  // The cycle is bounded: a server that never starts (an unreachable package server, a setup
+  // that fails) ends the routine with a message instead of cycling until the window is closed.
+  for (int passada = 1;; ++passada) {
+    StatusFirebird("Verificando Firebird");
+    if (system_.FirebirdAtivo()) break;
+    if (passada > kPassadasFirebird) {
+      throw Exception(
+          "Não foi possível iniciar o servidor Firebird depois de " +
+          std::to_string(kPassadasFirebird) +
+          " tentativas de instalação. Nada foi instalado; verifique a conexão com o servidor de "
+          "pacotes e tente novamente.");
+    }
+    StatusFirebird("Firebird não está ativo");
+    view_.SetText(Control::lbStatus, "Baixando Firebird");
+    view_.SetText(Control::lbStatusInstallTerminal, "Baixando Firebird");
+    VltDownload.SetProtocolo(protHTTP);
+    VltDownload.SetDownloadDest(view_.GetText(Control::edtDirZadoveve) + "/../Uteis/");
+    VltDownload.SetDownloadNomeArq("Firebird-2.5.9x86.exe");
+    VltDownload.SetDownloadUrl(UrlPacote("/Drive/app/Uteis/Firebird-2.5.9x86.exe"));
+    if (!system_.DirectoryExists(VltDownload.DownloadDest()))
+      system_.ForceDirectories(VltDownload.DownloadDest());
+    VltDownload.StartDownload();
+    VerificaCancelamento();
+    StatusFirebird("Inicia instalação do Firebird");
+    system_.ExecutaEAguarda(VltDownload.DownloadDest() + VltDownload.DownloadNomeArq(),
+                            "/SILENT /TASKS /NORESTART");
+    VerificaCancelamento();
+    StatusFirebird("Inicia serviço do Firebird");
+    system_.ExecutaEAguarda("C:\\Windows\\System32\\cmd",
+                            "/c net start \"firebird guardian - defaultinstance\"");
+    VerificaCancelamento();
+  }
+  StatusFirebird("Firebird está ativo");
+}
+
+// ---- the store ERP ----
+
+void TfrmPrincipal::InstalaLoja() {
+  std::string d = view_.GetText(Control::edtDirZadoveve);
+  if (!d.empty() && d.back() == '\\') {
+    d.pop_back();  // one backslash only
+    view_.SetText(Control::edtDirZadoveve, d);
+  }
+  if (platform::FileExists(d + "\\Dados.gdb")) {
+    view_.WarningBox(kBaseExistente, "Atenção");
+    return;
+  }
+  view_.SetVisible(Control::pnDiretorio, false);
+  view_.SetVisible(Control::lbStatus, true);
+  view_.SetEnabled(Control::btnVoltar, false);
+  view_.SetEnabled(Control::btnContinuarZadoveve, false);
+  RotinaScope rotina(*this);
+  if (!system_.DirectoryExists(d)) system_.ForceDirectories(d);
+  RotinaFirebird();
+  RotinaZadoveve();
+}
+
+void TfrmPrincipal::RotinaZadoveve() {
+  auto dir = [&] { return view_.GetText(Control::edtDirZadoveve); };
+  auto status = [&](const char* texto) { view_.SetText(Control::lbStatus, texto); };
+
+  status("Baixando Sistema");
+  Pausa();
+  Baixa(dir(), "quenda_2010.zip", UrlPacote("/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip"));
+  status("Extraindo Sistema");
+  Pausa();
+  Extrai(dir() + "\\quenda_2010.zip", dir());
+  EscreveGlobalIni(dir() + "\\GLOBAL.INI", dir() + "\\");
+  RotinaUteis();
+
+  // Only the attachment is guarded; reading the version after it is not.
+  std::unique_ptr<TFbDatabase> base;
+  try {
+    base = ConnectErpDatabase(dir());
+  } catch (const Exception& e) {
+    view_.InformationBox(std::string("Não foi possivel conectar ao banco de dados motivo:") + "\r" +
+                         e.what());
+    return;
+  }
+  const std::string versao = ReadServerVersion(*base);
+  base.reset();
+  if (versao.find("Firebird 2.5") == std::string::npos) {
+    view_.WarningBox(
+        "Foi encontrada uma versão incompatível do “Firebird” instalado nesse sistema, o Quenda "
+        "pode não funcionar de forma correta.\rVersão Instalada: " +
+            versao,
+        "Atenção");
+  }
+
+  status("Baixando Atualização");
+  Pausa();
+  const std::string atualiza = "C:\\Atualiza\\";
+  if (!system_.DirectoryExists(atualiza)) system_.ForceDirectories(atualiza);
+  VltDownload.SetProtocolo(protHTTP);
+  VltDownload.SetDownloadDest(atualiza);
+  VltDownload.SetDownloadNomeArq("estoque_2010.zip");
+  VltDownload.SetDownloadUrl(servidor_.UpdateBase + "/Drive/app/Sistemas/estoque_2010.zip");
+  VltDownload.StartDownload();
+  VerificaCancelamento();
+  status("Extraindo Atualização");
+  view_.PumpEvents();
+  Pausa();
+  Extrai(VltDownload.DownloadDest() + VltDownload.DownloadNomeArq(), VltDownload.DownloadDest());
+
+  if (settings_.TipoInstalacao == "0") {
+    status("Atualizando Banco de Dados");
+    view_.PumpEvents();
+    Pausa();
+    const std::string compara = dir() + "\\..\\Uteis\\VeltraDBCompare\\";
+    platform::WriteIniString(compara + "CompDemo.Ini", "Databases", "MasterDB",
+                             "C:\\Atualiza\\DADOS.GDB");
+    platform::WriteIniString(compara + "CompDemo.Ini", "Databases", "TargetDB",
+                             dir() + "\\DADOS.GDB");
+    system_.ExecutaEAguarda(compara + "databasecompare.exe", "");
+    VerificaCancelamento();
+  }
+  CopiaAtualizacao("C:\\Atualiza\\", dir(), "*.*");
+  system_.CriaAtalho(dir() + "\\estoque.exe", "", dir(), "Quenda");
+  view_.ShowPage(Page::tsFinal);
+}
+
+void TfrmPrincipal::RotinaUteis() {
+  view_.SetText(Control::lbStatus, "Baixando Utilitários");
+  view_.PumpEvents();
+  Pausa();
+  const std::string destino = view_.GetText(Control::edtDirZadoveve) + "/../Uteis/";
+  if (!system_.DirectoryExists(destino)) system_.ForceDirectories(destino);
+  Baixa(destino, "Uteis.zip", UrlPacote("/Drive/app/Uteis/Uteis.zip"));
+  view_.SetText(Control::lbStatus, "Extraindo Utilitários");
+  Pausa();
+  Extrai(VltDownload.DownloadDest() + VltDownload.DownloadNomeArq(), VltDownload.DownloadDest());
+}
+
+// ---- the PDV terminal ----
+
+void TfrmPrincipal::InstalaTerminal() {
+  std::string p = view_.GetText(Control::edtDirTerminal);
+  if (!p.empty() && p.back() == '\\') {
+    p.pop_back();
+    view_.SetText(Control::edtDirTerminal, p);
+  }
+  if (platform::FileExists(p + "\\DBECF.FDB")) {
+    view_.WarningBox(kBaseExistente, "Atenção");
+    return;
+  }
+  view_.SetVisible(Control::pnLabelTerminal, false);
+  view_.SetVisible(Control::lbStatusInstallTerminal, true);
+  view_.SetEnabled(Control::btnVoltarTerminal, false);
+  view_.SetEnabled(Control::btnInstalTerminal, false);
+  RotinaScope rotina(*this);
+  if (!system_.DirectoryExists(p)) system_.ForceDirectories(p);
+  RotinaFirebird();
+  RotinaTerminal();
+}
+
+void TfrmPrincipal::RotinaTerminal() {
+  auto dir = [&] { return view_.GetText(Control::edtDirTerminal); };
+  auto status = [&](const char* texto) {
+    view_.SetText(Control::lbStatusInstallTerminal, texto);
+    Pausa();
+  };
+  status("Baixando Sistema");
+  Baixa(dir(), "terminalnfce.zip",
+        UrlPacote("/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip"));
+  status("Extraindo Sistema");
+  Extrai(dir() + "\\terminalnfce.zip", dir());
+  // The ERP directory exactly as typed: its default already ends in a backslash.
+  EscreveGlobalIni(dir() + "\\GLOBAL.INI", view_.GetText(Control::edtDirTerminalQuenda) + "\\");
+  status("Atualizando Sistema...");
+  system_.ExecutaEAguarda(dir() + "\\Atualizador.exe", "/auto");
+  VerificaCancelamento();
+  status("Atualizando Sistema...");
+  system_.CriaAtalho(dir() + "\\terminal.exe", "", dir(), "Veltra PDV NFC-e");
+  view_.ShowPage(Page::tsFinal);
+}
+
+// ---- download progress ----
+
+namespace {
+struct ControlesProduto {
+  Control gauge, linha, status;
+};
+constexpr ControlesProduto kLoja{Control::Gauger1, Control::lConnectionInfo, Control::lbStatus};
+constexpr ControlesProduto kTerminal{Control::Gauge1Terminal, Control::lConectionTerminal,
+                                     Control::lbStatusInstallTerminal};
+}  // namespace
+
+template <typename Action>
+void TfrmPrincipal::ParaCadaProduto(Action action) {
+  // Two separate tests, "Quenda" first: a value that is neither changes nothing.
+  if (settings_.SistemaSelecionado == kProdutoLoja) action(kLoja, true);
+  if (settings_.SistemaSelecionado == kProdutoPDV) action(kTerminal, false);
+}
+
+void TfrmPrincipal::VltDownloadBeforeDownload() {
+  ParaCadaProduto([&](const ControlesProduto& c, bool loja) {
+    view_.SetGaugeProgress(c.gauge, 0);
+    if (loja) view_.SetVisible(Control::VltGIF1, false);
+    view_.SetVisible(c.gauge, true);
+    view_.SetVisible(c.linha, true);
+  });
+}
+
+void TfrmPrincipal::VltDownloadHookStatus(THookSocketReason reason, std::int64_t bytes_to_download,
+                                          std::int64_t bytes_downloaded) {
+  ParaCadaProduto([&](const ControlesProduto& c, bool) {
+    if (reason == HR_Connect) view_.SetGaugeProgress(c.gauge, 0);
+    if (reason == HR_ReadCount) {
+      view_.SetGaugeMax(c.gauge, bytes_to_download);
+      view_.SetGaugeProgress(c.gauge, bytes_downloaded);
+    }
+  });
+}
+
+void TfrmPrincipal::VltDownloadHookMonitor(std::int64_t bytes_to_download,
+                                           std::int64_t bytes_downloaded, double average_speed,
+                                           std::uint16_t sec) {
+  ParaCadaProduto([&](const ControlesProduto& c, bool) {
+    view_.SetGaugeProgress(c.gauge, bytes_downloaded);
+    const std::string linha = TransferLine(bytes_downloaded, bytes_to_download, average_speed, sec,
+                                           platform::UserNumberSeparators());
+    view_.PumpEvents();
+    view_.SetText(c.linha, linha);
+  });
+  // The operator asked to close the window: the transfer stops at its next block.
+  if (cancelado_) VltDownload.SetDownloadStatus(stStop);
+}
+
+void TfrmPrincipal::VltDownloadAfterDownload() {
+  if (VltDownload.DownloadStatus() != stDownload) return;
+  ParaCadaProduto([&](const ControlesProduto& c, bool) {
+    view_.SetText(c.status, "Download concluído");
+    view_.SetVisible(c.gauge, false);
+    view_.SetVisible(c.linha, false);
+  });
+}
+
+}  // namespace vlt

@@ -1,0 +1,368 @@
+// The installation routines end to end: the scripted view, the recording system operations,
+// a clock that does not really pause, real downloads from the nginx fixture, real extraction,
+// INI files and update copy, and the real database probe (natively the Firebird client library
+// with its embedded engine; under Wine the stand-in gds32.dll beside the test programs).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "installer/principal.h"
+#include "platform/clock.h"
+#include "platform/exception.h"
+#include "platform/files.h"
+#include "tests/archive/zip_builder.h"
+#include "tests/installer/recording_system_ops.h"
+#include "tests/installer/scripted_view.h"
+#include "tests/support/temp_dir.h"
+
+#ifdef VLT_REAL_FIREBIRD
+#include <ibase.h>
+#endif
+
+#ifdef VLT_REAL_FIREBIRD
+// The client library and its engine keep process-wide caches until exit; not leaks of ours.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfbclient.so\nleak:libicuuc.so\nleak:libicui18n.so\nleak:libtommath.so\n";
+}
+#endif
+
+namespace vlt {
+namespace {
+
+using test::ScriptedView;
+using test::ZipEntry;
+
+std::map<std::string, std::string> NginxSettings() {
+  std::map<std::string, std::string> settings;
+  const char* path = std::getenv("VLT_NGINX");
+  if (path == nullptr) return settings;
+  settings["dir"] = std::filesystem::path(path).parent_path().string();
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) settings[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return settings;
+}
+
+#ifdef VLT_REAL_FIREBIRD
+// The embedded engine's lock and temporary files go into a directory of this process.
+class EmbeddedEngineEnv : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    char pattern[] = "/tmp/vlt-fb-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    setenv("FIREBIRD_LOCK", dir_.c_str(), 1);
+    setenv("FIREBIRD_TMP", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+ private:
+  std::string dir_;
+};
+const auto* const kEngineEnv = ::testing::AddGlobalTestEnvironment(new EmbeddedEngineEnv);
+#endif
+
+// A database the probe can attach to: a real one natively; any file for the stand-in.
+std::string DatabaseBytes(const test::TempDir& tmp) {
+#ifdef VLT_REAL_FIREBIRD
+  const std::string path = tmp / "modelo.gdb";
+  ISC_STATUS_ARRAY status{};
+  isc_db_handle db = 0;
+  isc_tr_handle tr = 0;
+  const std::string sql = "CREATE DATABASE '" + platform::HostPath(path) +
+                          "' USER 'SYSDBA' PASSWORD 'vorplinth' PAGE_SIZE 4096";
+  isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr);
+  EXPECT_EQ(status[1], 0) << "cannot create " << path;
+  isc_detach_database(status, &db);
+  std::string bytes = test::ReadFile(path);
+  platform::RemoveFile(path);
+  return bytes;
+#else
+  (void)tmp;
+  return "base de dados de teste";
+#endif
+}
+
+// The server's version text as the probe reads it in this build.
+bool ProbeSeesFirebird25() {
+#ifdef VLT_REAL_FIREBIRD
+  return false;  // Debian's Firebird 3
+#else
+  return true;  // the stand-in answers "WI-V2.5.9.27139 Firebird 2.5"
+#endif
+}
+
+class RotinasTest : public ::testing::Test {
+ protected:
+  std::map<std::string, std::string> nginx = NginxSettings();
+  test::TempDir tmp;
+  ScriptedView view;
+  test::RecordingSystemOps system;
+  TfrmPrincipal form{view, system};
+  platform::ManualClock clock;
+  platform::ScopedClock use_clock{clock};
+  std::string site;  // host path of this test's package site
+  const std::string erp = tmp / "Progs5\\Berfon";
+  const std::string pdv = tmp / "Progs5\\TerminalNFC-e";
+
+  void SetUp() override {
+    ASSERT_TRUE(nginx.count("http")) << "no nginx: run through ctest (fixture download_nginx)";
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    site = nginx["dir"] + "/www/rotinas/" + name;
+    std::filesystem::remove_all(site);
+    const std::string base = "http://127.0.0.1:" + nginx["http"] + "/rotinas/" + name;
+    form.Servidor().Base = base;
+    form.Servidor().UpdateBase = base + "/atualiza";
+    form.FormCreate();
+    view.SetText(Control::edtDirZadoveve, erp + "\\");
+    view.SetText(Control::edtDirTerminal, pdv + "\\");
+    view.SetText(Control::edtDirTerminalQuenda, erp + "\\");
+    system.firebird_running = true;
+  }
+
+  void Put(const std::string& path, const std::string& bytes) {
+    const std::filesystem::path file = site + path;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+  }
+  void PutZip(const std::string& path, const std::vector<ZipEntry>& entries) {
+    Put(path, test::BuildZip(entries).bytes);
+  }
+  void PutErpPackages(bool with_database = true) {
+    std::vector<ZipEntry> sistema = {{.name = "estoque.exe", .data = "estoque inicial"},
+                                     {.name = "Relatorios/vendas.rtm", .data = "vendas"}};
+    if (with_database) sistema.push_back({.name = "DADOS.GDB", .data = DatabaseBytes(tmp)});
+    PutZip("/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip", sistema);
+    PutZip("/Drive/app/Uteis/Uteis.zip",
+           {{.name = "VeltraDBCompare/databasecompare.exe", .data = "comparador"}});
+    PutZip("/atualiza/Drive/app/Sistemas/estoque_2010.zip",
+           {{.name = "estoque.exe", .data = "estoque 2010"},
+            {.name = "DADOS.GDB", .data = "base de referência"},
+            {.name = "Relatorios/vendas.rtm", .data = "vendas 2010"}});
+  }
+  void ChooseProduct(const char* product, const std::string& tipo, const std::string& ip) {
+    form.Settings().SistemaSelecionado = product;
+    form.Settings().TipoInstalacao = tipo;
+    form.Settings().ServidorIPNome = ip;
+  }
+};
+
+TEST_F(RotinasTest, ErpServerInstallation) {
+  PutErpPackages();
+  ChooseProduct(kProdutoLoja, "0", "");
+  view.ShowPage(Page::tsZadoveve);
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+
+  EXPECT_EQ(view.page, Page::tsFinal);
+  EXPECT_EQ(view.text[Control::edtDirZadoveve], erp);  // the trailing backslash went
+  EXPECT_EQ(view.TextsOf(Control::lbStatus),
+            (std::vector<std::string>{
+                "Verificando Firebird", "Firebird está ativo", "Baixando Sistema",
+                "Download concluído", "Extraindo Sistema", "Baixando Utilitários",
+                "Download concluído", "Extraindo Utilitários", "Baixando Atualização",
+                "Download concluído", "Extraindo Atualização", "Atualizando Banco de Dados"}));
+  EXPECT_FALSE(view.visible[Control::pnDiretorio]);
+  EXPECT_FALSE(view.enabled[Control::btnContinuarZadoveve]);
+
+  EXPECT_EQ(test::ReadFile(erp + "\\GLOBAL.INI"),
+            "[DADOS]\r\nCAMINHO=" + erp + "\\\r\nTIPO=0\r\nIP=\r\n");
+  const std::string uteis = tmp / "Progs5\\Uteis\\VeltraDBCompare\\";
+  EXPECT_EQ(
+      test::ReadFile(uteis + "CompDemo.Ini"),
+      "[Databases]\r\nMasterDB=C:\\Atualiza\\DADOS.GDB\r\nTargetDB=" + erp + "\\DADOS.GDB\r\n");
+  ASSERT_EQ(system.runs.size(), 1u);
+  EXPECT_EQ(system.runs[0].program, erp + "\\..\\Uteis\\VeltraDBCompare\\databasecompare.exe");
+  EXPECT_EQ(system.runs[0].arguments, "");
+
+  // The update is in place, its reference database is not, the old program is the backup.
+  EXPECT_EQ(test::ReadFile(erp + "\\estoque.exe"), "estoque 2010");
+  EXPECT_EQ(test::ReadFile(erp + "\\estoque.exe_antes1"), "estoque inicial");
+  EXPECT_EQ(test::ReadFile(erp + "\\Relatorios\\vendas.rtm"), "vendas 2010");
+  EXPECT_NE(test::ReadFile(erp + "\\DADOS.GDB"), "base de referência");
+  EXPECT_TRUE(platform::FileExists(erp + "\\estoque_2010.zip"));
+  EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip.part"));
+
+  ASSERT_EQ(system.shortcuts.size(), 1u);
+  EXPECT_EQ(system.shortcuts[0].target, erp + "\\estoque.exe");
+  EXPECT_EQ(system.shortcuts[0].working_directory, erp);
+  EXPECT_EQ(system.shortcuts[0].name, "Quenda");
+
+  if (ProbeSeesFirebird25()) {
+    EXPECT_TRUE(view.warnings.empty());
+  } else {
+    ASSERT_EQ(view.warnings.size(), 1u);
+    EXPECT_EQ(view.warnings[0].title, "Atenção");
+    EXPECT_TRUE(view.warnings[0].text.starts_with(
+        "Foi encontrada uma versão incompatível do “Firebird” instalado nesse sistema, o Quenda "
+        "pode não funcionar de forma correta.\rVersão Instalada: "))
+        << view.warnings[0].text;
+  }
+  // Progress: the transfer line was written and the gauge hidden at the end. (A package that
+  // arrives in one block with its reply head never sets the gauge's range.)
+  EXPECT_NE(view.text[Control::lConnectionInfo].find(" KB  -  "), std::string::npos);
+  EXPECT_FALSE(view.visible[Control::Gauger1]);
+  // Nine status pauses of 2 s (the socket closes add a millisecond each), none really slept.
+  EXPECT_EQ(clock.SleptMs() / 2000, 9u);
+}
+
+TEST_F(RotinasTest, ErpWorkstationSkipsTheDatabaseUpdate) {
+  PutErpPackages();
+  ChooseProduct(kProdutoLoja, "1", "servidor01");
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  EXPECT_EQ(view.page, Page::tsFinal);
+  EXPECT_EQ(test::ReadFile(erp + "\\GLOBAL.INI"),
+            "[DADOS]\r\nCAMINHO=" + erp + "\\\r\nTIPO=1\r\nIP=servidor01\r\n");
+  EXPECT_TRUE(system.runs.empty());
+  EXPECT_FALSE(platform::FileExists(tmp / "Progs5\\Uteis\\VeltraDBCompare\\CompDemo.Ini"));
+  EXPECT_EQ(test::ReadFile(erp + "\\estoque.exe"), "estoque 2010");
+}
+
+TEST_F(RotinasTest, ExistingDatabasesAreRefusedBeforeAnyDownload) {
+  ChooseProduct(kProdutoLoja, "0", "");
+  ASSERT_TRUE(platform::ForceDirectories(erp));
+  test::WriteFile(erp + "\\Dados.gdb", "base");
+  view.SetText(Control::edtDirZadoveve, erp + "\\\\");
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  EXPECT_EQ(view.text[Control::edtDirZadoveve], erp + "\\");  // one backslash less
+  ASSERT_EQ(view.warnings.size(), 1u);
+  EXPECT_EQ(view.warnings[0].text,
+            "O diretório selecionado contem uma base de dados a operação sera abortada");
+  EXPECT_EQ(system.firebird_checks, 0);
+  EXPECT_TRUE(view.visible[Control::pnDiretorio]);
+
+  ChooseProduct(kProdutoPDV, "0", "");
+  ASSERT_TRUE(platform::ForceDirectories(pdv));
+  test::WriteFile(pdv + "\\DBECF.FDB", "base");
+  ASSERT_TRUE(form.Dispatch(Control::btnInstalTerminal));
+  EXPECT_EQ(view.text[Control::edtDirTerminal], pdv);
+  EXPECT_EQ(view.warnings.size(), 2u);
+  EXPECT_EQ(system.firebird_checks, 0);
+  EXPECT_TRUE(system.created.empty());
+}
+
+TEST_F(RotinasTest, AProbeFailureEndsTheRoutineWithItsBox) {
+  PutErpPackages(/*with_database=*/false);
+  ChooseProduct(kProdutoLoja, "0", "");
+  view.ShowPage(Page::tsZadoveve);
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  ASSERT_EQ(view.information.size(), 1u);
+  EXPECT_TRUE(
+      view.information[0].starts_with("Não foi possivel conectar ao banco de dados motivo:\r"))
+      << view.information[0];
+  EXPECT_GT(view.information[0].size(), 52u);  // the reason follows
+  EXPECT_EQ(view.page, Page::tsZadoveve);
+  EXPECT_TRUE(system.shortcuts.empty());
+  EXPECT_TRUE(system.runs.empty());
+  EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), "Extraindo Utilitários");
+  EXPECT_TRUE(platform::FileExists(erp + "\\GLOBAL.INI"));  // nothing is rolled back
+}
+
+TEST_F(RotinasTest, AMissingPackageEndsInTheExtractionError) {
+  ChooseProduct(kProdutoLoja, "0", "");
+  try {
+    form.Dispatch(Control::btnContinuarZadoveve);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("quenda_2010.zip"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip"));
+  EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), "Extraindo Sistema");
+}
+
+TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {
+  Put("/Drive/app/Uteis/Firebird-2.5.9x86.exe", "instalador");
+  ChooseProduct(kProdutoPDV, "0", "");
+  system.firebird_running = false;
+  system.on_run = [&](const test::RecordingSystemOps::Run& run) {
+    if (run.arguments == "/SILENT /TASKS /NORESTART") system.firebird_running = true;
+  };
+  // The PDV installation downloads the setup into the ERP field's directory.
+  view.SetText(Control::edtDirZadoveve, erp + "\\");
+  EXPECT_THROW(form.Dispatch(Control::btnInstalTerminal), Exception);  // no PDV package here
+  const std::vector<std::string> expected = {"Verificando Firebird",
+                                             "Firebird não está ativo",
+                                             "Baixando Firebird",
+                                             "Download concluído",
+                                             "Inicia instalação do Firebird",
+                                             "Inicia serviço do Firebird",
+                                             "Verificando Firebird",
+                                             "Firebird está ativo",
+                                             "Baixando Sistema",
+                                             "Download concluído",
+                                             "Extraindo Sistema"};
+  EXPECT_EQ(view.TextsOf(Control::lbStatusInstallTerminal), expected);
+  ASSERT_GE(system.runs.size(), 2u);
+  EXPECT_EQ(system.runs[0].program, erp + "\\/../Uteis/Firebird-2.5.9x86.exe");
+  EXPECT_EQ(test::ReadFile(system.runs[0].program), "instalador");
+  EXPECT_EQ(system.runs[1].program, "C:\\Windows\\System32\\cmd");
+  EXPECT_EQ(system.runs[1].arguments, "/c net start \"firebird guardian - defaultinstance\"");
+}
+
+TEST_F(RotinasTest, AServerThatNeverStartsEndsAfterThreeAttempts) {
+  ChooseProduct(kProdutoLoja, "0", "");  // nothing on the server: every download fails
+  system.firebird_running = false;
+  try {
+    form.Dispatch(Control::btnContinuarZadoveve);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("Firebird"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("Nada foi instalado"), std::string::npos);
+  }
+  EXPECT_EQ(system.firebird_checks, kPassadasFirebird + 1);
+  EXPECT_EQ(system.runs.size(), 2u * kPassadasFirebird);
+  EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip"));
+}
+
+TEST_F(RotinasTest, PdvInstallation) {
+  PutZip("/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip",
+         {{.name = "Atualizador.exe", .data = "atualizador"},
+          {.name = "terminal.exe", .data = "terminal"}});
+  ChooseProduct(kProdutoPDV, "1", "192.168.0.10");
+  ASSERT_TRUE(form.Dispatch(Control::btnInstalTerminal));
+  EXPECT_EQ(view.page, Page::tsFinal);
+  EXPECT_EQ(view.text[Control::edtDirTerminal], pdv);
+  // The ERP field is used as typed: its trailing backslash and the added one both stay.
+  EXPECT_EQ(test::ReadFile(pdv + "\\GLOBAL.INI"),
+            "[DADOS]\r\nCAMINHO=" + erp + "\\\\\r\nTIPO=1\r\nIP=192.168.0.10\r\n");
+  EXPECT_EQ(test::ReadFile(pdv + "\\terminal.exe"), "terminal");
+  ASSERT_EQ(system.runs.size(), 1u);
+  EXPECT_EQ(system.runs[0].program, pdv + "\\Atualizador.exe");
+  EXPECT_EQ(system.runs[0].arguments, "/auto");
+  ASSERT_EQ(system.shortcuts.size(), 1u);
+  EXPECT_EQ(system.shortcuts[0].name, "Veltra PDV NFC-e");
+  EXPECT_EQ(system.shortcuts[0].target, pdv + "\\terminal.exe");
+  EXPECT_EQ(view.TextsOf(Control::lbStatusInstallTerminal).back(), "Atualizando Sistema...");
+  EXPECT_FALSE(view.visible[Control::Gauge1Terminal]);
+  EXPECT_TRUE(view.TextsOf(Control::lbStatus).size() == 2u);  // only the Firebird statuses
+}
+
+TEST_F(RotinasTest, ClosingTheWindowStopsTheTransferAndTheRoutine) {
+  // A package big enough for several blocks; the operator closes during its download.
+  std::string big(4 << 20, 'x');
+  for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i / 4096);
+  PutZip("/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip",
+         {{.name = "estoque.exe", .data = big, .method = 0}});
+  ChooseProduct(kProdutoLoja, "0", "");
+  int monitors = 0;
+  view.on_pump = [&] {
+    if (view.text[Control::lbStatus] == "Baixando Sistema" && ++monitors == 2) form.Cancela();
+  };
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  EXPECT_TRUE(view.quit);  // the handler closed the window when the routine ended
+  EXPECT_FALSE(form.RotinaEmAndamento());
+  EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip"));
+  EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip.part"));
+  EXPECT_NE(view.TextsOf(Control::lbStatus).back(), "Extraindo Sistema");
+}
+
+}  // namespace
+}  // namespace vlt
