@@ -17,33 +17,7 @@ app=$!
 cleanup() { kill "$app" 2>/dev/null || true; }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; echo "--- window shows:"; see || true; exit 1; }
-see() { wine "$probe" "$caption" 2>/dev/null | tr -d '\r'; }
-# Waits until the window shows a control with exactly this text.
-expect_text() {
-  for _ in $(seq 50); do
-    see | awk -F'\t' -v t="$1" '$2 == t {found=1} END {exit !found}' && return 0
-    sleep 0.2
-  done
-  fail "\"$1\" is not on screen"
-}
-expect_no_text() {
-  see | awk -F'\t' -v t="$1" '$2 == t {found=1} END {exit found}' || fail "\"$1\" is still on screen"
-}
-# Clicks the n-th visible control (default first) whose text is exactly $1.
-click() {
-  local pos
-  pos=$(see | awk -F'\t' -v t="$1" -v n="${2:-1}" '$2 == t && ++k == n {print $3, $4}')
-  [[ -n "$pos" ]] || fail "no control \"$1\" to click"
-  xdotool mousemove --sync $pos click 1
-}
-click_class() {
-  local pos
-  pos=$(see | awk -F'\t' -v c="$1" 'tolower($1) == tolower(c) {print $3, $4; exit}')
-  [[ -n "$pos" ]] || fail "no $1 to click"
-  xdotool mousemove --sync $pos click 1
-}
-shot() { /usr/bin/import -window root "$shots/$1.png"; }
+source "$(dirname "$0")/walk_lib.sh"
 
 for _ in $(seq 100); do xdotool search --name "$caption" >/dev/null 2>&1 && break; sleep 0.2; done
 win=$(xdotool search --name "$caption" | head -1)

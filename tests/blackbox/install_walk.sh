@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# A full installation by the real InstaladorVeltra.exe under Wine, driven as a person would,
+# from the local demo package server (scripts/demo-server, started by the caller):
+#   ERP on a server: Home -> "Instalar" (Loja) -> "Servidor" -> "Continuar" -> directory page
+#   -> "Continuar" -> (Firebird, downloads, extraction, probe, update, comparison tool, copy,
+#   shortcut) -> closing page -> "Fechar";
+#   then the PDV terminal the same way.
+# Afterwards it checks what was left on Wine's C: drive and on the desktop, and the records
+# of the stand-in programs. Screenshots go to SCREENSHOT_DIR.
+# Usage: install_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [erp|pdv|both]
+set -euo pipefail
+exe=$1 probe=$2 shots=$3 what=${4:-both}
+caption="Veltra Sistemas | Instalador"
+[[ -n "${DISPLAY:-}" ]] || { echo "FAIL: no X display (scripts/test provides Xvfb + openbox)"; exit 1; }
+[[ -n "${WINEPREFIX:-}" ]] || { echo "FAIL: no WINEPREFIX"; exit 1; }
+mkdir -p "$shots"
+c="$WINEPREFIX/drive_c"
+app=""
+cleanup() { [[ -n "$app" ]] && kill "$app" 2>/dev/null || true; }
+trap cleanup EXIT
+source "$(dirname "$0")/walk_lib.sh"
+
+check_file() {  # PATH EXPECTED-CONTENT-REGEX
+  [[ -f "$1" ]] || fail "missing $1"
+  grep -qaE "$2" "$1" || fail "$1 does not hold /$2/: $(tr -d '\r' <"$1" | head -5)"
+}
+# The desktop folder Wine gives this user (a link to the host's desktop, or its own).
+desktop_file() {
+  local f
+  for f in "$c"/users/*/Desktop/"$1" "$HOME/Desktop/$1"; do [[ -f "$f" ]] && { echo "$f"; return; }; done
+}
+
+start_installer() {
+  wine "$exe" </dev/null >/dev/null 2>&1 &
+  app=$!
+  for _ in $(seq 100); do xdotool search --name "$caption" >/dev/null 2>&1 && break; sleep 0.2; done
+  win=$(xdotool search --name "$caption" | head -1)
+  [[ -n "$win" ]] || fail "the window did not appear"
+  expect_text "Bem-vindo ao Quenda"
+}
+
+# Waits for the closing page, failing on any message box on the way; a screenshot is taken
+# while a download shows its gauge.
+run_to_final() {
+  local name=$1 during_shot=""
+  for _ in $(seq 900); do
+    if see | awk -F'\t' '$2 == "Instalação Concluída" {f=1} END {exit !f}'; then
+      shot "$name-final"
+      return 0
+    fi
+    for title in "Atenção" "InstaladorVeltra"; do
+      if xdotool search --name "^$title\$" >/dev/null 2>&1; then
+        shot "$name-box"
+        fail "a box appeared: $(wine "$probe" "$title" 2>/dev/null | tr -d '\r')"
+      fi
+    done
+    if [[ -z "$during_shot" ]] && see | grep -q " KB  -  "; then
+      shot "$name-download"
+      during_shot=1
+    fi
+    sleep 0.2
+  done
+  fail "the closing page did not come within 3 minutes"
+}
+
+close_installer() {
+  click "Fechar"
+  for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
+  kill -0 "$app" 2>/dev/null && fail "the program did not end on \"Fechar\""
+  app=""
+}
+
+if [[ "$what" == erp || "$what" == both ]]; then
+  rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"
+  start_installer
+  shot erp-01-home
+  click "Instalar" 1
+  expect_text "Qual tipo dessa instalação?"
+  click "Continuar"
+  expect_text 'C:\Progs5\Berfon\'
+  shot erp-02-diretorio
+  click "Continuar"
+  run_to_final erp
+  close_installer
+
+  b="$c/Progs5/Berfon"
+  check_file "$b/GLOBAL.INI" '^CAMINHO=C:\\Progs5\\Berfon\\'
+  check_file "$b/GLOBAL.INI" '^TIPO=0'
+  # The update's program is in place and the package's first one is the backup.
+  [[ -f "$b/estoque.exe" && -f "$b/estoque.exe_antes1" ]] || fail "no estoque.exe and its backup"
+  cmp -s "$b/estoque.exe" "$b/estoque.exe_antes1" && fail "estoque.exe was not updated"
+  check_file "$c/Progs5/Uteis/VeltraDBCompare/CompDemo.Ini" 'MasterDB=C:\\Atualiza\\DADOS.GDB'
+  check_file "$c/Progs5/Uteis/VeltraDBCompare/databasecompare.log" 'TargetDB=C:\\Progs5\\Berfon\\DADOS.GDB'
+  [[ -n "$(desktop_file Quenda.lnk)" ]] || fail "no Quenda.lnk on the desktop"
+  echo "ERP: $b; shortcut $(desktop_file Quenda.lnk)"
+fi
+
+if [[ "$what" == pdv || "$what" == both ]]; then
+  rm -rf "$c/Progs5/TerminalNFC-e"
+  start_installer
+  click "Instalar" 2
+  expect_text "Qual tipo dessa instalação?"
+  click "Continuar"
+  expect_text 'C:\Progs5\TerminalNFC-e\'
+  shot pdv-01-diretorio
+  click "Continuar"
+  run_to_final pdv
+  close_installer
+
+  t="$c/Progs5/TerminalNFC-e"
+  check_file "$t/GLOBAL.INI" '^CAMINHO=C:\\Progs5\\Berfon\\\\'
+  check_file "$t/Atualizador.log" '^/auto'
+  [[ -f "$t/terminal.exe" ]] || fail "no terminal.exe"
+  [[ -n "$(desktop_file "Veltra PDV NFC-e.lnk")" ]] || fail "no \"Veltra PDV NFC-e.lnk\" on the desktop"
+  echo "PDV: $t"
+fi
+trap - EXIT
+echo "PASS: installation walk; screenshots in $shots"

@@ -1,0 +1,30 @@
+# Shared by the black-box walks: what a person sees of the wizard and how they act on it.
+# Needs $probe (the window probe), $caption and $shots set by the walk.
+
+fail() { echo "FAIL: $*"; echo "--- window shows:"; see || true; exit 1; }
+see() { wine "$probe" "$caption" 2>/dev/null | tr -d '\r'; }
+# Waits until the window shows a control with exactly this text (TRIES x 0.2 s, default 50).
+expect_text() {
+  for _ in $(seq "${2:-50}"); do
+    see | awk -F'\t' -v t="$1" '$2 == t {found=1} END {exit !found}' && return 0
+    sleep 0.2
+  done
+  fail "\"$1\" is not on screen"
+}
+expect_no_text() {
+  see | awk -F'\t' -v t="$1" '$2 == t {found=1} END {exit found}' || fail "\"$1\" is still on screen"
+}
+# Clicks the n-th visible control (default first) whose text is exactly $1.
+click() {
+  local pos
+  pos=$(see | awk -F'\t' -v t="$1" -v n="${2:-1}" '$2 == t && ++k == n {print $3, $4}')
+  [[ -n "$pos" ]] || fail "no control \"$1\" to click"
+  xdotool mousemove --sync $pos click 1
+}
+click_class() {
+  local pos
+  pos=$(see | awk -F'\t' -v c="$1" 'tolower($1) == tolower(c) {print $3, $4; exit}')
+  [[ -n "$pos" ]] || fail "no $1 to click"
+  xdotool mousemove --sync $pos click 1
+}
+shot() { /usr/bin/import -window root "$shots/$1.png"; }
