@@ -91,6 +91,14 @@ class TfrmPrincipal {
 
  private:
   void EscolhePasta(Control edit);
+  // The controls of one product's directory page.
+  struct PaginaProduto {
+    Control diretorio;
+    const char* base;  // a database of this name in the directory refuses the installation
+    Control painel, status, voltar, continuar;
+  };
+  // The first steps of both "Continuar" handlers; false when the directory was refused.
+  bool PreparaInstalacao(const PaginaProduto& pagina);
   void InstalaLoja();
   void InstalaTerminal();
   void Pausa();

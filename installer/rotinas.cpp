@@ -118,21 +118,29 @@ void TfrmPrincipal::RotinaFirebird() {
 
 // ---- the store ERP ----
 
-void TfrmPrincipal::InstalaLoja() {
-  std::string d = view_.GetText(Control::edtDirZadoveve);
-  if (!d.empty() && d.back() == '\\') {
-    d.pop_back();  // one backslash only
-    view_.SetText(Control::edtDirZadoveve, d);
+bool TfrmPrincipal::PreparaInstalacao(const PaginaProduto& pagina) {
+  std::string dir = view_.GetText(pagina.diretorio);
+  if (!dir.empty() && dir.back() == '\\') {
+    dir.pop_back();  // one backslash only
+    view_.SetText(pagina.diretorio, dir);
   }
-  if (platform::FileExists(d + "\\Dados.gdb")) {
+  if (platform::FileExists(dir + "\\" + pagina.base)) {
     view_.WarningBox(kBaseExistente, "Atenção");
-    return;
+    return false;
   }
-  view_.SetVisible(Control::pnDiretorio, false);
-  view_.SetVisible(Control::lbStatus, true);
-  view_.SetEnabled(Control::btnVoltar, false);
-  view_.SetEnabled(Control::btnContinuarZadoveve, false);
+  view_.SetVisible(pagina.painel, false);
+  view_.SetVisible(pagina.status, true);
+  view_.SetEnabled(pagina.voltar, false);
+  view_.SetEnabled(pagina.continuar, false);
+  return true;
+}
+
+void TfrmPrincipal::InstalaLoja() {
+  if (!PreparaInstalacao({Control::edtDirZadoveve, "Dados.gdb", Control::pnDiretorio,
+                          Control::lbStatus, Control::btnVoltar, Control::btnContinuarZadoveve}))
+    return;
   RotinaScope rotina(*this);
+  const std::string d = view_.GetText(Control::edtDirZadoveve);
   if (!system_.DirectoryExists(d)) system_.ForceDirectories(d);
   RotinaFirebird();
   RotinaZadoveve();
@@ -217,20 +225,12 @@ void TfrmPrincipal::RotinaUteis() {
 // ---- the PDV terminal ----
 
 void TfrmPrincipal::InstalaTerminal() {
-  std::string p = view_.GetText(Control::edtDirTerminal);
-  if (!p.empty() && p.back() == '\\') {
-    p.pop_back();
-    view_.SetText(Control::edtDirTerminal, p);
-  }
-  if (platform::FileExists(p + "\\DBECF.FDB")) {
-    view_.WarningBox(kBaseExistente, "Atenção");
+  if (!PreparaInstalacao({Control::edtDirTerminal, "DBECF.FDB", Control::pnLabelTerminal,
+                          Control::lbStatusInstallTerminal, Control::btnVoltarTerminal,
+                          Control::btnInstalTerminal}))
     return;
-  }
-  view_.SetVisible(Control::pnLabelTerminal, false);
-  view_.SetVisible(Control::lbStatusInstallTerminal, true);
-  view_.SetEnabled(Control::btnVoltarTerminal, false);
-  view_.SetEnabled(Control::btnInstalTerminal, false);
   RotinaScope rotina(*this);
+  const std::string p = view_.GetText(Control::edtDirTerminal);
   if (!system_.DirectoryExists(p)) system_.ForceDirectories(p);
   RotinaFirebird();
   RotinaTerminal();

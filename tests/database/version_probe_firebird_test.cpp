@@ -9,6 +9,7 @@
 #include "database/fb_blocks.h"
 #include "database/version_probe.h"
 #include "platform/files.h"
+#include "tests/database/embedded_firebird.h"
 #include "tests/support/temp_dir.h"
 
 namespace vlt {
@@ -40,37 +41,8 @@ static_assert(fbapi::info_end == isc_info_end);
 static_assert(fbapi::info_version == isc_info_version);
 static_assert(fbapi::info_db_SQL_dialect == isc_info_db_sql_dialect);
 
-// The embedded engine's lock and temporary files go into a directory of this process.
-class EmbeddedEngineEnv : public ::testing::Environment {
- public:
-  void SetUp() override {
-    char pattern[] = "/tmp/vlt-fb-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    setenv("FIREBIRD_LOCK", dir_.c_str(), 1);
-    setenv("FIREBIRD_TMP", dir_.c_str(), 1);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-
- private:
-  std::string dir_;
-};
-const auto* const kEngineEnv = ::testing::AddGlobalTestEnvironment(new EmbeddedEngineEnv);
-
-// Creates a database of `dialect` as the probe's user, through the library's SQL interface.
 void CreateDatabase(const std::string& path, unsigned short dialect) {
-  ISC_STATUS_ARRAY status{};
-  isc_db_handle db = 0;
-  isc_tr_handle tr = 0;
-  const std::string sql = "CREATE DATABASE '" + platform::HostPath(path) +
-                          "' USER 'SYSDBA' PASSWORD 'vorplinth' PAGE_SIZE 4096";
-  isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), dialect, nullptr);
-  ASSERT_EQ(status[1], 0) << "cannot create " << path;
-  isc_detach_database(status, &db);
-  ASSERT_EQ(status[1], 0);
+  test::CreateFirebirdDatabase(path, dialect);
 }
 
 class FirebirdProbeTest : public ::testing::Test {

@@ -10,24 +10,13 @@
 #include "download/vlt_download.h"
 #include "platform/files.h"
 #include "tests/download/download_helpers.h"
+#include "tests/support/fixture_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace vlt::download {
 namespace {
 
 constexpr std::int64_t kSize = 300000;
-
-std::map<std::string, std::string> NginxSettings() {
-  std::map<std::string, std::string> settings;
-  const char* path = std::getenv("VLT_NGINX");
-  if (path == nullptr) return settings;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    const size_t eq = line.find('=');
-    if (eq != std::string::npos) settings[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return settings;
-}
 
 // What nginx logged for one request target (tests may run side by side: each asks for its own
 // target): the target, the status and the Range header it was given.
@@ -41,7 +30,7 @@ std::string LogLineFor(const std::string& path, const std::string& target) {
 
 class NginxDownloadTest : public ::testing::Test {
  protected:
-  std::map<std::string, std::string> nginx = NginxSettings();
+  std::map<std::string, std::string> nginx = test::FixtureSettings("VLT_NGINX");
   test::TempDir tmp;
   TVltDownload d;
   test::EventLog log{d};

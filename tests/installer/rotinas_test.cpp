@@ -17,17 +17,11 @@
 #include "tests/archive/zip_builder.h"
 #include "tests/installer/recording_system_ops.h"
 #include "tests/installer/scripted_view.h"
+#include "tests/support/fixture_settings.h"
 #include "tests/support/temp_dir.h"
 
 #ifdef VLT_REAL_FIREBIRD
-#include <ibase.h>
-#endif
-
-#ifdef VLT_REAL_FIREBIRD
-// The client library and its engine keep process-wide caches until exit; not leaks of ours.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfbclient.so\nleak:libicuuc.so\nleak:libicui18n.so\nleak:libtommath.so\n";
-}
+#include "tests/database/embedded_firebird.h"
 #endif
 
 namespace vlt {
@@ -36,53 +30,11 @@ namespace {
 using test::ScriptedView;
 using test::ZipEntry;
 
-std::map<std::string, std::string> NginxSettings() {
-  std::map<std::string, std::string> settings;
-  const char* path = std::getenv("VLT_NGINX");
-  if (path == nullptr) return settings;
-  settings["dir"] = std::filesystem::path(path).parent_path().string();
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    const size_t eq = line.find('=');
-    if (eq != std::string::npos) settings[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return settings;
-}
-
-#ifdef VLT_REAL_FIREBIRD
-// The embedded engine's lock and temporary files go into a directory of this process.
-class EmbeddedEngineEnv : public ::testing::Environment {
- public:
-  void SetUp() override {
-    char pattern[] = "/tmp/vlt-fb-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    setenv("FIREBIRD_LOCK", dir_.c_str(), 1);
-    setenv("FIREBIRD_TMP", dir_.c_str(), 1);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-
- private:
-  std::string dir_;
-};
-const auto* const kEngineEnv = ::testing::AddGlobalTestEnvironment(new EmbeddedEngineEnv);
-#endif
-
 // A database the probe can attach to: a real one natively; any file for the stand-in.
 std::string DatabaseBytes(const test::TempDir& tmp) {
 #ifdef VLT_REAL_FIREBIRD
   const std::string path = tmp / "modelo.gdb";
-  ISC_STATUS_ARRAY status{};
-  isc_db_handle db = 0;
-  isc_tr_handle tr = 0;
-  const std::string sql = "CREATE DATABASE '" + platform::HostPath(path) +
-                          "' USER 'SYSDBA' PASSWORD 'vorplinth' PAGE_SIZE 4096";
-  isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr);
-  EXPECT_EQ(status[1], 0) << "cannot create " << path;
-  isc_detach_database(status, &db);
+  test::CreateFirebirdDatabase(path);
   std::string bytes = test::ReadFile(path);
   platform::RemoveFile(path);
   return bytes;
@@ -103,7 +55,7 @@ bool ProbeSeesFirebird25() {
 
 class RotinasTest : public ::testing::Test {
  protected:
-  std::map<std::string, std::string> nginx = NginxSettings();
+  std::map<std::string, std::string> nginx = test::FixtureSettings("VLT_NGINX");
   test::TempDir tmp;
   ScriptedView view;
   test::RecordingSystemOps system;

@@ -9,6 +9,7 @@
 
 #include "net/tcp_block_socket.h"
 #include "tests/net/script_server.h"
+#include "tests/support/fixture_settings.h"
 
 namespace vlt::net {
 namespace {
@@ -18,21 +19,9 @@ using test::RecvUntilClose;
 using test::ScriptServer;
 using test::Send;
 
-std::map<std::string, std::string> ProxySettings() {
-  std::map<std::string, std::string> settings;
-  const char* path = std::getenv("VLT_PROXY_PORTS");
-  if (path == nullptr) return settings;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    const size_t eq = line.find('=');
-    if (eq != std::string::npos) settings[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return settings;
-}
-
 class ProxyTest : public ::testing::Test {
  protected:
-  std::map<std::string, std::string> proxies = ProxySettings();
+  std::map<std::string, std::string> proxies = test::FixtureSettings("VLT_PROXY_PORTS");
   void SetUp() override {
     ASSERT_TRUE(proxies.count("socks") && proxies.count("http"))
         << "no proxies: run through ctest (fixture net_proxies) or start them with "

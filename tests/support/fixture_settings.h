@@ -1,0 +1,11 @@
+#pragma once
+// The "key=value" lines a ctest fixture wrote (ports of the servers it started), from the file
+// an environment variable names; empty when the variable is not set.
+#include <map>
+#include <string>
+
+namespace vlt::test {
+
+std::map<std::string, std::string> FixtureSettings(const char* variable);
+
+}  // namespace vlt::test
