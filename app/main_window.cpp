@@ -1,11 +1,9 @@
 #include "app/main_window.h"
 
-#include <commctrl.h>
 #include <shobjidl.h>
 
 #include <stdexcept>
 
-#include "app/glyphs.h"
 #include "platform/win_text.h"
 
 namespace vlt::app {
@@ -17,16 +15,6 @@ using platform::Widen;
 constexpr wchar_t kClassName[] = L"VeltraInstaladorWindow";
 constexpr int kFirstControlId = 1000;
 
-// The wizard's palette.
-constexpr COLORREF kPageColour = RGB(255, 255, 255);
-constexpr COLORREF kCardColour = RGB(245, 246, 248);
-constexpr COLORREF kCardBorder = RGB(222, 226, 230);
-constexpr COLORREF kHeaderColour = RGB(36, 41, 47);
-constexpr COLORREF kAccent = RGB(255, 128, 0);
-constexpr COLORREF kTitleText = RGB(31, 35, 40);
-constexpr COLORREF kBodyText = RGB(87, 96, 106);
-constexpr COLORREF kHeaderText = RGB(255, 255, 255);
-
 int IdOf(Control c) {
   return kFirstControlId + static_cast<int>(c);
 }
@@ -34,34 +22,10 @@ Control ControlOfId(int id) {
   return static_cast<Control>(id - kFirstControlId);
 }
 
-bool HasWindow(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::Panel:
-    case ControlKind::Header:
-    case ControlKind::Picture:
-    case ControlKind::FolderIcon:
-      return false;
-    default:
-      return true;
-  }
-}
-
-platform::UniqueGdiObject MakeFont(int height, int weight) {
-  return platform::UniqueGdiObject(CreateFontW(
-      -height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Segoe UI"));
-}
-
 }  // namespace
 
 MainWindow::MainWindow() = default;
-
-MainWindow::~MainWindow() {
-  if (window_ != nullptr) {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::Create() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -78,21 +42,18 @@ void MainWindow::Create() {
   // A fixed-size tool window (small caption, no sizing) that still has a taskbar button.
   const DWORD ex_style = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  window_ =
-      CreateWindowExW(ex_style, kClassName, Widen(kCaption).c_str(), style, CW_USEDEFAULT,
-                      CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
-  if (window_ == nullptr) throw std::runtime_error("Unable to create the wizard window");
-  dpi_ = GetDpiForWindow(window_);
-  if (dpi_ == 0) dpi_ = 96;
-  RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
+  // WM_NCCREATE hands the new window to window_.
+  CreateWindowExW(ex_style, kClassName, Widen(kCaption).c_str(), style, CW_USEDEFAULT,
+                  CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
+  if (!window_) throw std::runtime_error("Unable to create the wizard window");
+  UINT dpi = GetDpiForWindow(window_.Get());
+  if (dpi == 0) dpi = 96;
+  theme_.SetDpi(dpi);
+  RECT frame{0, 0, theme_.Scale(kClientWidth), theme_.Scale(kClientHeight)};
   AdjustWindowRectEx(&frame, style, FALSE, ex_style);
-  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  SetWindowPos(window_.Get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  brush_page_ = platform::UniqueGdiObject(CreateSolidBrush(kPageColour));
-  brush_card_ = platform::UniqueGdiObject(CreateSolidBrush(kCardColour));
-  brush_header_ = platform::UniqueGdiObject(CreateSolidBrush(kHeaderColour));
-  CreateFonts();
   CreateControls();
   ApplyLayout();
 
@@ -105,18 +66,18 @@ void MainWindow::Show() {
   if (!shown_) {
     // Centred on the monitor the first time it shows.
     RECT r{};
-    GetWindowRect(window_, &r);
+    GetWindowRect(window_.Get(), &r);
     MONITORINFO mi{};
     mi.cbSize = sizeof(mi);
-    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &mi);
+    GetMonitorInfoW(MonitorFromWindow(window_.Get(), MONITOR_DEFAULTTOPRIMARY), &mi);
     const int w = r.right - r.left, h = r.bottom - r.top;
     const RECT& work = mi.rcWork;
-    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - w) / 2,
+    SetWindowPos(window_.Get(), nullptr, work.left + (work.right - work.left - w) / 2,
                  work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     shown_ = true;
   }
-  ShowWindow(window_, SW_SHOW);
-  UpdateWindow(window_);
+  ShowWindow(window_.Get(), SW_SHOW);
+  UpdateWindow(window_.Get());
 }
 
 int MainWindow::Run() {
@@ -127,96 +88,37 @@ int MainWindow::Run() {
 
 bool MainWindow::DispatchDialogMessage(MSG& msg) {
   // Tab and the arrow keys move between the controls as in a dialog.
-  if (window_ != nullptr && IsDialogMessageW(window_, &msg)) return true;
+  if (window_ && IsDialogMessageW(window_.Get(), &msg)) return true;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
   return true;
 }
 
-void MainWindow::CreateFonts() {
-  font_normal_ = MakeFont(Scale(15), FW_NORMAL);
-  font_title_ = MakeFont(Scale(24), FW_SEMIBOLD);
-  font_caption_ = MakeFont(Scale(19), FW_BOLD);
-  font_button_ = MakeFont(Scale(15), FW_SEMIBOLD);
-}
-
 void MainWindow::CreateControls() {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
+  // In layout order, which is also the order of the Tab key.
   for (const ControlLayout& c : WizardLayout()) {
     visible_[c.id] = c.visible;
-    if (!HasWindow(c.kind)) continue;
-    const DWORD center = c.align == TextAlign::Center;
-    const wchar_t* cls = L"STATIC";
-    DWORD style = WS_CHILD;
-    DWORD ex_style = 0;
-    switch (c.kind) {
-      case ControlKind::Title:
-      case ControlKind::Label:
-      case ControlKind::Caption:
-        style |= SS_NOPREFIX | SS_ENDELLIPSIS | (center ? SS_CENTER : SS_LEFT);
-        break;
-      case ControlKind::Button:
-        cls = L"BUTTON";
-        style |= WS_TABSTOP | BS_PUSHBUTTON;
-        break;
-      case ControlKind::Edit:
-        cls = L"EDIT";
-        ex_style = WS_EX_CLIENTEDGE;
-        style |= WS_TABSTOP | ES_AUTOHSCROLL | (center ? ES_CENTER : ES_LEFT);
-        break;
-      case ControlKind::DropDownList:
-        cls = L"COMBOBOX";
-        style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;  // a list, no free text
-        break;
-      case ControlKind::Gauge:
-        cls = PROGRESS_CLASSW;
-        break;
-      default:  // the animated picture's placeholder
-        break;
-    }
-    const std::wstring text = c.kind == ControlKind::DropDownList ? L"" : Widen(c.text);
-    HWND h = CreateWindowExW(ex_style, cls, text.c_str(), style, 0, 0, 0, 0, window_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(c.id))), instance,
-                             nullptr);
-    controls_[c.id] = h;
-    if (c.kind == ControlKind::DropDownList) {
-      std::string_view items = c.text;
-      while (!items.empty()) {
-        const size_t nl = items.find('\n');
-        const std::wstring item = Widen(items.substr(0, nl));
-        SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-        items = nl == std::string_view::npos ? std::string_view() : items.substr(nl + 1);
-      }
-      SendMessageW(h, CB_SETCURSEL, 0, 0);
-    }
-    if (c.kind == ControlKind::Gauge) {
-      // The gauge's stored settings: Min 0, Progress 80 (of the default maximum 100).
-      SendMessageW(h, PBM_SETRANGE32, 0, 100);
-      SendMessageW(h, PBM_SETPOS, 80, 0);
-      SendMessageW(h, PBM_SETBARCOLOR, 0, kAccent);
-      gauge_max_[c.id] = 100;
-    }
+    std::unique_ptr<WizardControl> control = MakeWizardControl(c);
+    control->Create(window_.Get(), IdOf(c.id));
+    by_id_[c.id] = control.get();
+    controls_.push_back(std::move(control));
   }
 }
 
 RECT MainWindow::Scaled(const ControlLayout& c) const {
-  return RECT{Scale(c.x), Scale(c.y), Scale(c.x + c.width), Scale(c.y + c.height)};
+  return RECT{theme_.Scale(c.x), theme_.Scale(c.y), theme_.Scale(c.x + c.width),
+              theme_.Scale(c.y + c.height)};
+}
+
+WizardControl* MainWindow::Find(Control id) const {
+  auto it = by_id_.find(id);
+  return it == by_id_.end() ? nullptr : it->second;
 }
 
 void MainWindow::ApplyLayout() {
-  for (const ControlLayout& c : WizardLayout()) {
-    auto it = controls_.find(c.id);
-    if (it == controls_.end()) continue;
-    const RECT r = Scaled(c);
-    MoveWindow(it->second, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
-    HGDIOBJ font = c.kind == ControlKind::Title     ? font_title_.Get()
-                   : c.kind == ControlKind::Caption ? font_caption_.Get()
-                   : c.kind == ControlKind::Button  ? font_button_.Get()
-                                                    : font_normal_.Get();
-    SendMessageW(it->second, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
+  for (const auto& control : controls_) control->Place(Scaled(control->Layout()), theme_);
   UpdateVisibility();
-  InvalidateRect(window_, nullptr, TRUE);
+  InvalidateRect(window_.Get(), nullptr, TRUE);
 }
 
 bool MainWindow::EffectivelyVisible(Control id) const {
@@ -226,16 +128,18 @@ bool MainWindow::EffectivelyVisible(Control id) const {
 }
 
 void MainWindow::UpdateVisibility() {
-  for (const auto& [id, h] : controls_) {
-    const bool show = EffectivelyVisible(id);
+  for (const auto& control : controls_) {
+    HWND h = control->Handle();
+    if (h == nullptr) continue;
+    const bool show = EffectivelyVisible(control->Layout().id);
     if ((IsWindowVisible(h) != FALSE) != show) ShowWindow(h, show ? SW_SHOWNA : SW_HIDE);
   }
-  InvalidateRect(window_, nullptr, TRUE);
+  InvalidateRect(window_.Get(), nullptr, TRUE);
 }
 
 HWND MainWindow::ControlHandle(Control id) const {
-  auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
+  const WizardControl* control = Find(id);
+  return control == nullptr ? nullptr : control->Handle();
 }
 
 void MainWindow::ShowPage(Page page) {
@@ -244,18 +148,12 @@ void MainWindow::ShowPage(Page page) {
 }
 
 std::string MainWindow::GetText(Control edit) {
-  HWND h = ControlHandle(edit);
-  if (h == nullptr) return {};
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
-  return Narrow(text);
+  const WizardControl* control = Find(edit);
+  return control == nullptr ? std::string() : control->Text();
 }
 
 void MainWindow::SetText(Control control, const std::string& text) {
-  if (HWND h = ControlHandle(control)) {
-    SetWindowTextW(h, Widen(text).c_str());
-    InvalidateRect(h, nullptr, TRUE);
-  }
+  if (WizardControl* c = Find(control)) c->SetText(text);
 }
 
 void MainWindow::SetVisible(Control control, bool visible) {
@@ -264,24 +162,24 @@ void MainWindow::SetVisible(Control control, bool visible) {
 }
 
 void MainWindow::SetEnabled(Control button, bool enabled) {
-  if (HWND h = ControlHandle(button)) EnableWindow(h, enabled ? TRUE : FALSE);
+  if (WizardControl* c = Find(button)) c->SetEnabled(enabled);
 }
 
 void MainWindow::Focus(Control edit) {
-  if (HWND h = ControlHandle(edit)) SetFocus(h);
+  if (WizardControl* c = Find(edit)) c->Focus();
 }
 
 int MainWindow::SelectedIndex(Control list) {
-  HWND h = ControlHandle(list);
-  return h == nullptr ? -1 : static_cast<int>(SendMessageW(h, CB_GETCURSEL, 0, 0));
+  const WizardControl* control = Find(list);
+  return control == nullptr ? -1 : control->SelectedIndex();
 }
 
 void MainWindow::WarningBox(const std::string& text, const std::string& title) {
-  MessageBoxW(window_, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONWARNING);
+  MessageBoxW(window_.Get(), Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void MainWindow::InformationBox(const std::string& text) {
-  MessageBoxW(window_, Widen(text).c_str(), kApplicationTitle, MB_OK);
+  MessageBoxW(window_.Get(), Widen(text).c_str(), kApplicationTitle, MB_OK);
 }
 
 std::optional<std::string> MainWindow::PickFolder(const std::string& title,
@@ -302,16 +200,14 @@ std::optional<std::string> MainWindow::PickFolder(const std::string& title,
                                             start.PutVoid()))) {
     dialog->SetFolder(start.Get());
   }
-  if (FAILED(dialog->Show(window_))) return std::nullopt;  // cancelled
+  if (FAILED(dialog->Show(window_.Get()))) return std::nullopt;  // cancelled
   platform::ComPtr<IShellItem> result;
   if (FAILED(dialog->GetResult(result.Put()))) return std::nullopt;
-  wchar_t* path = nullptr;
-  if (FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, &path)) || path == nullptr) {
+  platform::UniqueCoTaskString path;
+  if (FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path) {
     return std::nullopt;
   }
-  std::string chosen = Narrow(path);
-  CoTaskMemFree(path);
-  return chosen;
+  return Narrow(path.Get());
 }
 
 void MainWindow::PumpEvents() {
@@ -326,76 +222,54 @@ void MainWindow::PumpEvents() {
 }
 
 void MainWindow::SetGaugeMax(Control gauge, int value) {
-  gauge_max_[gauge] = value;
-  if (HWND h = ControlHandle(gauge)) SendMessageW(h, PBM_SETRANGE32, 0, value);
+  if (WizardControl* c = Find(gauge)) c->SetGaugeMax(value);
 }
 
 void MainWindow::SetGaugeProgress(Control gauge, int value) {
-  if (HWND h = ControlHandle(gauge)) SendMessageW(h, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+  if (WizardControl* c = Find(gauge)) c->SetGaugeProgress(value);
 }
 
 void MainWindow::Quit() {
-  DestroyWindow(window_);
+  // Through WM_DESTROY, which ends the event loop.
+  DestroyWindow(window_.Get());
 }
 
 void MainWindow::RunHandler(Control control) {
   try {
     form_->Dispatch(control);
   } catch (const std::exception& e) {
-    MessageBoxW(window_, Widen(e.what()).c_str(), kApplicationTitle, MB_OK | MB_ICONSTOP);
+    MessageBoxW(window_.Get(), Widen(e.what()).c_str(), kApplicationTitle, MB_OK | MB_ICONSTOP);
   }
 }
 
-std::optional<Control> MainWindow::HitFolderIcon(POINT p) const {
-  for (const ControlLayout& c : WizardLayout()) {
-    if (c.kind != ControlKind::FolderIcon || !EffectivelyVisible(c.id)) continue;
+std::optional<Control> MainWindow::HitClickableArea(POINT p) const {
+  for (const auto& control : controls_) {
+    const ControlLayout& c = control->Layout();
+    if (!control->Clickable() || !EffectivelyVisible(c.id)) continue;
     const RECT r = Scaled(c);
     if (PtInRect(&r, p)) return c.id;
   }
   return std::nullopt;
 }
 
-HBRUSH MainWindow::BackgroundFor(Control id, HDC dc) {
-  const ControlLayout& c = LayoutOf(id);
-  const ControlKind parent_kind =
-      c.parent == Control::None ? ControlKind::Label : LayoutOf(c.parent).kind;
+HBRUSH MainWindow::StaticColours(Control id, HDC dc) {
+  const WizardControl* control = Find(id);
+  const Control parent = control->Layout().parent;
+  std::optional<Surface> surface;
+  if (parent != Control::None) surface = Find(parent)->ChildSurface(theme_);
+  if (!surface) surface = Surface{kPageColour, theme_.PageBrush(), std::nullopt};
   SetBkMode(dc, OPAQUE);
-  if (parent_kind == ControlKind::Header) {
-    SetTextColor(dc, kHeaderText);
-    SetBkColor(dc, kHeaderColour);
-    return static_cast<HBRUSH>(brush_header_.Get());
-  }
-  SetTextColor(
-      dc, c.kind == ControlKind::Title || c.kind == ControlKind::Caption ? kTitleText : kBodyText);
-  if (parent_kind == ControlKind::Panel) {
-    SetBkColor(dc, kCardColour);
-    return static_cast<HBRUSH>(brush_card_.Get());
-  }
-  SetBkColor(dc, kPageColour);
-  return static_cast<HBRUSH>(brush_page_.Get());
+  SetTextColor(dc, surface->text.value_or(control->TextColour()));
+  SetBkColor(dc, surface->fill);
+  return surface->brush;
 }
 
 void MainWindow::Paint(HDC dc, const RECT& area) {
-  FillRect(dc, &area, static_cast<HBRUSH>(brush_page_.Get()));
-  for (const ControlLayout& c : WizardLayout()) {
+  FillRect(dc, &area, theme_.PageBrush());
+  for (const auto& control : controls_) {
+    const ControlLayout& c = control->Layout();
     if (c.page != page_ || !EffectivelyVisible(c.id)) continue;
-    const RECT r = Scaled(c);
-    switch (c.kind) {
-      case ControlKind::Panel:
-        DrawCard(dc, r, kCardColour, kCardBorder, Scale(10));
-        break;
-      case ControlKind::Header:
-        DrawHeader(dc, r, kHeaderColour, kAccent, Scale(3));
-        break;
-      case ControlKind::Picture:
-        DrawGlyph(dc, r, c.glyph, kAccent);
-        break;
-      case ControlKind::FolderIcon:
-        DrawFolder(dc, r);
-        break;
-      default:
-        break;
-    }
+    control->Paint(dc, Scaled(c), theme_);
   }
 }
 
@@ -403,40 +277,36 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wparam
   if (message == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lparam);
     auto* self = static_cast<MainWindow*>(cs->lpCreateParams);
-    self->window_ = window;
+    self->window_.Reset(window);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr || self->window_ == nullptr) {
-    return DefWindowProcW(window, message, wparam, lparam);
-  }
+  if (self == nullptr || !self->window_) return DefWindowProcW(window, message, wparam, lparam);
   return self->Handle(message, wparam, lparam);
 }
 
 LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  HWND window = window_.Get();
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
-      const int code = HIWORD(wparam);
       if (id < kFirstControlId) break;
       const Control control = ControlOfId(id);
-      const ControlKind kind = LayoutOf(control).kind;
-      if ((kind == ControlKind::Button && code == BN_CLICKED) ||
-          (kind == ControlKind::DropDownList && code == CBN_SELCHANGE)) {
+      if (const WizardControl* c = Find(control); c != nullptr && c->Activates(HIWORD(wparam))) {
         RunHandler(control);
       }
       return 0;
     }
     case WM_LBUTTONUP: {
       const POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      if (auto icon = HitFolderIcon(p)) RunHandler(*icon);
+      if (auto hit = HitClickableArea(p)) RunHandler(*hit);
       return 0;
     }
     case WM_SETCURSOR: {
       POINT p;
       GetCursorPos(&p);
-      ScreenToClient(window_, &p);
-      if (LOWORD(lparam) == HTCLIENT && HitFolderIcon(p)) {
+      ScreenToClient(window, &p);
+      if (LOWORD(lparam) == HTCLIENT && HitClickableArea(p)) {
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
         return TRUE;
       }
@@ -446,40 +316,41 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
       if (id >= kFirstControlId) {
         return reinterpret_cast<LRESULT>(
-            BackgroundFor(ControlOfId(id), reinterpret_cast<HDC>(wparam)));
+            StaticColours(ControlOfId(id), reinterpret_cast<HDC>(wparam)));
       }
       break;
     }
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers everything
     case WM_PAINT: {
-      platform::PaintScope paint(window_);
+      platform::PaintScope paint(window);
       platform::DoubleBuffer buffer(paint.Dc(), paint.Area());
       Paint(buffer.Dc(), paint.Area());
       return 0;
     }
     case WM_DPICHANGED: {
-      dpi_ = HIWORD(wparam);
       const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
-      SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+      SetWindowPos(window, nullptr, suggested->left, suggested->top,
                    suggested->right - suggested->left, suggested->bottom - suggested->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-      CreateFonts();
+      // The controls get the new fonts at once, before anything paints with the old ones gone.
+      theme_.SetDpi(HIWORD(wparam));
       ApplyLayout();
       return 0;
     }
     case WM_CLOSE:
-      DestroyWindow(window_);
+      DestroyWindow(window);
       return 0;
     case WM_DESTROY:
-      SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-      window_ = nullptr;
+      // Destroyed by the close control or Quit(): the window is gone, and so is the loop.
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      window_.Release();
       PostQuitMessage(0);
       return 0;
     default:
       break;
   }
-  return DefWindowProcW(window_, message, wparam, lparam);
+  return DefWindowProcW(window, message, wparam, lparam);
 }
 
 }  // namespace vlt::app

@@ -7,11 +7,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/wizard_controls.h"
 #include "installer/principal.h"
 #include "installer/system_ops.h"
 #include "installer/wizard_view.h"
-#include "platform/win_gdi.h"
+#include "platform/win_handle.h"
 
 namespace vlt::app {
 
@@ -32,7 +34,7 @@ class MainWindow final : public WizardView {
   // Runs the event loop until Quit(); returns the exit code.
   int Run();
 
-  HWND Handle() const { return window_; }
+  HWND Handle() const { return window_.Get(); }
   HWND ControlHandle(Control id) const;
   TfrmPrincipal& Form() { return *form_; }
   // Page whose controls are on screen.
@@ -65,27 +67,25 @@ class MainWindow final : public WizardView {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
-  void CreateFonts();
   void ApplyLayout();
   void UpdateVisibility();
   void Paint(HDC dc, const RECT& area);
   RECT Scaled(const ControlLayout& c) const;
-  int Scale(int value) const { return MulDiv(value, dpi_, 96); }
-  std::optional<Control> HitFolderIcon(POINT client) const;
+  WizardControl* Find(Control id) const;
+  std::optional<Control> HitClickableArea(POINT client) const;
   bool DispatchDialogMessage(MSG& msg);
-  HBRUSH BackgroundFor(Control id, HDC dc);
+  HBRUSH StaticColours(Control id, HDC dc);
 
-  HWND window_ = nullptr;
-  UINT dpi_ = 96;
+  // Declared before the window: the fonts it uses outlive it.
+  Theme theme_;
   bool shown_ = false;
   Page page_ = Page::tsHome;
-  std::map<Control, HWND> controls_;
+  std::vector<std::unique_ptr<WizardControl>> controls_;  // in layout order
+  std::map<Control, WizardControl*> by_id_;
   std::map<Control, bool> visible_;
-  std::map<Control, int> gauge_max_;
-  platform::UniqueGdiObject font_normal_, font_title_, font_caption_, font_button_;
-  platform::UniqueGdiObject brush_page_, brush_card_, brush_header_;
   std::unique_ptr<PlatformSystemOps> system_;
   std::unique_ptr<TfrmPrincipal> form_;
+  platform::UniqueWindow window_;
 };
 
 }  // namespace vlt::app

@@ -57,8 +57,8 @@ void TfrmPrincipal::Image5Click() {
 
 void TfrmPrincipal::EscolhePasta(Control edit) {
   const std::string current = view_.GetText(edit);
-  // The empty text raises "Unable to create directory" before the picker shows; any other
-  // failure to create is left for the picker to cope with.
+  // The empty text (or a relative one) raises "Unable to create directory" before the picker
+  // shows; any other failure to create is left for the picker to cope with.
   if (!system_.DirectoryExists(current)) system_.ForceDirectories(current);
   const auto chosen =
       view_.PickFolder("Selecione o diretorio para instalação do sistema", "Selecionar", current);

@@ -1,6 +1,7 @@
 #include "installer/system_ops.h"
 
 #include "installer/wizard_view.h"
+#include "platform/exception.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -43,8 +44,16 @@ void PlatformSystemOps::ExecutaEAguarda(const std::string& program, const std::s
 void PlatformSystemOps::CriaAtalho(const std::string& target, const std::string& arguments,
                                    const std::string& working_directory, const std::string& name) {
   const platform::ShortcutInfo link{target, arguments, working_directory};
+  const std::string desktop = platform::DesktopFolder();
+  // Without a desktop folder the shortcut would land at the root of the drive.
+  if (desktop.empty()) {
+    throw Exception(
+        "Não foi possível encontrar a pasta da Área de Trabalho (Desktop) para criar "
+        "o atalho \"" +
+        name + "\".");
+  }
   // A failed save leaves no shortcut and reports nothing.
-  platform::WriteShortcut(link, platform::ShortcutFileName(platform::DesktopFolder(), name));
+  platform::WriteShortcut(link, platform::ShortcutFileName(desktop, name));
 }
 
 bool PlatformSystemOps::FirebirdAtivo() {

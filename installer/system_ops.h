@@ -14,7 +14,8 @@ class SystemOps {
   // Starts the program and waits for it, keeping the window alive; a program that cannot be
   // started is reported in the information box. Nobody learns how it ended.
   virtual void ExecutaEAguarda(const std::string& program, const std::string& arguments) = 0;
-  // Puts a shortcut called `name` on the operator's desktop, replacing an older one.
+  // Puts a shortcut called `name` on the operator's desktop, replacing an older one. Throws
+  // when the system names no desktop folder.
   virtual void CriaAtalho(const std::string& target, const std::string& arguments,
                           const std::string& working_directory, const std::string& name) = 0;
   // True while a process whose executable name contains "fbserver" runs.

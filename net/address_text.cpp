@@ -3,40 +3,27 @@
 #include <cstdio>
 
 #include "net/text_functions.h"
+#include "platform/numbers.h"
 
 namespace vlt::net {
 namespace {
 
 bool AllDigits(std::string_view s) {
   for (char c : s)
-    if (c < '0' || c > '9') return false;
+    if (!platform::IsAsciiDigit(c)) return false;
   return true;
 }
 
 // A hexadecimal number from 0 to FFFF (leading zeros allowed).
 bool ParseHexWord(std::string_view s, unsigned& value) {
-  if (s.empty()) return false;
-  unsigned v = 0;
-  for (char c : s) {
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      return false;
-    v = v * 16 + static_cast<unsigned>(d);
-    if (v > 0xFFFF) return false;
-  }
-  value = v;
+  const auto v = platform::ParseUnsigned<std::uint16_t>(s, 16);
+  if (!v) return false;
+  value = *v;
   return true;
 }
 
 int NumberValue(std::string_view s) {
-  if (s.empty() || !AllDigits(s) || s.size() > 9) return 0;
-  return std::stoi(std::string(s));
+  return static_cast<int>(platform::ParseUnsigned<std::uint32_t>(s).value_or(0));
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 #include "net/block_socket.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "net/address_text.h"
 #include "net/socket_layer.h"
 #include "net/text_functions.h"
+#include "platform/clock.h"
 
 namespace vlt::net {
 
@@ -15,77 +14,16 @@ namespace p = vlt::platform;
 
 namespace {
 
-struct ErrorText {
-  int code;
-  const char* text;
-};
-
-// The one code-to-text table of the layer.
-constexpr ErrorText kErrorTexts[] = {
-    {10004, "Interrupted system call"},
-    {10009, "Bad file number"},
-    {10013, "Permission denied"},
-    {10014, "Bad address"},
-    {10022, "Invalid argument"},
-    {10024, "Too many open files"},
-    {10035, "Operation would block"},
-    {10036, "Operation now in progress"},
-    {10037, "Operation already in progress"},
-    {10038, "Socket operation on nonsocket"},
-    {10039, "Destination address required"},
-    {10040, "Message too long"},
-    {10041, "Protocol wrong type for Socket"},
-    {10042, "Protocol not available"},
-    {10043, "Protocol not supported"},
-    {10044, "Socket not supported"},
-    {10045, "Operation not supported on Socket"},
-    {10046, "Protocol family not supported"},
-    {10047, "Address family not supported"},
-    {10048, "Address already in use"},
-    {10049, "Can't assign requested address"},
-    {10050, "Network is down"},
-    {10051, "Network is unreachable"},
-    {10052, "Network dropped connection on reset"},
-    {10053, "Software caused connection abort"},
-    {10054, "Connection reset by peer"},
-    {10055, "No Buffer space available"},
-    {10056, "Socket is already connected"},
-    {10057, "Socket is not connected"},
-    {10058, "Can't send after Socket shutdown"},
-    {10059, "Too many references:can't splice"},
-    {10060, "Connection timed out"},
-    {10061, "Connection refused"},
-    {10062, "Too many levels of symbolic links"},
-    {10063, "File name is too long"},
-    {10064, "Host is down"},
-    {10065, "No route to host"},
-    {10066, "Directory is not empty"},
-    {10067, "Too many processes"},
-    {10068, "Too many users"},
-    {10069, "Disk quota exceeded"},
-    {10070, "Stale NFS file handle"},
-    {10071, "Too many levels of remote in path"},
-    {10091, "Network subsystem is unusable"},
-    {10092, "Winsock DLL cannot support this application"},
-    {10093, "Winsock not initialized"},
-    {10101, "Disconnect"},
-    {11001, "Host not found"},
-    {11002, "Non authoritative - host not found"},
-    {11003, "Non recoverable error"},
-    {11004, "Valid name, no data record of requested type"},
-};
-static_assert(std::size(kErrorTexts) == 51);
-
 void SleepMs(int ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (ms > 0) p::SleepMs(ms);
 }
 
 }  // namespace
 
 std::string GetErrorDesc(int ErrorCode) {
   if (ErrorCode == 0) return {};
-  for (const ErrorText& e : kErrorTexts)
-    if (e.code == ErrorCode) return e.text;
+  for (const p::SocketErrorText& e : p::kSocketErrorTexts)
+    if (e.number == ErrorCode) return e.text;
   return "Other Winsock error (" + std::to_string(ErrorCode) + ")";
 }
 
@@ -104,7 +42,29 @@ TBlockSocket::TBlockSocket() = default;
 TBlockSocket::TBlockSocket(const std::string&) {}
 
 TBlockSocket::~TBlockSocket() {
+  // The owner of the hooks may be half destroyed already: the last close reports to nobody.
+  ClearHooks();
   if (!FClosedByDescendant) CloseSocket();
+}
+
+void TBlockSocket::ClearHooks() {
+  OnStatus = nullptr;
+  OnReadFilter = nullptr;
+  OnCreateSocket = nullptr;
+  OnMonitor = nullptr;
+  OnHeartbeat = nullptr;
+}
+
+TSocketTransport& TBlockSocket::OwnTransport() {
+  return PlainTransport();
+}
+
+void TBlockSocket::TransferCheck(int Result, int Error) {
+  ResetLastError();
+  if (Result < 0) {
+    FLastError = Error != 0 ? Error : p::kWSAENOTSOCK;
+    FLastErrorDesc = GetErrorDescEx();
+  }
 }
 
 p::TWSAData TBlockSocket::WSAData() const {
@@ -219,8 +179,9 @@ void TBlockSocket::InternalCreateSocket(const TVarSin& Sin) {
   FSendCounter = 0;
   ResetLastError();
   if (FSocket != p::kInvalidSocket) return;
-  FBuffer.clear();
+  SetLineBuffer({});
   FBinded = false;
+  FCloseReported = false;
   FIP6used = Sin.sin_family == p::kAfInet6;
   FSocket = p::CreateSocket(Sin.sin_family, GetSocketType(), GetSocketProtocol());
   if (FSocket == p::kInvalidSocket) FLastError = p::LastSocketError();
@@ -255,6 +216,7 @@ void TBlockSocket::SetSocket(SocketHandle Value) {
   FRecvCounter = 0;
   FSendCounter = 0;
   FSocket = Value;
+  FCloseReported = false;
   p::FDZero(FFDSet);
   p::FDSet(FSocket, FFDSet);
   GetSins();
@@ -281,7 +243,7 @@ void TBlockSocket::Bind(const std::string& IP, const std::string& Port) {
     if (FSocket == p::kInvalidSocket) InternalCreateSocket(sin);
     SockCheck(p::BindSocket(FSocket, sin));
     GetSinLocal();
-    FBuffer.clear();
+    SetLineBuffer({});
     FBinded = true;
   }
   ExceptCheck();
@@ -304,7 +266,9 @@ void TBlockSocket::DirectConnect(const std::string& IP, const std::string& Port)
       SetNonBlockMode(true);
       SockCheck(p::ConnectSocket(FSocket, sin));
       if (FLastError == p::kWSAEINPROGRESS || FLastError == p::kWSAEWOULDBLOCK) {
-        if (!CanWrite(FConnectionTimeout)) {
+        const bool done = WaitWithHeartbeats(FConnectionTimeout, WaitKind::Connect);
+        if (done) DoStatus(HR_CanWrite, "");
+        if (!done) {
           FLastError = p::kWSAETIMEDOUT;
         } else {
           // Writable also means "the attempt has ended"; a refused one must not pass as
@@ -317,7 +281,7 @@ void TBlockSocket::DirectConnect(const std::string& IP, const std::string& Port)
       SetNonBlockMode(was);
     }
     if (FLastError == 0) GetSins();
-    FBuffer.clear();
+    SetLineBuffer({});
     FLastCR = false;
     FLastLF = false;
   }
@@ -348,15 +312,26 @@ SocketHandle TBlockSocket::DirectAccept() {
 }
 
 void TBlockSocket::CloseSocket() {
+  // A hook raised by the close that closes again must not start a second close.
+  if (FClosing) return;
+  FlagScope closing(FClosing);
   AbortSocket();
 }
 
 void TBlockSocket::AbortSocket() {
+  if (FAborting) return;
+  FlagScope aborting(FAborting);
   if (FSocket != p::kInvalidSocket) p::CloseSocketHandle(FSocket);
   FSocket = p::kInvalidSocket;
+  // A stale handle in the set would make later waits watch a closed (or reused) number.
+  p::FDZero(FFDSet);
   FDelayedOptions.clear();
   FFamily = FFamilySave;
-  DoStatus(HR_SocketClose, "");
+  // Once per socket: closing a closed socket again (from a hook, or twice in a row) is silent.
+  if (!FCloseReported) {
+    FCloseReported = true;
+    DoStatus(HR_SocketClose, "");
+  }
 }
 
 void TBlockSocket::SetRemoteSin(const std::string& IP, const std::string& Port) {
@@ -419,20 +394,21 @@ int TBlockSocket::SendBuffer(const void* Buffer, int Length) {
     const int piece = std::min(Length - offset, FSendMaxChunk);
     if (piece <= 0) break;
     ThrottleBandwidth(piece, FMaxSendBandwidth, FNextSend);
-    int r = p::SendSocket(FSocket, data + offset, piece, 0);
-    SockCheck(r);
+    int error = 0;
+    int r = Transport().Send(FSocket, data + offset, piece, error);
+    TransferCheck(r, error);
     if (FLastError == p::kWSAEWOULDBLOCK) {
       if (CanWrite(FNonblockSendTimeout)) {
-        r = p::SendSocket(FSocket, data + offset, piece, 0);
-        SockCheck(r);
+        r = Transport().Send(FSocket, data + offset, piece, error);
+        TransferCheck(r, error);
       } else {
         FLastError = p::kWSAETIMEDOUT;
       }
     }
-    if (FLastError != 0) break;
+    if (FLastError != 0 || r <= 0) break;
     offset += r;
     FSendCounter += r;
-    if (OnStatus) DoStatus(HR_WriteCount, std::to_string(r));
+    if (OnStatus) DoStatus(HR_WriteCount, std::to_string(r));  // skip the formatting unwatched
   }
   ExceptCheck();
   return offset;
@@ -451,7 +427,7 @@ ByteString LowFirst(std::uint32_t v) {
   return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
           static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
 }
-std::uint32_t FromLowFirst(const ByteString& s) {
+std::uint32_t FromLowFirst(std::string_view s) {
   std::uint32_t v = 0;
   for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[i]);
   return v;
@@ -512,15 +488,24 @@ int TBlockSocket::SendBufferTo(const void* Buffer, int Length) {
 
 // ---- receiving ----
 
-int TBlockSocket::RecvBuffer(void* Buffer, int Length) {
-  if (CheckStopFlag()) return 0;
-  ThrottleBandwidth(Length, FMaxRecvBandwidth, FNextRecv);
-  int r = p::RecvSocket(FSocket, Buffer, Length, 0);
-  if (r == 0)
-    FLastError = p::kWSAECONNRESET;  // the peer closed
-  else
-    SockCheck(r);
-  ExceptCheck();
+int TBlockSocket::ReceiveInto(void* Buffer, int Length, bool now) {
+  int r;
+  if (now) {
+    // Only what is already there: nothing waiting is not an error, the caller waits next.
+    r = Transport().RecvWaiting(FSocket, Buffer, Length);
+    if (r <= 0) return 0;
+    ResetLastError();
+  } else {
+    int error = 0;
+    r = Transport().Recv(FSocket, Buffer, Length, error);
+    if (r == 0) {
+      ResetLastError();
+      FLastError = p::kWSAECONNRESET;  // the peer closed
+    } else {
+      TransferCheck(r, error);
+    }
+    ExceptCheck();
+  }
   if (r > 0) {
     FRecvCounter += r;
     if (OnStatus) DoStatus(HR_ReadCount, std::to_string(r));  // skip the formatting unwatched
@@ -528,6 +513,12 @@ int TBlockSocket::RecvBuffer(void* Buffer, int Length) {
     DoReadFilter(Buffer, r);
   }
   return r;
+}
+
+int TBlockSocket::RecvBuffer(void* Buffer, int Length) {
+  if (CheckStopFlag()) return 0;
+  ThrottleBandwidth(Length, FMaxRecvBandwidth, FNextRecv);
+  return ReceiveInto(Buffer, Length, false);
 }
 
 int TBlockSocket::RecvBufferFrom(void* Buffer, int Length) {
@@ -544,43 +535,82 @@ int TBlockSocket::RecvBufferFrom(void* Buffer, int Length) {
   return r;
 }
 
-ByteString TBlockSocket::RecvPacket(int Timeout) {
+void TBlockSocket::DropSplitLineEnd(ByteString& packet) {
+  if (!FConvertLineEnd || packet.empty()) return;
+  // The second half of a CR LF / LF CR pair split between two packets.
+  if (FLastCR && packet[0] == '\n') packet.erase(0, 1);
+  if (FLastLF && !packet.empty() && packet[0] == '\r') packet.erase(0, 1);
+  FLastCR = false;
+  FLastLF = false;
+}
+
+ByteString TBlockSocket::RecvPacketFromSocket(int Timeout) {
   ByteString result;
   ResetLastError();
-  auto read = [&](int n) {
+  auto read = [&](int n, bool now) {
     // Received straight into the string: no zero-fill of a block that recv overwrites.
     result.resize_and_overwrite(static_cast<size_t>(n), [&](char* data, size_t size) {
-      const int r = RecvBuffer(data, static_cast<int>(size));
+      const int r = now ? ReceiveInto(data, static_cast<int>(size), true)
+                        : RecvBuffer(data, static_cast<int>(size));
       return r > 0 ? static_cast<size_t>(r) : 0;
     });
   };
-  if (!FBuffer.empty()) {
-    result = std::move(FBuffer);
-    FBuffer.clear();
-  } else {
-    std::this_thread::yield();
-    int n = WaitingData();
-    if (n > 0) {
-      read(n);
-    } else if (CanRead(Timeout)) {
-      n = WaitingData();
-      if (n == 0)
-        FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
-      else
-        read(n);
-    } else {
+  // One receive of whatever is waiting does the work of a count query and a read, before and
+  // after a wait. It keeps the packet what the platform holds (at most 64 KiB); a throttled or
+  // cancelled read takes the long way, whose stop check and throttle see the real size.
+  const bool fast = FMaxRecvBandwidth <= 0 && !FStopFlag;
+  if (fast) DoHeartbeat();  // as the stop check of the long way would
+  auto take_waiting = [&] {
+    if (fast) {
+      if (!FStopFlag) read(65536, true);
+    } else if (const int n = WaitingData(); n > 0) {
+      read(n, false);
+    }
+  };
+  take_waiting();
+  if (result.empty() && FLastError == 0) {
+    if (CanRead(Timeout)) {
+      if (!fast || !CheckStopFlag()) take_waiting();
+      if (result.empty() && FLastError == 0) {
+        const int n = WaitingData();
+        if (n == 0)
+          FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
+        else
+          read(n, false);
+      }
+    } else if (FLastError == 0) {
       FLastError = p::kWSAETIMEDOUT;
     }
   }
-  if (FConvertLineEnd && !result.empty()) {
-    // The second half of a CR LF / LF CR pair split between two packets.
-    if (FLastCR && result[0] == '\n') result.erase(0, 1);
-    if (FLastLF && !result.empty() && result[0] == '\r') result.erase(0, 1);
-    FLastCR = false;
-    FLastLF = false;
-  }
+  // A trickle must not keep a 64 KiB block per byte alive in whoever holds the packets.
+  if (result.capacity() - result.size() > 16384) result.shrink_to_fit();
+  DropSplitLineEnd(result);
   ExceptCheck();
   return result;
+}
+
+ByteString TBlockSocket::RecvPacket(int Timeout) {
+  if (FBufferStart >= FBuffer.size()) return RecvPacketFromSocket(Timeout);
+  ResetLastError();
+  ByteString result = FBufferStart == 0 ? std::move(FBuffer) : FBuffer.substr(FBufferStart);
+  SetLineBuffer({});
+  DropSplitLineEnd(result);
+  ExceptCheck();
+  return result;
+}
+
+void TBlockSocket::ConsumeBuffer(std::size_t count) {
+  FBufferStart += count;
+  if (FBufferStart >= FBuffer.size()) SetLineBuffer({});
+}
+
+void TBlockSocket::AppendToBuffer(const ByteString& packet) {
+  // Handed-out bytes are dropped only here, once per packet, not once per line.
+  if (FBufferStart > 0) {
+    FBuffer.erase(0, FBufferStart);
+    FBufferStart = 0;
+  }
+  FBuffer += packet;
 }
 
 int TBlockSocket::RecvBufferEx(void* Buffer, int Len, int Timeout) {
@@ -605,25 +635,44 @@ int TBlockSocket::RecvBufferEx(void* Buffer, int Len, int Timeout) {
       }
     }
   }
-  FBuffer = packet;
+  SetLineBuffer(std::move(packet));
   return got;
 }
 
 ByteString TBlockSocket::RecvBufferStr(int Len, int Timeout) {
   if (Len < 1) return {};
-  ByteString s(static_cast<size_t>(Len), '\0');
-  const int got = RecvBufferEx(s.data(), Len, Timeout);
+  // Grows with what arrives: a length announced by the peer sizes nothing in advance.
+  ByteString s;
+  ResetLastError();
+  for (;;) {
+    const std::uint32_t t0 = TickMilliseconds();
+    ByteString packet = RecvPacket(Timeout);
+    const size_t want = static_cast<size_t>(Len) - s.size();
+    if (packet.size() > want) {
+      s.append(packet, 0, want);
+      SetLineBuffer(packet.substr(want));
+    } else {
+      s += packet;
+    }
+    if (FLastError != 0 || s.size() >= static_cast<size_t>(Len)) break;
+    if (!FInterPacketTimeout) {
+      Timeout -= static_cast<int>(TickDifference(t0, TickMilliseconds()));
+      if (Timeout <= 0) {
+        FLastError = p::kWSAETIMEDOUT;
+        break;
+      }
+    }
+  }
   if (FLastError != 0) return {};
-  s.resize(static_cast<size_t>(got));
   return s;
 }
 
 std::uint8_t TBlockSocket::RecvByte(int Timeout) {
   ResetLastError();
-  if (FBuffer.empty()) FBuffer = RecvPacket(Timeout);
-  if (FLastError != 0 || FBuffer.empty()) return 0;
-  const auto b = static_cast<std::uint8_t>(FBuffer[0]);
-  FBuffer.erase(0, 1);
+  if (LineBuffer().empty()) SetLineBuffer(RecvPacket(Timeout));
+  if (FLastError != 0 || LineBuffer().empty()) return 0;
+  const auto b = static_cast<std::uint8_t>(FBuffer[FBufferStart]);
+  ConsumeBuffer(1);
   return b;
 }
 
@@ -637,31 +686,61 @@ ByteString TBlockSocket::RecvTerminated(int Timeout, const ByteString& Terminato
   ResetLastError();
   if (Terminator.empty()) return {};
   const bool any_end = FConvertLineEnd && Terminator == CRLF;
-  ByteString pending;
-  int pos = 0;
-  size_t end_len = Terminator.size();
+  const size_t limit =
+      static_cast<size_t>(FMaxLineLength > 0 ? FMaxLineLength : kDefaultMaxLineLength);
+  // The pending bytes live in FBuffer from FBufferStart; what was scanned without finding a
+  // line end is not scanned again (a line arriving byte by byte costs linear time).
+  size_t scanned = 0;
+  size_t line = ByteString::npos, end_len = 0;
+  bool from_buffer = !LineBuffer().empty();
   for (;;) {
     const std::uint32_t t0 = TickMilliseconds();
-    pending += RecvPacket(Timeout);
-    if (FLastError != 0) break;
-    if (!pending.empty()) {
-      if (any_end) {
-        ByteString found;
-        pos = FindLineEnd(pending, found);
-        if (pos < 0) pos = 0;
-        end_len = found.size();
-        if (found == "\r") FLastCR = true;
-        if (found == "\n") FLastLF = true;
-      } else {
-        const size_t at = pending.find(Terminator);
-        pos = at == ByteString::npos ? 0 : static_cast<int>(at) + 1;
+    if (from_buffer) {
+      // The bytes kept from the last read count as the first packet.
+      from_buffer = false;
+      if (FConvertLineEnd && (FLastCR || FLastLF)) {
+        ByteString pending(LineBuffer());
+        DropSplitLineEnd(pending);
+        SetLineBuffer(std::move(pending));
       }
+    } else {
+      const ByteString packet = RecvPacketFromSocket(Timeout);
+      if (FLastError != 0) break;
+      AppendToBuffer(packet);
     }
-    if (FMaxLineLength != 0 && pending.size() > static_cast<size_t>(FMaxLineLength)) {
+    const std::string_view pending = LineBuffer();
+    if (scanned > pending.size()) scanned = 0;  // a hook emptied the buffer meanwhile
+    if (any_end) {
+      for (size_t i = scanned; i < pending.size(); ++i) {
+        const char c = pending[i];
+        if (c != '\r' && c != '\n') continue;
+        line = i;
+        const char pair = c == '\r' ? '\n' : '\r';
+        if (i + 1 < pending.size() && pending[i + 1] == pair) {
+          end_len = 2;
+        } else {
+          end_len = 1;
+          // A single CR or LF at the end: its partner may open the next packet.
+          if (c == '\r') FLastCR = true;
+          if (c == '\n') FLastLF = true;
+        }
+        break;
+      }
+    } else {
+      const size_t from = scanned >= Terminator.size() ? scanned - (Terminator.size() - 1) : 0;
+      line = pending.find(Terminator, from);
+      end_len = Terminator.size();
+    }
+    if (line != ByteString::npos) {
+      // A complete line is returned unless the line itself is over the limit.
+      if (line > limit) FLastError = p::kWSAENOBUFS;
+      break;
+    }
+    scanned = pending.size();
+    if (pending.size() > limit) {
       FLastError = p::kWSAENOBUFS;
       break;
     }
-    if (pos > 0) break;
     if (!FInterPacketTimeout) {
       Timeout -= static_cast<int>(TickDifference(t0, TickMilliseconds()));
       if (Timeout <= 0) {
@@ -671,11 +750,10 @@ ByteString TBlockSocket::RecvTerminated(int Timeout, const ByteString& Terminato
     }
   }
   ByteString result;
-  if (pos > 0 && FLastError == 0) {
-    result = pending.substr(0, static_cast<size_t>(pos - 1));
-    pending.erase(0, static_cast<size_t>(pos - 1) + end_len);
+  if (line != ByteString::npos && FLastError == 0) {
+    result.assign(FBuffer, FBufferStart, line);
+    ConsumeBuffer(line + end_len);
   }
-  FBuffer = pending;
   ExceptCheck();
   return result;
 }
@@ -689,6 +767,12 @@ ByteString TBlockSocket::RecvString(int Timeout) {
 ByteString TBlockSocket::RecvBlock(int Timeout) {
   const std::int32_t n = RecvInteger(Timeout);
   if (FLastError != 0) return {};
+  if (n > kMaxBlockLength) {
+    // A length no peer of ours sends: refused before any of it is awaited.
+    FLastError = p::kWSAENOBUFS;
+    ExceptCheck();
+    return {};
+  }
   return RecvBufferStr(n, Timeout);
 }
 
@@ -747,40 +831,58 @@ std::uint8_t TBlockSocket::PeekByte(int Timeout) {
 // ---- waiting ----
 
 int TBlockSocket::WaitingData() {
-  std::uint32_t n = 0;
-  if (p::BytesWaiting(FSocket, n) != 0) return 0;
-  return static_cast<int>(std::min<std::uint32_t>(n, 65536));
+  return std::min(Transport().Waiting(FSocket), 65536);
 }
 
 int TBlockSocket::WaitingDataEx() {
-  return FBuffer.empty() ? WaitingData() : static_cast<int>(FBuffer.size());
+  return LineBuffer().empty() ? WaitingData() : static_cast<int>(LineBuffer().size());
+}
+
+bool TBlockSocket::WaitFor(WaitKind what, int Timeout) {
+  if (FSocket == p::kInvalidSocket) {
+    // Closed (perhaps by a hook): fail now rather than wait on nothing for the whole time-out.
+    ResetLastError();
+    FLastError = p::kWSAENOTSOCK;
+    return false;
+  }
+  TFDSet read = FFDSet, write = FFDSet, except = FFDSet;
+  // Winsock reports a failed non-blocking connect in the exception set, not the write set.
+  const int r = p::SelectSockets(what == WaitKind::Read ? &read : nullptr,
+                                 what == WaitKind::Read ? nullptr : &write,
+                                 what == WaitKind::Connect ? &except : nullptr, Timeout);
+  SockCheck(r);
+  return r > 0 && FLastError == 0;
 }
 
 bool TBlockSocket::WaitReadable(int Timeout) {
-  TFDSet set = FFDSet;
-  const int r = p::SelectSockets(&set, nullptr, nullptr, Timeout);
-  SockCheck(r);
-  return r > 0 && FLastError == 0;
+  return WaitFor(WaitKind::Read, Timeout);
 }
 
 bool TBlockSocket::WaitWritable(int Timeout) {
-  TFDSet set = FFDSet;
-  const int r = p::SelectSockets(nullptr, &set, nullptr, Timeout);
-  SockCheck(r);
-  return r > 0 && FLastError == 0;
+  return WaitFor(WaitKind::Write, Timeout);
 }
 
 // Waits in heartbeat-sized slices when a heartbeat rate is set, so that OnHeartbeat runs and
 // StopFlag can end the wait.
-bool TBlockSocket::WaitWithHeartbeats(int Timeout, bool writing) {
-  auto wait = [&](int t) { return writing ? WaitWritable(t) : WaitReadable(t); };
+bool TBlockSocket::WaitWithHeartbeats(int Timeout, WaitKind what) {
+  auto wait = [&](int t) {
+    switch (what) {
+      case WaitKind::Read:
+        return WaitReadable(t);
+      case WaitKind::Write:
+        return WaitWritable(t);
+      case WaitKind::Connect:
+        return WaitFor(what, t);
+    }
+    return false;
+  };
   int first = Timeout, turns = 0;
   if (FHeartbeatRate != 0 && Timeout != -1) {
     first = Timeout % FHeartbeatRate;
     turns = Timeout / FHeartbeatRate;
   }
   bool ok = wait(first);
-  if (!ok) {
+  if (!ok && FLastError != p::kWSAENOTSOCK) {
     for (int i = 0; i <= turns; ++i) {
       DoHeartbeat();
       if (FStopFlag) {
@@ -789,7 +891,7 @@ bool TBlockSocket::WaitWithHeartbeats(int Timeout, bool writing) {
         break;
       }
       ok = wait(FHeartbeatRate);
-      if (ok) break;
+      if (ok || FLastError == p::kWSAENOTSOCK) break;
     }
   }
   ExceptCheck();
@@ -797,19 +899,19 @@ bool TBlockSocket::WaitWithHeartbeats(int Timeout, bool writing) {
 }
 
 bool TBlockSocket::CanRead(int Timeout) {
-  const bool ok = WaitWithHeartbeats(Timeout, false);
+  const bool ok = WaitWithHeartbeats(Timeout, WaitKind::Read);
   if (ok) DoStatus(HR_CanRead, "");
   return ok;
 }
 
 bool TBlockSocket::CanWrite(int Timeout) {
-  const bool ok = WaitWithHeartbeats(Timeout, true);
+  const bool ok = WaitWithHeartbeats(Timeout, WaitKind::Write);
   if (ok) DoStatus(HR_CanWrite, "");
   return ok;
 }
 
 bool TBlockSocket::CanReadEx(int Timeout) {
-  return !FBuffer.empty() || CanRead(Timeout);
+  return !LineBuffer().empty() || CanRead(Timeout);
 }
 
 bool TBlockSocket::GroupCanRead(const std::vector<TBlockSocket*>& SocketList, int Timeout,
@@ -829,16 +931,32 @@ bool TBlockSocket::GroupCanRead(const std::vector<TBlockSocket*>& SocketList, in
 }
 
 void TBlockSocket::Purge() {
+  DrainInput();
+}
+
+bool TBlockSocket::DrainInput() {
   SleepMs(1);
+  SetLineBuffer({});
+  bool complete = true;
+  std::int64_t drained = 0;
+  const std::uint32_t t0 = TickMilliseconds();
+  ByteString scratch;
   try {
-    while (!FBuffer.empty() || WaitingData() > 0) {
-      RecvPacket(0);
-      if (FLastError != 0) break;
+    for (int n = WaitingData(); n > 0; n = WaitingData()) {
+      if (drained >= kMaxDrainBytes || TickDifference(t0, TickMilliseconds()) >= kMaxDrainMs) {
+        complete = false;  // still arriving: the caller closes hard
+        break;
+      }
+      scratch.resize(static_cast<size_t>(n));
+      const int r = RecvBuffer(scratch.data(), n);
+      if (FLastError != 0 || r <= 0) break;
+      drained += r;
     }
   } catch (...) {
     // Draining before a close must not fail the close.
   }
   ResetLastError();
+  return complete;
 }
 
 // ---- options ----

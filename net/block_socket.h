@@ -7,10 +7,13 @@
 #include <deque>
 #include <functional>
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "net/socket_transport.h"
 #include "platform/exception.h"
 #include "platform/sockets.h"
 
@@ -59,6 +62,18 @@ struct TSocketOption {
   std::int32_t Value = 0;
 };
 
+// Raises a flag for the lifetime of the object: lowered however the scope ends.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 class TBlockSocket;
 using THookSocketStatus =
     std::function<void(TBlockSocket* Sender, THookSocketReason Reason, const std::string& Value)>;
@@ -82,6 +97,17 @@ std::string GetErrorDesc(int ErrorCode);
 int FamilyCode(TSocketFamily family);
 
 inline constexpr char CRLF[] = "\r\n";
+
+// Line reading stops with 10055 once this many bytes are pending without a line end, unless
+// MaxLineLength sets another limit: a peer that never ends a line gets an error, not all of the
+// memory.
+inline constexpr std::int32_t kDefaultMaxLineLength = 1 << 20;
+// RecvBlock refuses a length prefix above this (10055) instead of waiting for gigabytes.
+inline constexpr std::int32_t kMaxBlockLength = 64 << 20;
+// The graceful close drains at most this much input, for at most this long; then it closes
+// hard, so that a pause does not download the rest of a file.
+inline constexpr std::int64_t kMaxDrainBytes = 256 << 10;
+inline constexpr std::uint32_t kMaxDrainMs = 250;
 
 class TBlockSocket {
  public:
@@ -146,6 +172,12 @@ class TBlockSocket {
   virtual int GetSocketProtocol();
   virtual std::string GetErrorDescEx();
 
+  // The byte stream under the socket: the socket's own (the plain system socket, or the
+  // security plug-in of a TCP socket), unless a test has put another in its place.
+  TSocketTransport& Transport() { return FTransport ? *FTransport : OwnTransport(); }
+  virtual TSocketTransport& OwnTransport();
+  void SetTransport(std::shared_ptr<TSocketTransport> Value) { FTransport = std::move(Value); }
+
   // Socket creation and addresses.
   void CreateSocket();
   void CreateSocketByName(const std::string& Value);
@@ -197,8 +229,12 @@ class TBlockSocket {
   const TVarSin& RemoteSin() const { return FRemoteSin; }
   std::int32_t Tag() const { return FTag; }
   void SetTag(std::int32_t v) { FTag = v; }
-  const ByteString& LineBuffer() const { return FBuffer; }
-  void SetLineBuffer(ByteString v) { FBuffer = std::move(v); }
+  // The bytes received but not yet handed out.
+  std::string_view LineBuffer() const { return std::string_view(FBuffer).substr(FBufferStart); }
+  void SetLineBuffer(ByteString v) {
+    FBuffer = std::move(v);
+    FBufferStart = 0;
+  }
   bool RaiseExcept() const { return FRaiseExcept; }
   void SetRaiseExcept(bool v) { FRaiseExcept = v; }
   std::int32_t MaxLineLength() const { return FMaxLineLength; }
@@ -216,8 +252,8 @@ class TBlockSocket {
   bool InterPacketTimeout() const { return FInterPacketTimeout; }
   void SetInterPacketTimeout(bool v) { FInterPacketTimeout = v; }
   const TFDSet& FDset() const { return FFDSet; }
-  std::int32_t RecvCounter() const { return FRecvCounter; }
-  std::int32_t SendCounter() const { return FSendCounter; }
+  std::int64_t RecvCounter() const { return FRecvCounter; }
+  std::int64_t SendCounter() const { return FSendCounter; }
   std::int32_t SendMaxChunk() const { return FSendMaxChunk; }
   void SetSendMaxChunk(std::int32_t v) { FSendMaxChunk = v; }
   bool StopFlag() const { return FStopFlag; }
@@ -240,7 +276,24 @@ class TBlockSocket {
   void DoMonitor(bool Writing, const void* Buffer, int Len);
   void DoCreateSocket();
   void DoHeartbeat();
-  bool WaitWithHeartbeats(int Timeout, bool writing);
+  enum class WaitKind { Read, Write, Connect };
+  bool WaitWithHeartbeats(int Timeout, WaitKind what);
+  // One readiness wait on this socket; Connect watches the write and exception sets.
+  bool WaitFor(WaitKind what, int Timeout);
+  // One platform receive with the bookkeeping of RecvBuffer; `now` takes only what is already
+  // waiting (0 when nothing is).
+  int ReceiveInto(void* Buffer, int Length, bool now);
+  // The next packet from the socket itself (LineBuffer not consulted).
+  ByteString RecvPacketFromSocket(int Timeout);
+  void DropSplitLineEnd(ByteString& packet);
+  void ConsumeBuffer(std::size_t count);
+  void AppendToBuffer(const ByteString& packet);
+  // Reads what is still arriving, within kMaxDrainBytes and kMaxDrainMs; false when the bound
+  // cut it short.
+  bool DrainInput();
+  // Records the result of a transport call: 0 and no error, or the call's error number.
+  void TransferCheck(int Result, int Error);
+  void ClearHooks();
   void DoReadFilter(void* Buffer, int& Len);
   bool CheckStopFlag();
   void ThrottleBandwidth(int Length, int MaxB, std::uint32_t& Next);
@@ -258,6 +311,7 @@ class TBlockSocket {
   TVarSin FRemoteSin{};
   std::int32_t FTag = 0;
   ByteString FBuffer;
+  std::size_t FBufferStart = 0;  // LineBuffer is FBuffer from here: no copy per line handed out
   bool FRaiseExcept = false;
   bool FNonBlockMode = false;
   std::int32_t FMaxLineLength = 0;
@@ -276,8 +330,8 @@ class TBlockSocket {
   std::deque<TSocketOption> FDelayedOptions;
   bool FInterPacketTimeout = true;
   TFDSet FFDSet{};
-  std::int32_t FRecvCounter = 0;
-  std::int32_t FSendCounter = 0;
+  std::int64_t FRecvCounter = 0;
+  std::int64_t FSendCounter = 0;
   std::int32_t FSendMaxChunk = 65536;
   // Another thread may raise it while this one waits.
   std::atomic<bool> FStopFlag{false};
@@ -290,6 +344,11 @@ class TBlockSocket {
   void* FOwner = nullptr;
   // Set by a descendant's destructor that has already closed through its own CloseSocket.
   bool FClosedByDescendant = false;
+  // A close in progress: a hook raised by it that closes again does nothing more.
+  bool FClosing = false;
+  bool FAborting = false;
+  bool FCloseReported = false;
+  std::shared_ptr<TSocketTransport> FTransport;
 };
 
 }  // namespace vlt::net

@@ -36,18 +36,26 @@ int HexValue(char c) {
 
 }  // namespace
 
+namespace {
+// An empty delimiter occurs nowhere: it fetches the whole value, so loops that fetch until the
+// value is empty end.
+size_t FindDelimiter(std::string_view value, std::string_view delimiter) {
+  return delimiter.empty() ? std::string_view::npos : value.find(delimiter);
+}
+}  // namespace
+
 std::string TextBefore(std::string_view value, std::string_view delimiter) {
-  const size_t p = value.find(delimiter);
+  const size_t p = FindDelimiter(value, delimiter);
   return std::string(p == std::string_view::npos ? value : value.substr(0, p));
 }
 
 std::string TextAfter(std::string_view value, std::string_view delimiter) {
-  const size_t p = value.find(delimiter);
+  const size_t p = FindDelimiter(value, delimiter);
   return std::string(p == std::string_view::npos ? value : value.substr(p + delimiter.size()));
 }
 
 std::string FetchText(std::string& value, std::string_view delimiter) {
-  const size_t p = value.find(delimiter);
+  const size_t p = FindDelimiter(value, delimiter);
   if (p == std::string::npos) return std::exchange(value, std::string());
   std::string part = value.substr(0, p);
   value.erase(0, p + delimiter.size());

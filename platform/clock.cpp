@@ -24,6 +24,7 @@ class RealClock : public Clock {
       std::this_thread::yield();
   }
   LocalDateTime LocalTime() override { return SystemLocalTime(); }
+  bool WaitFor(const std::function<bool(int)>& wait, int ms) override { return wait(ms); }
 };
 
 RealClock g_system;
@@ -43,6 +44,14 @@ ScopedClock::ScopedClock(Clock& clock) : previous_(g_current.exchange(&clock)) {
 
 ScopedClock::~ScopedClock() {
   g_current.store(previous_);
+}
+
+bool Clock::WaitFor(const std::function<bool(int)>& wait, int ms) {
+  if (wait(0)) return true;
+  if (ms == 0) return false;
+  if (ms < 0) return wait(-1);
+  SleepMs(ms);
+  return wait(0);
 }
 
 void ManualClock::SleepMs(int ms) {

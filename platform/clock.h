@@ -4,6 +4,7 @@
 // without real sleeping.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 namespace vlt::platform {
 
@@ -20,6 +21,12 @@ class Clock {
   virtual void SleepMs(int ms) = 0;
   // Wall-clock local time, as GetLocalTime gives it.
   virtual LocalDateTime LocalTime() = 0;
+  // Waits at most `ms` (-1: no limit) for something the system signals, such as a process
+  // ending; `wait(n)` waits for it in the system for at most n ms and tells whether it came.
+  // The system clock lets the system wait. Any other clock asks once, lets `ms` pass on itself
+  // through SleepMs and asks again, so that waits add up without real time going by (an
+  // unlimited wait is left to the system).
+  virtual bool WaitFor(const std::function<bool(int)>& wait, int ms);
 };
 
 Clock& SystemClock();

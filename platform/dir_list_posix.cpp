@@ -4,6 +4,7 @@
 
 #include "platform/dir_list.h"
 #include "platform/files.h"
+#include "platform/posix_handle.h"
 
 namespace vlt::platform {
 
@@ -11,9 +12,9 @@ std::vector<DirEntry> ListDirectory(std::string_view directory, std::string_view
   std::vector<DirEntry> entries;
   const std::string mapped = HostPath(directory);
   const std::string host = mapped.empty() ? std::string(1, '.') : mapped;
-  DIR* dir = opendir(host.c_str());
-  if (dir == nullptr) return entries;
-  while (const dirent* e = readdir(dir)) {
+  const UniqueDirStream dir(opendir(host.c_str()));
+  if (!dir) return entries;
+  while (const dirent* e = readdir(dir.Get())) {
     if (!MatchesWildcard(e->d_name, pattern)) continue;
     bool is_dir = e->d_type == DT_DIR;
     if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
@@ -22,7 +23,6 @@ std::vector<DirEntry> ListDirectory(std::string_view directory, std::string_view
     }
     entries.push_back({e->d_name, is_dir});
   }
-  closedir(dir);
   return entries;
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/dir_list.h"
 #include "platform/paths.h"
+#include "platform/win_handle.h"
 #include "platform/win_text.h"
 
 namespace vlt::platform {
@@ -11,14 +12,14 @@ std::vector<DirEntry> ListDirectory(std::string_view directory, std::string_view
   std::vector<DirEntry> entries;
   const std::wstring query = Widen(IncludeTrailingPathDelimiter(directory) + std::string(pattern));
   WIN32_FIND_DATAW data{};
-  HANDLE find = FindFirstFileExW(query.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (find == INVALID_HANDLE_VALUE) return entries;
+  const UniqueFindHandle find(FindFirstFileExW(query.c_str(), FindExInfoBasic, &data,
+                                               FindExSearchNameMatch, nullptr,
+                                               FIND_FIRST_EX_LARGE_FETCH));
+  if (!find) return entries;
   do {
     entries.push_back(
         {Narrow(data.cFileName), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.Get(), &data));
   return entries;
 }
 

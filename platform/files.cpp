@@ -1,7 +1,6 @@
 // The portable half of the file layer.
 #include "platform/files.h"
 
-#include <utility>
 #include <vector>
 
 #include "platform/exception.h"
@@ -12,6 +11,7 @@ namespace vlt::platform {
 bool ForceDirectories(std::string_view path) {
   if (path.empty()) throw Exception("Unable to create directory");
   const std::string dir = ExcludeTrailingPathDelimiter(path);
+  // "\" alone: the root of the current drive.
   if (dir.empty()) return true;
   // A path the system cannot take would only cost a lookup per level before failing.
   if (!PathWithinLimit(dir)) return false;
@@ -23,32 +23,22 @@ bool ForceDirectories(std::string_view path) {
     const std::string_view level(dir.data(), length);
     if (DirectoryExists(level)) break;
     missing.push_back(length);
-    const size_t parent = ExcludeTrailingPathDelimiter(ExtractFileDir(level)).size();
-    // A drive root ("C:") or a single short name is created directly.
-    if (length < 3 || parent == 0 || parent == length) break;
+    // A drive root ("C:") or a name of one or two characters is created directly.
+    if (length < 3) break;
+    // Anything longer needs its parent first, so a relative path ("pasta\sub") climbs to the
+    // empty parent and raises rather than creating folders wherever the program happens to
+    // run. Nothing has been created yet.
+    const std::string above = ExtractFileDir(level);
+    if (above.empty()) throw Exception("Unable to create directory");
+    const size_t parent = ExcludeTrailingPathDelimiter(above).size();
+    // The current drive's root ("\") exists; a drive root is its own parent.
+    if (parent == 0 || parent == length) break;
     length = parent;
   }
   for (size_t i = missing.size(); i-- > 0;) {
     if (!CreateDir(std::string_view(dir.data(), missing[i]))) return false;
   }
   return true;
-}
-
-// Ownership of the open file is the same on both systems.
-File::~File() {
-  Close();
-}
-File::File(File&& other) noexcept : handle_(other.handle_), error_(std::move(other.error_)) {
-  other.handle_ = kInvalid;
-}
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    error_ = std::move(other.error_);
-    other.handle_ = kInvalid;
-  }
-  return *this;
 }
 
 }  // namespace vlt::platform

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_resource.h"
+
 namespace vlt::platform {
 
 // Native build only: drive "X:" maps to <root>/X (default: the current directory's "drives"
@@ -20,7 +22,8 @@ bool FileExists(std::string_view path);       // a file, not a directory
 bool DirectoryExists(std::string_view path);  // symbolic links and junctions followed
 bool CreateDir(std::string_view path);        // one level
 // Creates the directory and every missing parent. The empty path raises
-// vlt::Exception("Unable to create directory"); any other failure returns false.
+// vlt::Exception("Unable to create directory"), and so does a relative path of more than one
+// short name, whose parents run out at the empty text; any other failure returns false.
 bool ForceDirectories(std::string_view path);
 bool RemoveFile(std::string_view path);
 bool RemoveDir(std::string_view path);  // an empty directory
@@ -41,20 +44,21 @@ enum class FileAccess { Read, Write, ReadWrite };
 enum class FileShare { Exclusive, DenyWrite, DenyNone };
 enum class FileCreate { OpenExisting, CreateAlways, OpenAlways };
 
+// The system's file handle (a HANDLE on Windows, a descriptor natively); closed by the half of
+// the system that opened it.
+struct FileHandleOwnerTraits {
+  using Type = std::intptr_t;
+  static Type Invalid() { return -1; }
+  static void Close(Type handle);
+};
+
 // An open file; move-only, closed by its destructor.
 class File {
  public:
-  File() = default;
-  ~File();
-  File(File&& other) noexcept;
-  File& operator=(File&& other) noexcept;
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-
   // On failure returns false and keeps the system's text in ErrorText().
   bool Open(std::string_view path, FileAccess access, FileShare share, FileCreate create);
-  bool IsOpen() const { return handle_ != kInvalid; }
-  void Close();
+  bool IsOpen() const { return handle_.Valid(); }
+  void Close() { handle_.Reset(); }
 
   // Short reads only at the end of the file; -1 on error.
   std::ptrdiff_t Read(void* buffer, size_t count);
@@ -67,11 +71,10 @@ class File {
   bool Truncate();  // at the current position
   bool Flush();     // writes are unbuffered: true while open
   const std::string& ErrorText() const { return error_; }
-  std::intptr_t NativeHandle() const { return handle_; }
+  std::intptr_t NativeHandle() const { return handle_.Get(); }
 
  private:
-  static constexpr std::intptr_t kInvalid = -1;
-  std::intptr_t handle_ = kInvalid;
+  UniqueResource<FileHandleOwnerTraits> handle_;
   std::string error_;
 };
 

@@ -23,6 +23,10 @@ std::string& DriveRoot() {
 
 thread_local int last_errno = 0;
 
+int Native(const File& file) {
+  return static_cast<int>(file.NativeHandle());
+}
+
 }  // namespace
 
 void SetNativeDriveRoot(const std::string& root) {
@@ -124,34 +128,30 @@ bool File::Open(std::string_view path, FileAccess access, FileShare share, FileC
     error_ = std::strerror(EACCES);
     return false;
   }
-  const int fd = ::open(host.c_str(), flags, 0666);
-  if (fd < 0) {
+  UniqueResource<FileHandleOwnerTraits> fd(::open(host.c_str(), flags, 0666));
+  if (!fd) {
     error_ = std::strerror(errno);
     return false;
   }
   // Share modes have no POSIX counterpart; an advisory lock keeps our own openers honest.
-  if (share == FileShare::Exclusive && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (share == FileShare::Exclusive && flock(static_cast<int>(fd.Get()), LOCK_EX | LOCK_NB) != 0) {
     error_ = std::strerror(errno);
-    ::close(fd);
     return false;
   }
-  handle_ = fd;
+  handle_ = std::move(fd);
   error_.clear();
   return true;
 }
 
-void File::Close() {
-  if (handle_ != kInvalid) {
-    ::close(static_cast<int>(handle_));
-    handle_ = kInvalid;
-  }
+void FileHandleOwnerTraits::Close(std::intptr_t handle) {
+  ::close(static_cast<int>(handle));
 }
 
 std::ptrdiff_t File::Read(void* buffer, size_t count) {
   auto* p = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::read(static_cast<int>(handle_), p + done, count - done);
+    const ssize_t n = ::read(Native(*this), p + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = std::strerror(errno);
@@ -166,7 +166,7 @@ std::ptrdiff_t File::Read(void* buffer, size_t count) {
 bool File::Write(const void* buffer, size_t count) {
   const auto* p = static_cast<const char*>(buffer);
   while (count > 0) {
-    const ssize_t n = ::write(static_cast<int>(handle_), p, count);
+    const ssize_t n = ::write(Native(*this), p, count);
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = std::strerror(errno);
@@ -179,21 +179,21 @@ bool File::Write(const void* buffer, size_t count) {
 }
 
 std::int64_t File::Seek(std::int64_t offset) {
-  return ::lseek(static_cast<int>(handle_), offset, SEEK_SET);
+  return ::lseek(Native(*this), offset, SEEK_SET);
 }
 
 std::int64_t File::SeekEnd() {
-  return ::lseek(static_cast<int>(handle_), 0, SEEK_END);
+  return ::lseek(Native(*this), 0, SEEK_END);
 }
 
 std::int64_t File::Size() const {
   struct stat st {};
-  return fstat(static_cast<int>(handle_), &st) == 0 ? st.st_size : -1;
+  return fstat(Native(*this), &st) == 0 ? st.st_size : -1;
 }
 
 bool File::Truncate() {
-  const off_t pos = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
-  return pos >= 0 && ftruncate(static_cast<int>(handle_), pos) == 0;
+  const off_t pos = ::lseek(Native(*this), 0, SEEK_CUR);
+  return pos >= 0 && ftruncate(Native(*this), pos) == 0;
 }
 
 // Writes go straight to the system; there is no buffer of ours to flush.

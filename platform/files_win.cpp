@@ -5,6 +5,7 @@
 
 #include "platform/file_error.h"
 #include "platform/files.h"
+#include "platform/win_handle.h"
 #include "platform/win_text.h"
 
 namespace vlt::platform {
@@ -21,6 +22,10 @@ std::string TrimmedMessage(DWORD code) {
   std::string text = SystemErrorMessage(code);
   while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.pop_back();
   return text;
+}
+
+HANDLE Native(const File& file) {
+  return reinterpret_cast<HANDLE>(file.NativeHandle());
 }
 
 }  // namespace
@@ -42,11 +47,10 @@ bool DirectoryExists(std::string_view path) {
   const DWORD attr = GetFileAttributesW(w.c_str());
   if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
   if ((attr & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
-  HANDLE h = CreateFileW(w.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(h);
-  return true;
+  const UniqueFileHandle target(
+      CreateFileW(w.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return target.Valid();
 }
 
 bool CreateDir(std::string_view path) {
@@ -94,16 +98,13 @@ bool File::Open(std::string_view path, FileAccess access, FileShare share, FileC
     error_ = TrimmedMessage(GetLastError());
     return false;
   }
-  handle_ = reinterpret_cast<std::intptr_t>(h);
+  handle_.Reset(reinterpret_cast<std::intptr_t>(h));
   error_.clear();
   return true;
 }
 
-void File::Close() {
-  if (handle_ != kInvalid) {
-    CloseHandle(reinterpret_cast<HANDLE>(handle_));
-    handle_ = kInvalid;
-  }
+void FileHandleOwnerTraits::Close(std::intptr_t handle) {
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
 std::ptrdiff_t File::Read(void* buffer, size_t count) {
@@ -112,7 +113,7 @@ std::ptrdiff_t File::Read(void* buffer, size_t count) {
   while (done < count) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), p + done, chunk, &got, nullptr)) {
+    if (!ReadFile(Native(*this), p + done, chunk, &got, nullptr)) {
       error_ = TrimmedMessage(GetLastError());
       return -1;
     }
@@ -127,7 +128,7 @@ bool File::Write(const void* buffer, size_t count) {
   while (count > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count, 1u << 30));
     DWORD put = 0;
-    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), p, chunk, &put, nullptr) || put == 0) {
+    if (!WriteFile(Native(*this), p, chunk, &put, nullptr) || put == 0) {
       error_ = TrimmedMessage(GetLastError());
       return false;
     }
@@ -140,24 +141,24 @@ bool File::Write(const void* buffer, size_t count) {
 std::int64_t File::Seek(std::int64_t offset) {
   LARGE_INTEGER to{}, now{};
   to.QuadPart = offset;
-  if (!SetFilePointerEx(reinterpret_cast<HANDLE>(handle_), to, &now, FILE_BEGIN)) return -1;
+  if (!SetFilePointerEx(Native(*this), to, &now, FILE_BEGIN)) return -1;
   return now.QuadPart;
 }
 
 std::int64_t File::SeekEnd() {
   LARGE_INTEGER to{}, now{};
-  if (!SetFilePointerEx(reinterpret_cast<HANDLE>(handle_), to, &now, FILE_END)) return -1;
+  if (!SetFilePointerEx(Native(*this), to, &now, FILE_END)) return -1;
   return now.QuadPart;
 }
 
 std::int64_t File::Size() const {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &size)) return -1;
+  if (!GetFileSizeEx(Native(*this), &size)) return -1;
   return size.QuadPart;
 }
 
 bool File::Truncate() {
-  return SetEndOfFile(reinterpret_cast<HANDLE>(handle_)) != FALSE;
+  return SetEndOfFile(Native(*this)) != FALSE;
 }
 
 bool File::Flush() {

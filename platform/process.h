@@ -5,27 +5,31 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/unique_resource.h"
+
 namespace vlt::platform {
 
-// A started process; move-only, the handle is closed by the destructor.
+// The system's hold on a started process: a process handle on Windows (closed), a child's
+// process id natively (let go; the child is not killed).
+struct ProcessOwnerTraits {
+  using Type = std::intptr_t;
+  static Type Invalid() { return 0; }
+  static void Close(Type handle);
+};
+
+// A started process; move-only, let go of by its destructor.
 class Process {
  public:
   Process() = default;
   explicit Process(std::intptr_t handle) : handle_(handle) {}
-  ~Process();
-  Process(Process&& other) noexcept;
-  Process& operator=(Process&& other) noexcept;
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
 
-  bool Valid() const { return handle_ != kNone; }
-  // Waits at most `milliseconds`; true once the process has ended.
+  bool Valid() const { return handle_.Valid(); }
+  // Waits at most `milliseconds` (-1: no limit); true once the process has ended.
   bool Wait(int milliseconds);
-  void Close();
+  void Close() { handle_.Reset(); }
 
  private:
-  static constexpr std::intptr_t kNone = 0;
-  std::intptr_t handle_ = kNone;
+  UniqueResource<ProcessOwnerTraits> handle_;
 };
 
 struct StartResult {

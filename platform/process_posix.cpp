@@ -12,7 +12,9 @@
 #include <thread>
 #include <utility>
 
+#include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/posix_handle.h"
 #include "platform/process.h"
 
 extern char** environ;
@@ -50,24 +52,28 @@ std::vector<std::string> SplitCommandLine(std::string_view text) {
 
 }  // namespace
 
+// The child is not killed: like a Windows process handle, closing only lets go of it.
+void ProcessOwnerTraits::Close(std::intptr_t) {}
+
 bool Process::Wait(int milliseconds) {
   if (!Valid()) return true;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  for (;;) {
-    int status = 0;
-    const pid_t r = waitpid(static_cast<pid_t>(handle_), &status, WNOHANG);
-    if (r == static_cast<pid_t>(handle_) || (r < 0 && errno != EINTR)) {
-      handle_ = kNone;  // reaped: nothing left to close
-      return true;
-    }
-    if (milliseconds >= 0 && std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
-
-// The child is not killed: like a Windows process handle, closing only lets go of it.
-void Process::Close() {
-  handle_ = kNone;
+  const auto pid = static_cast<pid_t>(handle_.Get());
+  // There is no timed waitpid: the system side of the wait polls in short real pauses.
+  const bool ended = CurrentClock().WaitFor(
+      [pid](int ms) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+          int status = 0;
+          const pid_t r = waitpid(pid, &status, WNOHANG);
+          if (r == pid || (r < 0 && errno != EINTR)) return true;
+          if (ms >= 0 && std::chrono::steady_clock::now() >= deadline) return false;
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+      },
+      milliseconds);
+  // Reaped (or not our child any more): the process id is no longer ours to hold.
+  if (ended) handle_.Release();
+  return ended;
 }
 
 StartResult ShellStart(std::string_view program, std::string_view arguments) {
@@ -100,15 +106,14 @@ std::string ExecutableDirectory() {
 
 std::vector<std::string> ProcessNames() {
   std::vector<std::string> names;
-  DIR* proc = opendir("/proc");
-  if (proc == nullptr) return names;
-  while (const dirent* e = readdir(proc)) {
+  const UniqueDirStream proc(opendir("/proc"));
+  if (!proc) return names;
+  while (const dirent* e = readdir(proc.Get())) {
     if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
     std::ifstream comm(std::string("/proc/") + e->d_name + "/comm");
     std::string name;
     if (std::getline(comm, name)) names.push_back(name);
   }
-  closedir(proc);
   return names;
 }
 

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "platform/clock.h"
+#include "platform/dynamic_library.h"
 #include "platform/process.h"
 #include "platform/win_handle.h"
 #include "platform/win_text.h"
@@ -13,41 +15,34 @@ namespace vlt::platform {
 namespace {
 
 // The process snapshot entry points, looked up in kernel32.dll at first use.
-struct ToolhelpApi {
-  decltype(&::CreateToolhelp32Snapshot) CreateToolhelp32Snapshot = nullptr;
-  decltype(&::Process32FirstW) Process32FirstW = nullptr;
-  decltype(&::Process32NextW) Process32NextW = nullptr;
-
-  static const ToolhelpApi& Get() {
-    static const ToolhelpApi api = [] {
-      ToolhelpApi a;
-      if (HMODULE k = GetModuleHandleW(L"kernel32.dll")) {
-        a.CreateToolhelp32Snapshot = reinterpret_cast<decltype(a.CreateToolhelp32Snapshot)>(
-            reinterpret_cast<void*>(GetProcAddress(k, "CreateToolhelp32Snapshot")));
-        a.Process32FirstW = reinterpret_cast<decltype(a.Process32FirstW)>(
-            reinterpret_cast<void*>(GetProcAddress(k, "Process32FirstW")));
-        a.Process32NextW = reinterpret_cast<decltype(a.Process32NextW)>(
-            reinterpret_cast<void*>(GetProcAddress(k, "Process32NextW")));
-      }
-      return a;
-    }();
-    return api;
-  }
-  bool Complete() const { return CreateToolhelp32Snapshot && Process32FirstW && Process32NextW; }
+struct ToolhelpApi : EntryPointTable {
+  EntryPoint<decltype(::CreateToolhelp32Snapshot)> CreateToolhelp32Snapshot{
+      *this, "CreateToolhelp32Snapshot"};
+  EntryPoint<decltype(::Process32FirstW)> Process32FirstW{*this, "Process32FirstW"};
+  EntryPoint<decltype(::Process32NextW)> Process32NextW{*this, "Process32NextW"};
 };
+
+const ToolhelpApi* Toolhelp() {
+  static BoundLibrary<ToolhelpApi> kernel32;
+  static const bool loaded = kernel32.Load("kernel32.dll");
+  return loaded ? &kernel32.Api() : nullptr;
+}
 
 }  // namespace
 
-bool Process::Wait(int milliseconds) {
-  if (!Valid()) return true;
-  const DWORD r =
-      WaitForSingleObject(reinterpret_cast<HANDLE>(handle_),
-                          milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
-  return r != WAIT_TIMEOUT;
+void ProcessOwnerTraits::Close(std::intptr_t handle) {
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
-void Process::Close() {
-  if (handle_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(std::exchange(handle_, kNone)));
+bool Process::Wait(int milliseconds) {
+  if (!Valid()) return true;
+  const auto process = reinterpret_cast<HANDLE>(handle_.Get());
+  return CurrentClock().WaitFor(
+      [process](int ms) {
+        return WaitForSingleObject(process, ms < 0 ? INFINITE : static_cast<DWORD>(ms)) !=
+               WAIT_TIMEOUT;
+      },
+      milliseconds);
 }
 
 StartResult ShellStart(std::string_view program, std::string_view arguments) {
@@ -83,14 +78,15 @@ std::string ExecutableDirectory() {
 
 std::vector<std::string> ProcessNames() {
   std::vector<std::string> names;
-  const ToolhelpApi& api = ToolhelpApi::Get();
-  if (!api.Complete()) return names;
-  UniqueFileHandle snapshot(api.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  const ToolhelpApi* api = Toolhelp();
+  // No snapshot: an empty list.
+  if (api == nullptr) return names;
+  const UniqueFileHandle snapshot(api->CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return names;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = api.Process32FirstW(snapshot.Get(), &entry); more;
-       more = api.Process32NextW(snapshot.Get(), &entry)) {
+  for (BOOL more = api->Process32FirstW(snapshot.Get(), &entry); more;
+       more = api->Process32NextW(snapshot.Get(), &entry)) {
     names.push_back(Narrow(std::wstring_view(entry.szExeFile, wcsnlen(entry.szExeFile, MAX_PATH))));
   }
   return names;

@@ -18,8 +18,9 @@ class ComSession {
   bool initialised_ = false;
 };
 
-// Windows: HKCU\Software\MicroSoft\Windows\CurrentVersion\Explorer\Shell Folders "Desktop",
-// "" when missing. Natively: $XDG_DESKTOP_DIR, else $HOME/Desktop.
+// The operator's desktop folder. Windows: the "Desktop" value of HKCU
+// Software\MicroSoft\Windows\CurrentVersion\Explorer\Shell Folders, else the shell's known
+// Desktop folder. Natively: $XDG_DESKTOP_DIR, else $HOME/Desktop. "" when there is none.
 std::string DesktopFolder();
 
 struct ShortcutInfo {

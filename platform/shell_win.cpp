@@ -1,5 +1,6 @@
 #include <windows.h>
 // after windows.h
+#include <knownfolders.h>
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
@@ -19,25 +20,40 @@ ComSession::~ComSession() {
   if (initialised_) CoUninitialize();
 }
 
+namespace {
+
+// Explorer's record of the Desktop folder; "" when the value is missing or empty. An
+// expandable value ("%USERPROFILE%\Desktop") comes back expanded.
+std::string RegisteredDesktop() {
+  const wchar_t* key = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  std::wstring value(MAX_PATH, L'\0');
+  // The expanded text may need more room than the stored one: grow and ask again.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    const LSTATUS r =
+        RegGetValueW(HKEY_CURRENT_USER, key, L"Desktop", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
+                     nullptr, value.data(), &size);
+    if (r == ERROR_SUCCESS) {
+      value.resize(wcsnlen(value.c_str(), value.size()));
+      return Narrow(value);
+    }
+    if (r != ERROR_MORE_DATA) break;
+    value.resize(size / sizeof(wchar_t) + 1);
+  }
+  return {};
+}
+
+}  // namespace
+
 std::string DesktopFolder() {
-  UniqueKey key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER,
-                    L"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
-                    KEY_READ, key.Put()) != ERROR_SUCCESS) {
+  if (std::string registered = RegisteredDesktop(); !registered.empty()) return registered;
+  // Explorer has not recorded it (a new profile, a cleaned registry): ask the shell.
+  UniqueCoTaskString known;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_Desktop, KF_FLAG_DEFAULT, nullptr, known.Put())) ||
+      !known) {
     return {};
   }
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExW(key.Get(), L"Desktop", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    return {};
-  }
-  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-  if (RegQueryValueExW(key.Get(), L"Desktop", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS) {
-    return {};
-  }
-  value.resize(wcsnlen(value.c_str(), value.size()));
-  return Narrow(value);
+  return Narrow(known.Get());
 }
 
 std::string ShortcutFileName(std::string_view desktop, std::string_view name) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/socket_errors.h"
+
 namespace vlt::platform {
 
 using SocketHandle = std::uintptr_t;  // SOCKET on Windows, a descriptor natively
@@ -22,32 +24,7 @@ inline constexpr int kAiPassive = 1;
 inline constexpr int kMsgPeek = 2;
 inline constexpr int kSdSend = 1;
 
-// Windows Sockets error numbers the layer sets or tests by name.
-enum : int {
-  kWSAEINTR = 10004,
-  kWSAEBADF = 10009,
-  kWSAEACCES = 10013,
-  kWSAEFAULT = 10014,
-  kWSAEINVAL = 10022,
-  kWSAEMFILE = 10024,
-  kWSAEWOULDBLOCK = 10035,
-  kWSAEINPROGRESS = 10036,
-  kWSAEALREADY = 10037,
-  kWSAENOTSOCK = 10038,
-  kWSAEAFNOSUPPORT = 10047,
-  kWSAEADDRINUSE = 10048,
-  kWSAECONNABORTED = 10053,
-  kWSAECONNRESET = 10054,
-  kWSAENOBUFS = 10055,
-  kWSAENOTCONN = 10057,
-  kWSAETIMEDOUT = 10060,
-  kWSAECONNREFUSED = 10061,
-  kWSASYSNOTREADY = 10091,
-  kWSAHOST_NOT_FOUND = 11001,
-  kWSATRY_AGAIN = 11002,
-  kWSANO_RECOVERY = 11003,
-  kWSANO_DATA = 11004,
-};
+// Windows Sockets error numbers: kWSAE... constants from the one table.
 
 // The socket address structure, sized for IPv6 (28 bytes). Family in host order (Windows
 // numbering), port in network order, then the IPv4 address or flow label, IPv6 address and
@@ -64,6 +41,38 @@ struct TVarSin {
   const unsigned char* Ipv6Bytes() const { return rest + 4; }
 };
 static_assert(sizeof(TVarSin) == 28);
+int CloseSocketHandle(SocketHandle s);
+
+// Owns one system socket: closed when the owner ends, moved but never copied.
+class UniqueSocket {
+ public:
+  UniqueSocket() = default;
+  explicit UniqueSocket(SocketHandle s) : s_(s) {}
+  ~UniqueSocket() { Reset(); }
+  UniqueSocket(UniqueSocket&& other) noexcept : s_(other.Release()) {}
+  UniqueSocket& operator=(UniqueSocket&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  UniqueSocket(const UniqueSocket&) = delete;
+  UniqueSocket& operator=(const UniqueSocket&) = delete;
+
+  SocketHandle Get() const { return s_; }
+  explicit operator bool() const { return s_ != kInvalidSocket; }
+  SocketHandle Release() {
+    const SocketHandle s = s_;
+    s_ = kInvalidSocket;
+    return s;
+  }
+  void Reset(SocketHandle s = kInvalidSocket) {
+    if (s_ != kInvalidSocket) CloseSocketHandle(s_);
+    s_ = s;
+  }
+
+ private:
+  SocketHandle s_ = kInvalidSocket;
+};
+
 // 16 for IPv4, 28 for IPv6, 0 otherwise.
 int SinLength(const TVarSin& sin);
 
@@ -107,6 +116,9 @@ int ListenSocket(SocketHandle s, int backlog);
 SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer);
 int SendSocket(SocketHandle s, const void* buffer, int length, int flags);
 int RecvSocket(SocketHandle s, void* buffer, int length, int flags);
+// One receive of what is already waiting, without blocking: the count received, or 0 when
+// nothing could be had (nothing waiting, the end of the stream, or an error).
+int RecvSocketWaiting(SocketHandle s, void* buffer, int length);
 int SendToSocket(SocketHandle s, const void* buffer, int length, int flags, const TVarSin& to);
 int RecvFromSocket(SocketHandle s, void* buffer, int length, int flags, TVarSin& from);
 int GetLocalAddress(SocketHandle s, TVarSin& sin);

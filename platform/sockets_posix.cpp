@@ -21,28 +21,19 @@ namespace {
 
 thread_local int g_last_error = 0;
 
-// The one errno -> Windows Sockets table.
+// errno -> Windows Sockets number, from the one table.
 struct ErrnoEntry {
   int native;
   int wsa;
 };
 constexpr ErrnoEntry kErrnoTable[] = {
-    {EINTR, 10004},           {EBADF, 10009},        {EACCES, 10013},
-    {EPERM, 10013},           {EFAULT, 10014},       {EINVAL, 10022},
-    {EMFILE, 10024},          {ENFILE, 10024},       {EWOULDBLOCK, 10035},
-    {EAGAIN, 10035},          {EINPROGRESS, 10036},  {EALREADY, 10037},
-    {ENOTSOCK, 10038},        {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},
-    {EPROTOTYPE, 10041},      {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043},
-    {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},
-    {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},
-    {ENETDOWN, 10050},        {ENETUNREACH, 10051},  {ENETRESET, 10052},
-    {ECONNABORTED, 10053},    {ECONNRESET, 10054},   {EPIPE, 10054},
-    {ENOBUFS, 10055},         {ENOMEM, 10055},       {EISCONN, 10056},
-    {ENOTCONN, 10057},        {ESHUTDOWN, 10058},    {ETOOMANYREFS, 10059},
-    {ETIMEDOUT, 10060},       {ECONNREFUSED, 10061}, {ELOOP, 10062},
-    {ENAMETOOLONG, 10063},    {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},
-    {ENOTEMPTY, 10066},       {EUSERS, 10068},       {EDQUOT, 10069},
-    {ESTALE, 10070},          {EREMOTE, 10071},
+#define VLT_ERRNO_ENTRIES(name, number, text, ...) __VA_OPT__(VLT_ERRNO_EACH(number, __VA_ARGS__))
+#define VLT_ERRNO_EACH(number, ...) VLT_ERRNO_1(number, __VA_ARGS__, 0, 0)
+#define VLT_ERRNO_1(number, a, b, ...) {a, number}, {b, b == 0 ? 0 : number},
+    VLT_SOCKET_ERRORS(VLT_ERRNO_ENTRIES)
+#undef VLT_ERRNO_1
+#undef VLT_ERRNO_EACH
+#undef VLT_ERRNO_ENTRIES
 };
 
 // getaddrinfo / getnameinfo result codes, as Windows answers them.
@@ -51,22 +42,17 @@ struct EaiEntry {
   int wsa;
 };
 constexpr EaiEntry kEaiTable[] = {
-    {EAI_NONAME, kWSAHOST_NOT_FOUND},
-    {EAI_AGAIN, kWSATRY_AGAIN},
-    {EAI_FAIL, kWSANO_RECOVERY},
-    {EAI_NODATA, kWSANO_DATA},
-    {EAI_ADDRFAMILY, kWSANO_DATA},
-    {EAI_FAMILY, kWSAEAFNOSUPPORT},
-    {EAI_SOCKTYPE, 10044},
-    {EAI_SERVICE, 10109},
-    {EAI_MEMORY, kWSAENOBUFS},
-    {EAI_BADFLAGS, kWSAEINVAL},
+    {EAI_NONAME, kWSAHOST_NOT_FOUND},    {EAI_AGAIN, kWSATRY_AGAIN},
+    {EAI_FAIL, kWSANO_RECOVERY},         {EAI_NODATA, kWSANO_DATA},
+    {EAI_ADDRFAMILY, kWSANO_DATA},       {EAI_FAMILY, kWSAEAFNOSUPPORT},
+    {EAI_SOCKTYPE, kWSAESOCKTNOSUPPORT}, {EAI_SERVICE, kWSATYPE_NOT_FOUND},
+    {EAI_MEMORY, kWSAENOBUFS},           {EAI_BADFLAGS, kWSAEINVAL},
     {EAI_OVERFLOW, kWSAEFAULT},
 };
 
 int MapErrno(int e) {
   for (const ErrnoEntry& entry : kErrnoTable)
-    if (entry.native == e) return entry.wsa;
+    if (entry.native == e && entry.native != 0) return entry.wsa;
   return e;
 }
 
@@ -235,6 +221,12 @@ int SendSocket(SocketHandle s, const void* buffer, int length, int flags) {
 int RecvSocket(SocketHandle s, void* buffer, int length, int flags) {
   const int native_flags = (flags & kMsgPeek) ? MSG_PEEK : 0;
   return Check(static_cast<int>(::recv(Fd(s), buffer, length, native_flags)));
+}
+
+int RecvSocketWaiting(SocketHandle s, void* buffer, int length) {
+  // One system call where a count query and a read would be two.
+  const ssize_t r = ::recv(Fd(s), buffer, static_cast<size_t>(length), MSG_DONTWAIT);
+  return r > 0 ? static_cast<int>(r) : 0;
 }
 
 int SendToSocket(SocketHandle s, const void* buffer, int length, int flags, const TVarSin& to) {

@@ -4,68 +4,91 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "platform/dynamic_library.h"
 #include "platform/socket_option_table.h"
 #include "platform/sockets.h"
 #include "platform/sockets_internal.h"
-#include "platform/win_handle.h"
 #include "platform/win_text.h"
 
 namespace vlt::platform {
 namespace {
+
+// Calls made before the library is loaded answer what Winsock answers before WSAStartup,
+// instead of calling through an empty entry.
+thread_local int g_not_started_error = 0;
+int NotStarted() {
+  g_not_started_error = kWSANOTINITIALISED;
+  return kSocketError;
+}
 
 static_assert(sizeof(TFDSet) == sizeof(fd_set));
 static_assert(sizeof(TVarSin) == sizeof(sockaddr_in6));
 static_assert(AF_INET == kAfInet && AF_INET6 == kAfInet6 && AF_UNSPEC == kAfUnspec);
 static_assert(SOCK_STREAM == kSockStream && SOCK_RAW == kSockRaw && MSG_PEEK == kMsgPeek);
 static_assert(AI_PASSIVE == kAiPassive && SD_SEND == kSdSend);
+#define VLT_CHECK_NUMBER(name, number, ...) static_assert(name == number);
+VLT_SOCKET_ERRORS(VLT_CHECK_NUMBER)
+#undef VLT_CHECK_NUMBER
 
-// X(name, required): every entry point looked up in ws2_32.dll. The optional ones belong to
-// the older IPv4-only resolver and to calls the layer never makes.
-// clang-format off
-#define VLT_WS2_ENTRIES(X)                                                            \
-  X(WSAIoctl, false) X(__WSAFDIsSet, true) X(closesocket, true) X(ioctlsocket, true)  \
-  X(WSAGetLastError, true) X(WSAStartup, true) X(WSACleanup, true) X(accept, true)    \
-  X(bind, true) X(connect, true) X(getpeername, true) X(getsockname, true)            \
-  X(getsockopt, true) X(htonl, true) X(htons, true) X(inet_addr, false)               \
-  X(inet_ntoa, false) X(listen, true) X(ntohl, true) X(ntohs, true) X(recv, true)     \
-  X(recvfrom, true) X(select, true) X(send, true) X(sendto, true)                     \
-  X(setsockopt, true) X(shutdown, true) X(socket, true) X(gethostbyaddr, false)       \
-  X(gethostbyname, false) X(getprotobyname, false) X(getprotobynumber, false)         \
-  X(getservbyname, false) X(getservbyport, false) X(gethostname, true)
-// clang-format on
-#define VLT_ADDRINFO_ENTRIES(X) X(getaddrinfo) X(freeaddrinfo) X(getnameinfo)
-
-struct Ws2Table {
-#define VLT_FIELD(name, required) decltype(&::name) name = nullptr;
-  VLT_WS2_ENTRIES(VLT_FIELD)
-#undef VLT_FIELD
-#define VLT_FIELD(name) decltype(&::name) name = nullptr;
-  VLT_ADDRINFO_ENTRIES(VLT_FIELD)
-#undef VLT_FIELD
+// Every entry point looked up in ws2_32.dll. The optional ones belong to the older IPv4-only
+// resolver and to calls the layer never makes.
+struct Ws2Api : EntryPointTable {
+  EntryPoint<decltype(::WSAIoctl)> WSAIoctl{*this, "WSAIoctl", Need::Optional};
+  EntryPoint<decltype(::__WSAFDIsSet)> __WSAFDIsSet{*this, "__WSAFDIsSet"};
+  EntryPoint<decltype(::closesocket)> closesocket{*this, "closesocket"};
+  EntryPoint<decltype(::ioctlsocket)> ioctlsocket{*this, "ioctlsocket"};
+  EntryPoint<decltype(::WSAGetLastError)> WSAGetLastError{*this, "WSAGetLastError"};
+  EntryPoint<decltype(::WSAStartup)> WSAStartup{*this, "WSAStartup"};
+  EntryPoint<decltype(::WSACleanup)> WSACleanup{*this, "WSACleanup"};
+  EntryPoint<decltype(::accept)> accept{*this, "accept"};
+  EntryPoint<decltype(::bind)> bind{*this, "bind"};
+  EntryPoint<decltype(::connect)> connect{*this, "connect"};
+  EntryPoint<decltype(::getpeername)> getpeername{*this, "getpeername"};
+  EntryPoint<decltype(::getsockname)> getsockname{*this, "getsockname"};
+  EntryPoint<decltype(::getsockopt)> getsockopt{*this, "getsockopt"};
+  EntryPoint<decltype(::htonl)> htonl{*this, "htonl"};
+  EntryPoint<decltype(::htons)> htons{*this, "htons"};
+  EntryPoint<decltype(::inet_addr)> inet_addr{*this, "inet_addr", Need::Optional};
+  EntryPoint<decltype(::inet_ntoa)> inet_ntoa{*this, "inet_ntoa", Need::Optional};
+  EntryPoint<decltype(::listen)> listen{*this, "listen"};
+  EntryPoint<decltype(::ntohl)> ntohl{*this, "ntohl"};
+  EntryPoint<decltype(::ntohs)> ntohs{*this, "ntohs"};
+  EntryPoint<decltype(::recv)> recv{*this, "recv"};
+  EntryPoint<decltype(::recvfrom)> recvfrom{*this, "recvfrom"};
+  EntryPoint<decltype(::select)> select{*this, "select"};
+  EntryPoint<decltype(::send)> send{*this, "send"};
+  EntryPoint<decltype(::sendto)> sendto{*this, "sendto"};
+  EntryPoint<decltype(::setsockopt)> setsockopt{*this, "setsockopt"};
+  EntryPoint<decltype(::shutdown)> shutdown{*this, "shutdown"};
+  EntryPoint<decltype(::socket)> socket{*this, "socket"};
+  EntryPoint<decltype(::gethostbyaddr)> gethostbyaddr{*this, "gethostbyaddr", Need::Optional};
+  EntryPoint<decltype(::gethostbyname)> gethostbyname{*this, "gethostbyname", Need::Optional};
+  EntryPoint<decltype(::getprotobyname)> getprotobyname{*this, "getprotobyname", Need::Optional};
+  EntryPoint<decltype(::getprotobynumber)> getprotobynumber{*this, "getprotobynumber",
+                                                            Need::Optional};
+  EntryPoint<decltype(::getservbyname)> getservbyname{*this, "getservbyname", Need::Optional};
+  EntryPoint<decltype(::getservbyport)> getservbyport{*this, "getservbyport", Need::Optional};
+  EntryPoint<decltype(::gethostname)> gethostname{*this, "gethostname"};
 };
+// The newer name service, all three or none: in ws2_32.dll, else in wship6.dll.
+struct AddrInfoApi : EntryPointTable {
+  EntryPoint<decltype(::getaddrinfo)> getaddrinfo{*this, "getaddrinfo"};
+  EntryPoint<decltype(::freeaddrinfo)> freeaddrinfo{*this, "freeaddrinfo"};
+  EntryPoint<decltype(::getnameinfo)> getnameinfo{*this, "getnameinfo"};
+};
+struct SocketApi : Ws2Api, AddrInfoApi {};
 
-Ws2Table g_api;
-UniqueModule g_ws2;
-UniqueModule g_wship6;
+SocketApi g_api;
+Ws2Api& g_ws2_api = g_api;
+AddrInfoApi& g_addrinfo_api = g_api;
+DynamicLibrary g_ws2;
+DynamicLibrary g_wship6;
 int g_refs = 0;
 bool g_addrinfo_ws2 = false;
 bool g_addrinfo_wship6 = false;
-
-template <typename F>
-bool Find(HMODULE module, const char* name, F& out) {
-  out = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  return out != nullptr;
-}
-
-bool FindAddrInfo(HMODULE module) {
-  bool all = true;
-#define VLT_FIND(name) all = Find(module, #name, g_api.name) && all;
-  VLT_ADDRINFO_ENTRIES(VLT_FIND)
-#undef VLT_FIND
-  return all;
-}
 
 const fd_set* Native(const TFDSet& set) {
   return reinterpret_cast<const fd_set*>(&set);
@@ -92,24 +115,17 @@ bool LoadSocketLibrary(std::string_view name, std::string* missing) {
   }
   g_addrinfo_ws2 = false;
   g_addrinfo_wship6 = false;
-  g_api = Ws2Table{};
-  UniqueModule ws2(::LoadLibraryW(Widen(name.empty() ? "ws2_32.dll" : name).c_str()));
-  if (!ws2) return false;
-  const char* first_missing = nullptr;
-#define VLT_FIND(name, required) \
-  if (!Find(ws2.Get(), #name, g_api.name) && required && !first_missing) first_missing = #name;
-  VLT_WS2_ENTRIES(VLT_FIND)
-#undef VLT_FIND
-  if (first_missing) {
-    if (missing) *missing = first_missing;
-    g_api = Ws2Table{};
+  DynamicLibrary ws2;
+  if (!ws2.Open(name.empty() ? "ws2_32.dll" : name)) return false;
+  if (!g_ws2_api.Resolve(ws2)) {
+    if (missing) *missing = g_ws2_api.MissingEntry();
     return false;
   }
-  g_addrinfo_ws2 = FindAddrInfo(ws2.Get());
+  g_addrinfo_ws2 = g_addrinfo_api.Resolve(ws2);
   if (!g_addrinfo_ws2) {
-    UniqueModule wship6(::LoadLibraryW(L"wship6.dll"));
-    if (wship6) {
-      g_addrinfo_wship6 = FindAddrInfo(wship6.Get());
+    DynamicLibrary wship6;
+    if (wship6.Open("wship6.dll")) {
+      g_addrinfo_wship6 = g_addrinfo_api.Resolve(wship6);
       g_wship6 = std::move(wship6);
     }
   }
@@ -122,9 +138,10 @@ bool UnloadSocketLibrary() {
   std::lock_guard guard(SocketLibraryLock());
   if (g_refs > 0) --g_refs;
   if (g_refs == 0) {
-    g_api = Ws2Table{};
-    g_wship6.Reset();
-    g_ws2.Reset();
+    g_ws2_api.Clear();
+    g_addrinfo_api.Clear();
+    g_wship6.Close();
+    g_ws2.Close();
   }
   return true;
 }
@@ -137,6 +154,7 @@ bool AddrInfoInWship6() {
 }
 
 int SocketStartup(TWSAData& data) {
+  if (!g_api.WSAStartup) return kWSANOTINITIALISED;
   WSADATA raw{};
   const int r = g_api.WSAStartup(MAKEWORD(2, 2), &raw);
   data.wVersion = raw.wVersion;
@@ -151,35 +169,42 @@ int SocketCleanup() {
 }
 
 int LastSocketError() {
-  return g_api.WSAGetLastError();
+  return g_api.WSAGetLastError ? g_api.WSAGetLastError() : g_not_started_error;
 }
 
 bool FDIsSet(SocketHandle s, const TFDSet& set) {
+  if (!g_api.__WSAFDIsSet) return false;
   return g_api.__WSAFDIsSet(Sock(s), const_cast<fd_set*>(Native(set))) != 0;
 }
 
 SocketHandle CreateSocket(int family, int type, int protocol) {
+  if (!g_api.socket) return NotStarted(), kInvalidSocket;
   const SOCKET s = g_api.socket(family, type, protocol);
   return s == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(s);
 }
 
 int CloseSocketHandle(SocketHandle s) {
+  if (!g_api.closesocket) return NotStarted();
   return g_api.closesocket(Sock(s));
 }
 
 int BindSocket(SocketHandle s, const TVarSin& sin) {
+  if (!g_api.bind) return NotStarted();
   return g_api.bind(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
 }
 
 int ConnectSocket(SocketHandle s, const TVarSin& sin) {
+  if (!g_api.connect) return NotStarted();
   return g_api.connect(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
 }
 
 int ListenSocket(SocketHandle s, int backlog) {
+  if (!g_api.listen) return NotStarted();
   return g_api.listen(Sock(s), backlog);
 }
 
 SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer) {
+  if (!g_api.accept) return NotStarted(), kInvalidSocket;
   peer = TVarSin{};
   int len = sizeof peer;
   const SOCKET r = g_api.accept(Sock(s), reinterpret_cast<sockaddr*>(&peer), &len);
@@ -187,20 +212,33 @@ SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer) {
 }
 
 int SendSocket(SocketHandle s, const void* buffer, int length, int flags) {
+  if (!g_api.send) return NotStarted();
   return g_api.send(Sock(s), static_cast<const char*>(buffer), length, flags);
 }
 
 int RecvSocket(SocketHandle s, void* buffer, int length, int flags) {
+  if (!g_api.recv) return NotStarted();
   return g_api.recv(Sock(s), static_cast<char*>(buffer), length, flags);
 }
 
+int RecvSocketWaiting(SocketHandle s, void* buffer, int length) {
+  // Winsock has no per-call non-blocking flag: ask what is waiting, then take it.
+  u_long n = 0;
+  if (!g_api.ioctlsocket || g_api.ioctlsocket(Sock(s), FIONREAD, &n) != 0 || n == 0) return 0;
+  const int r = g_api.recv(Sock(s), static_cast<char*>(buffer),
+                           static_cast<int>(std::min<u_long>(n, static_cast<u_long>(length))), 0);
+  return r > 0 ? r : 0;
+}
+
 int SendToSocket(SocketHandle s, const void* buffer, int length, int flags, const TVarSin& to) {
+  if (!g_api.sendto) return NotStarted();
   TVarSin copy = to;
   return g_api.sendto(Sock(s), static_cast<const char*>(buffer), length, flags,
                       reinterpret_cast<const sockaddr*>(&copy), SinLength(copy));
 }
 
 int RecvFromSocket(SocketHandle s, void* buffer, int length, int flags, TVarSin& from) {
+  if (!g_api.recvfrom) return NotStarted();
   int len = sizeof from;
   return g_api.recvfrom(Sock(s), static_cast<char*>(buffer), length, flags,
                         reinterpret_cast<sockaddr*>(&from), &len);
@@ -208,27 +246,33 @@ int RecvFromSocket(SocketHandle s, void* buffer, int length, int flags, TVarSin&
 
 int GetLocalAddress(SocketHandle s, TVarSin& sin) {
   sin = TVarSin{};
+  if (!g_api.getsockname) return NotStarted();
   int len = sizeof sin;
   return g_api.getsockname(Sock(s), reinterpret_cast<sockaddr*>(&sin), &len);
 }
 
 int GetPeerAddress(SocketHandle s, TVarSin& sin) {
   sin = TVarSin{};
+  if (!g_api.getpeername) return NotStarted();
   int len = sizeof sin;
   return g_api.getpeername(Sock(s), reinterpret_cast<sockaddr*>(&sin), &len);
 }
 
 int ShutdownSocket(SocketHandle s, int how) {
+  if (!g_api.shutdown) return NotStarted();
   return g_api.shutdown(Sock(s), how);
 }
 
 int SelectSockets(TFDSet* read, TFDSet* write, TFDSet* except, int timeout_ms) {
+  if (!g_api.select) return NotStarted();
   timeval tv{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
   return g_api.select(0, Native(read), Native(write), Native(except),
                       timeout_ms < 0 ? nullptr : &tv);
 }
 
 int BytesWaiting(SocketHandle s, std::uint32_t& count) {
+  count = 0;
+  if (!g_api.ioctlsocket) return NotStarted();
   u_long n = 0;
   const int r = g_api.ioctlsocket(Sock(s), FIONREAD, &n);
   count = static_cast<std::uint32_t>(n);
@@ -236,11 +280,13 @@ int BytesWaiting(SocketHandle s, std::uint32_t& count) {
 }
 
 int SetNonBlocking(SocketHandle s, bool on) {
+  if (!g_api.ioctlsocket) return NotStarted();
   u_long v = on ? 1 : 0;
   return g_api.ioctlsocket(Sock(s), FIONBIO, &v);
 }
 
 int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
+  if (!g_api.setsockopt) return NotStarted();
   const option_table::NativeOption n = option_table::NativeOptionOf(opt);
   // The time-outs are a DWORD of milliseconds here; every other option an int.
   if (opt == SockOpt::RecvTimeout || opt == SockOpt::SendTimeout) {
@@ -253,6 +299,8 @@ int SetSocketOption(SocketHandle s, SockOpt opt, int value) {
 }
 
 int GetSocketOption(SocketHandle s, SockOpt opt, int& value) {
+  value = 0;
+  if (!g_api.getsockopt) return NotStarted();
   const option_table::NativeOption n = option_table::NativeOptionOf(opt);
   value = 0;
   int len = sizeof value;
@@ -260,22 +308,24 @@ int GetSocketOption(SocketHandle s, SockOpt opt, int& value) {
 }
 
 int SetSocketLinger(SocketHandle s, bool on, int seconds) {
+  if (!g_api.setsockopt) return NotStarted();
   linger l{static_cast<u_short>(on ? 1 : 0), static_cast<u_short>(seconds)};
   return g_api.setsockopt(Sock(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l),
                           sizeof l);
 }
 
+// Windows runs little-endian: network order is a byte swap, with or without the library.
 std::uint16_t HostToNet16(std::uint16_t v) {
-  return g_api.htons(v);
+  return static_cast<std::uint16_t>((v >> 8) | (v << 8));
 }
 std::uint16_t NetToHost16(std::uint16_t v) {
-  return g_api.ntohs(v);
+  return HostToNet16(v);
 }
 std::uint32_t HostToNet32(std::uint32_t v) {
-  return g_api.htonl(v);
+  return __builtin_bswap32(v);
 }
 std::uint32_t NetToHost32(std::uint32_t v) {
-  return g_api.ntohl(v);
+  return __builtin_bswap32(v);
 }
 
 namespace detail {
@@ -317,6 +367,7 @@ int ResolveNameInfo(const TVarSin& sin, std::string& host, std::string& service,
 }
 
 int ReadHostName(char* buffer, int size) {
+  if (!g_api.gethostname) return kWSANOTINITIALISED;
   return g_api.gethostname(buffer, size) == 0 ? 0 : g_api.WSAGetLastError();
 }
 

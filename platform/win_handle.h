@@ -1,44 +1,14 @@
 #pragma once
 // Move-only owners of Win32 resources (Windows build only).
 #include <windows.h>
+// after windows.h
+#include <objbase.h>
 
 #include <utility>
 
+#include "platform/unique_resource.h"
+
 namespace vlt::platform {
-
-// Owner of one resource described by Traits (Type, Invalid(), Close()).
-template <typename Traits>
-class UniqueResource {
- public:
-  using T = typename Traits::Type;
-  UniqueResource() = default;
-  explicit UniqueResource(T value) : value_(value) {}
-  ~UniqueResource() { Reset(); }
-  UniqueResource(UniqueResource&& other) noexcept : value_(other.Release()) {}
-  UniqueResource& operator=(UniqueResource&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  UniqueResource(const UniqueResource&) = delete;
-  UniqueResource& operator=(const UniqueResource&) = delete;
-
-  T Get() const { return value_; }
-  bool Valid() const { return value_ != Traits::Invalid(); }
-  explicit operator bool() const { return Valid(); }
-  T Release() { return std::exchange(value_, Traits::Invalid()); }
-  void Reset(T value = Traits::Invalid()) {
-    if (value_ != Traits::Invalid()) Traits::Close(value_);
-    value_ = value;
-  }
-  // For APIs that fill an out-parameter; the current resource is released first.
-  T* Put() {
-    Reset();
-    return &value_;
-  }
-
- private:
-  T value_ = Traits::Invalid();
-};
 
 struct HandleTraits {
   using Type = HANDLE;
@@ -51,6 +21,11 @@ struct FileHandleTraits {
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Type h) { ::CloseHandle(h); }
 };
+struct FindHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) { ::FindClose(h); }
+};
 struct KeyTraits {
   using Type = HKEY;
   static Type Invalid() { return nullptr; }
@@ -62,10 +37,37 @@ struct ModuleTraits {
   static void Close(Type m) { ::FreeLibrary(m); }
 };
 
+// A window whose procedure finds its object through GWLP_USERDATA. The link is cut before the
+// window is destroyed, so an owner going out of scope raises no event in that object.
+struct WindowTraits {
+  using Type = HWND;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type w) {
+    ::SetWindowLongPtrW(w, GWLP_USERDATA, 0);
+    ::DestroyWindow(w);
+  }
+};
+// Memory the system allocated for us: FormatMessageW's buffer, and shell paths
+// (SHGetKnownFolderPath, IShellItem::GetDisplayName).
+struct LocalMemoryTraits {
+  using Type = HLOCAL;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type p) { ::LocalFree(p); }
+};
+struct CoTaskMemoryTraits {
+  using Type = wchar_t*;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type p) { ::CoTaskMemFree(p); }
+};
+
 using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueKey = UniqueResource<KeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueWindow = UniqueResource<WindowTraits>;
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueCoTaskString = UniqueResource<CoTaskMemoryTraits>;
 
 // Owner of one COM interface pointer.
 template <typename I>

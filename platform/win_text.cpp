@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/codepage.h"
+#include "platform/win_handle.h"
 
 namespace vlt::platform {
 
@@ -30,10 +31,8 @@ std::string SystemErrorMessage(unsigned long code) {
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text;
-  if (n != 0 && buffer != nullptr) text = Narrow(std::wstring_view(buffer, n));
-  if (buffer != nullptr) LocalFree(buffer);
-  return text;
+  const UniqueLocalMemory owner(buffer);
+  return n != 0 && buffer != nullptr ? Narrow(std::wstring_view(buffer, n)) : std::string();
 }
 
 std::string AnsiToText(std::string_view bytes) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Socket benchmark over loopback: the same bulk transfer read through
 # TTCPBlockSocket::RecvPacket and through a plain recv loop (one process, CPU time of the
-# reading thread), and, for scale, `curl -s -o /dev/null` fetching as many bytes from nginx.
+# reading thread); 200,000 lines of 60 bytes read through RecvString and through a plain
+# receive-and-split loop; and, for scale, `curl -s -o /dev/null` fetching as many bytes from nginx.
 #   bench/socket/run.sh [socket_bench binary]     MIB=1024 by default
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)

@@ -1,5 +1,9 @@
 // The real wizard window under Windows (Wine in CI): its frame, controls, texts and pages, and
 // the error box that catches a failing handler.
+// windows.h first: commctrl.h relies on its types.
+// clang-format off
+#include <windows.h>
+// clang-format on
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -147,6 +151,20 @@ TEST_F(WindowTest, HidingAPanelHidesWhatItHolds) {
   EXPECT_FALSE(IsWindowEnabled(window.ControlHandle(Control::btnContinuarZadoveve)));
 }
 
+TEST_F(WindowTest, GaugeOperationsReachTheGauges) {
+  HWND gauge = window.ControlHandle(Control::Gauge1Terminal);
+  EXPECT_EQ(SendMessageW(gauge, PBM_GETPOS, 0, 0), 80);  // the stored setting
+  window.SetGaugeMax(Control::Gauge1Terminal, 2000);
+  window.SetGaugeProgress(Control::Gauge1Terminal, 500);
+  EXPECT_EQ(SendMessageW(gauge, PBM_GETRANGE, FALSE, 0), 2000);
+  EXPECT_EQ(SendMessageW(gauge, PBM_GETPOS, 0, 0), 500);
+  EXPECT_EQ(SendMessageW(window.ControlHandle(Control::Gauger1), PBM_GETPOS, 0, 0), 80);
+  // Kinds without a gauge take no notice.
+  window.SetGaugeProgress(Control::lbStatus, 7);
+  EXPECT_EQ(window.GetText(Control::lbStatus), "Aguarde...");
+  EXPECT_EQ(window.SelectedIndex(Control::lbStatus), -1);
+}
+
 TEST_F(WindowTest, ClicksRunTheWizardAndItsWarning) {
   SendMessageW(window.ControlHandle(Control::btnZadoveve), BM_CLICK, 0, 0);
   EXPECT_EQ(window.CurrentPage(), Page::tsTipoInstall);
@@ -195,6 +213,24 @@ TEST_F(WindowTest, FecharEndsTheEventLoop) {
   bool quit = false;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit |= msg.message == WM_QUIT;
   EXPECT_TRUE(quit);
+}
+
+TEST(WindowLifetimeTest, LettingTheWindowGoRaisesNoEvent) {
+  platform::ComSession com;
+  HWND handle = nullptr;
+  {
+    MainWindow window;
+    window.Create();
+    window.Show();
+    handle = window.Handle();
+    ASSERT_TRUE(IsWindow(handle));
+  }
+  EXPECT_FALSE(IsWindow(handle));
+  // Only Quit() and the close control end the event loop; the destructor is neither.
+  MSG msg;
+  bool quit = false;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit |= msg.message == WM_QUIT;
+  EXPECT_FALSE(quit);
 }
 
 }  // namespace

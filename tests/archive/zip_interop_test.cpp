@@ -92,6 +92,10 @@ TEST(ZipInteropTest, VeltraUnzipExtractsAndReportsFailuresWithAnExitCode) {
   };
   EXPECT_EQ(run("ok.zip").first, 0);
   EXPECT_EQ(test::ReadFile(tmp / "out\\a\\b.txt"), "bee");
+  // A relative DIR is taken from the current directory.
+  const std::string relative = "cd '" + host.string() + "' && '" + tool + "' ok.zip rel/x";
+  EXPECT_EQ(std::system(relative.c_str()), 0);
+  EXPECT_EQ(test::ReadFile(tmp / "rel\\x\\a\\b.txt"), "bee");
   const auto [rc, message] = run("bad.zip");
   EXPECT_NE(rc, 0);
   EXPECT_NE(message.find("Error reading zip file"), std::string::npos) << message;

@@ -1,13 +1,28 @@
-// Test helper: stays alive for the number of milliseconds given as its first argument and,
-// when a second argument is given, creates that file before it exits.
+// Test helper: a program that runs until the test lets it end.
+//   vlt_sleeper MS [MARKER]              stays alive for MS milliseconds
+//   vlt_sleeper until RELEASE [MARKER]   stays alive until the file RELEASE exists (at most a
+//                                        minute, so that a failed test leaves nothing behind)
+// and, when MARKER is given, creates that file just before it exits.
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <string>
 #include <thread>
 
 int main(int argc, char** argv) {
-  const int ms = argc > 1 ? std::atoi(argv[1]) : 1000;
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  if (argc > 2) std::ofstream(argv[2]) << "done";
+  using namespace std::chrono;
+  const bool until = argc > 2 && std::string(argv[1]) == "until";
+  if (until) {
+    const auto give_up = steady_clock::now() + minutes(1);
+    std::error_code ec;
+    while (!std::filesystem::exists(argv[2], ec) && steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(milliseconds(2));
+    }
+  } else {
+    std::this_thread::sleep_for(milliseconds(argc > 1 ? std::atoi(argv[1]) : 1000));
+  }
+  const int marker = until ? 3 : 2;
+  if (argc > marker) std::ofstream(argv[marker]) << "done";
   return 0;
 }

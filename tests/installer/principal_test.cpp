@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "installer/system_ops.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "tests/installer/recording_system_ops.h"
 #include "tests/installer/scripted_view.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,7 +15,7 @@ using test::ScriptedView;
 
 class WizardTest : public ::testing::Test {
  protected:
-  WizardTest() : system(view), form(view, system) { form.FormCreate(); }
+  WizardTest() : form(view, system) { form.FormCreate(); }
 
   // Operator actions, as the window would route them.
   void Click(Control c) { ASSERT_TRUE(form.Dispatch(c)); }
@@ -25,7 +25,7 @@ class WizardTest : public ::testing::Test {
   }
 
   ScriptedView view;
-  PlatformSystemOps system;
+  test::RecordingSystemOps system;
   TfrmPrincipal form;
 };
 
@@ -137,8 +137,10 @@ TEST_F(WizardTest, FolderIconCreatesMissingDirectoryEvenWhenPickerIsCancelled) {
     const std::string dir = tmp / (std::string(LayoutOf(c.edit).name) + "\\a\\b\\");
     view.text[c.edit] = dir;
     view.pickers.clear();
+    system.created.clear();
     Click(c.icon);
     EXPECT_TRUE(platform::DirectoryExists(dir)) << dir;
+    EXPECT_EQ(system.created, std::vector<std::string>{dir});
     ASSERT_EQ(view.pickers.size(), 1u);
     EXPECT_EQ(view.pickers[0].title, "Selecione o diretorio para instalação do sistema");
     EXPECT_EQ(view.pickers[0].ok_label, "Selecionar");
@@ -148,6 +150,7 @@ TEST_F(WizardTest, FolderIconCreatesMissingDirectoryEvenWhenPickerIsCancelled) {
     view.picker_answer = tmp / "escolhida";
     Click(c.icon);
     EXPECT_EQ(view.text[c.edit], tmp / "escolhida");
+    EXPECT_EQ(system.created.size(), 1u);  // it exists now: nothing more to create
     view.picker_answer.reset();
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A WizardView without a window: it keeps the state the real window would show and records
 // the boxes and pickers the logic asks for.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -37,7 +38,10 @@ class ScriptedView : public WizardView {
     pickers.push_back({title, ok, start});
     return picker_answer;
   }
-  void PumpEvents() override { ++pumps; }
+  void PumpEvents() override {
+    ++pumps;
+    if (on_pump) on_pump();
+  }
   void SetGaugeMax(Control c, int v) override { gauge_max[c] = v; }
   void SetGaugeProgress(Control c, int v) override { gauge_progress[c] = v; }
   void Quit() override { quit = true; }
@@ -60,6 +64,7 @@ class ScriptedView : public WizardView {
   std::vector<Picker> pickers;
   std::optional<std::string> picker_answer;  // what the operator picks; nothing = cancel
   int pumps = 0;
+  std::function<void()> on_pump;  // what the operator does while events are pumped
   bool quit = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -43,15 +44,43 @@ TEST(SystemOpsTextTest, MessageTrimmingAndServerDetection) {
   for (const auto& c : cases) EXPECT_EQ(ListHasFirebirdServer(c.names), c.running);
 }
 
-TEST_F(SystemOpsTest, ExecutaEAguardaPumpsEventsUntilTheProgramEnds) {
+// Arguments that make the sleeper run until `release` exists, then write `marker`.
+std::string UntilReleased(const std::string& release, const std::string& marker = {}) {
+  std::string text = "until \"" + platform::HostPath(release) + "\"";
+  if (!marker.empty()) text += " \"" + platform::HostPath(marker) + "\"";
+  return text;
+}
+
+TEST_F(SystemOpsTest, ExecutaEAguardaWaitsInFiftyMillisecondSlicesPumpingBetween) {
+  TempDir tmp;
+  platform::ManualClock clock;
+  platform::ScopedClock scoped(clock);
+  const std::string release = tmp / "release", marker = tmp / "marker.txt";
+  // The program runs for a minute of the clock; then the test lets it end.
+  view.on_pump = [&] {
+    if (clock.TickMs() >= 60000 && !platform::FileExists(release)) test::WriteFile(release, "");
+  };
+  ops.ExecutaEAguarda(test::HelperProgram("vlt_sleeper"), UntilReleased(release, marker));
+  EXPECT_TRUE(platform::FileExists(marker));  // it returned only once the program had ended
+  EXPECT_GE(clock.SleptMs(), 60000u);
+  // Every pause was one 50 ms slice, and the window was pumped after each slice that ended
+  // with the program still running.
+  EXPECT_EQ(clock.SleptMs(), 50u * static_cast<unsigned>(clock.Sleeps()));
+  EXPECT_GE(view.pumps, 1200);
+  EXPECT_GE(view.pumps, clock.Sleeps() - 1);
+  EXPECT_LE(view.pumps, clock.Sleeps());
+  EXPECT_TRUE(view.information.empty());
+}
+
+TEST_F(SystemOpsTest, ExecutaEAguardaReallyWaitsForTheProgram) {
   TempDir tmp;
   const std::string marker = tmp / "marker.txt";
   ops.ExecutaEAguarda(test::HelperProgram("vlt_sleeper"),
-                      "1000 \"" + platform::HostPath(marker) + "\"");
+                      "300 \"" + platform::HostPath(marker) + "\"");
   // The program has ended (it wrote its marker just before exiting) ...
   EXPECT_TRUE(platform::FileExists(marker));
-  // ... and the window was pumped between 50 ms waits all along.
-  EXPECT_GE(view.pumps, 10);
+  // ... and the window was pumped between the waits meanwhile.
+  EXPECT_GE(view.pumps, 2);
   EXPECT_TRUE(view.information.empty());
 }
 
@@ -86,17 +115,19 @@ TEST_F(SystemOpsTest, FirebirdAtivoSeesOnlyALowerCaseServerProcess) {
                   fs::copy_options::overwrite_existing);
     fs::permissions(fs::u8path(platform::HostPath(copy)), fs::perms::owner_exec,
                     fs::perm_options::add);
-    platform::StartResult run = platform::ShellStart(copy, "1500");
+    const std::string release = dir + "\\release";
+    platform::StartResult run = platform::ShellStart(copy, UntilReleased(release));
     ASSERT_TRUE(run.started) << run.error_text;
-    bool seen = false;
-    // The new process may take a moment to show in the list.
-    for (int i = 0; i < 40 && !seen; ++i) {
-      seen = ops.FirebirdAtivo();
-      if (!seen) run.process.Wait(25);
-    }
+    // The new process may take a moment to show in the list; once it does, the check decides.
     std::string names;
-    for (const std::string& n : platform::ProcessNames()) names += n + " ";
-    EXPECT_EQ(seen, c.counts) << c.name << ": " << names;
+    for (int i = 0; i < 100 && names.find(c.name) == std::string::npos; ++i) {
+      run.process.Wait(20);
+      names.clear();
+      for (const std::string& n : platform::ProcessNames()) names += n + " ";
+    }
+    ASSERT_NE(names.find(c.name), std::string::npos) << names;
+    EXPECT_EQ(ops.FirebirdAtivo(), c.counts) << c.name << ": " << names;
+    test::WriteFile(release, "");
     run.process.Wait(-1);
   }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "net/address_text.h"
+#include "net/block_socket.h"
 #include "platform/sockets.h"
 
 namespace vlt::net {
@@ -108,6 +109,44 @@ TEST(DescriptorSet, HoldsAtMost64) {
   EXPECT_EQ(set.fd_array[63], 64u);
   p::FDZero(set);
   EXPECT_EQ(set.fd_count, 0u);
+}
+
+TEST(SocketErrors, OneTableForNumbersNamesAndTexts) {
+  EXPECT_EQ(std::size(p::kSocketErrorTexts), 51u);
+  int previous = 0;
+  for (const p::SocketErrorText& e : p::kSocketErrorTexts) {
+    EXPECT_GT(e.number, previous) << e.name;  // ascending, no number twice
+    previous = e.number;
+    EXPECT_EQ(GetErrorDesc(e.number), e.text);
+  }
+  EXPECT_EQ(p::kWSAECONNRESET, 10054);
+  EXPECT_STREQ(p::kSocketErrorTexts[0].name, "WSAEINTR");
+
+  // A platform failure arrives as its Windows Sockets number on both builds.
+  p::TVarSin sin;
+  ASSERT_EQ(
+      p::LookupAddress("127.0.0.1", "0", {0, p::kAfInet, p::kSockStream, p::kIpprotoTcp}, sin), 0);
+  p::UniqueSocket first(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  ASSERT_EQ(p::BindSocket(first.Get(), sin), 0);
+  ASSERT_EQ(p::ListenSocket(first.Get(), 1), 0);
+  p::GetLocalAddress(first.Get(), sin);
+  p::UniqueSocket second(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  EXPECT_EQ(p::BindSocket(second.Get(), sin), -1);
+  EXPECT_EQ(p::LastSocketError(), p::kWSAEADDRINUSE);
+}
+
+TEST(SocketOwner, ClosesOnceAndMoves) {
+  p::UniqueSocket a(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  ASSERT_TRUE(a);
+  const p::SocketHandle h = a.Get();
+  p::UniqueSocket b(std::move(a));
+  EXPECT_FALSE(a);
+  EXPECT_EQ(b.Get(), h);
+  b.Reset();
+  EXPECT_FALSE(b);
+  // The handle is closed: the platform no longer knows it.
+  p::TVarSin sin;
+  EXPECT_EQ(p::GetLocalAddress(h, sin), -1);
 }
 
 }  // namespace

@@ -18,13 +18,17 @@ p::TVarSin Loopback(const std::string& port) {
 
 }  // namespace
 
-ScriptServer::ScriptServer(std::vector<Step> script) : script_(std::move(script)) {
-  listener_ = p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp);
-  if (listener_ == p::kInvalidSocket) throw std::runtime_error("script server: socket failed");
-  if (p::BindSocket(listener_, Loopback("0")) != 0 || p::ListenSocket(listener_, 4) != 0)
+ScriptServer::ScriptServer(std::vector<Step> script)
+    : ScriptServer(std::vector<std::vector<Step>>{std::move(script)}) {}
+
+ScriptServer::ScriptServer(std::vector<std::vector<Step>> scripts) : scripts_(std::move(scripts)) {
+  listener_.Reset(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  if (!listener_) throw std::runtime_error("script server: socket failed");
+  if (p::BindSocket(listener_.Get(), Loopback("0")) != 0 ||
+      p::ListenSocket(listener_.Get(), 4) != 0)
     throw std::runtime_error("script server: bind/listen failed");
   p::TVarSin local;
-  p::GetLocalAddress(listener_, local);
+  p::GetLocalAddress(listener_.Get(), local);
   port_ = std::to_string(p::SinToPort(local));
   thread_ = std::thread([this] { Run(); });
 }
@@ -36,7 +40,6 @@ ScriptServer::~ScriptServer() {
   }
   cv_.notify_all();
   if (thread_.joinable()) thread_.join();
-  p::CloseSocketHandle(listener_);
 }
 
 void ScriptServer::Signal() {
@@ -56,6 +59,12 @@ std::string ScriptServer::Received() {
   if (thread_.joinable()) thread_.join();
   std::lock_guard lock(mutex_);
   return received_;
+}
+
+long long ScriptServer::Flooded() {
+  Received();
+  std::lock_guard lock(mutex_);
+  return flooded_;
 }
 
 // Polls in short slices so that the destructor can stop a script that waits for a client.
@@ -83,16 +92,32 @@ void ScriptServer::Run() {
       self->cv_.notify_all();
     }
   } done{this};
-  if (!WaitReadable(listener_)) return;
-  p::TVarSin peer;
-  p::SocketHandle conn = p::AcceptSocket(listener_, peer);
-  if (conn == p::kInvalidSocket) return;
+  for (const std::vector<Step>& script : scripts_) {
+    if (!WaitReadable(listener_.Get())) return;
+    p::TVarSin peer;
+    p::UniqueSocket owner(p::AcceptSocket(listener_.Get(), peer));
+    if (!owner) return;
+    {
+      std::lock_guard lock(mutex_);
+      ++connections_;
+    }
+    Play(owner.Release(), script);
+  }
+}
+
+int ScriptServer::Connections() {
+  std::lock_guard lock(mutex_);
+  return connections_;
+}
+
+void ScriptServer::Play(p::SocketHandle conn, const std::vector<Step>& script) {
+  p::UniqueSocket owner(conn);
   auto append = [&](const char* data, int n) {
     std::lock_guard lock(mutex_);
     received_.append(data, static_cast<size_t>(n));
   };
   char buffer[65536];
-  for (const Step& step : script_) {
+  for (const Step& step : script) {
     switch (step.kind) {
       case Step::kSend: {
         size_t sent = 0;
@@ -105,12 +130,33 @@ void ScriptServer::Run() {
         break;
       }
       case Step::kRecv: {
-        int left = step.count;
+        long long left = step.count;
         while (left > 0 && WaitReadable(conn)) {
-          const int r = p::RecvSocket(conn, buffer, std::min<int>(left, sizeof buffer), 0);
+          const int r = p::RecvSocket(
+              conn, buffer, static_cast<int>(std::min<long long>(left, sizeof buffer)), 0);
           if (r <= 0) break;
           append(buffer, r);
           left -= r;
+        }
+        break;
+      }
+      case Step::kRecvUntil: {
+        // Peeks, then takes only up to the terminator: what follows is the next step's.
+        const std::string& term = step.data;
+        std::string tail;  // the last bytes taken, for a terminator split between reads
+        while (WaitReadable(conn)) {
+          const int n = p::RecvSocket(conn, buffer, sizeof buffer, p::kMsgPeek);
+          if (n <= 0) break;
+          const std::string window = tail + std::string(buffer, static_cast<size_t>(n));
+          const size_t at = window.find(term);
+          const int take =
+              at == std::string::npos ? n : static_cast<int>(at + term.size() - tail.size());
+          const int r = p::RecvSocket(conn, buffer, take, 0);
+          if (r <= 0) break;
+          append(buffer, r);
+          tail = (tail + std::string(buffer, static_cast<size_t>(r)));
+          if (tail.size() >= term.size()) tail.erase(0, tail.size() - (term.size() - 1));
+          if (at != std::string::npos) break;
         }
         break;
       }
@@ -128,29 +174,44 @@ void ScriptServer::Run() {
         break;
       }
       case Step::kClose:
-        p::CloseSocketHandle(conn);
+        owner.Reset();
         conn = p::kInvalidSocket;
         break;
       case Step::kReset:
         p::SetSocketLinger(conn, true, 0);
-        p::CloseSocketHandle(conn);
+        owner.Reset();
         conn = p::kInvalidSocket;
         break;
+      case Step::kFlood: {
+        const std::string block(65536, 'F');
+        long long left = step.count;
+        while (left > 0) {
+          {
+            std::lock_guard lock(mutex_);
+            if (stopping_) break;
+          }
+          const int r = p::SendSocket(conn, block.data(),
+                                      static_cast<int>(std::min<long long>(left, 65536)), 0);
+          if (r <= 0) break;
+          left -= r;
+          std::lock_guard lock(mutex_);
+          flooded_ += r;
+        }
+        break;
+      }
       case Step::kPause:
         std::this_thread::sleep_for(std::chrono::milliseconds(step.count));
         break;
     }
     if (conn == p::kInvalidSocket) break;
   }
-  if (conn != p::kInvalidSocket) p::CloseSocketHandle(conn);
 }
 
 std::string ClosedPort() {
-  const p::SocketHandle s = p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp);
-  p::BindSocket(s, Loopback("0"));
+  p::UniqueSocket s(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  p::BindSocket(s.Get(), Loopback("0"));
   p::TVarSin local;
-  p::GetLocalAddress(s, local);
-  p::CloseSocketHandle(s);
+  p::GetLocalAddress(s.Get(), local);
   return std::to_string(p::SinToPort(local));
 }
 

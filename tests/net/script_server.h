@@ -1,7 +1,7 @@
 #pragma once
 // A scriptable TCP peer for socket tests: listens on 127.0.0.1 at a free port, accepts one
-// connection and plays its script on a thread of its own. Readiness: the port is listening
-// when the constructor returns. The destructor stops it.
+// connection per script, in turn, and plays each script on a thread of its own. Readiness: the port
+// is listening when the constructor returns. The destructor stops it.
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -13,10 +13,20 @@
 namespace vlt::test {
 
 struct Step {
-  enum Kind { kSend, kRecv, kRecvUntilClose, kWaitSignal, kClose, kReset, kPause };
+  enum Kind {
+    kSend,
+    kRecv,
+    kRecvUntil,
+    kRecvUntilClose,
+    kWaitSignal,
+    kClose,
+    kReset,
+    kPause,
+    kFlood
+  };
   Kind kind;
-  std::string data;  // kSend
-  int count = 0;     // kRecv: bytes; kPause: milliseconds
+  std::string data;     // kSend: the bytes; kRecvUntil: the terminator
+  long long count = 0;  // kRecv, kFlood: bytes; kPause: milliseconds
 };
 
 inline Step Send(std::string bytes) {
@@ -25,6 +35,10 @@ inline Step Send(std::string bytes) {
 // Reads exactly `n` bytes (fewer when the client closes first).
 inline Step Recv(int n) {
   return {Step::kRecv, {}, n};
+}
+// Reads until `terminator` has arrived (or the client closes), e.g. the end of a request head.
+inline Step RecvUntil(std::string terminator) {
+  return {Step::kRecvUntil, std::move(terminator)};
 }
 inline Step RecvUntilClose() {
   return {Step::kRecvUntilClose, {}, 0};
@@ -43,25 +57,39 @@ inline Step Reset() {
 inline Step Pause(int ms) {
   return {Step::kPause, {}, ms};
 }
+// Sends up to `bytes` bytes as fast as the client takes them; stops early when the client
+// closes or resets.
+inline Step Flood(long long bytes) {
+  return {Step::kFlood, {}, bytes};
+}
 
 class ScriptServer {
  public:
   explicit ScriptServer(std::vector<Step> script);
+  // One script per connection, in the order the connections arrive.
+  explicit ScriptServer(std::vector<std::vector<Step>> scripts);
   ~ScriptServer();
   ScriptServer(const ScriptServer&) = delete;
   ScriptServer& operator=(const ScriptServer&) = delete;
 
   const std::string& Port() const { return port_; }
   void Signal();
-  // Waits for the script to end (at most 10 s, then stops it); the bytes the client sent.
+  // Waits for the scripts to end (at most 10 s, then stops them); the bytes the client sent,
+  // all connections one after the other.
   std::string Received();
+  // Connections accepted so far.
+  int Connections();
+  // Bytes a Flood step got out before the client stopped taking them.
+  long long Flooded();
 
  private:
   void Run();
+  void Play(platform::SocketHandle conn, const std::vector<Step>& script);
   bool WaitReadable(platform::SocketHandle s);
 
-  std::vector<Step> script_;
-  platform::SocketHandle listener_ = platform::kInvalidSocket;
+  std::vector<std::vector<Step>> scripts_;
+  int connections_ = 0;
+  platform::UniqueSocket listener_;
   std::string port_;
   std::mutex mutex_;
   std::condition_variable cv_;
@@ -69,6 +97,7 @@ class ScriptServer {
   bool stopping_ = false;
   bool done_ = false;
   std::string received_;
+  long long flooded_ = 0;
   std::thread thread_;
 };
 

@@ -31,6 +31,59 @@ std::string Hex(const char* text) {
   }
 }
 
+TEST(SocksBytes, RequestsEncoded) {
+  struct Case {
+    TSocksType type;
+    const char* host;
+    std::uint16_t port;
+    const char* user;
+    const char* bytes;
+  };
+  const Case cases[] = {
+      {ST_Socks5, "abc", 80, "", "03 03 61 62 63 00 50"},
+      {ST_Socks5, "10.1.2.3", 443, "", "01 0a 01 02 03 01 bb"},
+      {ST_Socks5, "::1", 1, "", "04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 00 01"},
+      {ST_Socks4, "abc", 80, "u", "00 50 00 00 00 01 75 00 61 62 63 00"},  // 4a: name follows
+      {ST_Socks4, "10.1.2.3", 80, "", "00 50 0a 01 02 03 00"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SocksAddressBytes(c.type, c.host, c.port, c.user), Hex(c.bytes)) << c.host;
+  EXPECT_EQ(SocksGreeting(false), Hex("05 01 00"));
+  EXPECT_EQ(SocksGreeting(true), Hex("05 02 02 00"));
+  EXPECT_EQ(SocksAuthMessage("u", "pw"), Hex("01 01 75 02 70 77"));
+  // Fields longer than a length byte can count are cut to 255 bytes, not wrapped.
+  EXPECT_EQ(SocksAuthMessage(std::string(300, 'x'), "").substr(0, 2), Hex("01 ff"));
+  EXPECT_EQ(SocksAddressBytes(ST_Socks5, std::string(300, 'h'), 1, "").substr(0, 2), Hex("03 ff"));
+}
+
+TEST(SocksBytes, RepliesParsed) {
+  struct Case {
+    TSocksType type;
+    const char* reply;
+    const char* ip;
+    const char* port;
+    int next;
+  };
+  const Case cases[] = {
+      {ST_Socks5, "05 00 00 01 7f 00 00 01 1f 90", "127.0.0.1", "8080", 11},
+      {ST_Socks5, "05 00 00 03 05 68 6f 73 74 73 00 15", "hosts", "21", 13},
+      {ST_Socks5, "05 00 00 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 00 50", "::1", "80",
+       23},
+      {ST_Socks4, "00 5a 00 50 0a 00 00 02", "10.0.0.2", "80", 9},
+      // Too short for its address type, or an unknown type: no address, port "0".
+      {ST_Socks5, "05 00 00 01 7f 00", "", "0", 1},
+      {ST_Socks5, "05 00 00 03 09 68", "", "0", 1},
+      {ST_Socks5, "05 00 00 07 00 00 00 00 00 00", "", "0", 1},
+      {ST_Socks4, "00 5a 00", "", "0", 1},
+  };
+  for (const Case& c : cases) {
+    const SocksReplyFields f = ParseSocksReplyBytes(c.type, Hex(c.reply));
+    EXPECT_EQ(f.IP, c.ip) << c.reply;
+    EXPECT_EQ(f.Port, c.port) << c.reply;
+    EXPECT_EQ(f.Next, c.next) << c.reply;
+  }
+}
+
 class SocksTest : public ::testing::Test {
  protected:
   std::vector<std::string> connects;

@@ -20,6 +20,16 @@ TEST(TextCutting, BeforeAfterFetch) {
   v = "abc";
   EXPECT_EQ(FetchText(v, ";"), "abc");
   EXPECT_EQ(v, "");
+  // An empty delimiter occurs nowhere: a loop fetching until the value is empty ends.
+  EXPECT_EQ(TextBefore("abc", ""), "abc");
+  EXPECT_EQ(TextAfter("abc", ""), "abc");
+  v = "abc";
+  int fetches = 0;
+  while (!v.empty() && fetches < 10) {
+    FetchText(v, "");
+    ++fetches;
+  }
+  EXPECT_EQ(fetches, 1);
 
   v = "  key :  value\t ";
   EXPECT_EQ(FetchPart(v, ":"), "key");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/exception.h"
 #include "platform/file_attributes.h"
 #include "tests/support/temp_dir.h"
@@ -33,6 +35,47 @@ TEST(FilesTest, ForceDirectoriesCreatesEveryMissingLevel) {
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "Unable to create directory");
   }
+}
+
+// Runs the test from a fresh current directory and goes back afterwards.
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const std::string& host) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(std::filesystem::u8path(host));
+  }
+  ~CurrentDirectory() { std::filesystem::current_path(previous_); }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+TEST(FilesTest, ForceDirectoriesClimbsARelativePathOnlyUpToAShortName) {
+  TempDir tmp;
+  ASSERT_TRUE(ForceDirectories(tmp / "cwd"));
+  CurrentDirectory cwd(HostPath(tmp / "cwd"));
+  // Every level is created from its parent, and a relative path runs out of parents at the
+  // empty text; only a name shorter than three characters is created where it stands.
+  const struct {
+    const char* path;
+    bool created;  // false: "Unable to create directory" and nothing on disk
+  } cases[] = {
+      {"pasta\\sub", false}, {"pasta\\sub\\", false}, {"pasta", false},
+      {"ab", true},          {"cd\\ef", true},
+  };
+  for (const auto& c : cases) {
+    if (c.created) {
+      EXPECT_TRUE(ForceDirectories(c.path)) << c.path;
+      EXPECT_TRUE(DirectoryExists(tmp / ("cwd\\" + std::string(c.path)))) << c.path;
+      continue;
+    }
+    try {
+      ForceDirectories(c.path);
+      ADD_FAILURE() << c.path << ": no error";
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), "Unable to create directory") << c.path;
+    }
+  }
+  EXPECT_FALSE(DirectoryExists(tmp / "cwd\\pasta"));
 }
 
 TEST(FilesTest, RenameRefusesAnExistingTargetAndDeleteRefusesDirectories) {

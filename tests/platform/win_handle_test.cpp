@@ -3,9 +3,11 @@
 #include "platform/win_handle.h"
 
 #include <gtest/gtest.h>
+#include <objidl.h>
 #include <unknwn.h>
 
 #include <type_traits>
+#include <vector>
 
 #include "platform/win_gdi.h"
 
@@ -109,6 +111,61 @@ TEST(WinHandleTest, GdiObjectsAndSelectionScopes) {
   }
   EXPECT_EQ(GetPixel(dc.Get(), 3, 3), RGB(255, 0, 0));
   EXPECT_NE(GetPixel(dc.Get(), 0, 0), RGB(255, 0, 0));
+}
+
+// Sees every block the COM allocator frees.
+class FreeSpy : public IMallocSpy {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IMallocSpy ? this : nullptr;
+    return *out != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
+  void* STDMETHODCALLTYPE PostAlloc(void* p) override { return p; }
+  void* STDMETHODCALLTYPE PreFree(void* p, BOOL) override {
+    freed.push_back(p);
+    return p;
+  }
+  void STDMETHODCALLTYPE PostFree(BOOL) override {}
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void*, SIZE_T size, void** out, BOOL) override {
+    *out = nullptr;
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostRealloc(void* p, BOOL) override { return p; }
+  void* STDMETHODCALLTYPE PreGetSize(void* p, BOOL) override { return p; }
+  SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
+  void* STDMETHODCALLTYPE PreDidAlloc(void* p, BOOL) override { return p; }
+  int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  void STDMETHODCALLTYPE PreHeapMinimize() override {}
+  void STDMETHODCALLTYPE PostHeapMinimize() override {}
+  std::vector<void*> freed;
+};
+
+TEST(WinHandleTest, SystemMemoryAndSearchOwners) {
+  HLOCAL block = LocalAlloc(LMEM_MOVEABLE, 16);
+  ASSERT_NE(block, nullptr);
+  {
+    UniqueLocalMemory owner(block);
+    EXPECT_NE(LocalFlags(block), LMEM_INVALID_HANDLE);
+  }
+  EXPECT_EQ(LocalFlags(block), LMEM_INVALID_HANDLE);
+
+  FreeSpy spy;
+  ASSERT_EQ(CoRegisterMallocSpy(&spy), S_OK);
+  auto* text = static_cast<wchar_t*>(CoTaskMemAlloc(8));
+  { UniqueCoTaskString owner(text); }
+  CoRevokeMallocSpy();
+  EXPECT_EQ(spy.freed, std::vector<void*>{text});
+
+  WIN32_FIND_DATAW data{};
+  HANDLE raw = FindFirstFileW(L"C:\\windows\\*", &data);
+  ASSERT_NE(raw, INVALID_HANDLE_VALUE);
+  { UniqueFindHandle owner(raw); }
+  EXPECT_FALSE(FindNextFileW(raw, &data));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(UniqueFindHandle().Valid());  // INVALID_HANDLE_VALUE is the empty value
 }
 
 }  // namespace

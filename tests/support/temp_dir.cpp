@@ -60,9 +60,17 @@ std::string ReadFile(const std::string& path) {
 
 std::string HelperProgram(const std::string& name) {
 #ifdef _WIN32
-  return platform::ExecutableDirectory() + "\\" + name + ".exe";
+  return HelperFile(name + ".exe");
 #else
-  return platform::ExecutableDirectory() + "/" + name;
+  return HelperFile(name);
+#endif
+}
+
+std::string HelperFile(const std::string& file_name) {
+#ifdef _WIN32
+  return platform::ExecutableDirectory() + "\\" + file_name;
+#else
+  return platform::ExecutableDirectory() + "/" + file_name;
 #endif
 }
 

@@ -29,5 +29,7 @@ std::string ReadFile(const std::string& path);
 
 // Path of a helper program built next to the test executables (".exe" added on Windows).
 std::string HelperProgram(const std::string& name);
+// Path of another file built next to the test executables.
+std::string HelperFile(const std::string& file_name);
 
 }  // namespace vlt::test

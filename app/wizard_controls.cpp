@@ -1,0 +1,251 @@
+#include "app/wizard_controls.h"
+
+#include <commctrl.h>
+
+#include "app/glyphs.h"
+#include "platform/win_text.h"
+
+namespace vlt::app {
+namespace {
+
+using platform::Narrow;
+using platform::UniqueGdiObject;
+using platform::Widen;
+
+UniqueGdiObject MakeFont(int height, int weight) {
+  return UniqueGdiObject(CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                     DEFAULT_PITCH | FF_SWISS, L"Segoe UI"));
+}
+
+bool Centred(const ControlLayout& c) {
+  return c.align == TextAlign::Center;
+}
+
+// Static text; the kinds of label differ in font and colour.
+class TextLabel : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND parent, int id) override {
+    const DWORD align = Centred(Layout()) ? SS_CENTER : SS_LEFT;
+    CreateChild(parent, id, L"STATIC", WS_CHILD | SS_NOPREFIX | SS_ENDELLIPSIS | align, 0,
+                std::string(Layout().text));
+  }
+};
+
+// The large title of a page.
+class TitleLabel : public TextLabel {
+ public:
+  using TextLabel::TextLabel;
+  COLORREF TextColour() const override { return kTitleText; }
+
+ protected:
+  HFONT FontOf(const Theme& theme) const override { return theme.TitleFont(); }
+};
+
+// The bold name inside a card or a header.
+class CaptionLabel : public TextLabel {
+ public:
+  using TextLabel::TextLabel;
+  COLORREF TextColour() const override { return kTitleText; }
+
+ protected:
+  HFONT FontOf(const Theme& theme) const override { return theme.CaptionFont(); }
+};
+
+// A card holding other controls.
+class Card : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND, int) override {}
+  void Paint(HDC dc, const RECT& area, const Theme& theme) const override {
+    DrawCard(dc, area, kCardColour, kCardBorder, theme.Scale(10));
+  }
+  std::optional<Surface> ChildSurface(const Theme& theme) const override {
+    return Surface{kCardColour, theme.CardBrush(), std::nullopt};
+  }
+};
+
+// The coloured band at the top of a product page; its texts are white.
+class HeaderBand : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND, int) override {}
+  void Paint(HDC dc, const RECT& area, const Theme& theme) const override {
+    DrawHeader(dc, area, kHeaderColour, kAccent, theme.Scale(3));
+  }
+  std::optional<Surface> ChildSurface(const Theme& theme) const override {
+    return Surface{kHeaderColour, theme.HeaderBrush(), kHeaderText};
+  }
+};
+
+class ProductPicture : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND, int) override {}
+  void Paint(HDC dc, const RECT& area, const Theme&) const override {
+    DrawGlyph(dc, area, Layout().glyph, kAccent);
+  }
+};
+
+// The folder picture next to a directory edit; a click on it chooses a folder.
+class FolderIcon : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND, int) override {}
+  void Paint(HDC dc, const RECT& area, const Theme&) const override { DrawFolder(dc, area); }
+  bool Clickable() const override { return true; }
+};
+
+class PushButton : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND parent, int id) override {
+    CreateChild(parent, id, L"BUTTON", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0,
+                std::string(Layout().text));
+  }
+  bool Activates(int notification) const override { return notification == BN_CLICKED; }
+
+ protected:
+  HFONT FontOf(const Theme& theme) const override { return theme.ButtonFont(); }
+};
+
+class EditBox : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND parent, int id) override {
+    const DWORD align = Centred(Layout()) ? ES_CENTER : ES_LEFT;
+    CreateChild(parent, id, L"EDIT", WS_CHILD | WS_TABSTOP | ES_AUTOHSCROLL | align,
+                WS_EX_CLIENTEDGE, std::string(Layout().text));
+  }
+};
+
+// A list to choose from, without free text; its items are the layout text, one per line.
+class DropDownList : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND parent, int id) override {
+    CreateChild(parent, id, L"COMBOBOX", WS_CHILD | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
+                "");
+    std::string_view items = Layout().text;
+    while (!items.empty()) {
+      const size_t nl = items.find('\n');
+      const std::wstring item = Widen(items.substr(0, nl));
+      SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+      items = nl == std::string_view::npos ? std::string_view() : items.substr(nl + 1);
+    }
+    SendMessageW(Handle(), CB_SETCURSEL, 0, 0);
+  }
+  bool Activates(int notification) const override { return notification == CBN_SELCHANGE; }
+  int SelectedIndex() const override {
+    return static_cast<int>(SendMessageW(Handle(), CB_GETCURSEL, 0, 0));
+  }
+};
+
+// The download progress display.
+class ProgressGauge : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND parent, int id) override {
+    CreateChild(parent, id, PROGRESS_CLASSW, WS_CHILD, 0, std::string(Layout().text));
+    // The gauge's stored settings: Min 0, Progress 80 (of the default maximum 100).
+    SendMessageW(Handle(), PBM_SETRANGE32, 0, 100);
+    SendMessageW(Handle(), PBM_SETPOS, 80, 0);
+    SendMessageW(Handle(), PBM_SETBARCOLOR, 0, kAccent);
+  }
+  void SetGaugeMax(int value) override { SendMessageW(Handle(), PBM_SETRANGE32, 0, value); }
+  void SetGaugeProgress(int value) override {
+    SendMessageW(Handle(), PBM_SETPOS, static_cast<WPARAM>(value), 0);
+  }
+};
+
+// Holds the place of the animated picture.
+class AnimationPlaceholder : public WizardControl {
+ public:
+  using WizardControl::WizardControl;
+  void Create(HWND parent, int id) override {
+    CreateChild(parent, id, L"STATIC", WS_CHILD, 0, std::string(Layout().text));
+  }
+};
+
+}  // namespace
+
+Theme::Theme()
+    : brush_page_(CreateSolidBrush(kPageColour)),
+      brush_card_(CreateSolidBrush(kCardColour)),
+      brush_header_(CreateSolidBrush(kHeaderColour)) {}
+
+void Theme::SetDpi(UINT dpi) {
+  dpi_ = dpi;
+  font_normal_ = MakeFont(Scale(15), FW_NORMAL);
+  font_title_ = MakeFont(Scale(24), FW_SEMIBOLD);
+  font_caption_ = MakeFont(Scale(19), FW_BOLD);
+  font_button_ = MakeFont(Scale(15), FW_SEMIBOLD);
+}
+
+void WizardControl::CreateChild(HWND parent, int id, const wchar_t* window_class, DWORD style,
+                                DWORD ex_style, const std::string& text) {
+  window_ = CreateWindowExW(ex_style, window_class, Widen(text).c_str(), style, 0, 0, 0, 0, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleW(nullptr), nullptr);
+}
+
+void WizardControl::Place(const RECT& area, const Theme& theme) {
+  if (window_ == nullptr) return;
+  MoveWindow(window_, area.left, area.top, area.right - area.left, area.bottom - area.top, FALSE);
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(theme)), FALSE);
+}
+
+std::string WizardControl::Text() const {
+  if (window_ == nullptr) return {};
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window_)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(window_, text.data(), static_cast<int>(text.size()))));
+  return Narrow(text);
+}
+
+void WizardControl::SetText(const std::string& text) {
+  if (window_ == nullptr) return;
+  SetWindowTextW(window_, Widen(text).c_str());
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+void WizardControl::SetEnabled(bool enabled) {
+  if (window_ != nullptr) EnableWindow(window_, enabled ? TRUE : FALSE);
+}
+
+void WizardControl::Focus() {
+  if (window_ != nullptr) SetFocus(window_);
+}
+
+std::unique_ptr<WizardControl> MakeWizardControl(const ControlLayout& layout) {
+  switch (layout.kind) {
+    case ControlKind::Title:
+      return std::make_unique<TitleLabel>(layout);
+    case ControlKind::Label:
+      return std::make_unique<TextLabel>(layout);
+    case ControlKind::Caption:
+      return std::make_unique<CaptionLabel>(layout);
+    case ControlKind::Panel:
+      return std::make_unique<Card>(layout);
+    case ControlKind::Header:
+      return std::make_unique<HeaderBand>(layout);
+    case ControlKind::Picture:
+      return std::make_unique<ProductPicture>(layout);
+    case ControlKind::FolderIcon:
+      return std::make_unique<FolderIcon>(layout);
+    case ControlKind::Button:
+      return std::make_unique<PushButton>(layout);
+    case ControlKind::Edit:
+      return std::make_unique<EditBox>(layout);
+    case ControlKind::DropDownList:
+      return std::make_unique<DropDownList>(layout);
+    case ControlKind::Gauge:
+      return std::make_unique<ProgressGauge>(layout);
+    case ControlKind::AnimatedPicture:
+      return std::make_unique<AnimationPlaceholder>(layout);
+  }
+  return nullptr;
+}
+
+}  // namespace vlt::app

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# HTTP download benchmark over loopback (a benchmark, not a test; run it on a quiet machine):
+#  1. a MIB MiB file from nginx fetched by veltra-fetch and by `curl -s -o`, interleaved,
+#     ROUNDS times each (the order alternates between rounds);
+#  2. a resume of the second half (a .part file of MIB/2 MiB already there) by both;
+#  3. the same download by the Windows build's veltra-fetch under Wine beside bare_read.exe
+#     (plain 64 KiB receives, written to a file the same way), one wineserver kept running.
+# Files are written to /dev/shm when it exists, so that the disk does not set the pace.
+# Prints medians with min-max of wall time, CPU time (user + sys) and peak RSS, and the ratios.
+#   bench/http/run.sh        MIB=512 ROUNDS=5 NATIVE=build/native WINDOWS=build/windows
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+native=${NATIVE:-$root/build/native}
+windows=${WINDOWS:-$root/build/windows}
+mib=${MIB:-512}
+rounds=${ROUNDS:-5}
+fetch=$native/tools/veltra-fetch
+for f in "$fetch" "$native/bench/http/bare_read"; do
+  [[ -x "$f" ]] || { echo "build the native tree first: cmake --build --preset native" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+if [[ -d /dev/shm && -w /dev/shm ]]; then out=$(mktemp -d /dev/shm/vlt-bench-http.XXXXXX); else out=$work/out; mkdir -p "$out"; fi
+nginx_pid=""
+wine_started=""
+cleanup() {
+  [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
+  [[ -n "$wine_started" ]] && wine_env_stop
+  rm -rf "$work" "$out"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/www" "$work/logs" "$work/tmp" "$work/times"
+truncate -s "${mib}M" "$work/www/big.bin"  # sparse: the page cache serves it
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat > "$work/nginx.conf" <<CONF
+daemon off;
+master_process off;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 16; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $work/tmp;
+  proxy_temp_path $work/tmp;
+  fastcgi_temp_path $work/tmp;
+  uwsgi_temp_path $work/tmp;
+  scgi_temp_path $work/tmp;
+  server { listen 127.0.0.1:$port; root $work/www; }
+}
+CONF
+nginx -p "$work" -c "$work/nginx.conf" &
+nginx_pid=$!
+for _ in $(seq 200); do
+  curl -s -o /dev/null -r 0-0 "http://127.0.0.1:$port/big.bin" && break
+  kill -0 "$nginx_pid" 2>/dev/null || { cat "$work/logs/error.log" >&2; exit 1; }
+  sleep 0.05
+done
+url="http://127.0.0.1:$port/big.bin"
+half=$((mib / 2))
+
+# measure NAME CMD...: one run, "wall user sys maxrss_kb" appended to times/NAME.
+measure() {
+  local name=$1
+  shift
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null
+  cat "$work/time.txt" >> "$work/times/$name"
+}
+check_size() {
+  local size
+  size=$(stat -c %s "$1")
+  [[ "$size" == $((mib * 1048576)) ]] || { echo "$1: $size bytes, not ${mib} MiB" >&2; exit 1; }
+}
+
+echo "== ${mib} MiB from nginx on loopback into $out, $rounds rounds"
+for ((i = 0; i < rounds; i++)); do
+  for tool in $( ((i % 2)) && echo "curl fetch" || echo "fetch curl"); do
+    rm -f "$out"/*
+    if [[ $tool == fetch ]]; then
+      measure fetch "$fetch" -o "$out/f.bin" "$url"; check_size "$out/f.bin"
+    else
+      measure curl curl -s -o "$out/c.bin" "$url"; check_size "$out/c.bin"
+    fi
+  done
+done
+for ((i = 0; i < rounds; i++)); do
+  for tool in $( ((i % 2)) && echo "curl fetch" || echo "fetch curl"); do
+    rm -f "$out"/*
+    if [[ $tool == fetch ]]; then
+      truncate -s "${half}M" "$out/r.bin.part"
+      measure fetch_resume "$fetch" -o "$out/r.bin" "$url"; check_size "$out/r.bin"
+    else
+      truncate -s "${half}M" "$out/c.bin"
+      measure curl_resume curl -s -C - -o "$out/c.bin" "$url"; check_size "$out/c.bin"
+    fi
+  done
+done
+
+if [[ -x "$windows/tools/veltra-fetch.exe" && -x "$windows/bench/http/bare_read.exe" ]] && command -v wine >/dev/null; then
+  echo "== the Windows build under Wine"
+  export VLT_ROOT=$root
+  # shellcheck source=/dev/null
+  source "$root/scripts/wine-env"
+  wine_env_start
+  wine_started=1
+  (cd "$out" && wine "$windows/bench/http/bare_read.exe" 127.0.0.1 "$port" /big.bin >/dev/null)  # warm-up
+  for ((i = 0; i < rounds; i++)); do
+    for tool in $( ((i % 2)) && echo "bare fetch" || echo "fetch bare"); do
+      rm -f "$out"/*
+      if [[ $tool == fetch ]]; then
+        (cd "$out" && measure wine_fetch wine "$windows/tools/veltra-fetch.exe" -o w.bin "$url"); check_size "$out/w.bin"
+      else
+        (cd "$out" && measure wine_bare wine "$windows/bench/http/bare_read.exe" 127.0.0.1 "$port" /big.bin b.bin); check_size "$out/b.bin"
+      fi
+    done
+  done
+  (cd "$out" && measure wine_bare_noWrite wine "$windows/bench/http/bare_read.exe" 127.0.0.1 "$port" /big.bin)
+else
+  echo "== (no Windows build or no Wine: the Wine part is skipped)"
+fi
+
+/usr/bin/python3 - "$work/times" "$mib" <<'PY'
+import os, statistics, sys
+d, mib = sys.argv[1], int(sys.argv[2])
+runs = {}
+for name in os.listdir(d):
+    rows = [list(map(float, l.split())) for l in open(os.path.join(d, name)) if l.strip()]
+    runs[name] = {"wall": [r[0] for r in rows], "cpu": [r[1] + r[2] for r in rows],
+                  "rss": [r[3] / 1024 for r in rows]}
+def cell(v, unit):
+    return f"{statistics.median(v):7.2f}{unit} ({min(v):.2f}-{max(v):.2f})"
+print(f"{'':20} {'wall s':>22} {'CPU s':>22} {'peak RSS MiB':>24} {'MB/s':>7}")
+order = ["fetch", "curl", "fetch_resume", "curl_resume", "wine_fetch", "wine_bare", "wine_bare_noWrite"]
+for name in [n for n in order if n in runs]:
+    r = runs[name]
+    size = mib * 1048576 / (2 if "resume" in name else 1)
+    print(f"{name:20} {cell(r['wall'], '')} {cell(r['cpu'], '')} {cell(r['rss'], '')}"
+          f" {size / statistics.median(r['wall']) / 1e6:7.0f}")
+def ratio(a, b, key):
+    if a in runs and b in runs:
+        x = [p / q for p, q in zip(runs[a][key], runs[b][key]) if q > 0]
+        print(f"{a}/{b} {key}: {statistics.median(x):.2f} ({min(x):.2f}-{max(x):.2f})")
+print()
+ratio("fetch", "curl", "wall"); ratio("fetch", "curl", "cpu")
+ratio("fetch_resume", "curl_resume", "wall"); ratio("fetch_resume", "curl_resume", "cpu")
+ratio("wine_fetch", "wine_bare", "wall")
+PY

@@ -1,0 +1,1 @@
+Base de dados de demonstração (arquivo de teste).

@@ -1,0 +1,73 @@
+#pragma once
+// TVltDownload: the download component. One StartDownload fetches one URL into one file over
+// HTTP, on the calling thread, resuming a partial file left by an earlier attempt, and reports
+// its progress through events. The caller may pause or stop the transfer by setting
+// DownloadStatus from inside one of those events.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "download/download_class.h"
+#include "download/download_types.h"
+
+namespace vlt::download {
+
+class TVltDownload : public TVltComponent {
+ public:
+  explicit TVltDownload(TVltComponent* AOwner = nullptr);
+  ~TVltDownload() override;
+
+  // Runs one download; returns when the transfer has ended. Network failures end it without
+  // an error: the final file is then simply not there.
+  void StartDownload();
+
+  const std::string& DownloadDest() const { return fDownloadDest; }
+  void SetDownloadDest(const std::string& Value);
+  const std::string& DownloadUrl() const { return fDownloadUrl; }
+  void SetDownloadUrl(const std::string& Value);
+  const std::string& DownloadNomeArq() const { return fDownloadNomeArq; }
+  void SetDownloadNomeArq(const std::string& Value);
+  std::int32_t SizeRecvBuffer() const { return fSizeRecvBuffer; }
+  void SetSizeRecvBuffer(std::int32_t Value);
+  TVltProxy& Proxy() { return fProxy; }
+  void SetProxy(const TVltProxy& Value);
+  TVltFTP& FTP() { return fFTP; }
+  void SetFTP(const TVltFTP& Value) { fFTP = Value; }
+  TVltProtocolo Protocolo() const { return fProtocolo; }
+  void SetProtocolo(TVltProtocolo Value) { fProtocolo = Value; }
+  TDownloadStatus DownloadStatus() const { return fDownloadStatus; }
+  void SetDownloadStatus(TDownloadStatus Value);
+
+  const TVltBeforeDownload& OnBeforeDownload() const { return fOnBeforeDownload; }
+  void SetOnBeforeDownload(TVltBeforeDownload Value);
+  const TVltAfterDownload& OnAfterDownload() const { return fOnAfterDownload; }
+  void SetOnAfterDownload(TVltAfterDownload Value);
+  const TVltHookStatus& OnHookStatus() const { return fOnHookStatus; }
+  void SetOnHookStatus(TVltHookStatus Value);
+  const TVltHookMonitor& OnHookMonitor() const { return fOnHookMonitor; }
+  void SetOnHookMonitor(TVltHookMonitor Value);
+  const TVltDownloadStatus& OnDownloadStatus() const { return fOnDownloadStatus; }
+  void SetOnDownloadStatus(TVltDownloadStatus Value);
+
+  // The engine of the latest start (diagnostics: whether it finished the file, and why not).
+  TVltDownloadClass& Engine() const { return *fDown; }
+
+ private:
+  std::unique_ptr<TVltDownloadClass> fDown;
+  TVltProtocolo fProtocolo = protNenhum;
+  std::string fDownloadDest;
+  TDownloadStatus fDownloadStatus = stNone;
+  std::string fDownloadUrl;
+  std::string fDownloadNomeArq;
+  TVltProxy fProxy;
+  std::int32_t fSizeRecvBuffer = 0;
+  TVltFTP fFTP;
+  TVltBeforeDownload fOnBeforeDownload;
+  TVltHookStatus fOnHookStatus;
+  TVltDownloadStatus fOnDownloadStatus;
+  TVltAfterDownload fOnAfterDownload;
+  TVltHookMonitor fOnHookMonitor;
+  bool fRunning = false;
+};
+
+}  // namespace vlt::download

@@ -1,0 +1,529 @@
+#include "net/http_send.h"
+
+#include <algorithm>
+
+#include "net/address_text.h"
+#include "net/text_functions.h"
+#include "platform/codepage.h"
+#include "platform/numbers.h"
+
+namespace vlt::net {
+
+namespace p = vlt::platform;
+
+namespace {
+
+// No line of a reply (head line, chunk size line) may be longer than a whole head.
+constexpr int kMaxLine = static_cast<int>(THTTPSend::kMaxHeadBytes);
+// One blank line follows every chunk's data, and a stray one may come before a status line; a
+// server that sends nothing but blank lines is not making progress.
+constexpr int kMaxBlankLines = 8;
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = p::AsciiUpper(c);
+  return out;
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = p::AsciiLower(c);
+  return out;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && Upper(a) == Upper(b);
+}
+
+// Blanks and control characters off both ends.
+std::string Trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return std::string(s.substr(b, e - b));
+}
+
+// Multi-packet reads inside the scope share one time budget instead of a full time-out each.
+class WholeReadTimeout {
+ public:
+  WholeReadTimeout(TBlockSocket& sock, bool on) : sock_(sock), saved_(sock.InterPacketTimeout()) {
+    if (on) sock_.SetInterPacketTimeout(false);
+  }
+  ~WholeReadTimeout() { sock_.SetInterPacketTimeout(saved_); }
+  WholeReadTimeout(const WholeReadTimeout&) = delete;
+  WholeReadTimeout& operator=(const WholeReadTimeout&) = delete;
+
+ private:
+  TBlockSocket& sock_;
+  bool saved_;
+};
+
+}  // namespace
+
+// The bytes and the time a reply head may take.
+class THTTPSend::HeadBudget {
+ public:
+  explicit HeadBudget(int timeout) : timeout_(timeout), start_(TickMilliseconds()) {}
+  // What is left of the time-out for the next line; -1 without a limit.
+  int TimeLeft() const {
+    if (timeout_ < 0) return -1;
+    const std::uint32_t spent = TickDifference(start_, TickMilliseconds());
+    if (spent >= static_cast<std::uint32_t>(timeout_)) return 0;
+    return timeout_ - static_cast<int>(spent);
+  }
+  bool Spend(size_t line_bytes) {
+    bytes_ += static_cast<std::int64_t>(line_bytes) + 2;
+    return bytes_ <= kMaxHeadBytes;
+  }
+
+ private:
+  int timeout_;
+  std::uint32_t start_;
+  std::int64_t bytes_ = 0;
+};
+
+THTTPSend::THTTPSend() : FSock(std::make_unique<TTCPBlockSocket>()) {
+  Timeout = 90000;
+  TargetPort = "80";
+  FSock->SetConvertLineEnd(true);
+  // Queued on a socket without a connection; the close before every connect drops them.
+  FSock->SetSizeRecvBuffer(65536);
+  FSock->SetSizeSendBuffer(65536);
+  FSock->SetOwner(this);
+  FSock->SetMaxLineLength(kMaxLine);
+  Clear();
+}
+
+THTTPSend::~THTTPSend() = default;
+
+void THTTPSend::SetState(THTTPState state) {
+  FState = state;
+}
+
+void THTTPSend::Fail(const std::string& why) {
+  if (FFailureText.empty()) FFailureText = why;
+}
+
+void THTTPSend::FailFromSocket() {
+  const int e = FSock->LastError();
+  if (e == p::kWSAENOBUFS)
+    Fail("reply line longer than " + std::to_string(kMaxLine) + " bytes");
+  else if (e != 0)
+    Fail((FSock->LastErrorDesc().empty() ? GetErrorDesc(e) : FSock->LastErrorDesc()) + " (" +
+         std::to_string(e) + ")");
+}
+
+void THTTPSend::ForgetConnection() {
+  FAliveHost.clear();
+  FAlivePort.clear();
+}
+
+void THTTPSend::Clear() {
+  FRangeStart = 0;
+  FRangeEnd = 0;
+  FDocument.Clear();
+  FHeaders.clear();
+  FMimeType = "text/html";
+}
+
+void THTTPSend::Abort() {
+  FSock->SetStopFlag(true);
+}
+
+// "HTTP/1.1 200 OK", "HTTP/1.0 404", "HTTP/1.1 302 Moved Temporarily"
+void THTTPSend::DecodeStatus(const std::string& Value) {
+  const std::string s = Trim(TextAfter(Value, " "));
+  const auto code = p::ParseUnsigned<std::int32_t>(Trim(TextBefore(s, " ")));
+  FResultCode = code ? *code : 0;
+  const std::string reason = Trim(TextAfter(s, " "));
+  FResultString = reason == s ? std::string() : reason;
+}
+
+ByteString THTTPSend::BuildRequestHead() {
+  ByteString out;
+  if (FProtocol == "0.9") {
+    if (!FHeaders.empty()) out = p::TextToAnsi(FHeaders.front()) + CRLF;
+    return out;
+  }
+  for (const std::string& line : FHeaders) out += p::TextToAnsi(line) + CRLF;
+  return out;
+}
+
+bool THTTPSend::OpenConnection(bool NeedTLS) {
+  FSock->CloseSocket();
+  FSock->Bind(IPInterface, "0");
+  if (FSock->LastError() != 0) return false;
+  FSock->Connect(TargetHost, TargetPort);
+  if (FSock->LastError() != 0) return false;
+  if (NeedTLS) {
+    if (FSock->SSL().SNIHost.empty()) FSock->SSL().SNIHost = TargetHost;
+    FSock->SSLDoConnect();
+    FSock->SSL().SNIHost.clear();
+    if (FSock->LastError() != 0) return false;
+  }
+  FAliveHost = TargetHost;
+  FAlivePort = TargetPort;
+  return true;
+}
+
+bool THTTPSend::EnsureConnection(bool NeedTLS) {
+  // A kept connection is reused only while it is quiet: the server's close reads as readable,
+  // and bytes left over from the last reply would be taken for the next one.
+  if (FSock->Socket() != p::kInvalidSocket && FAliveHost == TargetHost &&
+      FAlivePort == TargetPort && FSock->LineBuffer().empty() && !FSock->CanRead(0))
+    return true;
+  return OpenConnection(NeedTLS);
+}
+
+bool THTTPSend::ReadHeadLine(HeadBudget& budget, ByteString& line) {
+  line = FSock->RecvString(budget.TimeLeft());
+  if (FSock->LastError() != 0) {
+    FailFromSocket();
+    return false;
+  }
+  if (!budget.Spend(line.size())) {
+    Fail("reply head larger than " + std::to_string(kMaxHeadBytes) + " bytes");
+    return false;
+  }
+  return true;
+}
+
+void THTTPSend::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& block) {
+  ByteString line;
+  while (ReadHeadLine(budget, line)) {
+    block.push_back(p::AnsiToText(line));
+    if (line.empty()) break;
+  }
+}
+
+void THTTPSend::ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
+                                 bool& close_afterwards) {
+  bool conflicting_length = false;
+  for (int i = 0; i < static_cast<int>(block.size());) {
+    const std::string line = UnfoldHeaderLine(block, i);
+    FHeaders.push_back(line);
+    const std::string up = Upper(line);
+    const std::string value = Trim(TextAfter(line, ":"));
+    if (StartsWith(up, "CONTENT-LENGTH:")) {
+      const auto n = p::ParseUnsigned<std::int64_t>(value);
+      // Two lengths that disagree leave no way to know where the body ends.
+      if (FBodySize >= 0 && (!n || *n != FBodySize)) conflicting_length = true;
+      FBodySize = n ? *n : -1;
+      if (n && FTransferEncoding == TE_UNKNOWN) FTransferEncoding = TE_IDENTITY;
+    } else if (StartsWith(up, "CONTENT-TYPE:")) {
+      FMimeType = value;
+    } else if (StartsWith(up, "TRANSFER-ENCODING:")) {
+      if (Upper(value).find("CHUNKED") != std::string::npos) FTransferEncoding = TE_CHUNKED;
+    }
+    if (using_proxy ? StartsWith(up, "PROXY-CONNECTION:") : StartsWith(up, "CONNECTION:")) {
+      if (up.find("CLOSE") != std::string::npos) close_afterwards = true;
+    }
+  }
+  if (conflicting_length && FTransferEncoding != TE_CHUNKED) Fail("conflicting Content-Length");
+}
+
+bool THTTPSend::SendRequest(bool expect_continue, bool sending_body, HeadBudget& budget,
+                            std::string& remembered_status,
+                            std::vector<std::string>& remembered_block) {
+  auto send_document = [&] {
+    const std::string_view body = FDocument.Bytes();
+    for (size_t at = 0; at < body.size() && FSock->LastError() == 0; at += 65536) {
+      const size_t n = std::min<size_t>(65536, body.size() - at);
+      FSock->SendBuffer(body.data() + at, static_cast<int>(n));
+    }
+  };
+  if (expect_continue) {
+    FSock->SendString(BuildRequestHead());
+    if (FSock->LastError() != 0) return false;
+    WholeReadTimeout whole(*FSock, Timeout > 0);
+    ByteString line;
+    bool ok;
+    do ok = ReadHeadLine(budget, line);
+    while (ok && line.empty());
+    if (!ok) return false;
+    DecodeStatus(p::AnsiToText(line));
+    remembered_status = p::AnsiToText(line);
+    // A final answer instead of "100 Continue" keeps its header lines for the reply.
+    ReadHeaderBlock(budget, remembered_block);
+    if (FResultCode >= 100 && FResultCode <= 199) {
+      remembered_status.clear();
+      remembered_block.clear();
+      FUploadSize = FDocument.Size();
+      send_document();
+    }
+  } else if (sending_body) {
+    ByteString head = BuildRequestHead();
+    if (FDocument.Size() < 65536) {
+      head += FDocument.Bytes();
+      FUploadSize = static_cast<std::int64_t>(head.size());
+      FSock->SendString(head);
+    } else {
+      FSock->SendString(head);
+      FUploadSize = FDocument.Size();
+      if (FSock->LastError() == 0) send_document();
+    }
+  } else {
+    FSock->SendString(BuildRequestHead());
+  }
+  return FSock->LastError() == 0 && FFailureText.empty();
+}
+
+bool THTTPSend::HTTPMethod(const std::string& Method, const std::string& URL) {
+  FResultCode = 500;
+  FResultString.clear();
+  FDownloadSize = 0;
+  FUploadSize = 0;
+  FBodySize = -1;
+  FTransferEncoding = TE_UNKNOWN;
+  FFailureText.clear();
+  SetState(hsConnecting);
+
+  UrlParts url;
+  std::string target = SplitUrl(URL, url);
+  ByteString user = PercentDecode(p::TextToAnsi(url.User));
+  ByteString pass = PercentDecode(p::TextToAnsi(url.Pass));
+  if (user.empty()) {
+    user = p::TextToAnsi(UserName);
+    pass = p::TextToAnsi(Password);
+  }
+
+  const bool https = EqualsNoCase(url.Prot, "HTTPS");
+  const bool tunnelling = https && !FProxyHost.empty();
+  FSock->SetHTTPTunnelIP(https ? FProxyHost : std::string());
+  FSock->SetHTTPTunnelPort(https ? FProxyPort : std::string());
+  FSock->SetHTTPTunnelUser(https ? FProxyUser : std::string());
+  FSock->SetHTTPTunnelPass(https ? FProxyPass : std::string());
+  const bool using_proxy = !FProxyHost.empty() && !tunnelling;
+  const bool sending_body = !FDocument.Empty();
+  const bool expect_continue = FStatus100 && sending_body && FProtocol == "1.1";
+
+  // The head from the top; the caller's own lines stay below it.
+  std::vector<std::string> head;
+  const std::string host_text = IsIPv6Text(url.Host) ? "[" + url.Host + "]" : url.Host;
+  if (using_proxy) target = url.Prot + "://" + host_text + ":" + url.Port + target;
+  if (target == "/*") target = "*";
+  const std::string method = Upper(Method);
+  head.push_back(FProtocol == "0.9" ? method + " " + target
+                                    : method + " " + target + " HTTP/" + FProtocol);
+  const bool http = EqualsNoCase(url.Prot, "HTTP");
+  if (FAddPortNumberToHost && ((url.Port != "80" && http) || (url.Port != "443" && https)))
+    head.push_back("Host: " + host_text + ":" + url.Port);
+  else
+    head.push_back("Host: " + host_text);
+  if (using_proxy && !FProxyUser.empty())
+    head.push_back("Proxy-Authorization: Basic " +
+                   ToBase64(p::TextToAnsi(FProxyUser + ":" + FProxyPass)));
+  if (!user.empty()) head.push_back("Authorization: Basic " + ToBase64(user + ":" + pass));
+  const std::string prefix = using_proxy ? "Proxy-" : "";
+  if (FKeepAlive) {
+    head.push_back("Keep-Alive: " + std::to_string(FKeepAliveTimeout));
+    head.push_back(prefix + "Connection: keep-alive");
+  } else {
+    head.push_back(prefix + "Connection: close");
+  }
+  if (!FCookies.empty()) {
+    std::string cookies;
+    for (const std::string& c : FCookies) cookies += (cookies.empty() ? "" : "; ") + c;
+    head.push_back("Cookie: " + cookies);
+  }
+  if (FRangeStart > 0 || FRangeEnd > 0) {
+    std::string range = "Range: bytes=" + std::to_string(FRangeStart) + "-";
+    if (FRangeEnd >= FRangeStart) range += std::to_string(FRangeEnd);
+    head.push_back(range);
+  }
+  if (!FUserAgent.empty()) head.push_back("User-Agent: " + FUserAgent);
+  if (sending_body) {
+    if (!FMimeType.empty()) head.push_back("Content-Type: " + FMimeType);
+    head.push_back("Content-Length: " + std::to_string(FDocument.Size()));
+  }
+  if (expect_continue) head.push_back("Expect: 100-continue");
+  FHeaders.insert(FHeaders.begin(), head.begin(), head.end());
+
+  TargetHost = using_proxy ? FProxyHost : url.Host;
+  TargetPort = using_proxy ? FProxyPort : url.Port;
+  if (!FHeaders.back().empty()) FHeaders.emplace_back();
+
+  if (!EnsureConnection(https)) {
+    ForgetConnection();
+    FailFromSocket();
+    SetState(hsFailed);
+    return false;
+  }
+  FDocument.SetPosition(0);
+
+  SetState(hsSending);
+  std::string remembered_status;
+  std::vector<std::string> remembered_block;
+  {
+    HeadBudget interim(Timeout);
+    if (!SendRequest(expect_continue, sending_body, interim, remembered_status, remembered_block)) {
+      FailFromSocket();
+      SetState(hsFailed);
+      return false;
+    }
+  }
+
+  // The reply head: status line(s), then the header block, within one budget.
+  Clear();
+  SetState(hsReadingHead);
+  bool head_ok = true;
+  bool close_afterwards = FProtocol != "1.1";
+  {
+    WholeReadTimeout whole(*FSock, Timeout > 0);
+    HeadBudget budget(Timeout);
+    if (!remembered_status.empty()) {
+      FHeaders.push_back(remembered_status);
+    } else {
+      for (;;) {
+        ByteString line;
+        int blanks = 0;
+        do head_ok = ReadHeadLine(budget, line);
+        while (head_ok && line.empty() && ++blanks <= kMaxBlankLines);
+        if (head_ok && line.empty()) {
+          Fail("blank lines instead of a status line");
+          head_ok = false;
+        }
+        if (head_ok && StartsWith(Upper(line), "HTTP/")) {
+          FHeaders.push_back(p::AnsiToText(line));
+          DecodeStatus(FHeaders.back());
+        } else {
+          // A reply without a status line: what came is the start of the body.
+          if (head_ok) FDocument.Write(line + CRLF);
+          FResultCode = 0;
+        }
+        if (!head_ok || FResultCode != 100) break;
+      }
+    }
+    if (head_ok && !FHeaders.empty()) {
+      std::vector<std::string> block = std::move(remembered_block);
+      if (remembered_status.empty()) ReadHeaderBlock(budget, block);
+      ApplyHeaderBlock(block, using_proxy, close_afterwards);
+      head_ok = FFailureText.empty();
+    }
+  }
+  if (!head_ok) {
+    ForgetConnection();
+    SetState(hsFailed);
+    // After a failure of the reply itself the socket has no error, and a graceful close would
+    // drain whatever a flooding server keeps sending.
+    if (FSock->LastError() == 0)
+      FSock->AbortSocket();
+    else
+      FSock->CloseSocket();
+    return false;
+  }
+
+  SetState(hsReadingBody);
+  bool result = true;
+  if (Method != "HEAD" && FResultCode != 204 && FResultCode != 304) {
+    switch (FTransferEncoding) {
+      case TE_UNKNOWN:
+        result = ReadUntilClose();
+        break;
+      case TE_IDENTITY:
+        result = ReadSized(FBodySize);
+        break;
+      case TE_CHUNKED:
+        result = ReadChunkedBody();
+        break;
+    }
+  }
+  FDocument.SetPosition(0);
+  if (!result) FailFromSocket();
+  SetState(result ? hsDone : hsBodyCut);
+
+  // A connection whose body was cut is in an unknown place of the byte stream: never reused.
+  if (close_afterwards || !result) {
+    ForgetConnection();
+    if (!result && FSock->LastError() == 0)
+      FSock->AbortSocket();
+    else
+      FSock->CloseSocket();
+  }
+  ParseSetCookies();
+  return result;
+}
+
+bool THTTPSend::ReadUntilClose() {
+  for (;;) {
+    ByteString packet = FSock->RecvPacket(Timeout);
+    if (FSock->LastError() != 0) break;
+    FDocument.Append(std::move(packet));
+  }
+  if (FSock->LastError() == p::kWSAECONNRESET) {
+    FSock->ResetLastError();
+    return true;
+  }
+  return false;
+}
+
+bool THTTPSend::ReadSized(std::int64_t Size) {
+  if (Size < 1) return true;
+  FDownloadSize = Size;
+  std::int64_t left = Size;
+  while (left > 0) {
+    ByteString packet = FSock->RecvPacket(Timeout);
+    if (FSock->LastError() != 0) break;
+    if (static_cast<std::int64_t>(packet.size()) > left) {
+      // What follows the body belongs to whatever comes next on the connection.
+      FSock->SetLineBuffer(packet.substr(static_cast<size_t>(left)));
+      packet.resize(static_cast<size_t>(left));
+    }
+    left -= static_cast<std::int64_t>(packet.size());
+    FDocument.Append(std::move(packet));
+  }
+  FDocument.SeekEnd();
+  return FSock->LastError() == 0;
+}
+
+// "1a2b\r\n", "1a2b;name=value\r\n", "1A2B \r\n"; the size ends at the first blank or ';'.
+bool THTTPSend::ReadChunkedBody() {
+  for (;;) {
+    ByteString line;
+    int blanks = 0;
+    for (;;) {
+      line = FSock->RecvString(Timeout);
+      if (FSock->LastError() != 0 || !line.empty()) break;
+      if (++blanks > kMaxBlankLines) {
+        Fail("malformed chunked body: blank lines instead of a chunk size");
+        return false;
+      }
+    }
+    if (FSock->LastError() != 0) break;
+    const std::string digits = Trim(TextBefore(Trim(TextBefore(line, " ")), ";"));
+    const auto size = p::ParseUnsigned<std::int64_t>(digits, 16);
+    if (!size) {
+      // Taking a bad size line for the end would pass a short body off as complete.
+      Fail("malformed chunked body: bad chunk size line");
+      return false;
+    }
+    if (*size == 0) break;
+    if (!ReadSized(*size)) break;
+  }
+  return FSock->LastError() == 0;
+}
+
+void THTTPSend::ParseSetCookies() {
+  for (const std::string& line : FHeaders) {
+    if (!StartsWith(Lower(line), "set-cookie:")) continue;
+    const std::string v = Trim(TextBefore(TextAfter(line, ":"), ";"));
+    const std::string name = Trim(TextBefore(v, "="));
+    const std::string value = Trim(TextAfter(v, "="));
+    auto same = std::find_if(FCookies.begin(), FCookies.end(), [&](const std::string& c) {
+      return EqualsNoCase(TextBefore(c, "="), name);
+    });
+    if (value.empty()) {
+      if (same != FCookies.end()) FCookies.erase(same);
+    } else if (same != FCookies.end()) {
+      *same = name + "=" + value;
+    } else {
+      FCookies.push_back(name + "=" + value);
+    }
+  }
+}
+
+}  // namespace vlt::net
