@@ -380,8 +380,9 @@ void TZipFile::Extract(size_t index, std::string_view directory) {
   if (!path.empty() && platform::IsPathSeparator(path.back())) return;  // a directory entry
 
   WriteEntry(path, central, *source);
-  if (!platform::FileExists(path)) return;
-  // An invalid stamp (month 0, say) leaves the times the file got when written.
+  // The file was just written, so no lookup to see that it exists: both calls are no-ops for
+  // a file that vanished meanwhile. An invalid stamp (month 0, say) leaves the times the file
+  // got when written.
   platform::SetFileTimesLocal(path, DecodeDosDateTime(local.ModifiedDateTime));
   if ((central.MadeByVersion >> 8) == 0) {
     platform::SetFileAttributesDos(path, central.ExternalAttributes & 0xFF);

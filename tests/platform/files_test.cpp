@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/exception.h"
+#include "platform/file_attributes.h"
 #include "tests/support/temp_dir.h"
 
 namespace vlt::platform {
@@ -92,6 +93,39 @@ TEST(FilesTest, RenameRefusesAnExistingTargetAndDeleteRefusesDirectories) {
   ASSERT_TRUE(CreateDir(tmp / "d"));
   EXPECT_FALSE(RemoveFile(tmp / "d"));
   EXPECT_TRUE(RemoveDir(tmp / "d"));
+}
+
+TEST(FilesTest, RenameReplacingTakesTheTargetsPlaceUnlessReadOnlyOrADirectory) {
+  TempDir tmp;
+  test::WriteFile(tmp / "new", "new");
+  test::WriteFile(tmp / "old", "old");
+  EXPECT_TRUE(RenameFileReplacing(tmp / "new", tmp / "old"));
+  EXPECT_FALSE(FileExists(tmp / "new"));
+  EXPECT_EQ(test::ReadFile(tmp / "old"), "new");
+
+  test::WriteFile(tmp / "newer", "newer");
+  ASSERT_TRUE(SetFileAttributesDos(tmp / "old", kAttrReadOnly));
+  EXPECT_FALSE(RenameFileReplacing(tmp / "newer", tmp / "old"));
+  EXPECT_FALSE(LastFileErrorText().empty());
+  EXPECT_EQ(test::ReadFile(tmp / "old"), "new");
+  ASSERT_TRUE(CreateDir(tmp / "dir"));
+  EXPECT_FALSE(RenameFileReplacing(tmp / "newer", tmp / "dir"));
+  EXPECT_TRUE(DirectoryExists(tmp / "dir"));
+  EXPECT_EQ(test::ReadFile(tmp / "newer"), "newer");
+}
+
+TEST(FilesTest, ForceDirectoriesStopsAtTheSystemsPathLimit) {
+  TempDir tmp;
+  std::string fits = tmp.path(), deep = tmp.path();
+  for (int i = 0; i < 50; ++i) fits += "f\\";
+  for (int i = 0; i < 20000; ++i) deep += "d\\";
+  EXPECT_TRUE(PathWithinLimit(fits));
+  EXPECT_TRUE(ForceDirectories(fits));
+  EXPECT_TRUE(DirectoryExists(fits));
+  // Nothing is created on the way to a path the system cannot take.
+  EXPECT_FALSE(PathWithinLimit(deep));
+  EXPECT_FALSE(ForceDirectories(deep));
+  EXPECT_FALSE(DirectoryExists(tmp / "d"));
 }
 
 TEST(FilesTest, FileReadWriteSeekAndTruncate) {
