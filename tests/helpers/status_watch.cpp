@@ -7,17 +7,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "platform/win_text.h"
 
-std::string Utf8(const std::wstring& w) {
-  if (w.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                    nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
-                      nullptr);
-  return out;
-}
+namespace {
 
 BOOL CALLBACK AddLabel(HWND child, LPARAM texts) {
   wchar_t cls[64] = {};
@@ -29,7 +21,7 @@ BOOL CALLBACK AddLabel(HWND child, LPARAM texts) {
   InternalGetWindowText(child, buffer, 512);
   std::string& out = *reinterpret_cast<std::string*>(texts);
   out.push_back('\t');
-  out.append(Utf8(buffer));
+  out.append(vlt::platform::Narrow(buffer));
   return TRUE;
 }
 

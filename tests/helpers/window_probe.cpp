@@ -7,17 +7,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "platform/win_text.h"
 
-std::string Utf8(const std::wstring& w) {
-  if (w.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                    nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
-                      nullptr);
-  return out;
-}
+namespace {
 
 // WM_GETTEXT, not GetWindowText: across processes the latter gives only the creation text of
 // an edit, not what was typed into it.
@@ -35,8 +27,9 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   GetClassNameW(child, cls, 64);
   RECT r{};
   GetWindowRect(child, &r);
-  std::printf("%s\t%s\t%ld\t%ld\n", Utf8(cls).c_str(), Utf8(Text(child)).c_str(),
-              (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  std::printf("%s\t%s\t%ld\t%ld\n", vlt::platform::Narrow(cls).c_str(),
+              vlt::platform::Narrow(Text(child)).c_str(), (r.left + r.right) / 2,
+              (r.top + r.bottom) / 2);
   return TRUE;
 }
 
@@ -48,8 +41,8 @@ int wmain(int argc, wchar_t** argv) {
   if (window == nullptr) return 1;
   if (wcscmp(argv[1], L"Veltra Sistemas | Instalador") != 0) {
     // A message box: its caption and message text.
-    std::printf("box\t%s\t%s\n", Utf8(Text(window)).c_str(),
-                Utf8(Text(GetDlgItem(window, 0xFFFF))).c_str());
+    std::printf("box\t%s\t%s\n", vlt::platform::Narrow(Text(window)).c_str(),
+                vlt::platform::Narrow(Text(GetDlgItem(window, 0xFFFF))).c_str());
     return 0;
   }
   EnumChildWindows(window, PrintChild, 0);
