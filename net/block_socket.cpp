@@ -620,7 +620,8 @@ int TBlockSocket::RecvBufferEx(void* Buffer, int Len, int Timeout) {
   int got = 0;
   ByteString packet;
   for (;;) {
-    const std::uint32_t t0 = TickMilliseconds();
+    // The clock is read only when a whole-read budget is kept.
+    const std::uint32_t t0 = FInterPacketTimeout ? 0 : TickMilliseconds();
     packet = RecvPacket(Timeout);
     const int take = std::min(static_cast<int>(packet.size()), Len - got);
     std::memcpy(out + got, packet.data(), static_cast<size_t>(take));
@@ -645,7 +646,8 @@ ByteString TBlockSocket::RecvBufferStr(int Len, int Timeout) {
   ByteString s;
   ResetLastError();
   for (;;) {
-    const std::uint32_t t0 = TickMilliseconds();
+    // The clock is read only when a whole-read budget is kept.
+    const std::uint32_t t0 = FInterPacketTimeout ? 0 : TickMilliseconds();
     ByteString packet = RecvPacket(Timeout);
     const size_t want = static_cast<size_t>(Len) - s.size();
     if (packet.size() > want) {
@@ -694,7 +696,8 @@ ByteString TBlockSocket::RecvTerminated(int Timeout, const ByteString& Terminato
   size_t line = ByteString::npos, end_len = 0;
   bool from_buffer = !LineBuffer().empty();
   for (;;) {
-    const std::uint32_t t0 = TickMilliseconds();
+    // The clock is read only when a whole-read budget is kept.
+    const std::uint32_t t0 = FInterPacketTimeout ? 0 : TickMilliseconds();
     if (from_buffer) {
       // The bytes kept from the last read count as the first packet.
       from_buffer = false;
