@@ -547,36 +547,46 @@ void TBlockSocket::DropSplitLineEnd(ByteString& packet) {
 ByteString TBlockSocket::RecvPacketFromSocket(int Timeout) {
   ByteString result;
   ResetLastError();
-  auto read = [&](int n, bool now) {
+  enum class How { Waiting, AfterWait, Counted };
+  auto read = [&](int n, How how) {
     // Received straight into the string: no zero-fill of a block that recv overwrites.
     result.resize_and_overwrite(static_cast<size_t>(n), [&](char* data, size_t size) {
-      const int r = now ? ReceiveInto(data, static_cast<int>(size), true)
-                        : RecvBuffer(data, static_cast<int>(size));
+      const int length = static_cast<int>(size);
+      int r = 0;
+      switch (how) {
+        case How::Waiting:  // only what is there, without waiting
+          r = ReceiveInto(data, length, true);
+          break;
+        case How::AfterWait:  // readable: one receive returns what is there, or the end
+          r = ReceiveInto(data, length, false);
+          break;
+        case How::Counted:  // the long way, with its stop check and throttle
+          r = RecvBuffer(data, length);
+          break;
+      }
       return r > 0 ? static_cast<size_t>(r) : 0;
     });
   };
-  // One receive of whatever is waiting does the work of a count query and a read, before and
-  // after a wait. It keeps the packet what the platform holds (at most 64 KiB); a throttled or
-  // cancelled read takes the long way, whose stop check and throttle see the real size.
+  // One receive of whatever is waiting does the work of a count query and a read, and after a
+  // wait one receive does it again (readable means data or the end is there: 0 bytes is the
+  // peer's close, 10054, as the count query would have found). The packet stays what the
+  // platform holds, at most 64 KiB. A throttled or cancelled read takes the long way, whose
+  // stop check and throttle see the real size.
   const bool fast = FMaxRecvBandwidth <= 0 && !FStopFlag;
-  if (fast) DoHeartbeat();  // as the stop check of the long way would
-  auto take_waiting = [&] {
-    if (fast) {
-      if (!FStopFlag) read(65536, true);
-    } else if (const int n = WaitingData(); n > 0) {
-      read(n, false);
-    }
-  };
-  take_waiting();
+  if (fast) {
+    DoHeartbeat();  // as the stop check of the long way would
+    if (!FStopFlag) read(65536, How::Waiting);
+  } else if (const int n = WaitingData(); n > 0) {
+    read(n, How::Counted);
+  }
   if (result.empty() && FLastError == 0) {
     if (CanRead(Timeout)) {
-      if (!fast || !CheckStopFlag()) take_waiting();
-      if (result.empty() && FLastError == 0) {
-        const int n = WaitingData();
-        if (n == 0)
-          FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
-        else
-          read(n, false);
+      if (fast) {
+        if (!CheckStopFlag()) read(65536, How::AfterWait);
+      } else if (const int n = WaitingData(); n == 0) {
+        FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
+      } else {
+        read(n, How::Counted);
       }
     } else if (FLastError == 0) {
       FLastError = p::kWSAETIMEDOUT;
