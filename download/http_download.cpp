@@ -84,8 +84,8 @@ std::string ResolveLocation(const std::string& base, const std::string& location
 }  // namespace
 
 TVltHTTPDownload::TVltHTTPDownload(TVltComponent* AOwner)
-    : TVltDownloadClass(AOwner), fHTTPSend(std::make_unique<net::THTTPSend>()) {
-  AttachSocket(fHTTPSend->Sock(), fHTTPSend->Document());
+    : TVltDownloadClass(AOwner), fHTTPClient(std::make_unique<net::THTTPClient>()) {
+  AttachSocket(fHTTPClient->Sock(), fHTTPClient->Document());
 }
 
 TVltHTTPDownload::~TVltHTTPDownload() {
@@ -94,29 +94,29 @@ TVltHTTPDownload::~TVltHTTPDownload() {
 
 // The component's proxy and time-out apply to every request, named file or not.
 void TVltHTTPDownload::ApplyProxySettings() {
-  fHTTPSend->SetProxyHost(fProxy->ProxyHost);
-  fHTTPSend->SetProxyPort(fProxy->ProxyPort);
-  fHTTPSend->SetProxyUser(fProxy->ProxyUser);
-  fHTTPSend->SetProxyPass(fProxy->ProxyPass);
-  fHTTPSend->Timeout = fProxy->ProxyTimeout;
+  fHTTPClient->SetProxyHost(fProxy->ProxyHost);
+  fHTTPClient->SetProxyPort(fProxy->ProxyPort);
+  fHTTPClient->SetProxyUser(fProxy->ProxyUser);
+  fHTTPClient->SetProxyPass(fProxy->ProxyPass);
+  fHTTPClient->Timeout = fProxy->ProxyTimeout;
 }
 
 bool TVltHTTPDownload::HeadKnown() const {
-  const THTTPState s = fHTTPSend->State();
+  const THTTPState s = fHTTPClient->State();
   return s == net::hsReadingBody || s == net::hsDone || s == net::hsBodyCut;
 }
 
 // Asks the server for the first bytes and takes the name from a header line holding
 // "filename=": 'attachment; filename="a.zip"', "attachment; filename=a.zip; size=10".
 std::string TVltHTTPDownload::ProbeName() {
-  fHTTPSend->Clear();
-  fHTTPSend->SetRangeEnd(1024);
+  fHTTPClient->Clear();
+  fHTTPClient->SetRangeEnd(1024);
   BeginReply();
   // The probe wants headers only: a server that ignores the range is cut off early.
   fUnwantedAfter = 1025;
-  fHTTPSend->HTTPMethod("GET", fDownloadUrl);
+  fHTTPClient->HTTPMethod("GET", fDownloadUrl);
   fUnwantedAfter = -1;
-  for (const std::string& line : fHTTPSend->Headers()) {
+  for (const std::string& line : fHTTPClient->Headers()) {
     const size_t at = line.find("filename=");
     if (at == std::string::npos) continue;
     std::string name = Trim(line.substr(at + 9));
@@ -151,12 +151,12 @@ void TVltHTTPDownload::StartDownload() {
   if (name.empty()) throw Exception("Favor informar o nome do arquivo para download!");
   fFilePart = name;
   OpenPartFile();
-  fHTTPSend->Clear();
-  fHTTPSend->SetRangeStart(fBytesResumed);
+  fHTTPClient->Clear();
+  fHTTPClient->SetRangeStart(fBytesResumed);
   BeginReply();
   fRedirectTarget.clear();
   if (fOnBeforeDownload) fOnBeforeDownload(this);
-  fHTTPSend->HTTPMethod("GET", fDownloadUrl);
+  fHTTPClient->HTTPMethod("GET", fDownloadUrl);
   // The redirection is followed here, once the request that brought it has ended, not from
   // inside its close.
   if (!fRedirectTarget.empty()) {
@@ -171,21 +171,21 @@ void TVltHTTPDownload::StartDownload() {
 
 void TVltHTTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                                     const std::string& Value) {
-  fResultCode = fHTTPSend->ResultCode();
-  fDownloadSize = fHTTPSend->DownloadSize();
+  fResultCode = fHTTPClient->ResultCode();
+  fDownloadSize = fHTTPClient->DownloadSize();
   if (Reason != net::HR_SocketClose) {
     JudgeReply(false);
     TVltDownloadClass::SocketStatus(Sender, Reason, Value);
     return;
   }
-  const THTTPState state = fHTTPSend->State();
+  const THTTPState state = fHTTPClient->State();
   // The close the client makes before it connects for a new request.
   if (fResultCode == 500 && (state == net::hsIdle || state == net::hsConnecting)) return;
   if (fResultCode == 302 && HeadKnown() && fDownloadStatus != stStop &&
       fDownloadStatus != stPause) {
     // "Location: " exactly so; the first such line.
     std::string location;
-    for (const std::string& line : fHTTPSend->Headers()) {
+    for (const std::string& line : fHTTPClient->Headers()) {
       if (line.starts_with("Location: ")) {
         location = Trim(line.substr(10));
         break;
@@ -219,7 +219,7 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
     fVerdict = rvReject;  // the probe, or a file already closed: nothing to write into
     return;
   }
-  const auto range = FindContentRange(fHTTPSend->Headers());
+  const auto range = FindContentRange(fHTTPClient->Headers());
   switch (fResultCode) {
     case 200:
       if (fFileSize > 0) {
@@ -230,7 +230,8 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
         fBytesResumed = 0;
       }
       fVerdict = rvAccept;
-      if (fHTTPSend->TransferEncoding() == net::TE_IDENTITY) fExpectedSize = fHTTPSend->BodySize();
+      if (fHTTPClient->TransferEncoding() == net::TE_IDENTITY)
+        fExpectedSize = fHTTPClient->BodySize();
       break;
     case 206:
       if (range && range->first == fFileSize) {
@@ -256,7 +257,7 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
 }
 
 bool TVltHTTPDownload::BodyComplete() {
-  return fHTTPSend->State() == net::hsDone;
+  return fHTTPClient->State() == net::hsDone;
 }
 
 std::string TVltHTTPDownload::FailureText() const {
@@ -264,7 +265,7 @@ std::string TVltHTTPDownload::FailureText() const {
   if (fDownloadStatus == stPause) return "paused";
   if (fDownloadStatus == stStop) return "stopped";
   if (!fFailure.empty()) return fFailure;
-  const net::THTTPSend& h = *fHTTPSend;
+  const net::THTTPClient& h = *fHTTPClient;
   if (h.State() == net::hsFailed && !h.FailureText().empty()) return h.FailureText();
   if (h.State() == net::hsBodyCut)
     return "the transfer was cut: " +

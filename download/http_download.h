@@ -7,7 +7,7 @@
 #include <string>
 
 #include "download/download_class.h"
-#include "net/http_send.h"
+#include "net/http_client.h"
 
 namespace vlt::download {
 
@@ -25,7 +25,7 @@ class TVltHTTPDownload : public TVltDownloadClass {
   void StartDownload() override;
   std::string FailureText() const override;
 
-  net::THTTPSend& HTTPSend() const { return *fHTTPSend; }
+  net::THTTPClient& HTTPClient() const { return *fHTTPClient; }
 
  protected:
   void JudgeReply(bool closing) override;
@@ -36,7 +36,7 @@ class TVltHTTPDownload : public TVltDownloadClass {
   std::string ProbeName();
   bool HeadKnown() const;
 
-  std::unique_ptr<net::THTTPSend> fHTTPSend;
+  std::unique_ptr<net::THTTPClient> fHTTPClient;
   std::string fSettledName;     // the bare file name of this start, ".part" included
   std::string fRedirectTarget;  // set by a 302 close; followed once the request has ended
   int fRedirects = 0;

@@ -393,7 +393,7 @@ TEST_F(DownloadTest, MemoryStaysBoundedWhateverTheFileSize) {
        test::Flood(size), Close()});
   size_t most_held = 0;
   log.on_monitor = [&](TVltDownload& dl) {
-    auto& http = dynamic_cast<TVltHTTPDownload&>(dl.Engine()).HTTPSend();
+    auto& http = dynamic_cast<TVltHTTPDownload&>(dl.Engine()).HTTPClient();
     most_held = std::max(most_held, http.Document().Held().size());
   };
   Start(Url(server));

@@ -1,5 +1,5 @@
 #pragma once
-// THTTPSend: one HTTP request at a time over a blocking TCP socket. Builds the request head,
+// THTTPClient: one HTTP request at a time over a blocking TCP socket. Builds the request head,
 // sends an optional body, goes through an HTTP proxy or a proxy tunnel, keeps a connection for
 // reuse when the server allows it, and keeps the reply: header lines in Headers, body in
 // Document (chunk framing removed, no content coding asked for or decoded).
@@ -16,7 +16,7 @@ namespace vlt::net {
 
 enum TTransferEncoding { TE_UNKNOWN, TE_IDENTITY, TE_CHUNKED };
 
-// Where the current request stands; changed only by THTTPSend::SetState. Listeners of the
+// Where the current request stands; changed only by THTTPClient::SetState. Listeners of the
 // socket's hooks read it to tell a reply that arrived whole from one that was cut.
 enum THTTPState {
   hsIdle,         // no request yet
@@ -29,17 +29,17 @@ enum THTTPState {
   hsFailed,       // no usable reply: connect, send or head failed
 };
 
-class THTTPSend : public TNetClient {
+class THTTPClient : public TNetClient {
  public:
   // A reply head (status lines, header lines, skipped blank lines) may not exceed this many
   // bytes, nor take longer than Timeout as a whole: a server that floods or drips header lines
   // meets a bounded failure.
   static constexpr std::int64_t kMaxHeadBytes = 256 * 1024;
 
-  THTTPSend();
-  ~THTTPSend() override;
-  THTTPSend(const THTTPSend&) = delete;
-  THTTPSend& operator=(const THTTPSend&) = delete;
+  THTTPClient();
+  ~THTTPClient() override;
+  THTTPClient(const THTTPClient&) = delete;
+  THTTPClient& operator=(const THTTPClient&) = delete;
 
   void Clear();
   void DecodeStatus(const std::string& Value);

@@ -1,6 +1,6 @@
-// THTTPSend against the scriptable server: the request head byte for byte, the reply forms it
+// THTTPClient against the scriptable server: the request head byte for byte, the reply forms it
 // accepts, and the hostile ones it must end with a bounded failure.
-#include "net/http_send.h"
+#include "net/http_client.h"
 
 #include <gtest/gtest.h>
 
@@ -55,8 +55,8 @@ TEST(DocumentStream, ReleasedBytesKeepEveryPosition) {
   EXPECT_EQ(d.Bytes(), "");
 }
 
-TEST(HTTPSend, DefaultsAfterConstruction) {
-  THTTPSend h;
+TEST(HTTPClient, DefaultsAfterConstruction) {
+  THTTPClient h;
   EXPECT_EQ(h.Timeout, 90000);
   EXPECT_EQ(h.TargetPort, "80");
   EXPECT_EQ(h.ProxyPort(), "8080");
@@ -71,7 +71,7 @@ TEST(HTTPSend, DefaultsAfterConstruction) {
   EXPECT_EQ(h.Sock().Owner(), &h);
 }
 
-TEST(HTTPSend, DecodeStatus) {
+TEST(HTTPClient, DecodeStatus) {
   struct Case {
     const char* line;
     int code;
@@ -86,7 +86,7 @@ TEST(HTTPSend, DecodeStatus) {
       {"HTTP/1.1 99999999999 Big", 0, "Big"},
       {"HTTP/1.1 -200 Negative", 0, "Negative"},
   };
-  THTTPSend h;
+  THTTPClient h;
   for (const Case& c : cases) {
     h.DecodeStatus(c.line);
     EXPECT_EQ(h.ResultCode(), c.code) << c.line;
@@ -95,26 +95,26 @@ TEST(HTTPSend, DecodeStatus) {
 }
 
 // The head as the server received it, for one configured request.
-TEST(HTTPSend, RequestHeadByteForByte) {
+TEST(HTTPClient, RequestHeadByteForByte) {
   struct Case {
     const char* name;
-    std::function<void(THTTPSend&)> setup;
+    std::function<void(THTTPClient&)> setup;
     std::string url;   // "{port}" stands for the server's port
     std::string head;  // expected; "{port}" likewise
   };
   const std::string host = "Host: 127.0.0.1:{port}\r\n";
   const Case cases[] = {
-      {"defaults", [](THTTPSend&) {}, "http://127.0.0.1:{port}/p",
+      {"defaults", [](THTTPClient&) {}, "http://127.0.0.1:{port}/p",
        "GET /p HTTP/1.0\r\n" + host + kKeepAlive + kAgent + "\r\n"},
-      {"no port in Host", [](THTTPSend& h) { h.SetAddPortNumberToHost(false); },
+      {"no port in Host", [](THTTPClient& h) { h.SetAddPortNumberToHost(false); },
        "http://127.0.0.1:{port}/p?x=1",
        "GET /p?x=1 HTTP/1.0\r\nHost: 127.0.0.1\r\n" + kKeepAlive + kAgent + "\r\n"},
-      {"open range", [](THTTPSend& h) { h.SetRangeStart(5000); }, "http://127.0.0.1:{port}/a.zip",
+      {"open range", [](THTTPClient& h) { h.SetRangeStart(5000); }, "http://127.0.0.1:{port}/a.zip",
        "GET /a.zip HTTP/1.0\r\n" + host + kKeepAlive + "Range: bytes=5000-\r\n" + kAgent + "\r\n"},
-      {"closed range", [](THTTPSend& h) { h.SetRangeEnd(1024); }, "http://127.0.0.1:{port}/",
+      {"closed range", [](THTTPClient& h) { h.SetRangeEnd(1024); }, "http://127.0.0.1:{port}/",
        "GET / HTTP/1.0\r\n" + host + kKeepAlive + "Range: bytes=0-1024\r\n" + kAgent + "\r\n"},
       {"range beyond 4 GiB",
-       [](THTTPSend& h) {
+       [](THTTPClient& h) {
          h.SetRangeStart(5000000000);
          h.SetRangeEnd(5000000099);
        },
@@ -122,13 +122,13 @@ TEST(HTTPSend, RequestHeadByteForByte) {
        "GET / HTTP/1.0\r\n" + host + kKeepAlive + "Range: bytes=5000000000-5000000099\r\n" +
            kAgent + "\r\n"},
       {"cookies joined",
-       [](THTTPSend& h) {
+       [](THTTPClient& h) {
          h.Cookies() = {"a=1", "b=2"};
        },
        "http://127.0.0.1:{port}/",
        "GET / HTTP/1.0\r\n" + host + kKeepAlive + "Cookie: a=1; b=2\r\n" + kAgent + "\r\n"},
       {"credentials in the URL, percent-decoded",
-       [](THTTPSend& h) {
+       [](THTTPClient& h) {
          h.UserName = "ignored";
          h.Password = "ignored";
        },
@@ -136,7 +136,7 @@ TEST(HTTPSend, RequestHeadByteForByte) {
        "GET / HTTP/1.0\r\n" + host + "Authorization: Basic " + ToBase64("user:p@ss:") + "\r\n" +
            kKeepAlive + kAgent + "\r\n"},
       {"credentials from UserName and Password",
-       [](THTTPSend& h) {
+       [](THTTPClient& h) {
          h.UserName = "joe";
          h.Password = "pw";
        },
@@ -144,17 +144,18 @@ TEST(HTTPSend, RequestHeadByteForByte) {
        "GET / HTTP/1.0\r\n" + host + "Authorization: Basic " + ToBase64("joe:pw") + "\r\n" +
            kKeepAlive + kAgent + "\r\n"},
       {"no keep-alive, no agent, caller's lines last",
-       [](THTTPSend& h) {
+       [](THTTPClient& h) {
          h.SetKeepAlive(false);
          h.SetUserAgent("");
          h.Headers() = {"X-One: 1", "X-Two: 2"};
        },
        "http://127.0.0.1:{port}/",
        "GET / HTTP/1.0\r\n" + host + "Connection: close\r\nX-One: 1\r\nX-Two: 2\r\n\r\n"},
-      {"HTTP/1.1, method in upper case, target /* as *", [](THTTPSend& h) { h.SetProtocol("1.1"); },
-       "http://127.0.0.1:{port}/*", "OPTIONS * HTTP/1.1\r\n" + host + kKeepAlive + kAgent + "\r\n"},
+      {"HTTP/1.1, method in upper case, target /* as *",
+       [](THTTPClient& h) { h.SetProtocol("1.1"); }, "http://127.0.0.1:{port}/*",
+       "OPTIONS * HTTP/1.1\r\n" + host + kKeepAlive + kAgent + "\r\n"},
       {"small body in the same send",
-       [](THTTPSend& h) {
+       [](THTTPClient& h) {
          h.SetMimeType("text/plain");
          h.Document().Write("hello");
        },
@@ -173,7 +174,7 @@ TEST(HTTPSend, RequestHeadByteForByte) {
         s.replace(at, 6, server.Port());
       return s;
     };
-    THTTPSend h;
+    THTTPClient h;
     c.setup(h);
     const std::string method = c.url.ends_with("/*")        ? "options"
                                : c.head.starts_with("POST") ? "POST"
@@ -184,9 +185,9 @@ TEST(HTTPSend, RequestHeadByteForByte) {
   }
 }
 
-TEST(HTTPSend, ProtocolNineSendsOnlyTheRequestLine) {
+TEST(HTTPClient, ProtocolNineSendsOnlyTheRequestLine) {
   ScriptServer server({RecvUntil("\r\n"), Send("raw bytes\r\nmore"), Close()});
-  THTTPSend h;
+  THTTPClient h;
   h.SetProtocol("0.9");
   EXPECT_TRUE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/x"));
   EXPECT_EQ(server.Received(), "GET /x\r\n");
@@ -194,11 +195,11 @@ TEST(HTTPSend, ProtocolNineSendsOnlyTheRequestLine) {
   EXPECT_EQ(h.Document().Bytes(), "raw bytes\r\nmore");
 }
 
-TEST(HTTPSend, ThroughAProxyTheTargetIsAbsoluteAndConnectionHandlingPrefixed) {
+TEST(HTTPClient, ThroughAProxyTheTargetIsAbsoluteAndConnectionHandlingPrefixed) {
   ScriptServer proxy(
       Serve("HTTP/1.0 200 OK\r\nProxy-Connection: close\r\nContent-Length: 2\r\n"
             "\r\nok"));
-  THTTPSend h;
+  THTTPClient h;
   h.SetProxyHost("127.0.0.1");
   h.SetProxyPort(proxy.Port());
   h.SetProxyUser("joe");
@@ -217,10 +218,10 @@ TEST(HTTPSend, ThroughAProxyTheTargetIsAbsoluteAndConnectionHandlingPrefixed) {
   EXPECT_EQ(h.TargetPort, proxy.Port());
 }
 
-TEST(HTTPSend, HttpsGoesThroughTheProxyTunnelAndFailsWithoutTls) {
+TEST(HTTPClient, HttpsGoesThroughTheProxyTunnelAndFailsWithoutTls) {
   ScriptServer proxy({RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 Connection established\r\n\r\n"),
                       RecvUntilClose()});
-  THTTPSend h;
+  THTTPClient h;
   h.SetProxyHost("127.0.0.1");
   h.SetProxyPort(proxy.Port());
   EXPECT_FALSE(h.HTTPMethod("GET", "https://secure.invalid/x"));
@@ -285,11 +286,11 @@ const ReplyCase kReplies[] = {
     {"header block cut", "HTTP/1.0 200 OK\r\nContent-Len", hsFailed, 200, ""},
 };
 
-TEST(HTTPSend, Replies) {
+TEST(HTTPClient, Replies) {
   for (const ReplyCase& c : kReplies) {
     SCOPED_TRACE(c.name);
     ScriptServer server(Serve(c.reply));
-    THTTPSend h;
+    THTTPClient h;
     EXPECT_EQ(h.HTTPMethod(c.method, "http://127.0.0.1:" + server.Port() + "/"), c.state == hsDone)
         << h.FailureText();
     EXPECT_EQ(h.ResultCode(), c.code);
@@ -301,7 +302,7 @@ TEST(HTTPSend, Replies) {
 }
 
 // The same replies arriving a byte at a time parse the same way.
-TEST(HTTPSend, RepliesByteByByte) {
+TEST(HTTPClient, RepliesByteByByte) {
   for (const ReplyCase& c : kReplies) {
     if (c.state != hsDone) continue;
     SCOPED_TRACE(c.name);
@@ -312,7 +313,7 @@ TEST(HTTPSend, RepliesByteByByte) {
     }
     script.push_back(Close());
     ScriptServer server(script);
-    THTTPSend h;
+    THTTPClient h;
     EXPECT_TRUE(h.HTTPMethod(c.method, "http://127.0.0.1:" + server.Port() + "/"))
         << h.FailureText();
     EXPECT_EQ(h.ResultCode(), c.code);
@@ -320,11 +321,11 @@ TEST(HTTPSend, RepliesByteByByte) {
   }
 }
 
-TEST(HTTPSend, HeaderLinesAreUnfoldedAndContentTypeKept) {
+TEST(HTTPClient, HeaderLinesAreUnfoldedAndContentTypeKept) {
   ScriptServer server(
       Serve("HTTP/1.0 200 OK\r\nX-Long: first\r\n\tsecond\r\n  third\r\n"
             "Content-Type: Application/Zip\r\nContent-Length: 0\r\n\r\n"));
-  THTTPSend h;
+  THTTPClient h;
   ASSERT_TRUE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
   const std::vector<std::string> expected{"HTTP/1.0 200 OK", "X-Long: first second third",
                                           "Content-Type: Application/Zip", "Content-Length: 0", ""};
@@ -332,7 +333,7 @@ TEST(HTTPSend, HeaderLinesAreUnfoldedAndContentTypeKept) {
   EXPECT_EQ(h.MimeType(), "Application/Zip");
 }
 
-TEST(HTTPSend, HttpOneOneKeepsTheConnectionAndSendsCookiesBack) {
+TEST(HTTPClient, HttpOneOneKeepsTheConnectionAndSendsCookiesBack) {
   ScriptServer server({{RecvUntil("\r\n\r\n"),
                         Send("HTTP/1.1 200 OK\r\nSet-Cookie: sid=abc; Path=/\r\n"
                              "Set-Cookie: lang = pt ; Expires=x\r\nContent-Length: 1\r\n\r\nA"),
@@ -342,7 +343,7 @@ TEST(HTTPSend, HttpOneOneKeepsTheConnectionAndSendsCookiesBack) {
                         RecvUntilClose()},
                        {RecvUntil("\r\n\r\n"), Send(kEmpty200), Close()}});
   const std::string url = "http://127.0.0.1:" + server.Port() + "/";
-  THTTPSend h;
+  THTTPClient h;
   h.SetProtocol("1.1");
   ASSERT_TRUE(h.HTTPMethod("GET", url));
   EXPECT_EQ(h.Cookies(), (std::vector<std::string>{"sid=abc", "lang=pt"}));
@@ -360,11 +361,11 @@ TEST(HTTPSend, HttpOneOneKeepsTheConnectionAndSendsCookiesBack) {
   EXPECT_NE(received.rfind("Cookie: lang=pt\r\n"), std::string::npos) << received;
 }
 
-TEST(HTTPSend, ExpectContinueWaitsForTheServer) {
+TEST(HTTPClient, ExpectContinueWaitsForTheServer) {
   ScriptServer server({RecvUntil("\r\n\r\n"), Send("HTTP/1.1 100 Continue\r\n\r\n"), Recv(5),
                        Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok"),
                        Close()});
-  THTTPSend h;
+  THTTPClient h;
   h.SetProtocol("1.1");
   h.SetStatus100(true);
   h.Document().Write("hello");
@@ -379,11 +380,11 @@ TEST(HTTPSend, ExpectContinueWaitsForTheServer) {
 
 // A final answer instead of 100 Continue: its header lines are the reply's, and nothing more is
 // waited for.
-TEST(HTTPSend, ExpectContinueAnsweredWithAFinalStatus) {
+TEST(HTTPClient, ExpectContinueAnsweredWithAFinalStatus) {
   ScriptServer server({RecvUntil("\r\n\r\n"),
                        Send("HTTP/1.1 417 Expectation Failed\r\nContent-Length: 3\r\n\r\nno!"),
                        RecvUntilClose()});
-  THTTPSend h;
+  THTTPClient h;
   h.Timeout = 5000;
   h.SetProtocol("1.1");
   h.SetStatus100(true);
@@ -396,12 +397,12 @@ TEST(HTTPSend, ExpectContinueAnsweredWithAFinalStatus) {
   EXPECT_EQ(h.UploadSize(), 0);
 }
 
-TEST(HTTPSend, LargeBodyLeavesAfterTheHead) {
+TEST(HTTPClient, LargeBodyLeavesAfterTheHead) {
   std::string body(200000, 'b');
   for (size_t i = 0; i < body.size(); i += 7) body[i] = static_cast<char>('a' + i % 26);
   ScriptServer server(
       {RecvUntil("\r\n\r\n"), Recv(static_cast<int>(body.size())), Send(kEmpty200), Close()});
-  THTTPSend h;
+  THTTPClient h;
   h.Document().Write(body);
   ASSERT_TRUE(h.HTTPMethod("POST", "http://127.0.0.1:" + server.Port() + "/up"));
   EXPECT_EQ(h.UploadSize(), 200000);
@@ -409,13 +410,13 @@ TEST(HTTPSend, LargeBodyLeavesAfterTheHead) {
   EXPECT_TRUE(received.ends_with("Content-Length: 200000\r\n\r\n" + body));
 }
 
-TEST(HTTPSend, AbortFromAHookEndsTheRequest) {
+TEST(HTTPClient, AbortFromAHookEndsTheRequest) {
   // The flag is looked at when the next block arrives.
   ScriptServer server(
       {RecvUntil("\r\n\r\n"),
        Send("HTTP/1.0 200 OK\r\nContent-Length: 1000000\r\n\r\n" + std::string(1000, 'x')),
        Pause(50), Send(std::string(1000, 'y')), test::WaitSignal()});
-  THTTPSend h;
+  THTTPClient h;
   h.Timeout = 5000;
   h.Sock().OnMonitor = [&](TBlockSocket*, bool writing, const void*, int) {
     if (!writing) h.Abort();
@@ -427,7 +428,7 @@ TEST(HTTPSend, AbortFromAHookEndsTheRequest) {
 }
 
 // Hostile servers: each ends with a failure bounded in memory and in time.
-TEST(HTTPSend, HostileHeadsEndBounded) {
+TEST(HTTPClient, HostileHeadsEndBounded) {
   std::vector<Step> drip{RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\n")};
   for (int i = 0; i < 100; ++i) {
     drip.push_back(Send("X"));
@@ -456,7 +457,7 @@ TEST(HTTPSend, HostileHeadsEndBounded) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptServer server(c.script);
-    THTTPSend h;
+    THTTPClient h;
     h.Timeout = 1000;
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
@@ -468,11 +469,11 @@ TEST(HTTPSend, HostileHeadsEndBounded) {
   }
 }
 
-TEST(HTTPSend, BodyTimeOutIsPerPacket) {
+TEST(HTTPClient, BodyTimeOutIsPerPacket) {
   ScriptServer server({RecvUntil("\r\n\r\n"),
                        Send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"),
                        test::WaitSignal()});
-  THTTPSend h;
+  THTTPClient h;
   h.Timeout = 300;
   EXPECT_FALSE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
   EXPECT_EQ(h.State(), hsBodyCut) << h.FailureText();
@@ -481,8 +482,8 @@ TEST(HTTPSend, BodyTimeOutIsPerPacket) {
   server.Signal();
 }
 
-TEST(HTTPSend, RefusedConnectionLeavesResultCode500) {
-  THTTPSend h;
+TEST(HTTPClient, RefusedConnectionLeavesResultCode500) {
+  THTTPClient h;
   EXPECT_FALSE(h.HTTPMethod("GET", "http://127.0.0.1:" + test::ClosedPort() + "/"));
   EXPECT_EQ(h.ResultCode(), 500);
   EXPECT_EQ(h.State(), hsFailed);

@@ -1,4 +1,4 @@
-#include "net/http_send.h"
+#include "net/http_client.h"
 
 #include <algorithm>
 
@@ -14,7 +14,7 @@ namespace p = vlt::platform;
 namespace {
 
 // No line of a reply (head line, chunk size line) may be longer than a whole head.
-constexpr int kMaxLine = static_cast<int>(THTTPSend::kMaxHeadBytes);
+constexpr int kMaxLine = static_cast<int>(THTTPClient::kMaxHeadBytes);
 // One blank line follows every chunk's data, and a stray one may come before a status line; a
 // server that sends nothing but blank lines is not making progress.
 constexpr int kMaxBlankLines = 8;
@@ -65,7 +65,7 @@ class WholeReadTimeout {
 }  // namespace
 
 // The bytes and the time a reply head may take.
-class THTTPSend::HeadBudget {
+class THTTPClient::HeadBudget {
  public:
   explicit HeadBudget(int timeout) : timeout_(timeout), start_(TickMilliseconds()) {}
   // What is left of the time-out for the next line; -1 without a limit.
@@ -86,7 +86,7 @@ class THTTPSend::HeadBudget {
   std::int64_t bytes_ = 0;
 };
 
-THTTPSend::THTTPSend() : FSock(std::make_unique<TTCPBlockSocket>()) {
+THTTPClient::THTTPClient() : FSock(std::make_unique<TTCPBlockSocket>()) {
   Timeout = 90000;
   TargetPort = "80";
   FSock->SetConvertLineEnd(true);
@@ -98,17 +98,17 @@ THTTPSend::THTTPSend() : FSock(std::make_unique<TTCPBlockSocket>()) {
   Clear();
 }
 
-THTTPSend::~THTTPSend() = default;
+THTTPClient::~THTTPClient() = default;
 
-void THTTPSend::SetState(THTTPState state) {
+void THTTPClient::SetState(THTTPState state) {
   FState = state;
 }
 
-void THTTPSend::Fail(const std::string& why) {
+void THTTPClient::Fail(const std::string& why) {
   if (FFailureText.empty()) FFailureText = why;
 }
 
-void THTTPSend::FailFromSocket() {
+void THTTPClient::FailFromSocket() {
   const int e = FSock->LastError();
   if (e == p::kWSAENOBUFS)
     Fail("reply line longer than " + std::to_string(kMaxLine) + " bytes");
@@ -117,12 +117,12 @@ void THTTPSend::FailFromSocket() {
          std::to_string(e) + ")");
 }
 
-void THTTPSend::ForgetConnection() {
+void THTTPClient::ForgetConnection() {
   FAliveHost.clear();
   FAlivePort.clear();
 }
 
-void THTTPSend::Clear() {
+void THTTPClient::Clear() {
   FRangeStart = 0;
   FRangeEnd = 0;
   FDocument.Clear();
@@ -130,12 +130,12 @@ void THTTPSend::Clear() {
   FMimeType = "text/html";
 }
 
-void THTTPSend::Abort() {
+void THTTPClient::Abort() {
   FSock->SetStopFlag(true);
 }
 
 // "HTTP/1.1 200 OK", "HTTP/1.0 404", "HTTP/1.1 302 Moved Temporarily"
-void THTTPSend::DecodeStatus(const std::string& Value) {
+void THTTPClient::DecodeStatus(const std::string& Value) {
   const std::string s = Trim(TextAfter(Value, " "));
   const auto code = p::ParseUnsigned<std::int32_t>(Trim(TextBefore(s, " ")));
   FResultCode = code ? *code : 0;
@@ -143,7 +143,7 @@ void THTTPSend::DecodeStatus(const std::string& Value) {
   FResultString = reason == s ? std::string() : reason;
 }
 
-ByteString THTTPSend::BuildRequestHead() {
+ByteString THTTPClient::BuildRequestHead() {
   ByteString out;
   if (FProtocol == "0.9") {
     if (!FHeaders.empty()) out = p::TextToAnsi(FHeaders.front()) + CRLF;
@@ -153,7 +153,7 @@ ByteString THTTPSend::BuildRequestHead() {
   return out;
 }
 
-bool THTTPSend::OpenConnection(bool NeedTLS) {
+bool THTTPClient::OpenConnection(bool NeedTLS) {
   FSock->CloseSocket();
   FSock->Bind(IPInterface, "0");
   if (FSock->LastError() != 0) return false;
@@ -170,7 +170,7 @@ bool THTTPSend::OpenConnection(bool NeedTLS) {
   return true;
 }
 
-bool THTTPSend::EnsureConnection(bool NeedTLS) {
+bool THTTPClient::EnsureConnection(bool NeedTLS) {
   // A kept connection is reused only while it is quiet: the server's close reads as readable,
   // and bytes left over from the last reply would be taken for the next one.
   if (FSock->Socket() != p::kInvalidSocket && FAliveHost == TargetHost &&
@@ -179,7 +179,7 @@ bool THTTPSend::EnsureConnection(bool NeedTLS) {
   return OpenConnection(NeedTLS);
 }
 
-bool THTTPSend::ReadHeadLine(HeadBudget& budget, ByteString& line) {
+bool THTTPClient::ReadHeadLine(HeadBudget& budget, ByteString& line) {
   line = FSock->RecvString(budget.TimeLeft());
   if (FSock->LastError() != 0) {
     FailFromSocket();
@@ -192,7 +192,7 @@ bool THTTPSend::ReadHeadLine(HeadBudget& budget, ByteString& line) {
   return true;
 }
 
-void THTTPSend::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& block) {
+void THTTPClient::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& block) {
   ByteString line;
   while (ReadHeadLine(budget, line)) {
     block.push_back(p::AnsiToText(line));
@@ -200,8 +200,8 @@ void THTTPSend::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& bl
   }
 }
 
-void THTTPSend::ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
-                                 bool& close_afterwards) {
+void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
+                                   bool& close_afterwards) {
   bool conflicting_length = false;
   for (int i = 0; i < static_cast<int>(block.size());) {
     const std::string line = UnfoldHeaderLine(block, i);
@@ -226,9 +226,9 @@ void THTTPSend::ApplyHeaderBlock(const std::vector<std::string>& block, bool usi
   if (conflicting_length && FTransferEncoding != TE_CHUNKED) Fail("conflicting Content-Length");
 }
 
-bool THTTPSend::SendRequest(bool expect_continue, bool sending_body, HeadBudget& budget,
-                            std::string& remembered_status,
-                            std::vector<std::string>& remembered_block) {
+bool THTTPClient::SendRequest(bool expect_continue, bool sending_body, HeadBudget& budget,
+                              std::string& remembered_status,
+                              std::vector<std::string>& remembered_block) {
   auto send_document = [&] {
     const std::string_view body = FDocument.Bytes();
     for (size_t at = 0; at < body.size() && FSock->LastError() == 0; at += 65536) {
@@ -272,7 +272,7 @@ bool THTTPSend::SendRequest(bool expect_continue, bool sending_body, HeadBudget&
   return FSock->LastError() == 0 && FFailureText.empty();
 }
 
-bool THTTPSend::HTTPMethod(const std::string& Method, const std::string& URL) {
+bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) {
   FResultCode = 500;
   FResultString.clear();
   FDownloadSize = 0;
@@ -448,7 +448,7 @@ bool THTTPSend::HTTPMethod(const std::string& Method, const std::string& URL) {
   return result;
 }
 
-bool THTTPSend::ReadUntilClose() {
+bool THTTPClient::ReadUntilClose() {
   for (;;) {
     ByteString packet = FSock->RecvPacket(Timeout);
     if (FSock->LastError() != 0) break;
@@ -461,7 +461,7 @@ bool THTTPSend::ReadUntilClose() {
   return false;
 }
 
-bool THTTPSend::ReadSized(std::int64_t Size) {
+bool THTTPClient::ReadSized(std::int64_t Size) {
   if (Size < 1) return true;
   FDownloadSize = Size;
   std::int64_t left = Size;
@@ -481,7 +481,7 @@ bool THTTPSend::ReadSized(std::int64_t Size) {
 }
 
 // "1a2b\r\n", "1a2b;name=value\r\n", "1A2B \r\n"; the size ends at the first blank or ';'.
-bool THTTPSend::ReadChunkedBody() {
+bool THTTPClient::ReadChunkedBody() {
   for (;;) {
     ByteString line;
     int blanks = 0;
@@ -507,7 +507,7 @@ bool THTTPSend::ReadChunkedBody() {
   return FSock->LastError() == 0;
 }
 
-void THTTPSend::ParseSetCookies() {
+void THTTPClient::ParseSetCookies() {
   for (const std::string& line : FHeaders) {
     if (!StartsWith(Lower(line), "set-cookie:")) continue;
     const std::string v = Trim(TextBefore(TextAfter(line, ":"), ";"));
