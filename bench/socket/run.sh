@@ -18,33 +18,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$work/www" "$work/logs"
-truncate -s "${mib}M" "$work/www/big.bin"  # sparse: the page cache serves it
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat > "$work/nginx.conf" <<CONF
-daemon off;
-master_process off;
-pid $work/nginx.pid;
-error_log $work/logs/error.log;
-events { worker_connections 16; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/tmp;
-  proxy_temp_path $work/tmp;
-  fastcgi_temp_path $work/tmp;
-  uwsgi_temp_path $work/tmp;
-  scgi_temp_path $work/tmp;
-  server { listen 127.0.0.1:$port; root $work/www; }
-}
-CONF
-nginx -p "$work" -c "$work/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 200); do
-  curl -s -o /dev/null -r 0-0 "http://127.0.0.1:$port/big.bin" && break
-  kill -0 "$nginx_pid" 2>/dev/null || { cat "$work/logs/error.log" >&2; exit 1; }
-  sleep 0.05
-done
+source "$root/bench/nginx.sh"
+bench_nginx_start
 
 echo "== ${mib} MiB over loopback"
 "$bench" "$mib"
