@@ -1,24 +1,9 @@
 #include "download/vlt_download.h"
 
 #include "download/http_download.h"
+#include "platform/flag_scope.h"
 
 namespace vlt::download {
-
-namespace {
-
-// Holds a flag raised for the lifetime of the object.
-class RunningScope {
- public:
-  explicit RunningScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~RunningScope() { flag_ = false; }
-  RunningScope(const RunningScope&) = delete;
-  RunningScope& operator=(const RunningScope&) = delete;
-
- private:
-  bool& flag_;
-};
-
-}  // namespace
 
 TVltDownload::TVltDownload(TVltComponent* AOwner) : TVltComponent(AOwner) {
   fDown = std::make_unique<TVltDownloadClass>(this);
@@ -34,7 +19,7 @@ void TVltDownload::StartDownload() {
   if (fProtocolo == protFTP) throw Exception("O download por FTP ainda não está disponível.");
   // A start from inside one of this download's own events would free the running engine.
   if (fRunning) throw Exception("Um download já está em andamento.");
-  RunningScope running(fRunning);
+  platform::FlagScope running(fRunning);
   // The previous engine goes first: it may still hold the partial file open.
   fDown.reset();
   fDown = std::make_unique<TVltHTTPDownload>(this);

@@ -110,17 +110,6 @@ class TfrmPrincipal {
   template <typename Action>
   void ParaCadaProduto(Action action);
 
-  class RotinaScope {
-   public:
-    explicit RotinaScope(TfrmPrincipal& f) : f_(f) { f_.rotina_em_andamento_ = true; }
-    ~RotinaScope() { f_.rotina_em_andamento_ = false; }
-    RotinaScope(const RotinaScope&) = delete;
-    RotinaScope& operator=(const RotinaScope&) = delete;
-
-   private:
-    TfrmPrincipal& f_;
-  };
-
   WizardView& view_;
   SystemOps& system_;
   InstallSettings settings_;

@@ -13,6 +13,7 @@
 #include "installer/wizard_view.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/flag_scope.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
 
@@ -139,7 +140,7 @@ void TfrmPrincipal::InstalaLoja() {
   if (!PreparaInstalacao({Control::edtDirZadoveve, "Dados.gdb", Control::pnDiretorio,
                           Control::lbStatus, Control::btnVoltar, Control::btnContinuarZadoveve}))
     return;
-  RotinaScope rotina(*this);
+  platform::FlagScope rotina(rotina_em_andamento_);
   const std::string d = view_.GetText(Control::edtDirZadoveve);
   if (!system_.DirectoryExists(d)) system_.ForceDirectories(d);
   RotinaFirebird();
@@ -229,7 +230,7 @@ void TfrmPrincipal::InstalaTerminal() {
                           Control::lbStatusInstallTerminal, Control::btnVoltarTerminal,
                           Control::btnInstalTerminal}))
     return;
-  RotinaScope rotina(*this);
+  platform::FlagScope rotina(rotina_em_andamento_);
   const std::string p = view_.GetText(Control::edtDirTerminal);
   if (!system_.DirectoryExists(p)) system_.ForceDirectories(p);
   RotinaFirebird();

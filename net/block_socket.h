@@ -15,6 +15,7 @@
 
 #include "net/socket_transport.h"
 #include "platform/exception.h"
+#include "platform/flag_scope.h"
 #include "platform/sockets.h"
 
 namespace vlt::net {
@@ -62,17 +63,7 @@ struct TSocketOption {
   std::int32_t Value = 0;
 };
 
-// Raises a flag for the lifetime of the object: lowered however the scope ends.
-class FlagScope {
- public:
-  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~FlagScope() { flag_ = false; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-
- private:
-  bool& flag_;
-};
+using platform::FlagScope;
 
 class TBlockSocket;
 using THookSocketStatus =
