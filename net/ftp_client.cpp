@@ -46,10 +46,9 @@ std::string Describe(TBlockSocket& sock) {
 }  // namespace
 
 TFTPClient::TFTPClient()
-    : FSock(std::make_unique<TTCPBlockSocket>()), FDSock(std::make_unique<TTCPBlockSocket>()) {
-#ifdef VLT_HAVE_FTP_LIST
-  FFtpList = std::make_unique<TFTPList>();
-#endif
+    : FSock(std::make_unique<TTCPBlockSocket>()),
+      FDSock(std::make_unique<TTCPBlockSocket>()),
+      FFtpList(std::make_unique<TFTPList>()) {
   Timeout = 300000;
   TargetPort = "21";
   UserName = "anonymous";
@@ -461,9 +460,7 @@ bool TFTPClient::DataWrite(TDocumentStream* Stream, p::File* File) {
 bool TFTPClient::List(std::string Directory, bool NameList) {
   FFailureText.clear();
   FDataStream.Clear();
-#ifdef VLT_HAVE_FTP_LIST
   FFtpList->Clear();
-#endif
   if (!Directory.empty()) Directory = " " + Directory;
   FTPCommand("TYPE A");
   SetState(fsDataSetup);
@@ -473,22 +470,10 @@ bool TFTPClient::List(std::string Directory, bool NameList) {
     return false;
   }
   const bool result = DataRead(&FDataStream, nullptr);
-#ifdef VLT_HAVE_FTP_LIST
   if (result && !NameList) {
-    // One line per entry, in the server's 8-bit code page; CR LF, LF or a lone CR ends it.
-    const std::string_view text = FDataStream.Bytes();
-    std::size_t at = 0;
-    while (at < text.size()) {
-      const std::size_t end = text.find_first_of("\r\n", at);
-      const std::size_t stop = end == std::string_view::npos ? text.size() : end;
-      FFtpList->Lines().push_back(p::AnsiToText(text.substr(at, stop - at)));
-      at = stop;
-      if (at < text.size() && text[at] == '\r') ++at;
-      if (at < text.size() && text[at] == '\n') ++at;
-    }
+    FFtpList->LoadLines(FDataStream.Bytes());
     FFtpList->ParseLines();
   }
-#endif
   FDataStream.SetPosition(0);
   return result;
 }

@@ -12,10 +12,7 @@
 #include <vector>
 
 #include "net/document_stream.h"
-#if __has_include("net/ftp_list.h")  // until the listing parser is merged
 #include "net/ftp_list.h"
-#define VLT_HAVE_FTP_LIST 1
-#endif
 #include "net/net_client.h"
 #include "net/tcp_block_socket.h"
 #include "platform/files.h"
@@ -127,50 +124,22 @@ class TFTPClient : public TNetClient {
   bool ForceOldPort() const { return FForceOldPort; }
   void SetForceOldPort(bool v) { FForceOldPort = v; }
   TFTPStatus OnStatus;
-#ifdef VLT_HAVE_FTP_LIST
-  TFTPList& FtpList() const {
-    return *FFtpList;
-  }
-#endif
-  bool BinaryMode() const {
-    return FBinaryMode;
-  }
-  void SetBinaryMode(bool v) {
-    FBinaryMode = v;
-  }
-  bool AutoTLS() const {
-    return FAutoTLS;
-  }
-  void SetAutoTLS(bool v) {
-    FAutoTLS = v;
-  }
-  bool FullSSL() const {
-    return FFullSSL;
-  }
-  void SetFullSSL(bool v) {
-    FFullSSL = v;
-  }
-  bool IsTLS() const {
-    return FIsTLS;
-  }
-  bool IsDataTLS() const {
-    return FIsDataTLS;
-  }
-  bool TLSonData() const {
-    return FTLSonData;
-  }
-  void SetTLSonData(bool v) {
-    FTLSonData = v;
-  }
+  TFTPList& FtpList() const { return *FFtpList; }
+  bool BinaryMode() const { return FBinaryMode; }
+  void SetBinaryMode(bool v) { FBinaryMode = v; }
+  bool AutoTLS() const { return FAutoTLS; }
+  void SetAutoTLS(bool v) { FAutoTLS = v; }
+  bool FullSSL() const { return FFullSSL; }
+  void SetFullSSL(bool v) { FFullSSL = v; }
+  bool IsTLS() const { return FIsTLS; }
+  bool IsDataTLS() const { return FIsDataTLS; }
+  bool TLSonData() const { return FTLSonData; }
+  void SetTLSonData(bool v) { FTLSonData = v; }
 
-  TFTPState State() const {
-    return FState;
-  }
+  TFTPState State() const { return FState; }
   // Why the last operation failed, in one line ("PASV: 500 Unknown command"); empty after
   // success.
-  const std::string& FailureText() const {
-    return FFailureText;
-  }
+  const std::string& FailureText() const { return FFailureText; }
 
  protected:
   virtual bool DataRead(TDocumentStream* Stream, platform::File* File);
@@ -208,9 +177,7 @@ class TFTPClient : public TNetClient {
   bool FPassiveMode = true;
   bool FForceDefaultPort = false;
   bool FForceOldPort = false;
-#ifdef VLT_HAVE_FTP_LIST
   std::unique_ptr<TFTPList> FFtpList;
-#endif
   bool FBinaryMode = true;
   bool FAutoTLS = false;
   bool FIsTLS = false;

@@ -77,6 +77,26 @@ TEST_F(FTPServerTest, ActiveRetrieveIntoAFileAndResumeFromItsSize) {
   EXPECT_TRUE(test::ReadFile(tmp / "a.zip") == Pattern(kSize));
 }
 
+TEST_F(FTPServerTest, ListingIsParsed) {
+  Connect();
+  ASSERT_TRUE(c.List("/", false)) << c.FailureText();
+  std::map<std::string, const TFTPListRec*> entries;
+  for (int i = 0; i < c.FtpList().Count(); ++i)
+    entries[c.FtpList().Items(i)->FileName()] = c.FtpList().Items(i);
+  ASSERT_TRUE(entries.count("a.zip") && entries.count("up"))
+      << c.DataStream().Bytes() << c.FtpList().UnparsedLines().size() << " unparsed";
+  EXPECT_EQ(entries["a.zip"]->FileSize(), kSize);
+  EXPECT_FALSE(entries["a.zip"]->Directory());
+  EXPECT_TRUE(entries["up"]->Directory());
+  EXPECT_TRUE(c.FtpList().UnparsedLines().empty());
+  // A name list is not parsed; the retrieve after it sets binary type again.
+  ASSERT_TRUE(c.List("", true));
+  EXPECT_EQ(c.FtpList().Count(), 0);
+  EXPECT_NE(c.DataStream().Bytes().find("a.zip"), std::string::npos);
+  ASSERT_TRUE(c.RetrieveFile("/a.zip", false));
+  EXPECT_EQ(c.DataStream().Size(), kSize);
+}
+
 TEST_F(FTPServerTest, UploadsAndFileCommands) {
   Connect();
   const std::string dir =
