@@ -266,8 +266,11 @@ bool TFTPClient::Login() {
 }
 
 bool TFTPClient::Logout() {
+  // A QUIT on a connection already lost does not replace the reason it was lost.
+  const std::string failure = FFailureText;
   const bool ok = ClassOf(FTPCommand("QUIT")) == 2;
   FSock->CloseSocket();
+  FFailureText = failure;
   return ok;
 }
 
