@@ -201,9 +201,15 @@ HWND MainWindow::ControlHandle(Control id) const {
 void MainWindow::ShowPage(Page page) {
   page_ = page;
   UpdateVisibility();
-  // A new page starts on its first control, not where the old page had the focus.
+  // A new page starts on its first control, not where the old page had the focus; a field
+  // starts selected, as in a dialog, so that typing replaces it.
   if (window_ && GetActiveWindow() == window_.Get()) {
-    if (HWND first = GetNextDlgTabItem(window_.Get(), nullptr, FALSE)) SetFocus(first);
+    if (HWND first = GetNextDlgTabItem(window_.Get(), nullptr, FALSE)) {
+      SetFocus(first);
+      if (SendMessageW(first, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+        SendMessageW(first, EM_SETSEL, 0, -1);
+      }
+    }
   }
   KeepFocusOnPage();
 }

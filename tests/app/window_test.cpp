@@ -248,6 +248,13 @@ TEST_F(KeyboardTest, EachPageStartsOnItsFirstControl) {
     window.ShowPage(page);
     EXPECT_EQ(FocusName(), first) << static_cast<int>(page);
   }
+  // A field starts selected: typing replaces it.
+  window.ShowPage(Page::tsZadoveve);
+  DWORD from = 1, to = 0;
+  SendMessageW(H(Control::edtDirZadoveve), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+               reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, std::string("C:\\Progs5\\Berfon\\").size());
 }
 
 TEST_F(KeyboardTest, TabWalksThePageInBothDirections) {
