@@ -196,7 +196,8 @@ int MonthFromName(std::string_view Name) {
   for (int m = 0; m < 12; ++m) {
     for (const auto& row : BuiltInMonthNames)
       if (SameTextBytes(Name, row[m])) return m + 1;
-    if (SameTextBytes(Name, g_custom_month_names[m])) return m + 1;
+    const ByteString& custom = g_custom_month_names[m];
+    if (!custom.empty() && SameTextBytes(Name, custom)) return m + 1;
   }
   return 0;
 }
@@ -362,8 +363,14 @@ int TFTPList::MatchMask(const ByteString& Value, const ByteString& NextValue,
   for (std::size_t x = 0; x < Mask.size(); ++x) {
     const char c = Mask[x];
     if (n >= line.size()) {
-      if (c == '*') break;
-      return 0;
+      // A line that ends where the mask's last "*" would take what is left is a match (a
+      // one-character name before a final "n*"). A "*" in the middle of the mask takes
+      // nothing and the mask goes on: "total 3" must not become a file "total" of 3 bytes
+      // by way of "n*!S*$MM DD YY..." while "total 12" is no match.
+      if (c != '*') return 0;
+      if (x + 1 == Mask.size()) break;
+      previous = c;
+      continue;
     }
     const char ch = line[n];
     switch (c) {
