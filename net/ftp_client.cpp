@@ -234,8 +234,14 @@ bool TFTPClient::Login() {
   if (!ConnectControl()) return false;
   FIsTLS = FFullSSL;
   FIsDataTLS = false;
+  int preliminary = 0;
   do ReadResult();
-  while (ClassOf(FResultCode) == 1);
+  while (ClassOf(FResultCode) == 1 && ++preliminary < kMaxPreliminaryReplies);
+  if (ClassOf(FResultCode) == 1) {
+    Fail("the greeting: more than " + std::to_string(kMaxPreliminaryReplies) +
+         " preliminary replies");
+    return false;
+  }
   if (!Expect("the greeting", 2)) return false;
   if (FAutoTLS && !FIsTLS) {
     if (ClassOf(FTPCommand("AUTH TLS")) == 2) {
@@ -387,7 +393,7 @@ bool TFTPClient::AcceptDataConnection() {
 // The data socket is closed twice: once when the data has ended (ResultCode still holds the
 // reply to the transfer command) and once after the final reply was read. Listeners of its
 // hooks tell the two apart by State().
-bool TFTPClient::DataRead(TDocumentStream* Stream, p::File* File) {
+bool TFTPClient::DataRead(TDocumentStream* Stream, p::File* File, std::int64_t Limit) {
   if (!AcceptDataConnection()) {
     FDSock->CloseSocket();
     SetState(fsIdle);
@@ -406,6 +412,11 @@ bool TFTPClient::DataRead(TDocumentStream* Stream, p::File* File) {
       }
     } else {
       Stream->Append(std::move(packet));
+      if (Limit >= 0 && Stream->Size() > Limit) {
+        Fail("more than " + std::to_string(Limit) + " bytes of data");
+        received = false;
+        break;
+      }
     }
   }
   // The server's close ends the data; anything else (time-out, stop, a close from a hook)
@@ -472,7 +483,7 @@ bool TFTPClient::List(std::string Directory, bool NameList) {
     SetState(fsIdle);
     return false;
   }
-  const bool result = DataRead(&FDataStream, nullptr);
+  const bool result = DataRead(&FDataStream, nullptr, kMaxListing);
   if (result && !NameList) {
     FFtpList->LoadLines(FDataStream.Bytes());
     FFtpList->ParseLines();

@@ -46,6 +46,9 @@ class TFTPClient : public TNetClient {
   // Timeout as a whole: a server that floods or drips meets a bounded failure.
   static constexpr std::int32_t kMaxReplyLine = 8192;
   static constexpr int kMaxReplyLines = 1000;
+  // Preliminary (1xx) replies before the greeting, and bytes of one listing.
+  static constexpr int kMaxPreliminaryReplies = 100;
+  static constexpr std::int64_t kMaxListing = 16 << 20;
 
   TFTPClient();
   ~TFTPClient() override;
@@ -142,7 +145,8 @@ class TFTPClient : public TNetClient {
   const std::string& FailureText() const { return FFailureText; }
 
  protected:
-  virtual bool DataRead(TDocumentStream* Stream, platform::File* File);
+  // Into Stream or File; a Stream is cut off (a failure) beyond Limit bytes when Limit >= 0.
+  virtual bool DataRead(TDocumentStream* Stream, platform::File* File, std::int64_t Limit = -1);
   virtual bool DataWrite(TDocumentStream* Stream, platform::File* File);
 
  private:

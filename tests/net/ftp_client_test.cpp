@@ -160,6 +160,11 @@ TEST(FTPClient, GreetingForms) {
   cases.push_back({"endless multi-line greeting", flood, false, 0,
                    static_cast<std::size_t>(TFTPClient::kMaxReplyLines),
                    "reply of more than 1000 lines"});
+  std::vector<Step> waits;
+  for (int i = 0; i < 150; ++i) waits.push_back(Send("120 wait a little longer\r\n"));
+  waits.push_back(WaitSignal());
+  cases.push_back({"endless preliminary replies", waits, false, 120, 1,
+                   "the greeting: more than 100 preliminary replies"});
   cases.push_back({"line without end",
                    {Send("220 " + std::string(20000, 'x')), WaitSignal()},
                    false,
@@ -439,6 +444,24 @@ TEST(FTPClient, TransferOutcomes) {
     f.Sock().CloseSocket();
     EXPECT_EQ(control.Received(), sent) << c.name;
   }
+}
+
+TEST(FTPClient, ListingIsBounded) {
+  ScriptServer data({test::Flood(TFTPClient::kMaxListing + (1 << 20)), Close()});
+  std::string sent;
+  ScriptServer control(Dialogue("220 hi",
+                                Join(kPlainLogon, {{"TYPE A", "200 ok"},
+                                                   {"PASV", PasvReply(data)},
+                                                   {"LIST /pub", "150 Here it comes"},
+                                                   {"", "426 Aborted"}}),
+                                &sent));
+  TFTPClient f;
+  Target(f, control);
+  ASSERT_TRUE(f.Login());
+  EXPECT_FALSE(f.List("/pub", false));
+  EXPECT_EQ(f.FailureText(), "more than 16777216 bytes of data");
+  f.Sock().CloseSocket();
+  EXPECT_EQ(control.Received(), sent);
 }
 
 TEST(FTPClient, SimpleCommands) {
