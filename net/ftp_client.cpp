@@ -291,7 +291,10 @@ void TFTPClient::ParseRemote(std::string Value) {
   else
     s = Value.substr(Value.rfind(' ') == std::string::npos ? 0 : Value.rfind(' ') + 1);
   std::string ip;
-  for (int i = 0; i < 4; ++i) ip += (i ? "." : "") + FetchPart(s, ",");
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) ip += '.';  // appended apart: GCC 12 at -O3 warns falsely about "." + string
+    ip += FetchPart(s, ",");
+  }
   FDataIP = ip;
   const auto number = [](const std::string& t) {
     const auto v = p::ParseUnsigned<std::uint32_t>(t);
