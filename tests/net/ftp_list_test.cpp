@@ -373,6 +373,18 @@ TEST(FtpListFunctions, TimeFromTextAndMonthFromName) {
   for (const auto& [name, month] : months) EXPECT_EQ(MonthFromName(name), month) << name;
 }
 
+TEST(FtpListFunctions, DefaultMasksKeepTheirColumns) {
+  // Most masks line up with fixed columns: a blank lost or added in an edit shifts them.
+  const std::size_t lengths[] = {41, 41, 33, 33, 32, 31, 33, 23, 23, 25, 25, 25, 25,
+                                 22, 21, 39, 25, 25, 25, 25, 36, 32, 30, 24, 43, 42,
+                                 34, 74, 77, 55, 61, 53, 59, 39, 39, 56, 56};
+  const auto& masks = DefaultFTPListMasks();
+  ASSERT_EQ(masks.size(), std::size(lengths));
+  for (std::size_t i = 0; i < masks.size(); ++i) EXPECT_EQ(masks[i].size(), lengths[i]) << i + 1;
+  EXPECT_EQ(masks[28].substr(0, 4), "n*\\x");
+  EXPECT_EQ(TFTPList().Masks(), masks);
+}
+
 TEST(FtpListFunctions, FileTimesAreDaysSince30December1899) {
   EXPECT_EQ(FormatFileTime(0), "1899-12-30 00:00:00");
   EXPECT_EQ(FormatFileTime(25569), "1970-01-01 00:00:00");
