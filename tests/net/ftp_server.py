@@ -13,6 +13,7 @@ Every command is logged ("<- COMMAND") to DIR/ftp.log and DIR/ftp6.log.
 """
 import os
 import socket
+import subprocess
 import sys
 import time
 
@@ -79,7 +80,6 @@ def start(d):
     if port6 is not None:
         # Started like the first; its readiness is checked over ::1.
         out = open(f"{d}/ftp6.out", "w")
-        import subprocess
         p = subprocess.Popen(["/usr/bin/python3", me, "serve", "::1", str(port6), root,
                               f"{d}/ftp6.log"], stdout=out, stderr=subprocess.STDOUT,
                              stdin=subprocess.DEVNULL, start_new_session=True)
