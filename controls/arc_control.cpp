@@ -200,10 +200,10 @@ void TArcControl::PaintControl(HDC dc) {
 LRESULT CALLBACK TArcControl::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* self = reinterpret_cast<TArcControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return self->Handle(message, wparam, lparam);
+  return self->Handle(window, message, wparam, lparam);
 }
 
-LRESULT TArcControl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT TArcControl::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (LRESULT result = 0; HandleMessage(message, wparam, lparam, result)) return result;
   switch (message) {
     case WM_ERASEBKGND:
@@ -229,7 +229,7 @@ LRESULT TArcControl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(font_);
     case WM_SETTEXT: {
-      const LRESULT result = DefWindowProcW(window_, message, wparam, lparam);
+      const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
       Repaint();
       return result;
     }
@@ -238,10 +238,13 @@ LRESULT TArcControl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SIZE:
       Repaint();
       break;
+    case WM_NCDESTROY:
+      window_ = nullptr;  // gone with its parent
+      break;
     default:
       break;
   }
-  return DefWindowProcW(window_, message, wparam, lparam);
+  return DefWindowProcW(window, message, wparam, lparam);
 }
 
 void TArcGauge::SetRangeValue(int index, std::int64_t value) {

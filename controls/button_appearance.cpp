@@ -56,6 +56,18 @@ const PictureRef& ButtonAppearance::PictureOf(ButtonPicture which) const {
   return picture;
 }
 
+PictureRef& ButtonAppearance::PictureOf(ButtonPicture which) {
+  switch (which) {
+    case ButtonPicture::PictureFocused:
+      return picture_focused;
+    case ButtonPicture::PictureDisabled:
+      return picture_disabled;
+    case ButtonPicture::Picture:
+      break;
+  }
+  return picture;
+}
+
 ButtonStyleModel::ButtonStyleModel() {
   ResetAppearance();
 }

@@ -39,6 +39,7 @@ struct ButtonAppearance {
   const BrushSpec& BrushOf(ButtonLook look) const;
   const FontSpec& FontOf(ButtonLook look) const;
   const PictureRef& PictureOf(ButtonPicture which) const;
+  PictureRef& PictureOf(ButtonPicture which);
 };
 
 class ButtonStyleModel {

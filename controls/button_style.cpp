@@ -78,21 +78,9 @@ std::shared_ptr<const ButtonPictureImage> ButtonPictureImage::Load(const std::st
   api->GdipGetImageHeight(image.Get(), &h);
   if (w == 0 || h == 0 || w > 1024 || h > 1024) throw Exception("Unable to decode " + resource);
 
-  auto picture = std::shared_ptr<ButtonPictureImage>(new ButtonPictureImage());
-  picture->width_ = static_cast<int>(w);
-  picture->height_ = static_cast<int>(h);
-  picture->dc_ = platform::UniqueMemoryDc(CreateCompatibleDC(nullptr));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = picture->width_;
-  info.bmiHeader.biHeight = -picture->height_;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  picture->bitmap_ = platform::UniqueGdiObject(
-      CreateDIBSection(picture->dc_.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!picture->bitmap_ || bits == nullptr) throw Exception("Unable to decode " + resource);
+  const auto picture = Make(static_cast<int>(w), static_cast<int>(h), &bits);
+  if (picture == nullptr) throw Exception("Unable to decode " + resource);
 
   // Premultiplied, as AlphaBlend wants it.
   Gdiplus::GpRect rect(0, 0, picture->width_, picture->height_);
@@ -107,8 +95,55 @@ std::shared_ptr<const ButtonPictureImage> ButtonPictureImage::Load(const std::st
                 static_cast<size_t>(w) * 4);
   }
   api->GdipBitmapUnlockBits(bitmap, &data);
-  picture->original_ = SelectObject(picture->dc_.Get(), picture->bitmap_.Get());
   cache.emplace(resource, picture);
+  return picture;
+}
+
+std::shared_ptr<ButtonPictureImage> ButtonPictureImage::Make(int width, int height, void** bits) {
+  auto picture = std::shared_ptr<ButtonPictureImage>(new ButtonPictureImage());
+  picture->width_ = width;
+  picture->height_ = height;
+  picture->dc_ = platform::UniqueMemoryDc(CreateCompatibleDC(nullptr));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  picture->bitmap_ = platform::UniqueGdiObject(
+      CreateDIBSection(picture->dc_.Get(), &info, DIB_RGB_COLORS, bits, nullptr, 0));
+  if (!picture->bitmap_ || *bits == nullptr) return nullptr;
+  std::memset(*bits, 0, static_cast<size_t>(width) * height * 4);
+  picture->original_ = SelectObject(picture->dc_.Get(), picture->bitmap_.Get());
+  return picture;
+}
+
+std::shared_ptr<const ButtonPictureImage> ButtonPictureImage::FromImageList(HIMAGELIST list,
+                                                                            int index) {
+  int w = 0, h = 0;
+  if (list == nullptr || index < 0 || index >= ImageList_GetImageCount(list) ||
+      !ImageList_GetIconSize(list, &w, &h) || w <= 0 || h <= 0) {
+    return nullptr;
+  }
+  void* bits = nullptr;
+  auto picture = Make(w, h, &bits);
+  if (picture == nullptr) return nullptr;
+  // Drawn over transparent black: a list with an alpha channel leaves premultiplied pixels.
+  ImageList_Draw(list, index, picture->dc_.Get(), 0, 0, ILD_TRANSPARENT);
+  // A masked list leaves its opaque pixels without alpha: its mask says which they are.
+  void* mask_bits = nullptr;
+  auto mask = Make(w, h, &mask_bits);
+  if (mask == nullptr) return picture;
+  RECT all{0, 0, w, h};
+  FillRect(mask->dc_.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ImageList_Draw(list, index, mask->dc_.Get(), 0, 0, ILD_MASK);
+  GdiFlush();
+  auto* p = static_cast<BYTE*>(bits);
+  const auto* m = static_cast<const BYTE*>(mask_bits);
+  for (size_t i = 0; i < static_cast<size_t>(w) * h * 4; i += 4) {
+    if (p[i + 3] == 0 && m[i] == 0) p[i + 3] = 255;
+  }
   return picture;
 }
 
@@ -155,10 +190,10 @@ LRESULT CALLBACK TFocusControl::WindowProc(HWND window, UINT message, WPARAM wpa
                                            LPARAM lparam) {
   auto* self = reinterpret_cast<TFocusControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return self->Handle(message, wparam, lparam);
+  return self->Handle(window, message, wparam, lparam);
 }
 
-LRESULT TFocusControl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT TFocusControl::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   TVltButtonStyle& button = *FGraphicControl;
   switch (message) {
     case WM_GETDLGCODE: {
@@ -182,7 +217,7 @@ LRESULT TFocusControl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS: {
-      const LRESULT result = DefWindowProcW(window_, message, wparam, lparam);
+      const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
       button.Repaint();
       return result;
     }
@@ -199,7 +234,7 @@ LRESULT TFocusControl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     default:
       break;
   }
-  return DefWindowProcW(window_, message, wparam, lparam);
+  return DefWindowProcW(window, message, wparam, lparam);
 }
 
 TVltButtonStyle::TVltButtonStyle() = default;
@@ -376,7 +411,32 @@ void TVltButtonStyle::Repaint() const {
 std::shared_ptr<const ButtonPictureImage> TVltButtonStyle::PictureImage(
     const PictureRef& ref) const {
   if (ref.Empty()) return nullptr;
+  if (auto it = list_pictures_.find(ref.resource); it != list_pictures_.end()) return it->second;
   return ButtonPictureImage::Load(ref.resource);
+}
+
+void TVltButtonStyle::SetImageList(HIMAGELIST list) {
+  FImageList = list;
+}
+
+int TVltButtonStyle::ImageIndexPicture(ButtonPicture which) const {
+  return image_index_[static_cast<int>(which)];
+}
+
+void TVltButtonStyle::SetImageIndexPicture(ButtonPicture which, int index) {
+  int& stored = image_index_[static_cast<int>(which)];
+  if (stored == index) return;
+  stored = index;
+  if (FImageList == nullptr) return;
+  ButtonAppearance& a = model_.Appearance();
+  PictureRef& picture = a.PictureOf(which);
+  picture = {};
+  if (auto image = ButtonPictureImage::FromImageList(FImageList, index)) {
+    // A name no resource has: the copy lives with the button.
+    picture.resource = "*image list " + std::to_string(++list_picture_serial_);
+    list_pictures_[picture.resource] = std::move(image);
+  }
+  Invalidate();
 }
 
 std::shared_ptr<const ButtonPictureImage> TVltButtonStyle::PaintedImage(

@@ -2,6 +2,8 @@
 // The styled push button (Windows build only): a windowless control its parent paints, in one
 // of four looks, with a zero-size focus proxy window that takes the keyboard focus for it.
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <functional>
 #include <map>
@@ -18,11 +20,16 @@ class ButtonPictureImage {
  public:
   // Throws vlt::Exception when the resource is missing or cannot be decoded (GDI+ absent).
   static std::shared_ptr<const ButtonPictureImage> Load(const std::string& resource);
+  // A copy of an image list's picture, with its transparency; nullptr for an index the list
+  // does not have.
+  static std::shared_ptr<const ButtonPictureImage> FromImageList(HIMAGELIST list, int index);
   int Width() const { return width_; }
   int Height() const { return height_; }
   void Draw(HDC dc, int x, int y) const;
 
  private:
+  // An empty, fully transparent picture of that size, with its pixels at `bits`.
+  static std::shared_ptr<ButtonPictureImage> Make(int width, int height, void** bits);
   platform::UniqueMemoryDc dc_;
   platform::UniqueGdiObject bitmap_;
   HGDIOBJ original_ = nullptr;
@@ -47,7 +54,7 @@ class TFocusControl {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   TVltButtonStyle* FGraphicControl;
   HWND window_ = nullptr;
 };
@@ -99,6 +106,14 @@ class TVltButtonStyle {
   bool CanFocus() const;
   void SetFocus();
   bool MouseOver() const { return FMouseEnter; }
+
+  // Pictures taken from an image list (not owned): a new index stores it and, when there is a
+  // list, replaces the matching picture by a copy of the list's image; a new list alone
+  // fetches nothing.
+  HIMAGELIST ImageList() const { return FImageList; }
+  void SetImageList(HIMAGELIST list);
+  int ImageIndexPicture(ButtonPicture which) const;
+  void SetImageIndexPicture(ButtonPicture which, int index);
   TButtonState State() const { return FState; }
 
   // The click: OnClick when set, else BN_CLICKED to the parent from the proxy's id.
@@ -138,6 +153,11 @@ class TVltButtonStyle {
   bool FPictureCenter = false;
   TPictureLayout FPictureLayout = TPictureLayout::plGraphicCenter;
   mutable std::map<std::string, platform::UniqueGdiObject> fonts_;
+  HIMAGELIST FImageList = nullptr;
+  int image_index_[3] = {-1, -1, -1};  // picture, focused, disabled
+  // Copies taken from image lists, under the names the pictures carry.
+  std::map<std::string, std::shared_ptr<const ButtonPictureImage>> list_pictures_;
+  int list_picture_serial_ = 0;
 };
 
 }  // namespace vlt::controls

@@ -138,6 +138,10 @@ class ControlsWindowTest : public ::testing::Test {
     window.Create();
     window.Show();
     SetForegroundWindow(window.Handle());
+    // The pointer rests where no button is, so that no look is a hover look by chance.
+    POINT corner{2, 2};
+    ClientToScreen(window.Handle(), &corner);
+    SetCursorPos(corner.x, corner.y);
     window.PumpEvents();
   }
   // The control's rectangle in client pixels.
@@ -310,21 +314,28 @@ TEST_F(ControlsWindowTest, EnterOnTheFocusedButtonClicksIt) {
 
 TEST_F(ControlsWindowTest, MouseHoverPressAndReleaseOverTheButton) {
   const RECT r = Area(Control::btnZadoveve);
-  const LPARAM inside = MAKELPARAM(r.left + 10, r.top + 10);
-  const LPARAM outside = MAKELPARAM(5, 5);
+  const POINT inside{r.left + 10, r.top + 10}, outside{5, 5};
+  // The pointer itself goes there too, so that what the system reports of it agrees.
+  auto send = [&](UINT message, WPARAM keys, POINT p) {
+    POINT screen = p;
+    ClientToScreen(window.Handle(), &screen);
+    SetCursorPos(screen.x, screen.y);
+    SendMessageW(window.Handle(), message, keys, MAKELPARAM(p.x, p.y));
+  };
   window.Focus(Control::btnPDV);  // the other button: only the mouse decides this one's look
+  send(WM_MOUSEMOVE, 0, outside);
   EXPECT_TRUE(Near(Fill(Screen(), Control::btnZadoveve), kPurple, 2));
-  SendMessageW(window.Handle(), WM_MOUSEMOVE, 0, inside);
+  send(WM_MOUSEMOVE, 0, inside);
   EXPECT_TRUE(Near(Fill(Screen(), Control::btnZadoveve), kPurpleDark, 2));  // hover look
   // Pressed there and released elsewhere: no click.
-  SendMessageW(window.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, inside);
-  SendMessageW(window.Handle(), WM_LBUTTONUP, 0, outside);
-  SendMessageW(window.Handle(), WM_MOUSEMOVE, 0, outside);
+  send(WM_LBUTTONDOWN, MK_LBUTTON, inside);
+  send(WM_LBUTTONUP, 0, outside);
+  send(WM_MOUSEMOVE, 0, outside);
   EXPECT_EQ(window.CurrentPage(), Page::tsHome);
   EXPECT_TRUE(Near(Fill(Screen(), Control::btnZadoveve), kPurple, 2));
   // Pressed and released over it: one click.
-  SendMessageW(window.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, inside);
-  SendMessageW(window.Handle(), WM_LBUTTONUP, 0, inside);
+  send(WM_LBUTTONDOWN, MK_LBUTTON, inside);
+  send(WM_LBUTTONUP, 0, inside);
   EXPECT_EQ(window.CurrentPage(), Page::tsTipoInstall);
   EXPECT_EQ(window.Form().Settings().SistemaSelecionado, "Quenda");
 }

@@ -252,5 +252,66 @@ TEST_F(ControlWindowTest, FocusProxyClicksOnEnterOnlyWhenAsked) {
   EXPECT_EQ(button.State(), TButtonState::bsUp);
 }
 
+TEST_F(ControlWindowTest, ImageListPicturesAreCopiesTakenWhenTheIndexIsSet) {
+  // A list of two 24 x 24 pictures: opaque red, and a half-transparent blue square in a clear
+  // border.
+  HIMAGELIST list = ImageList_Create(24, 24, ILC_COLOR32, 2, 0);
+  ASSERT_NE(list, nullptr);
+  for (DWORD colour : {0xFFFF0000u, 0x80000080u}) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 24, -24, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    auto* p = static_cast<DWORD*>(bits);
+    for (int y = 0; y < 24; ++y) {
+      for (int x = 0; x < 24; ++x) {
+        const bool border = colour != 0xFFFF0000u && (x < 4 || y < 4 || x >= 20 || y >= 20);
+        p[y * 24 + x] = border ? 0 : colour;
+      }
+    }
+    ImageList_Add(list, bitmap, nullptr);
+    DeleteObject(bitmap);
+  }
+  TVltButtonStyle button;
+  button.SetParent(parent_, 7);
+  button.SetBounds(RECT{0, 0, 100, 50});
+  // Without a list the index is stored and changes no picture.
+  button.SetImageIndexPicture(ButtonPicture::Picture, 0);
+  EXPECT_EQ(button.ImageIndexPicture(ButtonPicture::Picture), 0);
+  EXPECT_TRUE(button.Model().Appearance().picture.Empty());
+  button.SetImageList(list);
+  EXPECT_TRUE(button.Model().Appearance().picture.Empty());  // a new list fetches nothing
+  button.SetImageIndexPicture(ButtonPicture::Picture, 1);
+  EXPECT_FALSE(button.Model().Appearance().picture.Empty());
+
+  auto paint = [&](int x, int y) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 100, 50);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    button.Paint(dc);
+    const COLORREF c = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return Rgb{GetRValue(c), GetGValue(c), GetBValue(c)};
+  };
+  // Centred layout: the picture at the left margin (3), centred vertically (13); the brush is
+  // white, so the half-transparent blue (128) shows half over it and the clear border shows
+  // the brush.
+  const Rgb got = paint(3 + 12, 13 + 12), border = paint(3 + 1, 13 + 1);
+  EXPECT_TRUE(got.Near({127, 127, 191}, 8)) << got.r << "," << got.g << "," << got.b;
+  EXPECT_TRUE(border.Near({255, 255, 255}, 0)) << border.r << "," << border.g << "," << border.b;
+  // The copy outlives the list's later changes; an index the list lacks empties the picture.
+  ImageList_Destroy(list);
+  EXPECT_TRUE(paint(3 + 12, 13 + 12).Near({127, 127, 191}, 8));
+  HIMAGELIST red = ImageList_Create(24, 24, ILC_COLOR32, 1, 0);
+  button.SetImageList(red);
+  button.SetImageIndexPicture(ButtonPicture::Picture, 5);
+  EXPECT_TRUE(button.Model().Appearance().picture.Empty());
+  ImageList_Destroy(red);
+}
+
 }  // namespace
 }  // namespace vlt::controls
