@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "app/main_window.h"
+#include "controls/gdiplus_api.h"
 #include "net/socket_layer.h"
 #include "platform/shell.h"
 #include "platform/win_text.h"
@@ -19,6 +20,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The socket library first: without it nothing can be downloaded, and the start stops
     // with its message.
     vlt::net::SocketLayer sockets;
+    // The drawing library of the gauges and the button pictures; without it they leave out
+    // what only it draws.
+    vlt::controls::GdiplusSession gdiplus;
     vlt::app::MainWindow window;
     window.Create();
     window.Show();

@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "app/glyphs.h"
+#include "controls/arc_control.h"
+#include "controls/button_style.h"
 #include "platform/win_text.h"
 
 namespace vlt::app {
@@ -20,6 +22,14 @@ UniqueGdiObject MakeFont(int height, int weight) {
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                                      DEFAULT_PITCH | FF_SWISS, L"Segoe UI"));
 }
+
+// The page buttons' stored looks.
+constexpr COLORREF kButtonFill = RGB(111, 66, 193);
+constexpr COLORREF kButtonFillDark = RGB(81, 45, 146);
+constexpr COLORREF kButtonFillDisabled = RGB(205, 193, 230);
+constexpr COLORREF kButtonText = RGB(255, 255, 255);
+constexpr COLORREF kButtonDisabledText = RGB(248, 246, 252);
+constexpr COLORREF kButtonDefaultBorder = RGB(45, 22, 92);
 
 bool Centred(const ControlLayout& c) {
   return c.align == TextAlign::Center;
@@ -180,21 +190,71 @@ class FolderIcon : public WizardControl {
   }
 };
 
-class PushButton : public WizardControl {
+// A styled page button with the wizard's stored looks: white text on purple, a darker purple
+// when pressed or focused, a light fill when disabled, the picture above the caption. The
+// template named with each button is recorded, not applied: the looks are these.
+class StyledButton : public WizardControl {
  public:
   using WizardControl::WizardControl;
   void Create(HWND parent, int id) override {
-    CreateChild(parent, id, L"BUTTON", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0,
-                std::string(Layout().text));
+    button_.SetParent(parent, id);
+    Adopt(button_.ProxyHandle());
+    const bool home = Layout().id == Control::btnZadoveve || Layout().id == Control::btnPDV;
+    controls::ButtonStyleModel& model = button_.Model();
+    model.SetReading(true);
+    controls::ButtonAppearance& a = model.Appearance();
+    a.font = {"Tahoma", 10, true, kButtonText};
+    a.font_focused = a.font;
+    a.font_down = a.font;
+    a.font_disabled = {"Tahoma", 10, true, kButtonDisabledText};
+    a.brush.color = kButtonFill;
+    a.brush_focused.color = kButtonFillDark;
+    a.brush_down.color = kButtonFillDark;
+    a.brush_disabled.color = kButtonFillDisabled;
+    for (controls::PenSpec* pen : {&a.pen, &a.pen_focused, &a.pen_down, &a.pen_disabled}) {
+      pen->style = controls::TPenStyle::psClear;
+    }
+    a.radius = home ? 4 : 0;
+    a.picture = {std::string(PictureOf(Layout().text))};
+    model.SetTemplateStyle(home ? controls::TTemplateStyle::tsSave
+                                : controls::TTemplateStyle::tsInsert);
+    model.SetReading(false);
+    button_.SetPictureLayout(controls::TPictureLayout::plGraphicTop);
+    button_.SetCaption(std::string(Layout().text));
+    button_.SetTabStop(true);
   }
+  void Place(const RECT& area, const Theme& theme) override {
+    button_.SetDpi(theme.Scale(96));
+    button_.SetBounds(area);
+  }
+  void Paint(HDC dc, const RECT&, const Theme&) const override { button_.Paint(dc); }
   bool Activates(int notification) const override { return notification == BN_CLICKED; }
+  void SetText(const std::string& text) override { button_.SetCaption(text); }
+  void SetEnabled(bool enabled) override { button_.SetEnabled(enabled); }
+  void Focus() override { button_.SetFocus(); }
+  // The button Enter presses: a dark border around the purple, and the push button's style
+  // bit on its focus proxy, where it can be read from outside.
   void SetDefaultLook(bool on) override {
-    const bool now = (GetWindowLongPtrW(Handle(), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-    if (now != on) SendMessageW(Handle(), BM_SETSTYLE, on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    controls::PenSpec& pen = button_.Model().Appearance().pen;
+    const controls::PenSpec want =
+        on ? controls::PenSpec{kButtonDefaultBorder, controls::TPenStyle::psSolid, 3}
+           : controls::PenSpec{0, controls::TPenStyle::psClear, 1};
+    if (pen == want) return;
+    pen = want;
+    const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
+    SetWindowLongPtrW(Handle(), GWL_STYLE,
+                      on ? (style | BS_DEFPUSHBUTTON) : (style & ~LONG_PTR{BS_DEFPUSHBUTTON}));
+    button_.Repaint();
   }
 
- protected:
-  HFONT FontOf(const Theme& theme) const override { return theme.ButtonFont(); }
+ private:
+  static std::string_view PictureOf(std::string_view caption) {
+    if (caption == "Instalar") return "PICTURE_INSTALL_WHITE";
+    if (caption == "Voltar") return "PICTURE_BACK_WHITE";
+    if (caption == "Fechar") return "PICTURE_CLOSE_WHITE";
+    return "PICTURE_NEXT_WHITE";
+  }
+  controls::TVltButtonStyle button_;
 };
 
 class EditBox : public WizardControl {
@@ -229,32 +289,25 @@ class DropDownList : public WizardControl {
   }
 };
 
-// The download progress display.
-class ProgressGauge : public WizardControl {
+// The download progress display: an arc gauge with the stored settings Min 0, Progress 80,
+// no text, a black base ring and an orange arc.
+class ArcGaugeControl : public WizardControl {
  public:
   using WizardControl::WizardControl;
   void Create(HWND parent, int id) override {
-    CreateChild(parent, id, PROGRESS_CLASSW, WS_CHILD, 0, std::string(Layout().text));
-    // The gauge's stored settings: Min 0, Progress 80 (of the default maximum 100).
-    SendMessageW(Handle(), PBM_SETRANGE32, 0, 100);
-    SendMessageW(Handle(), PBM_SETPOS, 80, 0);
-    SendMessageW(Handle(), PBM_SETBARCOLOR, 0, kAccent);
+    gauge_.Create(parent, id);
+    Adopt(gauge_.Handle());
+    gauge_.SetMin(0);
+    gauge_.SetProgress(80);
+    gauge_.SetBooleanProperty(0, false);  // ShowText
+    gauge_.SetColorValue(10, RGB(0, 0, 0));
+    gauge_.SetColorValue(11, kAccent);
   }
-  // The bar counts in 32 bits: a range above that is shown scaled down.
-  void SetGaugeMax(std::int64_t value) override {
-    max_ = std::max<std::int64_t>(value, 0);
-    scale_ = 1;
-    while (max_ / scale_ > 0x7FFFFFFF) scale_ *= 2;
-    SendMessageW(Handle(), PBM_SETRANGE32, 0, static_cast<LPARAM>(max_ / scale_));
-    SetGaugeProgress(progress_);
-  }
-  void SetGaugeProgress(std::int64_t value) override {
-    progress_ = std::clamp<std::int64_t>(value, 0, max_);
-    SendMessageW(Handle(), PBM_SETPOS, static_cast<WPARAM>(progress_ / scale_), 0);
-  }
+  void SetGaugeMax(std::int64_t value) override { gauge_.SetMax(value); }
+  void SetGaugeProgress(std::int64_t value) override { gauge_.SetProgress(value); }
 
  private:
-  std::int64_t max_ = 100, progress_ = 80, scale_ = 1;
+  controls::TArcGauge gauge_;
 };
 
 // Holds the place of the animated picture.
@@ -333,13 +386,13 @@ std::unique_ptr<WizardControl> MakeWizardControl(const ControlLayout& layout) {
     case ControlKind::FolderIcon:
       return std::make_unique<FolderIcon>(layout);
     case ControlKind::Button:
-      return std::make_unique<PushButton>(layout);
+      return std::make_unique<StyledButton>(layout);
     case ControlKind::Edit:
       return std::make_unique<EditBox>(layout);
     case ControlKind::DropDownList:
       return std::make_unique<DropDownList>(layout);
     case ControlKind::Gauge:
-      return std::make_unique<ProgressGauge>(layout);
+      return std::make_unique<ArcGaugeControl>(layout);
     case ControlKind::AnimatedPicture:
       return std::make_unique<AnimationPlaceholder>(layout);
   }

@@ -98,6 +98,8 @@ class WizardControl {
  protected:
   void CreateChild(HWND parent, int id, const wchar_t* window_class, DWORD style, DWORD ex_style,
                    const std::string& text);
+  // For a kind whose window is made by the control class it wraps.
+  void Adopt(HWND window) { window_ = window; }
   virtual HFONT FontOf(const Theme& theme) const { return theme.NormalFont(); }
 
  private:

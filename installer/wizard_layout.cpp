@@ -22,20 +22,20 @@ constexpr std::array kLayout = {
     ControlLayout{C::Image1, "Image1", P::tsHome, C::pnZadoveve, K::Picture, "", true, 126, 112, 64, 64, TextAlign::Left, Glyph::Store},
     ControlLayout{C::Label2, "Label2", P::tsHome, C::pnZadoveve, K::Caption, "Quenda", true, 58, 184, 200, 28, kCenter},
     ControlLayout{C::Label3, "Label3", P::tsHome, C::pnZadoveve, K::Label, "Loja", true, 58, 212, 200, 22, kCenter},
-    ControlLayout{C::btnZadoveve, "btnZadoveve", P::tsHome, C::pnZadoveve, K::Button, "Instalar", true, 88, 262, 140, 36},
+    ControlLayout{C::btnZadoveve, "btnZadoveve", P::tsHome, C::pnZadoveve, K::Button, "Instalar", true, 88, 256, 140, 58},
     ControlLayout{C::pnTerminal, "pnTerminal", P::tsHome, C::None, K::Panel, "", true, 309, 96, 220, 226},
     ControlLayout{C::Image2, "Image2", P::tsHome, C::pnTerminal, K::Picture, "", true, 387, 112, 64, 64, TextAlign::Left, Glyph::Terminal},
     ControlLayout{C::Label4, "Label4", P::tsHome, C::pnTerminal, K::Caption, "Quenda", true, 319, 184, 200, 28, kCenter},
     ControlLayout{C::Label5, "Label5", P::tsHome, C::pnTerminal, K::Label, "PDV", true, 319, 212, 200, 22, kCenter},
-    ControlLayout{C::btnPDV, "btnPDV", P::tsHome, C::pnTerminal, K::Button, "Instalar", true, 349, 262, 140, 36},
+    ControlLayout{C::btnPDV, "btnPDV", P::tsHome, C::pnTerminal, K::Button, "Instalar", true, 349, 256, 140, 58},
 
     // tsTipoInstall
     ControlLayout{C::Label16, "Label16", P::tsTipoInstall, C::None, K::Title, "Qual tipo dessa instalação?", true, 24, 48, 529, 36, kCenter},
     ControlLayout{C::cbbTipoInstall, "cbbTipoInstall", P::tsTipoInstall, C::None, K::DropDownList, "Servidor\nEstação", true, 178, 108, 220, 120},
     ControlLayout{C::lbIP_Nome_servidor, "lbIP_Nome_servidor", P::tsTipoInstall, C::None, K::Label, "Qual o \"IP/Nome\" do Servidor?", false, 24, 160, 529, 22, kCenter},
     ControlLayout{C::edtIPNomeServidor, "edtIPNomeServidor", P::tsTipoInstall, C::None, K::Edit, "", false, 178, 186, 220, 26, kCenter},
-    ControlLayout{C::VltButtonStyle2, "VltButtonStyle2", P::tsTipoInstall, C::None, K::Button, "Voltar", true, 24, 299, 120, 36},
-    ControlLayout{C::VltButtonStyle3, "VltButtonStyle3", P::tsTipoInstall, C::None, K::Button, "Continuar", true, 433, 299, 120, 36},
+    ControlLayout{C::VltButtonStyle2, "VltButtonStyle2", P::tsTipoInstall, C::None, K::Button, "Voltar", true, 24, 279, 127, 64},
+    ControlLayout{C::VltButtonStyle3, "VltButtonStyle3", P::tsTipoInstall, C::None, K::Button, "Continuar", true, 426, 279, 127, 64},
 
     // tsZadoveve: header band, directory panel, and the progress area that replaces it.
     ControlLayout{C::pnTop, "pnTop", P::tsZadoveve, C::None, K::Header, "", true, 0, 0, 577, 64},
@@ -49,10 +49,10 @@ constexpr std::array kLayout = {
     ControlLayout{C::imgOpenDir, "imgOpenDir", P::tsZadoveve, C::pnDiretorio, K::FolderIcon, "", true, 506, 133, 32, 32},
     ControlLayout{C::lbStatus, "lbStatus", P::tsZadoveve, C::None, K::Label, "Aguarde...", false, 24, 76, 529, 22, kCenter},
     ControlLayout{C::VltGIF1, "VltGIF1", P::tsZadoveve, C::None, K::AnimatedPicture, "", false, 256, 124, 64, 64},
-    ControlLayout{C::Gauger1, "Gauger1", P::tsZadoveve, C::None, K::Gauge, "", false, 228, 104, 120, 120},
+    ControlLayout{C::Gauger1, "Gauger1", P::tsZadoveve, C::None, K::Gauge, "", false, 238, 112, 101, 104},
     ControlLayout{C::lConnectionInfo, "lConnectionInfo", P::tsZadoveve, C::None, K::Label, "Aguarde...", false, 24, 236, 529, 20, kCenter},
-    ControlLayout{C::btnVoltar, "btnVoltar", P::tsZadoveve, C::None, K::Button, "Voltar", true, 24, 299, 120, 36},
-    ControlLayout{C::btnContinuarZadoveve, "btnContinuarZadoveve", P::tsZadoveve, C::None, K::Button, "Continuar", true, 433, 299, 120, 36},
+    ControlLayout{C::btnVoltar, "btnVoltar", P::tsZadoveve, C::None, K::Button, "Voltar", true, 24, 279, 127, 64},
+    ControlLayout{C::btnContinuarZadoveve, "btnContinuarZadoveve", P::tsZadoveve, C::None, K::Button, "Continuar", true, 426, 279, 127, 64},
 
     // tsTerminal
     ControlLayout{C::pnTopTerminal, "pnTopTerminal", P::tsTerminal, C::None, K::Header, "", true, 0, 0, 577, 64},
@@ -67,14 +67,14 @@ constexpr std::array kLayout = {
     ControlLayout{C::Label13, "Label13", P::tsTerminal, C::pnLabelTerminal, K::Label, "Diretorio de instalação do Quenda", true, 40, 162, 440, 22},
     ControlLayout{C::edtDirTerminalQuenda, "edtDirTerminalQuenda", P::tsTerminal, C::pnLabelTerminal, K::Edit, "C:\\Progs5\\Berfon\\", true, 40, 188, 456, 26},
     ControlLayout{C::lbStatusInstallTerminal, "lbStatusInstallTerminal", P::tsTerminal, C::None, K::Label, "Aguarde...", false, 24, 76, 529, 22, kCenter},
-    ControlLayout{C::Gauge1Terminal, "Gauge1Terminal", P::tsTerminal, C::None, K::Gauge, "", false, 228, 104, 120, 120},
+    ControlLayout{C::Gauge1Terminal, "Gauge1Terminal", P::tsTerminal, C::None, K::Gauge, "", false, 238, 112, 101, 104},
     ControlLayout{C::lConectionTerminal, "lConectionTerminal", P::tsTerminal, C::None, K::Label, "Aguarde...", false, 24, 236, 529, 20, kCenter},
-    ControlLayout{C::btnVoltarTerminal, "btnVoltarTerminal", P::tsTerminal, C::None, K::Button, "Voltar", true, 24, 299, 120, 36},
-    ControlLayout{C::btnInstalTerminal, "btnInstalTerminal", P::tsTerminal, C::None, K::Button, "Continuar", true, 433, 299, 120, 36},
+    ControlLayout{C::btnVoltarTerminal, "btnVoltarTerminal", P::tsTerminal, C::None, K::Button, "Voltar", true, 24, 279, 127, 64},
+    ControlLayout{C::btnInstalTerminal, "btnInstalTerminal", P::tsTerminal, C::None, K::Button, "Continuar", true, 426, 279, 127, 64},
 
     // tsFinal
     ControlLayout{C::Label15, "Label15", P::tsFinal, C::None, K::Title, "Instalação Concluída", true, 24, 124, 529, 40, kCenter},
-    ControlLayout{C::btnClose, "btnClose", P::tsFinal, C::None, K::Button, "Fechar", true, 228, 196, 120, 36},
+    ControlLayout{C::btnClose, "btnClose", P::tsFinal, C::None, K::Button, "Fechar", true, 225, 196, 127, 64},
 };
 // clang-format on
 
