@@ -1,0 +1,1 @@
+#include "controls/gif_animation.h"
