@@ -1,5 +1,10 @@
 #include "tests/controls/gif_builder.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
 namespace vlt::test {
 namespace {
 
@@ -108,6 +113,18 @@ GifBuilder& GifBuilder::Image(const GifImageSpec& image) {
   bytes_ += static_cast<char>(image.lzw);
   bytes_ += SubBlocks(image.data);
   return *this;
+}
+
+std::string GifBuilder::Trailer() const {
+  std::string bytes = bytes_ + ";";
+  if (const char* seeds = std::getenv("VLT_GIF_SEED_DIR")) {
+    // Named by content: the same file built twice is one seed.
+    char name[48];
+    std::snprintf(name, sizeof(name), "/%016zx-%zu.gif", std::hash<std::string>()(bytes),
+                  bytes.size());
+    std::ofstream(std::string(seeds) + name, std::ios::binary) << bytes;
+  }
+  return bytes;
 }
 
 GifBuilder& GifBuilder::Raw(const std::string& bytes) {
