@@ -138,13 +138,14 @@ class LzwDecoder {
     total_ = image_.rPixelList.size();
     interlaced_ = image_.rInterlaced;
 
+    for (int root = 0; root < clear_; ++root) length_[root] = 1;
+
     int code = NextCode();
     if (code != clear_ && code != end_ && complete_) {
       // A stream that does not open with a clear code starts as if it had one.
       if (code >= cur_slot_) code = 0;
-      stack_[sp_++] = static_cast<std::uint8_t>(code);
+      Emit(code);
       old_ = code;
-      Flush();
       code = NextCode();
     }
     while (code != end_ && complete_) {
@@ -156,10 +157,10 @@ class LzwDecoder {
         if (!complete_) break;
         if (code == end_) Fail(geLzwData);
         if (code >= cur_slot_) code = 0;
-        stack_[sp_++] = static_cast<std::uint8_t>(code);
+        Emit(code);
         old_ = code;
       } else if (code < cur_slot_) {
-        const int root = Expand(code);
+        const int root = Emit(code);
         if (cur_slot_ <= top_slot_ && cur_slot_ < kTableSize) Add(old_, root);
         old_ = code;
         CheckSlot();
@@ -168,12 +169,11 @@ class LzwDecoder {
         while (root > high_) root = prefix_[root];
         if (cur_slot_ <= top_slot_ && cur_slot_ < kTableSize) Add(old_, root);
         CheckSlot();
-        Expand(code);
+        Emit(code);
         old_ = code;
       } else {
         Fail(geLzwData);
       }
-      Flush();
       code = NextCode();
     }
   }
@@ -204,6 +204,28 @@ class LzwDecoder {
     return code;
   }
 
+  // Writes the string of `code` at the current position and returns its first character. A
+  // progressive image's position is the pixel count, so a string that fits is written in
+  // place from its last character back, without the stack.
+  int Emit(int code) {
+    if (!interlaced_) {
+      const size_t length = length_[code];
+      if (count_ <= total_ && length <= total_ - count_) {
+        std::uint8_t* p = out_ + count_ + length - 1;
+        while (code > high_) {
+          *p-- = suffix_[code];
+          code = prefix_[code];
+        }
+        *p = static_cast<std::uint8_t>(code);
+        count_ += length;
+        return code;
+      }
+    }
+    const int root = Expand(code);
+    Flush();
+    return root;
+  }
+
   // Pushes the string of `code` (last character first) and returns its first character.
   int Expand(int code) {
     while (code > high_) {
@@ -217,6 +239,7 @@ class LzwDecoder {
   void Add(int prefix, int root) {
     prefix_[cur_slot_] = static_cast<std::uint16_t>(prefix);
     suffix_[cur_slot_] = static_cast<std::uint8_t>(root);
+    length_[cur_slot_] = static_cast<std::uint16_t>(length_[prefix] + 1);
     ++cur_slot_;
   }
 
@@ -275,6 +298,7 @@ class LzwDecoder {
   int old_ = 0;
   std::uint16_t prefix_[kTableSize] = {};
   std::uint8_t suffix_[kTableSize] = {};
+  std::uint16_t length_[kTableSize] = {};
   std::uint8_t stack_[kTableSize + 1] = {};
   size_t sp_ = 0;
   std::uint8_t* out_ = nullptr;
