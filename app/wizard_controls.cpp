@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "app/glyphs.h"
+#include "controls/vlt_gif_win.h"
 #include "platform/win_text.h"
 
 namespace vlt::app {
@@ -173,13 +174,29 @@ class ProgressGauge : public WizardControl {
   std::int64_t max_ = 100, progress_ = 80, scale_ = 1;
 };
 
-// Holds the place of the animated picture.
-class AnimationPlaceholder : public WizardControl {
+// The animated picture, playing the GIF shipped as resource VLTGIF1 whenever it is shown.
+class AnimatedPicture : public WizardControl {
  public:
   using WizardControl::WizardControl;
   void Create(HWND parent, int id) override {
-    CreateChild(parent, id, L"STATIC", WS_CHILD, 0, std::string(Layout().text));
+    SetHandle(picture_.Create(parent, id));
+    picture_.Background = kPageColour;
+    picture_.PlayWhenShown = true;
+    TVltGIF& gif = picture_.Gif();
+    gif.SetAutoSize(false);
+    gif.SetTransparent(true);
+    HRSRC found = FindResourceW(nullptr, L"VLTGIF1", reinterpret_cast<LPCWSTR>(RT_RCDATA));
+    HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    // Without the resource the picture stays empty, as a control without a file does.
+    if (bytes != nullptr) {
+      gif.LoadFromStream(
+          std::string_view(static_cast<const char*>(bytes), SizeofResource(nullptr, found)));
+    }
   }
+
+ private:
+  TVltGIFWin picture_;
 };
 
 }  // namespace
@@ -257,7 +274,7 @@ std::unique_ptr<WizardControl> MakeWizardControl(const ControlLayout& layout) {
     case ControlKind::Gauge:
       return std::make_unique<ProgressGauge>(layout);
     case ControlKind::AnimatedPicture:
-      return std::make_unique<AnimationPlaceholder>(layout);
+      return std::make_unique<AnimatedPicture>(layout);
   }
   return nullptr;
 }

@@ -93,6 +93,8 @@ class WizardControl {
  protected:
   void CreateChild(HWND parent, int id, const wchar_t* window_class, DWORD style, DWORD ex_style,
                    const std::string& text);
+  // For a kind whose window is made by a control class of its own.
+  void SetHandle(HWND window) { window_ = window; }
   virtual HFONT FontOf(const Theme& theme) const { return theme.NormalFont(); }
 
  private:
