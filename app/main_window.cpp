@@ -35,6 +35,10 @@ void MainWindow::Create() {
   wc.lpfnWndProc = &MainWindow::WindowProc;
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  // The caption and the taskbar take the small picture drawn for their size.
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = kClassName;
   RegisterClassExW(&wc);  // a second window reuses the class
@@ -87,11 +91,63 @@ int MainWindow::Run() {
 }
 
 bool MainWindow::DispatchDialogMessage(MSG& msg) {
-  // Tab and the arrow keys move between the controls as in a dialog.
-  if (window_ && IsDialogMessageW(window_.Get(), &msg)) return true;
-  TranslateMessage(&msg);
-  DispatchMessageW(&msg);
+  // Tab, Shift+Tab and Enter work as in a dialog; Enter asks the window which button it
+  // presses (DM_GETDEFID). Esc sends IDCANCEL, which no control answers.
+  if (!window_ || !IsDialogMessageW(window_.Get(), &msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  if (window_) UpdateDefaultLook();
   return true;
+}
+
+WizardControl* MainWindow::FocusedControl() const {
+  HWND focus = GetFocus();
+  if (focus == nullptr || focus == window_.Get()) return nullptr;
+  for (const auto& control : controls_) {
+    // A control made of several windows (the list's edit part) counts through its parts.
+    HWND h = control->Handle();
+    if (h != nullptr && (h == focus || IsChild(h, focus))) return control.get();
+  }
+  return nullptr;
+}
+
+void MainWindow::KeepFocusOnPage() {
+  if (!window_ || GetActiveWindow() != window_.Get()) return;  // restored on activation
+  const WizardControl* focused = FocusedControl();
+  if (focused != nullptr && EffectivelyVisible(focused->Layout().id) &&
+      IsWindowEnabled(focused->Handle())) {
+    return;
+  }
+  // The page's first control in Tab order: its first input or its main button.
+  if (HWND first = GetNextDlgTabItem(window_.Get(), nullptr, FALSE)) {
+    SetFocus(first);
+  } else {
+    SetFocus(window_.Get());  // nothing on the page takes keys (a routine runs)
+  }
+  UpdateDefaultLook();
+}
+
+WizardControl* MainWindow::EnterTarget() const {
+  if (WizardControl* focused = FocusedControl(); focused != nullptr && focused->PressedByEnter()) {
+    return focused;
+  }
+  const Control id = DefaultButton(page_);
+  if (id == Control::None || !EffectivelyVisible(id)) return nullptr;
+  WizardControl* button = Find(id);
+  if (button == nullptr || !IsWindowEnabled(button->Handle())) return nullptr;
+  return button;
+}
+
+void MainWindow::UpdateDefaultLook() {
+  // Asked of every button each time: the dialog keys take the look off a button on their own
+  // when the focus moves.
+  const WizardControl* target = EnterTarget();
+  for (const auto& control : controls_) {
+    if (control->Layout().page == page_ && control->PressedByEnter()) {
+      control->SetDefaultLook(control.get() == target);
+    }
+  }
 }
 
 void MainWindow::CreateControls() {
@@ -145,6 +201,17 @@ HWND MainWindow::ControlHandle(Control id) const {
 void MainWindow::ShowPage(Page page) {
   page_ = page;
   UpdateVisibility();
+  // A new page starts on its first control, not where the old page had the focus; a field
+  // starts selected, as in a dialog, so that typing replaces it.
+  if (window_ && GetActiveWindow() == window_.Get()) {
+    if (HWND first = GetNextDlgTabItem(window_.Get(), nullptr, FALSE)) {
+      SetFocus(first);
+      if (SendMessageW(first, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+        SendMessageW(first, EM_SETSEL, 0, -1);
+      }
+    }
+  }
+  KeepFocusOnPage();
 }
 
 std::string MainWindow::GetText(Control edit) {
@@ -159,10 +226,12 @@ void MainWindow::SetText(Control control, const std::string& text) {
 void MainWindow::SetVisible(Control control, bool visible) {
   visible_[control] = visible;
   UpdateVisibility();
+  KeepFocusOnPage();
 }
 
 void MainWindow::SetEnabled(Control button, bool enabled) {
   if (WizardControl* c = Find(button)) c->SetEnabled(enabled);
+  KeepFocusOnPage();
 }
 
 void MainWindow::Focus(Control edit) {
@@ -242,16 +311,6 @@ void MainWindow::RunHandler(Control control) {
   }
 }
 
-std::optional<Control> MainWindow::HitClickableArea(POINT p) const {
-  for (const auto& control : controls_) {
-    const ControlLayout& c = control->Layout();
-    if (!control->Clickable() || !EffectivelyVisible(c.id)) continue;
-    const RECT r = Scaled(c);
-    if (PtInRect(&r, p)) return c.id;
-  }
-  return std::nullopt;
-}
-
 HBRUSH MainWindow::StaticColours(Control id, HDC dc) {
   const WizardControl* control = Find(id);
   const Control parent = control->Layout().parent;
@@ -297,21 +356,25 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       return 0;
     }
-    case WM_LBUTTONUP: {
-      const POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      if (auto hit = HitClickableArea(p)) RunHandler(*hit);
-      return 0;
-    }
-    case WM_SETCURSOR: {
-      POINT p;
-      GetCursorPos(&p);
-      ScreenToClient(window, &p);
-      if (LOWORD(lparam) == HTCLIENT && HitClickableArea(p)) {
-        SetCursor(LoadCursorW(nullptr, IDC_HAND));
-        return TRUE;
+    case DM_GETDEFID:
+      // Asked by the dialog keys when Enter is pressed outside a button.
+      if (const WizardControl* target = EnterTarget()) {
+        return MAKELRESULT(IdOf(target->Layout().id), DC_HASDEFID);
       }
-      break;
-    }
+      return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the focus goes back where it was when the window is activated
+      // again (after a message box, the folder picker or another program), not to the frame.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        focus_before_deactivation_ = focus != nullptr && IsChild(window, focus) ? focus : nullptr;
+      } else {
+        if (focus_before_deactivation_ != nullptr && IsWindow(focus_before_deactivation_)) {
+          SetFocus(focus_before_deactivation_);
+        }
+        KeepFocusOnPage();
+      }
+      return 0;
     case WM_CTLCOLORSTATIC: {
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
       if (id >= kFirstControlId) {

@@ -72,8 +72,15 @@ class MainWindow final : public WizardView {
   void Paint(HDC dc, const RECT& area);
   RECT Scaled(const ControlLayout& c) const;
   WizardControl* Find(Control id) const;
-  std::optional<Control> HitClickableArea(POINT client) const;
   bool DispatchDialogMessage(MSG& msg);
+  // The control of ours that has the keyboard focus, if any.
+  WizardControl* FocusedControl() const;
+  // Keeps the focus on a control of the current page that can take it: after a page change,
+  // when the focused control was hidden or disabled, and when the window is activated.
+  void KeepFocusOnPage();
+  // The button Enter presses now: the focused button, else the page's default button.
+  WizardControl* EnterTarget() const;
+  void UpdateDefaultLook();
   HBRUSH StaticColours(Control id, HDC dc);
 
   // Declared before the window: the fonts it uses outlive it.
@@ -87,6 +94,7 @@ class MainWindow final : public WizardView {
   std::unique_ptr<TfrmPrincipal> form_;
   platform::UniqueWindow window_;
   bool closing_prompt_ = false;  // the close question is on screen
+  HWND focus_before_deactivation_ = nullptr;
 };
 
 }  // namespace vlt::app

@@ -92,13 +92,93 @@ class ProductPicture : public WizardControl {
   }
 };
 
-// The folder picture next to a directory edit; a click on it chooses a folder.
+// The folder picture next to a directory edit; a click on it, or Enter or Space while it has
+// the focus, chooses a folder. A window of its own so that it takes the focus and the Tab key
+// like a button does.
 class FolderIcon : public WizardControl {
  public:
   using WizardControl::WizardControl;
-  void Create(HWND, int) override {}
-  void Paint(HDC dc, const RECT& area, const Theme&) const override { DrawFolder(dc, area); }
-  bool Clickable() const override { return true; }
+  void Create(HWND parent, int id) override {
+    RegisterClass();
+    CreateChild(parent, id, kClass, WS_CHILD | WS_TABSTOP, 0, "");
+    // The tooltip says what the picture does; the tooltip window belongs to the wizard window.
+    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (tip == nullptr) return;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = parent;
+    tool.uId = reinterpret_cast<UINT_PTR>(Handle());
+    std::wstring text = Widen(kFolderIconTip);
+    tool.lpszText = text.data();
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  bool Activates(int notification) const override { return notification == BN_CLICKED; }
+
+ private:
+  static constexpr wchar_t kClass[] = L"VeltraFolderIcon";
+
+  static void RegisterClass() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_HAND);
+    wc.lpszClassName = kClass;
+    RegisterClassExW(&wc);  // the second icon reuses the class
+  }
+
+  static void Clicked(HWND window) {
+    SendMessageW(GetParent(window), WM_COMMAND,
+                 MAKEWPARAM(GetDlgCtrlID(window), static_cast<WORD>(BN_CLICKED)),
+                 reinterpret_cast<LPARAM>(window));
+  }
+
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+      case WM_GETDLGCODE:
+        // Enter presses it (through the dialog keys of the wizard window); Space comes here.
+        return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+      case WM_LBUTTONDOWN:
+        SetFocus(window);
+        SetCapture(window);
+        return 0;
+      case WM_LBUTTONUP: {
+        if (GetCapture() != window) return 0;
+        ReleaseCapture();
+        RECT r{};
+        GetClientRect(window, &r);
+        const POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+        if (PtInRect(&r, p)) Clicked(window);
+        return 0;
+      }
+      case WM_KEYUP:
+        if (wparam == VK_SPACE) Clicked(window);
+        return 0;
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT: {
+        platform::PaintScope paint(window);
+        RECT r{};
+        GetClientRect(window, &r);
+        platform::DoubleBuffer buffer(paint.Dc(), r);
+        // It sits on a card.
+        platform::UniqueGdiObject card(CreateSolidBrush(kCardColour));
+        FillRect(buffer.Dc(), &r, static_cast<HBRUSH>(card.Get()));
+        DrawFolder(buffer.Dc(), r);
+        if (GetFocus() == window) DrawFocusRect(buffer.Dc(), &r);
+        return 0;
+      }
+      default:
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+  }
 };
 
 class PushButton : public WizardControl {
@@ -109,6 +189,10 @@ class PushButton : public WizardControl {
                 std::string(Layout().text));
   }
   bool Activates(int notification) const override { return notification == BN_CLICKED; }
+  void SetDefaultLook(bool on) override {
+    const bool now = (GetWindowLongPtrW(Handle(), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    if (now != on) SendMessageW(Handle(), BM_SETSTYLE, on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
 
  protected:
   HFONT FontOf(const Theme& theme) const override { return theme.ButtonFont(); }

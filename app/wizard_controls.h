@@ -24,6 +24,9 @@ inline constexpr COLORREF kTitleText = RGB(31, 35, 40);
 inline constexpr COLORREF kBodyText = RGB(87, 96, 106);
 inline constexpr COLORREF kHeaderText = RGB(255, 255, 255);
 
+// The tooltip of the folder pictures.
+inline constexpr const char* kFolderIconTip = "Escolher a pasta de instalação";
+
 // What the controls write and fill with, at the window's current DPI.
 class Theme {
  public:
@@ -78,8 +81,10 @@ class WizardControl {
   virtual COLORREF TextColour() const { return kBodyText; }
   // Whether this notification code from its window is the operator acting on it.
   virtual bool Activates(int /*notification*/) const { return false; }
-  // Whether a click on its area acts on it (a picture that works as a button).
-  virtual bool Clickable() const { return false; }
+  // Whether Enter acts on it while it has the focus (a button, or a picture that works as one).
+  bool PressedByEnter() const { return Activates(BN_CLICKED); }
+  // Shows or drops the look of the button Enter presses.
+  virtual void SetDefaultLook(bool) {}
 
   // The view operations, for the kinds they concern; the others ignore them.
   virtual std::string Text() const;

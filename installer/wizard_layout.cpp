@@ -91,4 +91,20 @@ const ControlLayout& LayoutOf(Control id) {
   throw std::out_of_range("control without layout");
 }
 
+Control DefaultButton(Page page) {
+  switch (page) {
+    case Page::tsHome:
+      return Control::None;
+    case Page::tsTipoInstall:
+      return Control::VltButtonStyle3;
+    case Page::tsZadoveve:
+      return Control::btnContinuarZadoveve;
+    case Page::tsTerminal:
+      return Control::btnInstalTerminal;
+    case Page::tsFinal:
+      return Control::btnClose;
+  }
+  return Control::None;
+}
+
 }  // namespace vlt

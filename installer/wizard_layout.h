@@ -65,6 +65,9 @@ struct ControlLayout {
 
 std::span<const ControlLayout> WizardLayout();
 const ControlLayout& LayoutOf(Control id);
+// The button Enter presses on a page when the focus is not on a button: the one that moves
+// on. None on the home page, where the two products are equal choices.
+Control DefaultButton(Page page);
 
 inline constexpr int kClientWidth = 577;
 inline constexpr int kClientHeight = 355;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/main_window.h"
@@ -204,6 +205,190 @@ TEST_F(WindowTest, AFailingHandlerShowsAnErrorBoxAndTheProgramGoesOn) {
   EXPECT_EQ(g_boxes[0].icon, BoxIcon::Stop);
   EXPECT_TRUE(IsWindow(window.Handle()));
   EXPECT_EQ(window.CurrentPage(), Page::tsZadoveve);
+}
+
+// Keys as the keyboard delivers them: posted to the focused control and taken out of the
+// queue by the window's own loop (PumpEvents), where the dialog keys are handled.
+class KeyboardTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    SetForegroundWindow(window.Handle());
+    window.PumpEvents();
+  }
+  void Press(UINT key, bool shift = false) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    HWND target = GetFocus() != nullptr ? GetFocus() : window.Handle();
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    window.PumpEvents();
+    state[VK_SHIFT] = 0;
+    SetKeyboardState(state);
+  }
+  HWND H(Control c) { return window.ControlHandle(c); }
+  std::string FocusName() {
+    for (const ControlLayout& c : WizardLayout()) {
+      if (H(c.id) != nullptr && H(c.id) == GetFocus()) return std::string(c.name);
+    }
+    return GetFocus() == window.Handle() ? "(window)" : "(elsewhere)";
+  }
+};
+
+TEST_F(KeyboardTest, EachPageStartsOnItsFirstControl) {
+  EXPECT_EQ(FocusName(), "btnZadoveve");
+  const std::pair<Page, const char*> pages[] = {{Page::tsTipoInstall, "cbbTipoInstall"},
+                                                {Page::tsZadoveve, "edtDirZadoveve"},
+                                                {Page::tsTerminal, "edtDirTerminal"},
+                                                {Page::tsFinal, "btnClose"},
+                                                {Page::tsHome, "btnZadoveve"}};
+  for (const auto& [page, first] : pages) {
+    window.ShowPage(page);
+    EXPECT_EQ(FocusName(), first) << static_cast<int>(page);
+  }
+  // A field starts selected: typing replaces it.
+  window.ShowPage(Page::tsZadoveve);
+  DWORD from = 1, to = 0;
+  SendMessageW(H(Control::edtDirZadoveve), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+               reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, std::string("C:\\Progs5\\Berfon\\").size());
+}
+
+TEST_F(KeyboardTest, TabWalksThePageInBothDirections) {
+  const std::pair<Page, std::vector<std::string>> orders[] = {
+      {Page::tsHome, {"btnZadoveve", "btnPDV"}},
+      {Page::tsZadoveve, {"edtDirZadoveve", "imgOpenDir", "btnVoltar", "btnContinuarZadoveve"}},
+      {Page::tsTerminal,
+       {"edtDirTerminal", "Image5", "edtDirTerminalQuenda", "btnVoltarTerminal",
+        "btnInstalTerminal"}},
+  };
+  for (const auto& [page, order] : orders) {
+    window.ShowPage(page);
+    std::vector<std::string> forward{FocusName()}, backward{FocusName()};
+    for (size_t i = 1; i < order.size(); ++i) {
+      Press(VK_TAB);
+      forward.push_back(FocusName());
+    }
+    Press(VK_TAB);
+    EXPECT_EQ(FocusName(), order.front()) << "Tab wraps round";
+    for (size_t i = 1; i < order.size(); ++i) {
+      Press(VK_TAB, true);
+      backward.insert(backward.begin(), FocusName());
+    }
+    EXPECT_EQ(forward, order);
+    backward.pop_back();
+    backward.insert(backward.begin(), order.front());
+    EXPECT_EQ(backward, order);
+  }
+}
+
+TEST_F(KeyboardTest, EnterPressesTheFocusedButtonElseTheDefaultOne) {
+  // Home: Enter on the focused card button.
+  Press(VK_RETURN);
+  ASSERT_EQ(window.CurrentPage(), Page::tsTipoInstall);
+  // Esc does nothing.
+  Press(VK_ESCAPE);
+  EXPECT_EQ(window.CurrentPage(), Page::tsTipoInstall);
+  EXPECT_TRUE(IsWindow(window.Handle()));
+  // "Estação" with the arrow key; the name field comes and Tab reaches it.
+  Press(VK_DOWN);
+  ASSERT_TRUE(IsWindowVisible(H(Control::edtIPNomeServidor)));
+  Press(VK_TAB);
+  EXPECT_EQ(FocusName(), "edtIPNomeServidor");
+  // "Continuar" shows the default look while the focus is in the field, and Enter there
+  // continues.
+  EXPECT_TRUE(GetWindowLongPtrW(H(Control::VltButtonStyle3), GWL_STYLE) & BS_DEFPUSHBUTTON);
+  window.SetText(Control::edtIPNomeServidor, "servidor01");
+  Press(VK_RETURN);
+  ASSERT_EQ(window.CurrentPage(), Page::tsZadoveve);
+  EXPECT_EQ(window.Form().Settings().ServidorIPNome, "servidor01");
+  EXPECT_EQ(FocusName(), "edtDirZadoveve");
+  // On "Voltar", Enter goes back, not on.
+  Press(VK_TAB);
+  Press(VK_TAB);
+  ASSERT_EQ(FocusName(), "btnVoltar");
+  EXPECT_TRUE(GetWindowLongPtrW(H(Control::btnVoltar), GWL_STYLE) & BS_DEFPUSHBUTTON);
+  EXPECT_FALSE(GetWindowLongPtrW(H(Control::btnContinuarZadoveve), GWL_STYLE) & BS_DEFPUSHBUTTON);
+  Press(VK_RETURN);
+  EXPECT_EQ(window.CurrentPage(), Page::tsTipoInstall);
+  EXPECT_EQ(FocusName(), "cbbTipoInstall");
+}
+
+TEST_F(KeyboardTest, ADisabledOrHiddenFocusMovesOn) {
+  window.ShowPage(Page::tsZadoveve);
+  Press(VK_TAB);
+  Press(VK_TAB);
+  ASSERT_EQ(FocusName(), "btnVoltar");
+  window.SetEnabled(Control::btnVoltar, false);
+  EXPECT_EQ(FocusName(), "edtDirZadoveve");
+  // As a routine leaves the page: nothing takes keys, and Enter presses nothing.
+  window.SetVisible(Control::pnDiretorio, false);
+  window.SetEnabled(Control::btnContinuarZadoveve, false);
+  EXPECT_EQ(FocusName(), "(window)");
+  Press(VK_RETURN);
+  EXPECT_EQ(window.CurrentPage(), Page::tsZadoveve);
+}
+
+// The folder picker, seen from inside its modal loop: its caption, then Cancel.
+std::vector<std::string> g_pickers;
+void CALLBACK CancelPicker(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND h, LPARAM) -> BOOL {
+        wchar_t cls[64] = {};
+        GetClassNameW(h, cls, 64);
+        if (std::wstring(cls) != L"#32770" || !IsWindowVisible(h)) return TRUE;
+        g_pickers.push_back(WindowText(h));
+        PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+      },
+      0);
+}
+
+TEST_F(KeyboardTest, TheFolderIconOpensThePickerFromTheKeyboard) {
+  window.ShowPage(Page::tsZadoveve);
+  Press(VK_TAB);
+  ASSERT_EQ(FocusName(), "imgOpenDir");
+  for (UINT key : {VK_SPACE, VK_RETURN}) {
+    g_pickers.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, CancelPicker);
+    Press(key);
+    KillTimer(nullptr, timer);
+    ASSERT_EQ(g_pickers.size(), 1u) << key;
+    EXPECT_EQ(g_pickers[0], "Selecione o diretorio para instalação do sistema");
+    // Back in the window, the focus is where it was.
+    window.PumpEvents();
+    EXPECT_EQ(FocusName(), "imgOpenDir");
+    EXPECT_EQ(window.CurrentPage(), Page::tsZadoveve);
+  }
+  EXPECT_EQ(window.GetText(Control::edtDirZadoveve), "C:\\Progs5\\Berfon\\");
+}
+
+TEST_F(WindowTest, TheProgramHasItsIcon) {
+  HICON icon = reinterpret_cast<HICON>(GetClassLongPtrW(window.Handle(), GCLP_HICON));
+  HICON small = reinterpret_cast<HICON>(GetClassLongPtrW(window.Handle(), GCLP_HICONSM));
+  ASSERT_NE(icon, nullptr);
+  ASSERT_NE(small, nullptr);
+  // Drawn in the product's colours: the purple ground at a corner, the orange ring on the
+  // right-hand side.
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT r{0, 0, 32, 32};
+  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+  const COLORREF corner = GetPixel(dc, 6, 26), ring = GetPixel(dc, 26, 16);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(corner, RGB(102, 45, 145));
+  EXPECT_GT(GetRValue(ring), 200);
+  EXPECT_LT(GetBValue(ring), 80);
 }
 
 TEST_F(WindowTest, FecharEndsTheEventLoop) {

@@ -4,7 +4,7 @@
 #   ERP on a server: Home -> "Instalar" (Loja) -> "Servidor" -> "Continuar" -> directory page
 #   -> "Continuar" -> (Firebird, downloads, extraction, probe, update, comparison tool, copy,
 #   shortcut) -> closing page -> "Fechar";
-#   then the PDV terminal the same way.
+#   then the PDV terminal with the keyboard only (Tab, Enter), the focus checked on every page.
 # Afterwards it checks what was left on Wine's C: drive and on the desktop, and the records
 # of the stand-in programs. Screenshots go to SCREENSHOT_DIR.
 # Usage: install_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [erp|pdv|both]
@@ -98,14 +98,23 @@ fi
 if [[ "$what" == pdv || "$what" == both ]]; then
   rm -rf "$c/Progs5/TerminalNFC-e"
   start_installer
-  click "Instalar" 2
+  expect_focus "Instalar" 1
+  keys Tab
+  expect_focus "Instalar" 2
+  keys Return
   expect_text "Qual tipo dessa instalação?"
-  click "Continuar"
+  expect_focus class:ComboBox
+  keys Return
   expect_text 'C:\Progs5\TerminalNFC-e\'
+  expect_focus 'C:\\Progs5\\TerminalNFC-e\\'
   shot pdv-01-diretorio
-  click "Continuar"
+  keys Return
   run_to_final pdv
-  close_installer
+  expect_focus "Fechar"
+  keys Return
+  for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
+  kill -0 "$app" 2>/dev/null && fail "the program did not end on Enter on \"Fechar\""
+  app=""
 
   t="$c/Progs5/TerminalNFC-e"
   check_file "$t/GLOBAL.INI" '^CAMINHO=C:\\Progs5\\Berfon\\\\'

@@ -28,3 +28,21 @@ click_class() {
   xdotool mousemove --sync $pos click 1
 }
 shot() { /usr/bin/import -window root "$shots/$1.png"; }
+# Waits until the keyboard focus is on the n-th visible control (default first) whose text is
+# exactly $1; with $1 = "class:NAME", on the first control of that window class.
+expect_focus() {
+  local want got
+  for _ in $(seq 25); do
+    if [[ "$1" == class:* ]]; then
+      want=$(see | awk -F'\t' -v c="${1#class:}" 'tolower($1) == tolower(c) {print $3, $4; exit}')
+    else
+      want=$(see | awk -F'\t' -v t="$1" -v n="${2:-1}" '$2 == t && ++k == n {print $3, $4}')
+    fi
+    got=$(wine "$probe" --focus "$caption" 2>/dev/null | tr -d '\r' | awk -F'\t' '{print $3, $4}')
+    [[ -n "$want" && "$want" == "$got" ]] && return 0
+    sleep 0.2
+  done
+  fail "the focus is not on \"$1\" ${2:-}: $(wine "$probe" --focus "$caption" 2>/dev/null | tr -d '\r')"
+}
+# Keys to the wizard window, as typed.
+keys() { xdotool windowactivate --sync "$win" key --delay 150 "$@"; }

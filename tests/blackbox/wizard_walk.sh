@@ -3,7 +3,9 @@
 # on an X display with a window manager) and checks what the window shows at each step:
 #   Home -> "Instalar" under "Loja" -> type page -> "Estação" with no name -> "Continuar"
 #   -> warning -> dismiss -> type a name -> "Continuar" -> ERP directory page
-#   -> "Voltar" twice -> Home.
+#   -> "Voltar" twice -> Home;
+# then the same pages with the keyboard only (Tab, Shift+Tab, Enter, Space, Esc), checking
+# where the focus is after every page change.
 # Usage: wizard_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR
 set -euo pipefail
 exe=$1 probe=$2 shots=$3
@@ -73,6 +75,55 @@ expect_text "servidor01"
 click "Voltar"
 expect_text "Bem-vindo ao Quenda"
 shot 07-home-de-novo
+
+# The keyboard alone: each page starts on its first control; Tab and Shift+Tab walk it; Enter
+# presses the focused button, or "Continuar" from a field; Esc does nothing.
+expect_focus "Instalar" 1
+keys Tab
+expect_focus "Instalar" 2
+keys shift+Tab
+expect_focus "Instalar" 1
+keys Return
+expect_text "Qual tipo dessa instalação?"
+expect_focus class:ComboBox
+keys Escape
+expect_text "Qual tipo dessa instalação?"
+keys Tab
+expect_focus "servidor01"
+keys ctrl+a
+xdotool type --delay 50 "srv-teclado"
+keys Return
+expect_text "Diretorio de instalação"
+expect_focus 'C:\Progs5\Berfon\'
+shot 08-teclado-diretorio
+# The folder picture takes the focus and opens the picker with Space; Esc closes the picker.
+keys Tab
+expect_focus class:VeltraFolderIcon
+keys space
+picker=""
+for _ in $(seq 50); do
+  picker=$(xdotool search --name "^Selecione o diretorio para instalação do sistema$" 2>/dev/null | head -1 || true)
+  [[ -n "$picker" ]] && break
+  sleep 0.2
+done
+[[ -n "$picker" ]] || fail "Space on the folder picture opened no picker"
+shot 09-teclado-pasta
+xdotool windowactivate --sync "$picker" key Escape
+for _ in $(seq 50); do xdotool search --name "^Selecione o diretorio" >/dev/null 2>&1 || break; sleep 0.2; done
+expect_focus class:VeltraFolderIcon
+keys Tab
+expect_focus "Voltar"
+keys Return
+expect_text "Qual tipo dessa instalação?"
+expect_text "srv-teclado"
+expect_focus class:ComboBox
+keys shift+Tab
+expect_focus "Continuar"
+keys Tab Tab Tab
+expect_focus "Voltar"
+keys Return
+expect_text "Bem-vindo ao Quenda"
+expect_focus "Instalar" 1
 
 # The window's close control ends the program.
 xdotool windowactivate --sync "$win" key alt+F4 2>/dev/null || xdotool windowclose "$win"

@@ -2,6 +2,9 @@
 // visible control of the window whose caption is the first argument:
 //   <class> TAB <text> TAB <screen x of centre> TAB <screen y of centre>
 // and, for a message box, "box" TAB <caption> TAB <message>. Exits 1 when the window is absent.
+// With --focus first, prints only the control that has the keyboard focus in that window's
+// thread: <class> TAB <text> TAB <x> TAB <y> as above, or "none" when the focus is on no child
+// of the window.
 #include <windows.h>
 
 #include <cstdio>
@@ -21,8 +24,7 @@ std::wstring Text(HWND h) {
   return buffer;
 }
 
-BOOL CALLBACK PrintChild(HWND child, LPARAM) {
-  if (!IsWindowVisible(child)) return TRUE;
+void Print(HWND child) {
   wchar_t cls[64] = {};
   GetClassNameW(child, cls, 64);
   RECT r{};
@@ -30,15 +32,41 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   std::printf("%s\t%s\t%ld\t%ld\n", vlt::platform::Narrow(cls).c_str(),
               vlt::platform::Narrow(Text(child)).c_str(), (r.left + r.right) / 2,
               (r.top + r.bottom) / 2);
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+  if (IsWindowVisible(child)) Print(child);
   return TRUE;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  const bool focus = argc >= 2 && wcscmp(argv[1], L"--focus") == 0;
+  if (focus) {
+    --argc;
+    ++argv;
+  }
   if (argc < 2) return 2;
   HWND window = FindWindowW(nullptr, argv[1]);
   if (window == nullptr) return 1;
+  if (focus) {
+    // Another process's focus: read through its thread's input state.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    HWND h = GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus
+                                                                                : nullptr;
+    if (h == nullptr || !IsChild(window, h)) {
+      std::printf("none\n");
+      return 0;
+    }
+    // A list's edit part stands for the list.
+    wchar_t cls[64] = {};
+    GetClassNameW(GetParent(h), cls, 64);
+    if (_wcsicmp(cls, L"ComboBox") == 0) h = GetParent(h);
+    Print(h);
+    return 0;
+  }
   if (wcscmp(argv[1], L"Veltra Sistemas | Instalador") != 0) {
     // A message box: its caption and message text.
     std::printf("box\t%s\t%s\n", vlt::platform::Narrow(Text(window)).c_str(),
