@@ -82,7 +82,7 @@ struct TGifImageDescriptor {
 // "Out of memory" before anything of that size is allocated.
 struct TGifLimits {
   std::int64_t max_image_pixels = std::int64_t{1} << 27;   // one image
-  std::int64_t max_total_pixels = std::int64_t{1} << 29;   // all images of a file together
+  std::int64_t max_total_pixels = std::int64_t{1} << 28;   // all images of a file together
   std::int64_t max_bitmap_pixels = std::int64_t{1} << 27;  // the strip bitmap
 };
 
