@@ -265,6 +265,16 @@ TEST(GifAnimation, DrawComposesThroughTheAccumulator) {
   ASSERT_TRUE(model->CheckTime());
   model->Draw(canvas, 10, 20, 6, 6, 100, 200);
   EXPECT_EQ(canvas.log, "save 110,220; frame 10,20-13,23; into-accum 0,0-3,3; ");
+
+  // A logical screen of no size gives no scale: nothing is drawn.
+  auto empty_screen = TGIFImage::LoadGIFImage(
+      GifBuilder(0, 0, 2)
+          .Image({.width = 2, .height = 2, .data = EncodeIndices({1, 1, 1, 1}, 2)})
+          .Trailer());
+  ASSERT_NE(empty_screen, nullptr);
+  canvas.log.clear();
+  empty_screen->Draw(canvas, 0, 0, 6, 6, 0, 0);
+  EXPECT_EQ(canvas.log, "");
 }
 
 }  // namespace
