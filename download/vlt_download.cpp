@@ -1,5 +1,6 @@
 #include "download/vlt_download.h"
 
+#include "download/ftp_download.h"
 #include "download/http_download.h"
 #include "platform/flag_scope.h"
 
@@ -16,13 +17,15 @@ TVltDownload::~TVltDownload() {
 void TVltDownload::StartDownload() {
   if (fProtocolo == protNenhum)
     throw Exception("Antes de iniciar o download, defina o protocolo a ser usado HTTP ou FTP!");
-  if (fProtocolo == protFTP) throw Exception("O download por FTP ainda não está disponível.");
   // A start from inside one of this download's own events would free the running engine.
   if (fRunning) throw Exception("Um download já está em andamento.");
   platform::FlagScope running(fRunning);
   // The previous engine goes first: it may still hold the partial file open.
   fDown.reset();
-  fDown = std::make_unique<TVltHTTPDownload>(this);
+  if (fProtocolo == protFTP)
+    fDown = std::make_unique<TVltFTPDownload>(this);
+  else
+    fDown = std::make_unique<TVltHTTPDownload>(this);
   fDownloadStatus = stDownload;
   fDown->StartDownload();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // TVltDownload: the download component. One StartDownload fetches one URL into one file over
-// HTTP, on the calling thread, resuming a partial file left by an earlier attempt, and reports
-// its progress through events. The caller may pause or stop the transfer by setting
+// HTTP or FTP, on the calling thread, resuming a partial file left by an earlier attempt, and
+// reports its progress through events. The caller may pause or stop the transfer by setting
 // DownloadStatus from inside one of those events.
 #include <cstdint>
 #include <memory>

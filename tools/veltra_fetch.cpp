@@ -1,10 +1,12 @@
 // veltra-fetch [-o FILE] [-x HOST:PORT] URL
 //
-// Fetches URL into a file with the installer's own download component, used as the installer
-// uses it. FILE gives the directory and the name; a FILE.part left by an earlier run is
-// resumed. Without -o the name comes from the URL (or from the server) and the file goes into
-// the current directory. -x sends the request through an HTTP proxy. When stderr is a
-// terminal it shows the installer's transfer line a few times per second.
+// Fetches URL (http:// or ftp://) into a file with the installer's own download component,
+// used as the installer uses it. FILE gives the directory and the name; a FILE.part left by an
+// earlier run is resumed. Without -o the name comes from the URL (or from the server) and the
+// file goes into the current directory. -x sends an HTTP request through an HTTP proxy. An
+// ftp:// URL logs in with the user and password it names (percent-decoded), else anonymously;
+// its file keeps the URL's name, so -o may name only that. When stderr is a terminal it shows
+// the installer's transfer line a few times per second.
 // Exit status: 0 when the final file is there, 1 when the download failed, 2 on bad usage.
 #include <clocale>
 #include <cstdio>
@@ -15,10 +17,12 @@
 #include "download/vlt_download.h"
 #include "installer/transfer_line.h"
 #include "net/socket_layer.h"
+#include "net/text_functions.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/locale.h"
+#include "platform/sockets.h"
 
 namespace {
 
@@ -109,13 +113,40 @@ int main(int argc, char** argv) {
     return Fail(url, e.what());
   }
   dl::TVltDownload download;
-  download.SetProtocolo(dl::protHTTP);
+  vlt::net::UrlParts parts;
+  vlt::net::SplitUrl(url, parts);
+  const bool ftp = parts.Prot.size() == 3 && (parts.Prot[0] | 0x20) == 'f' &&
+                   (parts.Prot[1] | 0x20) == 't' && (parts.Prot[2] | 0x20) == 'p';
+  download.SetProtocolo(ftp ? dl::protFTP : dl::protHTTP);
   download.SetDownloadUrl(url);
+  if (ftp) {
+    if (!proxy.empty()) {
+      std::fputs("veltra-fetch: -x is for http:// URLs\n", stderr);
+      return 2;
+    }
+    // The FTP engine takes the server and the account from its settings, not from the URL.
+    download.FTP().FtpHost = parts.Host;
+    download.FTP().FtpPort = parts.Port;
+    download.FTP().FtpUser = vlt::net::PercentDecode(parts.User);
+    download.FTP().FtpPass = vlt::net::PercentDecode(parts.Pass);
+    if (download.FTP().FtpUser.empty()) {
+      download.FTP().FtpUser = "anonymous";
+      download.FTP().FtpPass = "guestuser@" + p::MachineHostName();
+    }
+  }
   if (!output.empty()) {
     const size_t cut = output.find_last_of("/\\");
     const std::string name = cut == std::string::npos ? output : output.substr(cut + 1);
     if (name.empty()) {
       std::fputs(kUsage, stderr);
+      return 2;
+    }
+    const size_t url_cut = parts.Path.find_last_of("/\\:");
+    if (ftp && name != parts.Path.substr(url_cut == std::string::npos ? 0 : url_cut + 1)) {
+      std::fputs(
+          "veltra-fetch: an ftp:// file keeps the URL's name; -o may change only the "
+          "directory\n",
+          stderr);
       return 2;
     }
     download.SetDownloadDest(cut == std::string::npos ? ""

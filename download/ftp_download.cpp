@@ -1,0 +1,117 @@
+#include "download/ftp_download.h"
+
+#include <algorithm>
+
+#include "download/vlt_download.h"
+#include "net/text_functions.h"
+
+namespace vlt::download {
+
+namespace {
+
+// Logs out when the start ends, by return or by an error.
+class LogoutGuard {
+ public:
+  explicit LogoutGuard(net::TFTPClient& client) : client_(client) {}
+  ~LogoutGuard() { client_.Logout(); }
+  LogoutGuard(const LogoutGuard&) = delete;
+  LogoutGuard& operator=(const LogoutGuard&) = delete;
+
+ private:
+  net::TFTPClient& client_;
+};
+
+}  // namespace
+
+TVltFTPDownload::TVltFTPDownload(TVltComponent* AOwner)
+    : TVltDownloadClass(AOwner), fFTPClient(std::make_unique<net::TFTPClient>()) {
+  AttachSocket(fFTPClient->DSock(), fFTPClient->DataStream());
+  fFTP = &fOwner->FTP();
+}
+
+TVltFTPDownload::~TVltFTPDownload() {
+  DetachSocket();
+  fFTP = nullptr;
+}
+
+void TVltFTPDownload::StartDownload() {
+  net::TFTPClient& ftp = *fFTPClient;
+  LogoutGuard logout(ftp);
+  if (fFilePart.empty() && fDownloadStatus != stRedirect) {
+    net::UrlParts u;
+    net::SplitUrl(fDownloadUrl, u);
+    fRemoteName = u.Path;
+    // The settings stand even when empty: the URL's host and port are not used.
+    ftp.TargetHost = fFTP->FtpHost;
+    ftp.TargetPort = fFTP->FtpPort;
+    ftp.UserName = fFTP->FtpUser;
+    ftp.Password = fFTP->FtpPass;
+    ftp.Timeout = fFTP->FtpTimeout;
+    std::string name = net::ReplaceText(fRemoteName, "/", "\\");
+    const std::size_t cut = name.find_last_of("\\:");
+    if (cut != std::string::npos) name.erase(0, cut + 1);
+    if (!name.empty()) name += ".part";
+    fFilePart = name;
+  }
+  if (!ftp.Login()) throw Exception("Não foi possível efetuar o login!");
+  if (fFilePart.empty()) throw Exception("File To Save not found");
+  OpenPartFile();
+  ftp.SetDirectFileName(fFilePart);
+  ftp.SetDirectFile(false);
+
+  // The restart offset is what the partial file holds. A server without restarts sends the
+  // whole file, which must then replace the old bytes, not follow them.
+  if (fBytesResumed > 0 && !ftp.CanResume()) {
+    if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate())
+      throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
+                      fFileStream->ErrorText() + ")");
+    fBytesResumed = 0;
+    fFileSize = 0;
+  }
+  // SIZE names the whole file; what is still to come is what the partial file lacks.
+  const std::int64_t size = ftp.FileSize(fRemoteName);
+  BeginReply();
+  fDownloadSize = size;
+  if (size >= 0) {
+    fExpectedSize = size;
+    fDownloadSize = size - std::min(size, fBytesResumed);
+  }
+  fTransferOk = false;
+  fFinalReply.clear();
+  if (fOnBeforeDownload) fOnBeforeDownload(this);
+  fTransferOk = ftp.RetrieveFileFrom(fRemoteName, fBytesResumed);
+  fFinalReply = ftp.ResultString();
+  // The data socket reports its close once, when the data ends; the final reply comes after
+  // it. Its arrival is the second close, which finishes the file.
+  if (ftp.State() == net::fsTransferDone && fSock != nullptr)
+    SocketStatus(fSock, net::HR_SocketClose, "");
+  // Whatever the outcome, the partial file is not held (locked, on Windows) past the transfer.
+  CloseFile();
+  if (fOnAfterDownload) fOnAfterDownload(this);
+}
+
+void TVltFTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
+                                   const std::string& Value) {
+  fResultCode = fFTPClient->ResultCode();
+  // Closes while a data connection is prepared (the one after PASV, the listening socket in
+  // active mode) are not the end of a transfer.
+  const net::TFTPState state = fFTPClient->State();
+  if (Reason == net::HR_SocketClose && (state == net::fsIdle || state == net::fsDataSetup)) return;
+  TVltDownloadClass::SocketStatus(Sender, Reason, Value);
+}
+
+bool TVltFTPDownload::BodyComplete() {
+  return fTransferOk && fResultCode == 226;
+}
+
+std::string TVltFTPDownload::FailureText() const {
+  if (fFinished) return {};
+  if (fDownloadStatus == stPause) return "paused";
+  if (fDownloadStatus == stStop) return "stopped";
+  if (!fFailure.empty()) return fFailure;
+  if (!fFTPClient->FailureText().empty()) return fFTPClient->FailureText();
+  if (fResultCode != 226) return "the transfer ended with \"" + fFinalReply + "\"";
+  return TVltDownloadClass::FailureText();
+}
+
+}  // namespace vlt::download

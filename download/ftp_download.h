@@ -1,0 +1,41 @@
+#pragma once
+// TVltFTPDownload: the FTP engine of the download component. Logs in to the server named in the
+// component's FTP settings (the URL gives only the remote path), asks for the file's size and
+// retrieves it into the client's memory stream, whose blocks the engine moves into the partial
+// file as they arrive. A partial file already there is continued from its size when the server
+// takes restart offsets, and fetched again from the start when it does not.
+#include <memory>
+#include <string>
+
+#include "download/download_class.h"
+#include "net/ftp_client.h"
+
+namespace vlt::download {
+
+class TVltFTPDownload : public TVltDownloadClass {
+ public:
+  explicit TVltFTPDownload(TVltComponent* AOwner);
+  ~TVltFTPDownload() override;
+
+  void SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
+                    const std::string& Value) override;
+  void StartDownload() override;
+  std::string FailureText() const override;
+
+  net::TFTPClient& FTPClient() const { return *fFTPClient; }
+  // The component's settings (not owned): server, port, user, password and time-out.
+  TVltFTP* FTP() const { return fFTP; }
+  void SetFTP(TVltFTP* Value) { fFTP = Value; }
+
+ protected:
+  bool BodyComplete() override;
+
+ private:
+  std::unique_ptr<net::TFTPClient> fFTPClient;
+  TVltFTP* fFTP = nullptr;
+  std::string fRemoteName;   // the URL's path, sent with SIZE and RETR
+  bool fTransferOk = false;  // the data ended with the server's close and a 2xx final reply
+  std::string fFinalReply;   // the last line of the transfer's last reply
+};
+
+}  // namespace vlt::download
