@@ -8,6 +8,7 @@
 #include "app/glyphs.h"
 #include "controls/arc_control.h"
 #include "controls/button_style.h"
+#include "controls/vlt_gif_win.h"
 #include "platform/win_text.h"
 
 namespace vlt::app {
@@ -310,13 +311,29 @@ class ArcGaugeControl : public WizardControl {
   controls::TArcGauge gauge_;
 };
 
-// Holds the place of the animated picture.
-class AnimationPlaceholder : public WizardControl {
+// The animated picture, playing the GIF shipped as resource VLTGIF1 whenever it is shown.
+class AnimatedPicture : public WizardControl {
  public:
   using WizardControl::WizardControl;
   void Create(HWND parent, int id) override {
-    CreateChild(parent, id, L"STATIC", WS_CHILD, 0, std::string(Layout().text));
+    Adopt(picture_.Create(parent, id));
+    picture_.Background = kPageColour;
+    picture_.PlayWhenShown = true;
+    TVltGIF& gif = picture_.Gif();
+    gif.SetAutoSize(false);
+    gif.SetTransparent(true);
+    HRSRC found = FindResourceW(nullptr, L"VLTGIF1", reinterpret_cast<LPCWSTR>(RT_RCDATA));
+    HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    // Without the resource the picture stays empty, as a control without a file does.
+    if (bytes != nullptr) {
+      gif.LoadFromStream(
+          std::string_view(static_cast<const char*>(bytes), SizeofResource(nullptr, found)));
+    }
   }
+
+ private:
+  TVltGIFWin picture_;
 };
 
 }  // namespace
@@ -394,7 +411,7 @@ std::unique_ptr<WizardControl> MakeWizardControl(const ControlLayout& layout) {
     case ControlKind::Gauge:
       return std::make_unique<ArcGaugeControl>(layout);
     case ControlKind::AnimatedPicture:
-      return std::make_unique<AnimationPlaceholder>(layout);
+      return std::make_unique<AnimatedPicture>(layout);
   }
   return nullptr;
 }
