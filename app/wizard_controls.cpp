@@ -212,7 +212,7 @@ class StyledButton : public WizardControl {
     a.brush_focused.color = kButtonFillDark;
     a.brush_down.color = kButtonFillDark;
     a.brush_disabled.color = kButtonFillDisabled;
-    for (controls::PenSpec* pen : {&a.pen, &a.pen_focused, &a.pen_down, &a.pen_disabled}) {
+    for (controls::PenDesc* pen : {&a.pen, &a.pen_focused, &a.pen_down, &a.pen_disabled}) {
       pen->style = controls::TPenStyle::psClear;
     }
     a.radius = home ? 4 : 0;
@@ -236,10 +236,10 @@ class StyledButton : public WizardControl {
   // The button Enter presses: a dark border around the purple, and the push button's style
   // bit on its focus proxy, where it can be read from outside.
   void SetDefaultLook(bool on) override {
-    controls::PenSpec& pen = button_.Model().Appearance().pen;
-    const controls::PenSpec want =
-        on ? controls::PenSpec{kButtonDefaultBorder, controls::TPenStyle::psSolid, 3}
-           : controls::PenSpec{0, controls::TPenStyle::psClear, 1};
+    controls::PenDesc& pen = button_.Model().Appearance().pen;
+    const controls::PenDesc want =
+        on ? controls::PenDesc{kButtonDefaultBorder, controls::TPenStyle::psSolid, 3}
+           : controls::PenDesc{0, controls::TPenStyle::psClear, 1};
     if (pen == want) return;
     pen = want;
     const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);

@@ -2,7 +2,7 @@
 
 namespace vlt::controls {
 
-const PenSpec& ButtonAppearance::PenOf(ButtonLook look) const {
+const PenDesc& ButtonAppearance::PenOf(ButtonLook look) const {
   switch (look) {
     case ButtonLook::Focused:
       return pen_focused;
@@ -16,7 +16,7 @@ const PenSpec& ButtonAppearance::PenOf(ButtonLook look) const {
   return pen;
 }
 
-const BrushSpec& ButtonAppearance::BrushOf(ButtonLook look) const {
+const BrushDesc& ButtonAppearance::BrushOf(ButtonLook look) const {
   switch (look) {
     case ButtonLook::Focused:
       return brush_focused;
@@ -30,7 +30,7 @@ const BrushSpec& ButtonAppearance::BrushOf(ButtonLook look) const {
   return brush;
 }
 
-const FontSpec& ButtonAppearance::FontOf(ButtonLook look) const {
+const FontDesc& ButtonAppearance::FontOf(ButtonLook look) const {
   switch (look) {
     case ButtonLook::Focused:
       return font_focused;
@@ -74,7 +74,7 @@ ButtonStyleModel::ButtonStyleModel() {
 
 void ButtonStyleModel::ResetAppearance() {
   a_.font.name = "Tahoma";
-  for (BrushSpec* b : {&a_.brush, &a_.brush_down, &a_.brush_focused, &a_.brush_disabled}) {
+  for (BrushDesc* b : {&a_.brush, &a_.brush_down, &a_.brush_focused, &a_.brush_disabled}) {
     b->color = kWhiteColor;
   }
   a_.font_down = a_.font;
@@ -215,7 +215,7 @@ void ButtonStyleModel::SetCopyOfFont(ButtonLook look, bool value) {
   copy_of_font_[slot] = value;
   if (!value) return;
   // A copy taken now; later changes of the main font are not followed.
-  FontSpec& target = look == ButtonLook::Down      ? a_.font_down
+  FontDesc& target = look == ButtonLook::Down      ? a_.font_down
                      : look == ButtonLook::Focused ? a_.font_focused
                                                    : a_.font_disabled;
   target = a_.font;

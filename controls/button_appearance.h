@@ -11,22 +11,22 @@ namespace vlt::controls {
 
 inline constexpr ColorValue kWhiteColor = 16777215;
 
-struct PenSpec {
+struct PenDesc {
   ColorValue color = 0;
   TPenStyle style = TPenStyle::psSolid;
   int width = 1;
-  bool operator==(const PenSpec&) const = default;
+  bool operator==(const PenDesc&) const = default;
 };
-struct BrushSpec {
+struct BrushDesc {
   ColorValue color = kWhiteColor;
   bool clear = false;  // no fill
-  bool operator==(const BrushSpec&) const = default;
+  bool operator==(const BrushDesc&) const = default;
 };
 
 struct ButtonAppearance {
-  PenSpec pen, pen_down, pen_focused, pen_disabled;
-  BrushSpec brush, brush_down, brush_focused, brush_disabled;
-  FontSpec font, font_down, font_focused, font_disabled;
+  PenDesc pen, pen_down, pen_focused, pen_disabled;
+  BrushDesc brush, brush_down, brush_focused, brush_disabled;
+  FontDesc font, font_down, font_focused, font_disabled;
   PictureRef picture, picture_focused, picture_disabled;
   std::string caption;
   int width = 75, height = 25;
@@ -35,9 +35,9 @@ struct ButtonAppearance {
   int picture_margin_left = 3;
   TVltAlignment alignment = TVltAlignment::paCenter;
 
-  const PenSpec& PenOf(ButtonLook look) const;
-  const BrushSpec& BrushOf(ButtonLook look) const;
-  const FontSpec& FontOf(ButtonLook look) const;
+  const PenDesc& PenOf(ButtonLook look) const;
+  const BrushDesc& BrushOf(ButtonLook look) const;
+  const FontDesc& FontOf(ButtonLook look) const;
   const PictureRef& PictureOf(ButtonPicture which) const;
   PictureRef& PictureOf(ButtonPicture which);
 };

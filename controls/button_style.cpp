@@ -210,13 +210,24 @@ LRESULT TFocusControl::Handle(HWND window, UINT message, WPARAM wparam, LPARAM l
         button.FState = TButtonState::bsDown;
         button.Invalidate();
         button.Click();
+      } else if (wparam == VK_SPACE && (lparam & 0x40000000) == 0) {
+        // Space presses the button as it presses any Windows button: down on the key, the
+        // click when it is let go.
+        space_down_ = true;
+        button.FState = TButtonState::bsDown;
+        button.Invalidate();
       }
       break;
-    case WM_KEYUP:
+    case WM_KEYUP: {
+      const bool click = wparam == VK_SPACE && space_down_;
+      space_down_ = false;
       button.ReleaseState();
+      if (click) button.Click();
       break;
+    }
     case WM_SETFOCUS:
     case WM_KILLFOCUS: {
+      space_down_ = false;  // a Space let go elsewhere clicks nothing
       const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
       button.Repaint();
       return result;
@@ -270,7 +281,7 @@ void TVltButtonStyle::SetBounds(const RECT& bounds) {
 
 void TVltButtonStyle::SetDpi(int dpi) {
   if (dpi <= 0 || dpi == dpi_) return;
-  PenSpec& pen = model_.Appearance().pen;
+  PenDesc& pen = model_.Appearance().pen;
   pen.width = MulDiv(pen.width, dpi, dpi_);
   dpi_ = dpi;
   fonts_.clear();
@@ -450,15 +461,15 @@ std::shared_ptr<const ButtonPictureImage> TVltButtonStyle::PaintedImage(
   }
 }
 
-HFONT TVltButtonStyle::FontFor(const FontSpec& spec) const {
-  const std::string key = spec.name + "|" + std::to_string(spec.size) + (spec.bold ? "b" : "");
+HFONT TVltButtonStyle::FontFor(const FontDesc& font) const {
+  const std::string key = font.name + "|" + std::to_string(font.size) + (font.bold ? "b" : "");
   auto it = fonts_.find(key);
   if (it == fonts_.end()) {
-    platform::UniqueGdiObject font(
-        CreateFontW(-MulDiv(spec.size, dpi_, 72), 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE,
+    platform::UniqueGdiObject made(
+        CreateFontW(-MulDiv(font.size, dpi_, 72), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
                     FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                    CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(spec.name).c_str()));
-    it = fonts_.emplace(key, std::move(font)).first;
+                    CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(font.name).c_str()));
+    it = fonts_.emplace(key, std::move(made)).first;
   }
   return static_cast<HFONT>(it->second.Get());
 }
@@ -476,9 +487,9 @@ void TVltButtonStyle::Paint(HDC dc) const {
   s.has_picture_focused = picture_focused != nullptr;
   s.has_picture_disabled = picture_disabled != nullptr;
   const ButtonLook look = SelectLook(s);
-  const PenSpec& pen = a.PenOf(look);
-  const BrushSpec& brush = a.BrushOf(look);
-  const FontSpec& font = a.FontOf(look);
+  const PenDesc& pen = a.PenOf(look);
+  const BrushDesc& brush = a.BrushOf(look);
+  const FontDesc& font = a.FontOf(look);
 
   const int saved = SaveDC(dc);
   SelectObject(dc, FontFor(font));

@@ -57,6 +57,7 @@ class TFocusControl {
   LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   TVltButtonStyle* FGraphicControl;
   HWND window_ = nullptr;
+  bool space_down_ = false;
 };
 
 class TVltButtonStyle {
@@ -136,7 +137,7 @@ class TVltButtonStyle {
   void Invalidate() const;
   std::shared_ptr<const ButtonPictureImage> PictureImage(const PictureRef& ref) const;
   std::shared_ptr<const ButtonPictureImage> PaintedImage(const PictureRef& ref) const;
-  HFONT FontFor(const FontSpec& spec) const;
+  HFONT FontFor(const FontDesc& font) const;
 
   ButtonStyleModel model_;
   TFocusControl FFocusControl{this};

@@ -80,7 +80,7 @@ class PenConfiguration final : public iVltPenConfigurationCommon {
 class FontConfiguration final : public iVltFontConfigurationCommon {
  public:
   explicit FontConfiguration(const ColorRow& row) {
-    for (FontSpec* f : {&font_, &down_, &focused_, &disabled_}) {
+    for (FontDesc* f : {&font_, &down_, &focused_, &disabled_}) {
       f->name = "Tahoma";
       f->size = 10;
       f->bold = true;
@@ -88,13 +88,13 @@ class FontConfiguration final : public iVltFontConfigurationCommon {
     }
     disabled_.color = row.font_disabled;
   }
-  const FontSpec& Font() const override { return font_; }
-  const FontSpec& FontDown() const override { return down_; }
-  const FontSpec& FontFocused() const override { return focused_; }
-  const FontSpec& FontDisabled() const override { return disabled_; }
+  const FontDesc& Font() const override { return font_; }
+  const FontDesc& FontDown() const override { return down_; }
+  const FontDesc& FontFocused() const override { return focused_; }
+  const FontDesc& FontDisabled() const override { return disabled_; }
 
  private:
-  FontSpec font_, down_, focused_, disabled_;
+  FontDesc font_, down_, focused_, disabled_;
 };
 
 class ButtonStyleTemplate final : public iVltButtonStyleTemplate {

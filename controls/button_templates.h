@@ -15,12 +15,12 @@ namespace vlt::controls {
 
 enum class TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear };
 
-struct FontSpec {
+struct FontDesc {
   std::string name = "Tahoma";
   int size = 8;  // points
   bool bold = false;
   ColorValue color = 0;
-  bool operator==(const FontSpec&) const = default;
+  bool operator==(const FontDesc&) const = default;
 };
 
 class iVltPenConfigurationCommon {
@@ -36,10 +36,10 @@ class iVltPenConfigurationCommon {
 class iVltFontConfigurationCommon {
  public:
   virtual ~iVltFontConfigurationCommon() = default;
-  virtual const FontSpec& Font() const = 0;
-  virtual const FontSpec& FontDown() const = 0;
-  virtual const FontSpec& FontFocused() const = 0;
-  virtual const FontSpec& FontDisabled() const = 0;
+  virtual const FontDesc& Font() const = 0;
+  virtual const FontDesc& FontDown() const = 0;
+  virtual const FontDesc& FontFocused() const = 0;
+  virtual const FontDesc& FontDisabled() const = 0;
 };
 
 class iVltButtonStyleTemplate {

@@ -160,10 +160,10 @@ TEST(ButtonTemplateTest, ColourTemplatesCarryTheirTable) {
     EXPECT_EQ(t->PenDownColor(), c.pen_down);
     EXPECT_EQ(t->BrushDisabledColor(), c.disabled);
     const iVltFontConfigurationCommon& fonts = t->FontConfigurationCommon();
-    for (const FontSpec* f : {&fonts.Font(), &fonts.FontFocused(), &fonts.FontDown()}) {
-      EXPECT_EQ(*f, (FontSpec{"Tahoma", 10, true, c.font}));
+    for (const FontDesc* f : {&fonts.Font(), &fonts.FontFocused(), &fonts.FontDown()}) {
+      EXPECT_EQ(*f, (FontDesc{"Tahoma", 10, true, c.font}));
     }
-    EXPECT_EQ(fonts.FontDisabled(), (FontSpec{"Tahoma", 10, true, c.font_disabled}));
+    EXPECT_EQ(fonts.FontDisabled(), (FontDesc{"Tahoma", 10, true, c.font_disabled}));
     EXPECT_EQ(t->PenConfigurationCommon().GetPenStyle(), TPenStyle::psClear);
     EXPECT_EQ(t->PenConfigurationCommon().GetPenDownStyle(), TPenStyle::psSolid);
     EXPECT_EQ(t->PenConfigurationCommon().GetPenDownWidth(), 3);
@@ -195,9 +195,9 @@ TEST(ButtonTemplateTest, TemplateStyleOnAFreshButton) {
   EXPECT_EQ(a.brush.color, 4565545u);
   EXPECT_EQ(a.brush_focused.color, 3705378u);
   EXPECT_EQ(a.brush_down.color, 3705378u);
-  EXPECT_EQ(a.pen_down, (PenSpec{10671252, TPenStyle::psSolid, 3}));
+  EXPECT_EQ(a.pen_down, (PenDesc{10671252, TPenStyle::psSolid, 3}));
   EXPECT_EQ(a.pen.style, TPenStyle::psClear);
-  EXPECT_EQ(a.font, (FontSpec{"Tahoma", 10, true, 16777215}));
+  EXPECT_EQ(a.font, (FontDesc{"Tahoma", 10, true, 16777215}));
   EXPECT_EQ(a.caption, "Save");
   EXPECT_EQ(a.alignment, TVltAlignment::paLeftJustify);
   EXPECT_EQ(a.width, 90);
@@ -236,7 +236,7 @@ TEST(ButtonTemplateTest, OutlineSwapsTheNormalLookOnly) {
   const ButtonAppearance& a = b.Appearance();
   EXPECT_EQ(a.brush.color, 16777215u);
   EXPECT_EQ(a.font.color, 4667354u);
-  EXPECT_EQ(a.pen, (PenSpec{4667354, TPenStyle::psSolid, 1}));
+  EXPECT_EQ(a.pen, (PenDesc{4667354, TPenStyle::psSolid, 1}));
   EXPECT_EQ(a.brush_focused.color, 3548870u);
   EXPECT_EQ(a.brush_down.color, 3548870u);
 

@@ -250,6 +250,16 @@ TEST_F(ControlWindowTest, FocusProxyClicksOnEnterOnlyWhenAsked) {
   SendMessageW(proxy, WM_KEYDOWN, VK_RETURN, 1);
   EXPECT_EQ(clicks, 2);
   EXPECT_EQ(button.State(), TButtonState::bsUp);
+  // Space, as on any Windows button: pressed while held, one click when let go.
+  SendMessageW(proxy, WM_KEYDOWN, VK_SPACE, 1);
+  SendMessageW(proxy, WM_KEYDOWN, VK_SPACE, 0x40000001);
+  EXPECT_EQ(button.State(), TButtonState::bsDown);
+  EXPECT_EQ(clicks, 2);
+  SendMessageW(proxy, WM_KEYUP, VK_SPACE, 0xC0000001);
+  EXPECT_EQ(clicks, 3);
+  EXPECT_EQ(button.State(), TButtonState::bsUp);
+  SendMessageW(proxy, WM_KEYUP, VK_SPACE, 0xC0000001);  // no press before it
+  EXPECT_EQ(clicks, 3);
 }
 
 TEST_F(ControlWindowTest, ImageListPicturesAreCopiesTakenWhenTheIndexIsSet) {
