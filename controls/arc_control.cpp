@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controls/gdiplus_api.h"
+#include "controls/store_changed.h"
 #include "platform/win_text.h"
 
 namespace vlt::controls {
@@ -115,9 +116,7 @@ void TArcControl::Repaint() {
 }
 
 void TArcControl::SetImages(HIMAGELIST images) {
-  if (FImages == images) return;
-  FImages = images;
-  Repaint();
+  if (StoreChanged(FImages, images)) Repaint();
 }
 
 std::string TArcControl::Text() const {
@@ -137,16 +136,12 @@ void TArcControl::SetIntegerProperty(int index, int value) {
                : index == 1 ? &FBaseAngle
                : index == 2 ? &FGlyphBlend
                             : nullptr;
-  if (field == nullptr || *field == value) return;
-  *field = value;
-  Repaint();
+  if (field != nullptr && StoreChanged(*field, value)) Repaint();
 }
 
 void TArcControl::SetBooleanProperty(int index, bool value) {
   bool* fields[] = {&FShowText, &FGlyphReflected, &FGlyphGrayed, &FUseEllipsis, &FTransparent};
-  if (index < 0 || index >= 5 || *fields[index] == value) return;
-  *fields[index] = value;
-  Repaint();
+  if (index >= 0 && index < 5 && StoreChanged(*fields[index], value)) Repaint();
 }
 
 int TArcControl::PixelsPerInch() const {
@@ -263,9 +258,7 @@ void TArcGauge::SetRangeValue(int index, std::int64_t value) {
     default:
       return;
   }
-  if (*field == value) return;
-  *field = value;
-  Repaint();
+  if (StoreChanged(*field, value)) Repaint();
 }
 
 bool TArcGauge::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
@@ -291,28 +284,20 @@ void TArcGauge::SetIntegerProperty(int index, int value) {
     TArcControl::SetIntegerProperty(index, value);
     return;
   }
-  if (*field == value) return;
-  *field = value;
-  Repaint();
+  if (StoreChanged(*field, value)) Repaint();
 }
 
 void TArcGauge::SetColorValue(int index, ColorValue value) {
   ColorValue* field = index == 10 ? &FBaseColor : index == 11 ? &FProgressColor : nullptr;
-  if (field == nullptr || *field == value) return;
-  *field = value;
-  Repaint();
+  if (field != nullptr && StoreChanged(*field, value)) Repaint();
 }
 
 void TArcGauge::SetShowTextValue(bool value) {
-  if (FShowTextValue == value) return;
-  FShowTextValue = value;
-  Repaint();
+  if (StoreChanged(FShowTextValue, value)) Repaint();
 }
 
 void TArcGauge::SetFontColor(ColorValue value) {
-  if (font_color_ == value) return;
-  font_color_ = value;
-  Repaint();
+  if (StoreChanged(font_color_, value)) Repaint();
 }
 
 void TArcGauge::PaintContent(BackBuffer& buffer) {

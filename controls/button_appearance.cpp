@@ -2,70 +2,57 @@
 
 namespace vlt::controls {
 
-const PenDesc& ButtonAppearance::PenOf(ButtonLook look) const {
+namespace {
+
+// One of the four per-look members: the normal one unless the look has its own.
+template <class T>
+T& ByLook(ButtonLook look, T& normal, T& focused, T& down, T& disabled) {
   switch (look) {
     case ButtonLook::Focused:
-      return pen_focused;
+      return focused;
     case ButtonLook::Down:
-      return pen_down;
+      return down;
     case ButtonLook::Disabled:
-      return pen_disabled;
+      return disabled;
     case ButtonLook::Normal:
       break;
   }
-  return pen;
+  return normal;
+}
+
+template <class T>
+T& ByPicture(ButtonPicture which, T& picture, T& focused, T& disabled) {
+  switch (which) {
+    case ButtonPicture::PictureFocused:
+      return focused;
+    case ButtonPicture::PictureDisabled:
+      return disabled;
+    case ButtonPicture::Picture:
+      break;
+  }
+  return picture;
+}
+
+}  // namespace
+
+const PenDesc& ButtonAppearance::PenOf(ButtonLook look) const {
+  return ByLook(look, pen, pen_focused, pen_down, pen_disabled);
 }
 
 const BrushDesc& ButtonAppearance::BrushOf(ButtonLook look) const {
-  switch (look) {
-    case ButtonLook::Focused:
-      return brush_focused;
-    case ButtonLook::Down:
-      return brush_down;
-    case ButtonLook::Disabled:
-      return brush_disabled;
-    case ButtonLook::Normal:
-      break;
-  }
-  return brush;
+  return ByLook(look, brush, brush_focused, brush_down, brush_disabled);
 }
 
 const FontDesc& ButtonAppearance::FontOf(ButtonLook look) const {
-  switch (look) {
-    case ButtonLook::Focused:
-      return font_focused;
-    case ButtonLook::Down:
-      return font_down;
-    case ButtonLook::Disabled:
-      return font_disabled;
-    case ButtonLook::Normal:
-      break;
-  }
-  return font;
+  return ByLook(look, font, font_focused, font_down, font_disabled);
 }
 
 const PictureRef& ButtonAppearance::PictureOf(ButtonPicture which) const {
-  switch (which) {
-    case ButtonPicture::PictureFocused:
-      return picture_focused;
-    case ButtonPicture::PictureDisabled:
-      return picture_disabled;
-    case ButtonPicture::Picture:
-      break;
-  }
-  return picture;
+  return ByPicture(which, picture, picture_focused, picture_disabled);
 }
 
 PictureRef& ButtonAppearance::PictureOf(ButtonPicture which) {
-  switch (which) {
-    case ButtonPicture::PictureFocused:
-      return picture_focused;
-    case ButtonPicture::PictureDisabled:
-      return picture_disabled;
-    case ButtonPicture::Picture:
-      break;
-  }
-  return picture;
+  return ByPicture(which, picture, picture_focused, picture_disabled);
 }
 
 ButtonStyleModel::ButtonStyleModel() {

@@ -10,6 +10,7 @@
 
 #include "controls/arc_control.h"
 #include "controls/gdiplus_api.h"
+#include "controls/store_changed.h"
 #include "platform/exception.h"
 #include "platform/win_text.h"
 
@@ -324,27 +325,19 @@ void TVltButtonStyle::SetCaption(const std::string& caption) {
 }
 
 void TVltButtonStyle::SetShowCaption(bool value) {
-  if (FShowCaption == value) return;
-  FShowCaption = value;
-  Invalidate();
+  if (StoreChanged(FShowCaption, value)) Invalidate();
 }
 
 void TVltButtonStyle::SetShape(TVltButtonStyleType value) {
-  if (FShape == value) return;
-  FShape = value;
-  Invalidate();
+  if (StoreChanged(FShape, value)) Invalidate();
 }
 
 void TVltButtonStyle::SetPictureLayout(TPictureLayout value) {
-  if (FPictureLayout == value) return;
-  FPictureLayout = value;
-  Invalidate();
+  if (StoreChanged(FPictureLayout, value)) Invalidate();
 }
 
 void TVltButtonStyle::SetPictureCenter(bool value) {
-  if (FPictureCenter == value) return;
-  FPictureCenter = value;
-  Invalidate();
+  if (StoreChanged(FPictureCenter, value)) Invalidate();
 }
 
 bool TVltButtonStyle::TabStop() const {
