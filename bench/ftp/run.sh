@@ -48,17 +48,7 @@ for _ in $(seq 200); do
 done
 
 # measure NAME CMD...: one run, "wall user sys maxrss_kb" appended to times/NAME.
-measure() {
-  local name=$1
-  shift
-  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null
-  cat "$work/time.txt" >> "$work/times/$name"
-}
-check_size() {
-  local size
-  size=$(stat -c %s "$1")
-  [[ "$size" == $((mib * 1048576)) ]] || { echo "$1: $size bytes, not ${mib} MiB" >&2; exit 1; }
-}
+source "$root/bench/timing.sh"
 
 # A first transfer that nobody times: it fills the page cache and warms the server up.
 curl -s -o /dev/null "$url"
@@ -75,23 +65,5 @@ for ((i = 0; i < rounds; i++)); do
   done
 done
 
-/usr/bin/python3 - "$work/times" "$mib" <<'PY'
-import os, statistics, sys
-d, mib = sys.argv[1], int(sys.argv[2])
-runs = {}
-for name in os.listdir(d):
-    rows = [list(map(float, l.split())) for l in open(os.path.join(d, name)) if l.strip()]
-    runs[name] = {"wall": [r[0] for r in rows], "cpu": [r[1] + r[2] for r in rows],
-                  "rss": [r[3] / 1024 for r in rows]}
-def cell(v, unit):
-    return f"{statistics.median(v):7.2f}{unit} ({min(v):.2f}-{max(v):.2f})"
-print(f"{'':8} {'wall s':>22} {'CPU s':>22} {'peak RSS MiB':>24} {'MB/s':>7}")
-for name in [n for n in ("fetch", "curl") if n in runs]:
-    r = runs[name]
-    print(f"{name:8} {cell(r['wall'], '')} {cell(r['cpu'], '')} {cell(r['rss'], '')}"
-          f" {mib * 1048576 / statistics.median(r['wall']) / 1e6:7.0f}")
-print()
-for key in ("wall", "cpu"):
-    x = [p / q for p, q in zip(runs["fetch"][key], runs["curl"][key]) if q > 0]
-    print(f"fetch/curl {key}: {statistics.median(x):.2f} ({min(x):.2f}-{max(x):.2f})")
-PY
+/usr/bin/python3 "$root/bench/times_table.py" "$work/times" "$mib" \
+  fetch,curl fetch/curl

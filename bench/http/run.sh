@@ -36,18 +36,8 @@ bench_nginx_start
 url="http://127.0.0.1:$port/big.bin"
 half=$((mib / 2))
 
-# measure NAME CMD...: one run, "wall user sys maxrss_kb" appended to times/NAME.
-measure() {
-  local name=$1
-  shift
-  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null
-  cat "$work/time.txt" >> "$work/times/$name"
-}
-check_size() {
-  local size
-  size=$(stat -c %s "$1")
-  [[ "$size" == $((mib * 1048576)) ]] || { echo "$1: $size bytes, not ${mib} MiB" >&2; exit 1; }
-}
+
+source "$root/bench/timing.sh"
 
 echo "== ${mib} MiB from nginx on loopback into $out, $rounds rounds"
 for ((i = 0; i < rounds; i++)); do
@@ -96,29 +86,5 @@ else
   echo "== (no Windows build or no Wine: the Wine part is skipped)"
 fi
 
-/usr/bin/python3 - "$work/times" "$mib" <<'PY'
-import os, statistics, sys
-d, mib = sys.argv[1], int(sys.argv[2])
-runs = {}
-for name in os.listdir(d):
-    rows = [list(map(float, l.split())) for l in open(os.path.join(d, name)) if l.strip()]
-    runs[name] = {"wall": [r[0] for r in rows], "cpu": [r[1] + r[2] for r in rows],
-                  "rss": [r[3] / 1024 for r in rows]}
-def cell(v, unit):
-    return f"{statistics.median(v):7.2f}{unit} ({min(v):.2f}-{max(v):.2f})"
-print(f"{'':20} {'wall s':>22} {'CPU s':>22} {'peak RSS MiB':>24} {'MB/s':>7}")
-order = ["fetch", "curl", "fetch_resume", "curl_resume", "wine_fetch", "wine_bare", "wine_bare_noWrite"]
-for name in [n for n in order if n in runs]:
-    r = runs[name]
-    size = mib * 1048576 / (2 if "resume" in name else 1)
-    print(f"{name:20} {cell(r['wall'], '')} {cell(r['cpu'], '')} {cell(r['rss'], '')}"
-          f" {size / statistics.median(r['wall']) / 1e6:7.0f}")
-def ratio(a, b, key):
-    if a in runs and b in runs:
-        x = [p / q for p, q in zip(runs[a][key], runs[b][key]) if q > 0]
-        print(f"{a}/{b} {key}: {statistics.median(x):.2f} ({min(x):.2f}-{max(x):.2f})")
-print()
-ratio("fetch", "curl", "wall"); ratio("fetch", "curl", "cpu")
-ratio("fetch_resume", "curl_resume", "wall"); ratio("fetch_resume", "curl_resume", "cpu")
-ratio("wine_fetch", "wine_bare", "wall")
-PY
+/usr/bin/python3 "$root/bench/times_table.py" "$work/times" "$mib" \
+  fetch,curl,fetch_resume,curl_resume,wine_fetch,wine_bare,wine_bare_noWrite fetch/curl fetch_resume/curl_resume wine_fetch/wine_bare

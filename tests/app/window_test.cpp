@@ -58,19 +58,28 @@ BoxIcon IconOf(HWND box) {
 }
 std::vector<SeenBox> g_boxes;
 
-// Runs inside the box's own modal loop: records the box and presses OK.
-void CALLBACK DismissBoxes(HWND, UINT, UINT_PTR, DWORD) {
+// Calls `act` for every dialog window of this thread on screen (message boxes, the picker);
+// used from timers, which run inside the dialogs' own modal loops.
+template <class Act>
+void EachDialogOnScreen(Act act) {
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND h, LPARAM) -> BOOL {
+      [](HWND h, LPARAM data) -> BOOL {
         wchar_t cls[64] = {};
         GetClassNameW(h, cls, 64);
-        if (std::wstring(cls) != L"#32770" || !IsWindowVisible(h)) return TRUE;
-        g_boxes.push_back({WindowText(h), WindowText(GetDlgItem(h, 0xFFFF)), IconOf(h)});
-        PostMessageW(h, WM_COMMAND, IDOK, 0);
+        if (std::wstring(cls) == L"#32770" && IsWindowVisible(h))
+          (*reinterpret_cast<Act*>(data))(h);
         return TRUE;
       },
-      0);
+      reinterpret_cast<LPARAM>(&act));
+}
+
+// Records the box and presses OK.
+void CALLBACK DismissBoxes(HWND, UINT, UINT_PTR, DWORD) {
+  EachDialogOnScreen([](HWND h) {
+    g_boxes.push_back({WindowText(h), WindowText(GetDlgItem(h, 0xFFFF)), IconOf(h)});
+    PostMessageW(h, WM_COMMAND, IDOK, 0);
+  });
 }
 
 class WindowTest : public ::testing::Test {
@@ -335,17 +344,10 @@ TEST_F(KeyboardTest, ADisabledOrHiddenFocusMovesOn) {
 // The folder picker, seen from inside its modal loop: its caption, then Cancel.
 std::vector<std::string> g_pickers;
 void CALLBACK CancelPicker(HWND, UINT, UINT_PTR, DWORD) {
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM) -> BOOL {
-        wchar_t cls[64] = {};
-        GetClassNameW(h, cls, 64);
-        if (std::wstring(cls) != L"#32770" || !IsWindowVisible(h)) return TRUE;
-        g_pickers.push_back(WindowText(h));
-        PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
-        return TRUE;
-      },
-      0);
+  EachDialogOnScreen([](HWND h) {
+    g_pickers.push_back(WindowText(h));
+    PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
+  });
 }
 
 TEST_F(KeyboardTest, TheFolderIconOpensThePickerFromTheKeyboard) {
