@@ -10,6 +10,7 @@
 #include "controls/button_style.h"
 #include "controls/vlt_gif_win.h"
 #include "platform/win_text.h"
+#include "platform/win_window_class.h"
 
 namespace vlt::app {
 namespace {
@@ -109,7 +110,7 @@ class FolderIcon : public WizardControl {
  public:
   using WizardControl::WizardControl;
   void Create(HWND parent, int id) override {
-    RegisterClass();
+    platform::RegisterWindowClass(kClass, &Proc, IDC_HAND);
     CreateChild(parent, id, kClass, WS_CHILD | WS_TABSTOP, 0, "");
     // The tooltip says what the picture does; the tooltip window belongs to the wizard window.
     HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
@@ -129,16 +130,6 @@ class FolderIcon : public WizardControl {
 
  private:
   static constexpr wchar_t kClass[] = L"VeltraFolderIcon";
-
-  static void RegisterClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_HAND);
-    wc.lpszClassName = kClass;
-    RegisterClassExW(&wc);  // the second icon reuses the class
-  }
 
   static void Clicked(HWND window) {
     SendMessageW(GetParent(window), WM_COMMAND,

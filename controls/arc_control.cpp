@@ -8,6 +8,7 @@
 #include "controls/gdiplus_api.h"
 #include "controls/store_changed.h"
 #include "platform/win_text.h"
+#include "platform/win_window_class.h"
 
 namespace vlt::controls {
 namespace {
@@ -15,19 +16,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"VltArcControl";
 // DrawTextW writes at most this many characters.
 constexpr size_t kMaxDrawnText = 5460;
-
-void RegisterClassOnce(WNDPROC proc) {
-  static const bool registered = [proc] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    return RegisterClassExW(&wc) != 0;
-  }();
-  (void)registered;
-}
 
 Gdiplus::ARGB Opaque(ColorValue rgb) {
   const ColorValue c = ColorToRGB(rgb);
@@ -88,7 +76,7 @@ TArcControl::~TArcControl() {
 }
 
 void TArcControl::Create(HWND parent, int id) {
-  RegisterClassOnce(&TArcControl::WindowProc);
+  platform::RegisterWindowClass(kClassName, &TArcControl::WindowProc);
   window_ = CreateWindowExW(0, kClassName, L"", WS_CHILD, 0, 0, 82, 82, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr);

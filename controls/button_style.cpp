@@ -13,6 +13,7 @@
 #include "controls/store_changed.h"
 #include "platform/exception.h"
 #include "platform/win_text.h"
+#include "platform/win_window_class.h"
 
 namespace vlt::controls {
 namespace {
@@ -170,15 +171,7 @@ TFocusControl::~TFocusControl() {
 }
 
 void TFocusControl::CreateIn(HWND parent, int id) {
-  static const bool registered = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TFocusControl::WindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kProxyClass;
-    return RegisterClassExW(&wc) != 0;
-  }();
-  (void)registered;
+  platform::RegisterWindowClass(kProxyClass, &TFocusControl::WindowProc);
   window_ = CreateWindowExW(0, kProxyClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr);

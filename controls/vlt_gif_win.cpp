@@ -4,25 +4,13 @@
 #include <optional>
 
 #include "platform/win_text.h"
+#include "platform/win_window_class.h"
 
 namespace vlt {
 namespace {
 
 constexpr wchar_t kClassName[] = L"TVltGIF";
 constexpr UINT_PTR kTimerId = 1;
-
-void RegisterClassOnce() {
-  static const bool registered = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    return RegisterClassExW(&wc) != 0;
-  }();
-  (void)registered;
-}
 
 // GDI drawing of one model's requests, on the target DC and the control's accumulator.
 class GdiCanvas : public TGifCanvas {
@@ -90,7 +78,7 @@ TVltGIFWin::~TVltGIFWin() {
 }
 
 HWND TVltGIFWin::Create(HWND parent, int id) {
-  RegisterClassOnce();
+  platform::RegisterWindowClass(kClassName, DefWindowProcW);
   window_ = CreateWindowExW(0, kClassName, L"", WS_CHILD, 0, 0, 100, 100, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr);
