@@ -147,22 +147,9 @@ std::unique_ptr<TGIFImage> TGIFImage::LoadGIFImage(std::string_view data) {
 }
 
 std::unique_ptr<TGIFImage> TGIFImage::LoadGIFImageFromFile(std::string_view name) {
-  platform::File file;
-  if (!file.Open(name, platform::FileAccess::Read, platform::FileShare::DenyWrite,
-                 platform::FileCreate::OpenExisting)) {
-    return nullptr;
-  }
-  const std::int64_t size = file.Size();
   // The decoder holds the whole file in memory; a picture file beyond 256 MiB is no picture.
-  if (size < 0 || size > (std::int64_t{1} << 28)) return nullptr;
-  std::string data(static_cast<size_t>(size), '\0');
-  size_t done = 0;
-  while (done < data.size()) {
-    const std::ptrdiff_t n = file.Read(data.data() + done, data.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  data.resize(done);
+  std::string data, error;
+  if (!platform::ReadWholeFile(name, std::int64_t{1} << 28, data, error)) return nullptr;
   return LoadGIFImage(data);
 }
 

@@ -1,6 +1,7 @@
 // The portable half of the file layer.
 #include "platform/files.h"
 
+#include <string>
 #include <vector>
 
 #include "platform/exception.h"
@@ -38,6 +39,38 @@ bool ForceDirectories(std::string_view path) {
   for (size_t i = missing.size(); i-- > 0;) {
     if (!CreateDir(std::string_view(dir.data(), missing[i]))) return false;
   }
+  return true;
+}
+
+bool ReadWholeFile(std::string_view path, std::int64_t limit, std::string& data,
+                   std::string& error) {
+  File file;
+  if (!file.Open(path, FileAccess::Read, FileShare::DenyWrite, FileCreate::OpenExisting)) {
+    error = file.ErrorText();
+    return false;
+  }
+  const std::int64_t size = file.Size();
+  if (size < 0) {
+    error = file.ErrorText();
+    return false;
+  }
+  // Checked before anything is allocated.
+  if (size > limit) {
+    error = "file larger than " + std::to_string(limit) + " bytes";
+    return false;
+  }
+  data.resize(static_cast<size_t>(size));
+  size_t done = 0;
+  while (done < data.size()) {
+    const std::ptrdiff_t n = file.Read(data.data() + done, data.size() - done);
+    if (n < 0) {
+      error = file.ErrorText();
+      return false;
+    }
+    if (n == 0) break;  // shortened meanwhile
+    done += static_cast<size_t>(n);
+  }
+  data.resize(done);
   return true;
 }
 

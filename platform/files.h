@@ -78,4 +78,9 @@ class File {
   std::string error_;
 };
 
+// Reads a whole file of at most `limit` bytes into `data`; on failure (cannot open or read, or
+// larger than the limit) returns false with the reason in `error`.
+bool ReadWholeFile(std::string_view path, std::int64_t limit, std::string& data,
+                   std::string& error);
+
 }  // namespace vlt::platform

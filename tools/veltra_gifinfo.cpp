@@ -10,38 +10,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <limits>
 #include <string>
 
 #include "controls/gif.h"
 #include "platform/files.h"
 #include "tools/sha256.h"
 
-namespace {
-
-bool ReadWholeFile(const char* name, std::string& data, std::string& error) {
-  vlt::platform::File file;
-  if (!file.Open(name, vlt::platform::FileAccess::Read, vlt::platform::FileShare::DenyWrite,
-                 vlt::platform::FileCreate::OpenExisting)) {
-    error = file.ErrorText();
-    return false;
-  }
-  const std::int64_t size = file.Size();
-  if (size < 0) {
-    error = file.ErrorText();
-    return false;
-  }
-  data.resize(static_cast<size_t>(size));
-  size_t done = 0;
-  while (done < data.size()) {
-    const std::ptrdiff_t n = file.Read(data.data() + done, data.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  data.resize(done);
-  return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -50,7 +26,8 @@ int main(int argc, char** argv) {
   }
   std::string data, error;
   // A host path as given: a leading '/' keeps it out of the drive mapping.
-  if (!ReadWholeFile(argv[1], data, error)) {
+  if (!vlt::platform::ReadWholeFile(argv[1], std::numeric_limits<std::int64_t>::max(), data,
+                                    error)) {
     std::fprintf(stderr, "veltra-gifinfo: %s: %s\n", argv[1], error.c_str());
     return 1;
   }

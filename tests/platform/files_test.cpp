@@ -154,6 +154,15 @@ TEST(FilesTest, FileReadWriteSeekAndTruncate) {
   EXPECT_FALSE(
       missing.Open(tmp / "nope", FileAccess::Read, FileShare::DenyWrite, FileCreate::OpenExisting));
   EXPECT_FALSE(missing.ErrorText().empty());
+
+  // The whole file at once, refused above its limit before anything is read.
+  std::string data = "old", error;
+  EXPECT_TRUE(ReadWholeFile(tmp / "data.bin", 5, data, error)) << error;
+  EXPECT_EQ(data, "hello");
+  EXPECT_FALSE(ReadWholeFile(tmp / "data.bin", 4, data, error));
+  EXPECT_EQ(error, "file larger than 4 bytes");
+  EXPECT_FALSE(ReadWholeFile(tmp / "nope", 100, data, error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST(FilesTest, ExclusiveOpenKeepsOthersOut) {
