@@ -334,8 +334,12 @@ bool TFTPList::ReadEplfLine(const ByteString& Value) {
         entry->SetFileSize(Number(fact.substr(1)).value_or(0));
         break;
       case 'm': {
+        // A moment after 9999-12-31 23:59:59 is no date: the fact is ignored.
+        constexpr std::int64_t kLastSecond = 253402300799;
         const auto seconds = Number(fact.substr(1)).value_or(0);
-        entry->SetFileTime(static_cast<double>(seconds) / 86400.0 + kUnixEpochDays);
+        if (seconds <= kLastSecond) {
+          entry->SetFileTime(static_cast<double>(seconds) / 86400.0 + kUnixEpochDays);
+        }
         break;
       }
       default:

@@ -118,6 +118,9 @@ TEST_F(FtpListTest, RecognisesTheCommonLayouts) {
       {"+/,m1000000000,\tpub", "pub|1|0|0|2001-09-09 01:46:40||EPLF"},
       {"+i8388621.48594,m825718503,r,s99999999999999999999,\tbig",
        "big|0|1|0|1996-03-01 22:15:03||EPLF"},
+      // The last second that is a date, and one after it: ignored.
+      {"+m253402300799,\tlast", "last|0|0|0|9999-12-31 23:59:59||EPLF"},
+      {"+m253402300800,\tlater", "later|0|0|0|1899-12-30 00:00:00||EPLF"},
       // The directories "." and ".." give no entry but are recognised; so is nothing else.
       {"drwxr-xr-x   2 user group     4096 Jan 12 14:30 .", ""},
       {"drwxr-xr-x   2 user group     4096 Jan 12  2003 ..", ""},
