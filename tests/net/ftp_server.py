@@ -31,7 +31,7 @@ def serve(address, port, root, log):
     import logging
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import FTPHandler
-    from pyftpdlib.servers import FTPServer
+    from pyftpdlib.servers import ThreadedFTPServer
 
     logging.basicConfig(filename=log, level=logging.DEBUG, format="%(message)s")
     authorizer = DummyAuthorizer()
@@ -41,7 +41,9 @@ def serve(address, port, root, log):
     handler.authorizer = authorizer
     handler.banner = "Veltra test server ready."
     handler.auth_failed_timeout = 0  # a refused login answers at once
-    FTPServer((address, port), handler).serve_forever()
+    # A thread per session: with one loop for all, a session was seen starving the others (a
+    # new client's USER left unread for minutes while the tests ran one after another).
+    ThreadedFTPServer((address, port), handler).serve_forever()
 
 
 def free_port6():
