@@ -1,14 +1,13 @@
 // veltra-fetch with ftp:// URLs end to end against the fixture's FTP server (native build).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "platform/files.h"
 #include "platform/process.h"
 #include "tests/download/download_helpers.h"
+#include "tests/download/fetch_tool.h"
 #include "tests/support/fixture_settings.h"
 #include "tests/support/temp_dir.h"
 
@@ -22,14 +21,7 @@ TEST(VeltraFetchFtp, FetchesResumesAndReportsFailuresInOneLine) {
   ASSERT_TRUE(ftp.count("ftp")) << "no FTP server: run through ctest (fixture ftp_server)";
   test::TempDir tmp;
   const fs::path host = platform::HostPath(tmp / "");
-  const std::string tool = platform::ExecutableDirectory() + "/../tools/veltra-fetch";
-  const auto run = [&](const std::string& args) {
-    const std::string cmd = "cd '" + host.string() + "' && '" + tool + "' " + args + " 2>err.txt";
-    const int status = std::system(cmd.c_str());
-    std::ifstream err(host / "err.txt");
-    return std::make_pair(WEXITSTATUS(status),
-                          std::string(std::istreambuf_iterator<char>(err), {}));
-  };
+  const auto run = [&](const std::string& args) { return test::RunFetchTool(host, args); };
   const std::string server = "127.0.0.1:" + ftp["ftp"];
 
   auto [rc, err] = run("ftp://" + server + "/a.zip");  // anonymous

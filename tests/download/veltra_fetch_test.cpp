@@ -1,13 +1,13 @@
 // veltra-fetch end to end against the fixture's nginx (native build).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/files.h"
 #include "platform/process.h"
 #include "tests/download/download_helpers.h"
+#include "tests/download/fetch_tool.h"
+#include "tests/support/fixture_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace vlt {
@@ -15,27 +15,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string NginxPort() {
-  const char* path = std::getenv("VLT_NGINX");
-  std::ifstream in(path != nullptr ? path : "");
-  for (std::string line; std::getline(in, line);)
-    if (line.starts_with("http=")) return line.substr(5);
-  return {};
-}
-
 TEST(VeltraFetch, FetchesResumesAndReportsFailuresInOneLine) {
-  const std::string port = NginxPort();
+  const std::string port = test::FixtureSettings("VLT_NGINX")["http"];
   ASSERT_FALSE(port.empty()) << "no nginx: run through ctest (fixture download_nginx)";
   test::TempDir tmp;
   const fs::path host = platform::HostPath(tmp / "");
-  const std::string tool = platform::ExecutableDirectory() + "/../tools/veltra-fetch";
-  const auto run = [&](const std::string& args) {
-    const std::string cmd = "cd '" + host.string() + "' && '" + tool + "' " + args + " 2>err.txt";
-    const int status = std::system(cmd.c_str());
-    std::ifstream err(host / "err.txt");
-    return std::make_pair(WEXITSTATUS(status),
-                          std::string(std::istreambuf_iterator<char>(err), {}));
-  };
+  const auto run = [&](const std::string& args) { return test::RunFetchTool(host, args); };
   const std::string url = "http://127.0.0.1:" + port;
 
   auto [rc, err] = run(url + "/a.zip");
