@@ -8,9 +8,12 @@ size is anti-aliased without supersampling. Sizes up to 48 go in as 32-bit bitma
 Usage: make_icon.py OUTPUT.ico
 """
 import math
+import os
 import struct
 import sys
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cmake"))
+from png_file import encode_rgba  # noqa: E402
 
 PURPLE = (102, 45, 145)
 ORANGE = (255, 128, 0)
@@ -79,18 +82,6 @@ def render(size):
     return rows
 
 
-def png(size, rows):
-    raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in rows)
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
-            + chunk(b"IEND", b""))
-
-
 def dib(size, rows):
     # BITMAPINFOHEADER with twice the height (colour and mask), rows bottom-up, BGRA.
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
@@ -110,7 +101,11 @@ def main():
     images = []
     for size in SIZES:
         rows = render(size)
-        images.append((size, png(size, rows) if size >= 256 else dib(size, rows)))
+        if size >= 256:
+            raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in rows)
+            images.append((size, encode_rgba(size, size, raw)))
+        else:
+            images.append((size, dib(size, rows)))
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in images:
