@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -341,11 +342,13 @@ TEST_F(KeyboardTest, ADisabledOrHiddenFocusMovesOn) {
   EXPECT_EQ(window.CurrentPage(), Page::tsZadoveve);
 }
 
-// The folder picker, seen from inside its modal loop: its caption, then Cancel.
+// The folder picker, seen from inside its modal loop: its caption, once per dialog, then
+// Cancel (again at every tick until it goes: a picker still starting may miss the first).
 std::vector<std::string> g_pickers;
+std::set<HWND> g_picker_windows;
 void CALLBACK CancelPicker(HWND, UINT, UINT_PTR, DWORD) {
   EachDialogOnScreen([](HWND h) {
-    g_pickers.push_back(WindowText(h));
+    if (g_picker_windows.insert(h).second) g_pickers.push_back(WindowText(h));
     PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
   });
 }
@@ -356,13 +359,17 @@ TEST_F(KeyboardTest, TheFolderIconOpensThePickerFromTheKeyboard) {
   ASSERT_EQ(FocusName(), "imgOpenDir");
   for (UINT key : {VK_SPACE, VK_RETURN}) {
     g_pickers.clear();
+    g_picker_windows.clear();
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, CancelPicker);
     Press(key);
     KillTimer(nullptr, timer);
     ASSERT_EQ(g_pickers.size(), 1u) << key;
     EXPECT_EQ(g_pickers[0], "Selecione o diretorio para instalação do sistema");
-    // Back in the window, the focus is where it was.
-    window.PumpEvents();
+    // Back in the window, the focus is where it was (once the window is active again).
+    for (int i = 0; i < 150 && FocusName() != "imgOpenDir"; ++i) {
+      Sleep(20);
+      window.PumpEvents();
+    }
     EXPECT_EQ(FocusName(), "imgOpenDir");
     EXPECT_EQ(window.CurrentPage(), Page::tsZadoveve);
   }
