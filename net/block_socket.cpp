@@ -130,6 +130,7 @@ void TBlockSocket::ThrottleBandwidth(int Length, int MaxB, std::uint32_t& Next) 
 void TBlockSocket::ResetLastError() {
   FLastError = 0;
   FLastErrorDesc.clear();
+  FPeerClosed = false;
 }
 
 int TBlockSocket::SockCheck(int SockResult) {
@@ -501,6 +502,7 @@ int TBlockSocket::ReceiveInto(void* Buffer, int Length, bool now) {
     if (r == 0) {
       ResetLastError();
       FLastError = p::kWSAECONNRESET;  // the peer closed
+      FPeerClosed = true;
     } else {
       TransferCheck(r, error);
     }
@@ -584,7 +586,8 @@ ByteString TBlockSocket::RecvPacketFromSocket(int Timeout) {
       if (fast) {
         if (!CheckStopFlag()) read(65536, How::AfterWait);
       } else if (const int n = WaitingData(); n == 0) {
-        FLastError = p::kWSAECONNRESET;  // readable with nothing to read: closed
+        // Readable with nothing to read: the end, or a reset. One receive tells which.
+        read(1, How::AfterWait);
       } else {
         read(n, How::Counted);
       }

@@ -257,6 +257,9 @@ class TBlockSocket {
   void SetConnectionTimeout(std::int32_t v) { FConnectionTimeout = v; }
   SocketHandle Socket() const { return FSocket; }
   std::int32_t LastError() const { return FLastError; }
+  // The last receive ended at the peer's orderly close (FIN). Both that and a reset report
+  // 10054; only this one means every byte the peer sent has arrived.
+  bool ClosedByPeer() const { return FLastError == platform::kWSAECONNRESET && FPeerClosed; }
   const std::string& LastErrorDesc() const { return FLastErrorDesc; }
   void* Owner() const { return FOwner; }
   void SetOwner(void* v) { FOwner = v; }
@@ -332,6 +335,7 @@ class TBlockSocket {
   SocketHandle FSocket = platform::kInvalidSocket;
   std::int32_t FLastError = 0;
   std::string FLastErrorDesc;
+  bool FPeerClosed = false;  // FLastError 10054 came from an orderly end, not a reset
   void* FOwner = nullptr;
   // Set by a descendant's destructor that has already closed through its own CloseSocket.
   bool FClosedByDescendant = false;

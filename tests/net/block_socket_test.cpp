@@ -262,6 +262,28 @@ TEST_F(BlockSocketLive, PlatformResetNumber) {
   // Linux answers the reset with an error, Wine with an end of stream; both are 10054.
   EXPECT_LE(s.RecvBuffer(buf, sizeof buf), 0);
   EXPECT_EQ(s.LastError(), 10054);
+  EXPECT_FALSE(s.ClosedByPeer()) << "a reset is not the end of the data";
+}
+
+// Both ends report 10054; only the orderly one says that every byte has arrived, whichever way
+// the end is read.
+TEST_F(BlockSocketLive, OrderlyCloseAndResetAreToldApart) {
+  for (const bool reset : {false, true}) {
+    for (const bool throttled : {false, true}) {
+      SCOPED_TRACE(std::string(reset ? "reset" : "close") + (throttled ? ", throttled" : ""));
+      ScriptServer server({Send("x"), Pause(50), reset ? Reset() : Close()});
+      TBlockSocket sock;
+      if (throttled) sock.SetMaxRecvBandwidth(1 << 20);
+      sock.Connect("127.0.0.1", server.Port());
+      ASSERT_EQ(sock.LastError(), 0);
+      std::string got;
+      for (int i = 0; i < 10 && sock.LastError() == 0; ++i) got += sock.RecvPacket(5000);
+      EXPECT_EQ(sock.LastError(), 10054);
+      EXPECT_EQ(sock.ClosedByPeer(), !reset);
+      sock.ResetLastError();
+      EXPECT_FALSE(sock.ClosedByPeer());
+    }
+  }
 }
 
 TEST_F(BlockSocketLive, TimeOut) {
