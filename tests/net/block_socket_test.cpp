@@ -272,7 +272,7 @@ TEST_F(BlockSocketLive, OrderlyCloseAndResetAreToldApart) {
     for (const bool throttled : {false, true}) {
       SCOPED_TRACE(std::string(reset ? "reset" : "close") + (throttled ? ", throttled" : ""));
       ScriptServer server({Send("x"), Pause(50), reset ? Reset() : Close()});
-      TBlockSocket sock;
+      TTCPBlockSocket sock;
       if (throttled) sock.SetMaxRecvBandwidth(1 << 20);
       sock.Connect("127.0.0.1", server.Port());
       ASSERT_EQ(sock.LastError(), 0);
