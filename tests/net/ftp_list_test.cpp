@@ -395,7 +395,7 @@ TEST_F(FtpListTest, ValidateFieldsRefusesImplausibleValues) {
   };
   for (const auto& c : cases) {
     list_.ClearFields();
-    list_.FileName = "f";
+    list_.FileName.assign(1, 'f');
     list_.*c.field = c.value;
     EXPECT_EQ(list_.ValidateFields(), c.valid) << c.value;
   }
