@@ -188,7 +188,11 @@ void MainWindow::UpdateVisibility() {
     HWND h = control->Handle();
     if (h == nullptr) continue;
     const bool show = EffectivelyVisible(control->Layout().id);
-    if ((IsWindowVisible(h) != FALSE) != show) ShowWindow(h, show ? SW_SHOWNA : SW_HIDE);
+    // The control's own flag, not IsWindowVisible: before the window is first shown every
+    // child reads as invisible, and a hidden page's control would keep its flag and come on
+    // screen (taking Tab, Enter and clicks) with the window.
+    const bool shown = (GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown != show) ShowWindow(h, show ? SW_SHOWNA : SW_HIDE);
   }
   InvalidateRect(window_.Get(), nullptr, TRUE);
 }

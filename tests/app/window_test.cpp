@@ -295,6 +295,31 @@ TEST_F(KeyboardTest, TabWalksThePageInBothDirections) {
   }
 }
 
+// From the very start, before any page change, the other pages' controls take neither keys
+// nor clicks: Tab stays on the home page, and a click where another page's "Fechar" lies does
+// nothing.
+TEST_F(KeyboardTest, AtTheStartOnlyTheHomePageTakesKeysAndClicks) {
+  for (const ControlLayout& c : WizardLayout()) {
+    HWND h = H(c.id);
+    if (h == nullptr || (c.page == Page::tsHome && c.visible)) continue;
+    EXPECT_EQ(GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE, 0) << c.name;
+  }
+  for (int i = 0; i < 6; ++i) {
+    Press(VK_TAB);
+    const std::string name = FocusName();
+    EXPECT_TRUE(name == "btnZadoveve" || name == "btnPDV") << name;
+  }
+  RECT r{};
+  GetWindowRect(H(Control::btnClose), &r);
+  POINT p{r.left, r.top};
+  ScreenToClient(window.Handle(), &p);
+  const LPARAM at = MAKELPARAM(p.x, p.y);
+  PostMessageW(window.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(window.Handle(), WM_LBUTTONUP, 0, at);
+  window.PumpEvents();
+  EXPECT_NE(window.Handle(), nullptr) << "a click on the hidden Fechar closed the program";
+}
+
 TEST_F(KeyboardTest, EnterPressesTheFocusedButtonElseTheDefaultOne) {
   // Home: Enter on the focused card button.
   Press(VK_RETURN);
