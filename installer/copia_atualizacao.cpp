@@ -114,6 +114,8 @@ void Copia::Diretorio(const std::string& source, const std::string& destination,
       continue;
     }
     if (NomeProtegido(name)) continue;
+    // An unfinished download is not part of any update.
+    if (LowerAscii(name).ends_with(".part")) continue;
     Arquivo(origem + name, destino + name, LowerAscii(name) == kExecutavelPrincipal);
   }
 }

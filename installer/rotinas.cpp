@@ -11,6 +11,7 @@
 #include "installer/system_ops.h"
 #include "installer/transfer_line.h"
 #include "installer/wizard_view.h"
+#include "net/text_functions.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/flag_scope.h"
@@ -32,10 +33,41 @@ constexpr int kPausaMs = 2000;
 constexpr char kBaseExistente[] =
     "O diretório selecionado contem uma base de dados a operação sera abortada";
 
+// A step that failed: its message already names the step.
+class EtapaFalhou : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Runs one step of a routine; a failure says which step failed, then its detail. A
+// cancellation, and a failure already named by an inner step, pass through as they are.
+template <typename Passo>
+void Etapa(const std::string& etapa, Passo passo) {
+  try {
+    passo();
+  } catch (const InstalacaoCancelada&) {
+    throw;
+  } catch (const EtapaFalhou&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw EtapaFalhou(etapa + "\r" + e.what());
+  }
+}
+
 void Extrai(const std::string& archive, const std::string& directory) {
-  TZipFile zip;
-  zip.Open(archive, zmRead);
-  zip.ExtractAll(directory);
+  const std::string nome = archive.substr(archive.find_last_of("\\/") + 1);
+  Etapa("Falha ao extrair o pacote " + nome + ".", [&] {
+    TZipFile zip;
+    zip.Open(archive, zmRead);
+    zip.ExtractAll(directory);
+  });
+}
+
+// "http://127.0.0.1:8080/Drive/app/x.zip" -> "127.0.0.1:8080"
+std::string ServidorDe(const std::string& url) {
+  net::UrlParts partes;
+  net::SplitUrl(url, partes);
+  return partes.Host + ":" + partes.Port;
 }
 
 }  // namespace
@@ -52,14 +84,22 @@ void TfrmPrincipal::VerificaCancelamento() {
   if (cancelado_) throw InstalacaoCancelada();
 }
 
+// The package is there, whole, under its final name, or the routine ends here: a file an
+// earlier run left behind is never taken for it.
 void TfrmPrincipal::Baixa(const std::string& destino, const std::string& nome,
                           const std::string& url) {
-  VltDownload.SetProtocolo(protHTTP);
-  VltDownload.SetDownloadDest(destino);
-  VltDownload.SetDownloadNomeArq(nome);
-  VltDownload.SetDownloadUrl(url);
-  VltDownload.StartDownload();
+  const std::string falha =
+      "Falha ao baixar o pacote " + nome + " do servidor " + ServidorDe(url) + ".";
+  Etapa(falha, [&] {
+    VltDownload.SetProtocolo(protHTTP);
+    VltDownload.SetDownloadDest(destino);
+    VltDownload.SetDownloadNomeArq(nome);
+    VltDownload.SetDownloadUrl(url);
+    VltDownload.StartDownload();
+  });
   VerificaCancelamento();
+  if (!VltDownload.Engine().Finished())
+    throw EtapaFalhou(falha + "\rMotivo: " + VltDownload.Engine().FailureText());
 }
 
 std::string TfrmPrincipal::UrlPacote(const std::string& caminho) const {
@@ -67,9 +107,11 @@ std::string TfrmPrincipal::UrlPacote(const std::string& caminho) const {
 }
 
 void TfrmPrincipal::EscreveGlobalIni(const std::string& arquivo, const std::string& caminho) {
-  platform::WriteIniString(arquivo, "DADOS", "CAMINHO", caminho);
-  platform::WriteIniString(arquivo, "DADOS", "TIPO", settings_.TipoInstalacao);
-  platform::WriteIniString(arquivo, "DADOS", "IP", settings_.ServidorIPNome);
+  Etapa("Falha ao gravar a configuração " + arquivo + ".", [&] {
+    platform::WriteIniString(arquivo, "DADOS", "CAMINHO", caminho);
+    platform::WriteIniString(arquivo, "DADOS", "TIPO", settings_.TipoInstalacao);
+    platform::WriteIniString(arquivo, "DADOS", "IP", settings_.ServidorIPNome);
+  });
 }
 
 // ---- Firebird ----
@@ -97,21 +139,20 @@ void TfrmPrincipal::RotinaFirebird() {
     StatusFirebird("Firebird não está ativo");
     view_.SetText(Control::lbStatus, "Baixando Firebird");
     view_.SetText(Control::lbStatusInstallTerminal, "Baixando Firebird");
-    VltDownload.SetProtocolo(protHTTP);
-    VltDownload.SetDownloadDest(view_.GetText(Control::edtDirZadoveve) + "/../Uteis/");
-    VltDownload.SetDownloadNomeArq("Firebird-2.5.9x86.exe");
-    VltDownload.SetDownloadUrl(UrlPacote("/Drive/app/Uteis/Firebird-2.5.9x86.exe"));
-    if (!system_.DirectoryExists(VltDownload.DownloadDest()))
-      system_.ForceDirectories(VltDownload.DownloadDest());
-    VltDownload.StartDownload();
-    VerificaCancelamento();
+    const std::string uteis = view_.GetText(Control::edtDirZadoveve) + "/../Uteis/";
+    if (!system_.DirectoryExists(uteis)) system_.ForceDirectories(uteis);
+    Baixa(uteis, "Firebird-2.5.9x86.exe", UrlPacote("/Drive/app/Uteis/Firebird-2.5.9x86.exe"));
     StatusFirebird("Inicia instalação do Firebird");
-    system_.ExecutaEAguarda(VltDownload.DownloadDest() + VltDownload.DownloadNomeArq(),
-                            "/SILENT /TASKS /NORESTART");
+    Etapa("Falha ao instalar o Firebird.", [&] {
+      system_.ExecutaEAguarda(VltDownload.DownloadDest() + VltDownload.DownloadNomeArq(),
+                              "/SILENT /TASKS /NORESTART");
+    });
     VerificaCancelamento();
     StatusFirebird("Inicia serviço do Firebird");
-    system_.ExecutaEAguarda("C:\\Windows\\System32\\cmd",
-                            "/c net start \"firebird guardian - defaultinstance\"");
+    Etapa("Falha ao iniciar o serviço do Firebird.", [&] {
+      system_.ExecutaEAguarda("C:\\Windows\\System32\\cmd",
+                              "/c net start \"firebird guardian - defaultinstance\"");
+    });
     VerificaCancelamento();
   }
   StatusFirebird("Firebird está ativo");
@@ -183,12 +224,8 @@ void TfrmPrincipal::RotinaZadoveve() {
   Pausa();
   const std::string atualiza = "C:\\Atualiza\\";
   if (!system_.DirectoryExists(atualiza)) system_.ForceDirectories(atualiza);
-  VltDownload.SetProtocolo(protHTTP);
-  VltDownload.SetDownloadDest(atualiza);
-  VltDownload.SetDownloadNomeArq("estoque_2010.zip");
-  VltDownload.SetDownloadUrl(servidor_.UpdateBase + "/Drive/app/Sistemas/estoque_2010.zip");
-  VltDownload.StartDownload();
-  VerificaCancelamento();
+  Baixa(atualiza, "estoque_2010.zip",
+        servidor_.UpdateBase + "/Drive/app/Sistemas/estoque_2010.zip");
   status("Extraindo Atualização");
   view_.PumpEvents();
   Pausa();
@@ -203,11 +240,14 @@ void TfrmPrincipal::RotinaZadoveve() {
                              "C:\\Atualiza\\DADOS.GDB");
     platform::WriteIniString(compara + "CompDemo.Ini", "Databases", "TargetDB",
                              dir() + "\\DADOS.GDB");
-    system_.ExecutaEAguarda(compara + "databasecompare.exe", "");
+    Etapa("Falha ao atualizar o banco de dados.",
+          [&] { system_.ExecutaEAguarda(compara + "databasecompare.exe", ""); });
     VerificaCancelamento();
   }
-  CopiaAtualizacao("C:\\Atualiza\\", dir(), "*.*");
-  system_.CriaAtalho(dir() + "\\estoque.exe", "", dir(), "Quenda");
+  Etapa("Falha ao copiar a atualização para " + dir() + ".",
+        [&] { CopiaAtualizacao("C:\\Atualiza\\", dir(), "*.*"); });
+  Etapa("Falha ao criar o atalho na Área de Trabalho.",
+        [&] { system_.CriaAtalho(dir() + "\\estoque.exe", "", dir(), "Quenda"); });
   view_.ShowPage(Page::tsFinal);
 }
 
@@ -251,10 +291,12 @@ void TfrmPrincipal::RotinaTerminal() {
   // The ERP directory exactly as typed: its default already ends in a backslash.
   EscreveGlobalIni(dir() + "\\GLOBAL.INI", view_.GetText(Control::edtDirTerminalQuenda) + "\\");
   status("Atualizando Sistema...");
-  system_.ExecutaEAguarda(dir() + "\\Atualizador.exe", "/auto");
+  Etapa("Falha ao atualizar o sistema.",
+        [&] { system_.ExecutaEAguarda(dir() + "\\Atualizador.exe", "/auto"); });
   VerificaCancelamento();
   status("Atualizando Sistema...");
-  system_.CriaAtalho(dir() + "\\terminal.exe", "", dir(), "Veltra PDV NFC-e");
+  Etapa("Falha ao criar o atalho na Área de Trabalho.",
+        [&] { system_.CriaAtalho(dir() + "\\terminal.exe", "", dir(), "Veltra PDV NFC-e"); });
   view_.ShowPage(Page::tsFinal);
 }
 
@@ -311,7 +353,8 @@ void TfrmPrincipal::VltDownloadHookMonitor(std::int64_t bytes_to_download,
 }
 
 void TfrmPrincipal::VltDownloadAfterDownload() {
-  if (VltDownload.DownloadStatus() != stDownload) return;
+  // Only a file that is there, whole, is a finished download.
+  if (VltDownload.DownloadStatus() != stDownload || !VltDownload.Engine().Finished()) return;
   ParaCadaProduto([&](const ControlesProduto& c, bool) {
     view_.SetText(c.status, "Download concluído");
     view_.SetVisible(c.gauge, false);

@@ -34,8 +34,10 @@ std::string TrimBlanks(const std::string& text) {
 void PlatformSystemOps::ExecutaEAguarda(const std::string& program, const std::string& arguments) {
   platform::StartResult start = platform::ShellStart(program, arguments);
   if (!start.started) {
-    view_.InformationBox(TrimSystemMessage(start.error_text));
-    return;
+    // The program and the system's reason, in one box (the shell shows none of its own); the
+    // routine that needed the program ends here instead of going on as if it had run.
+    throw Exception("Não foi possível iniciar o programa \"" + program + "\".\r" +
+                    TrimSystemMessage(start.error_text) + " (" + std::to_string(start.error) + ")");
   }
   // Sliced waits keep the window repainting while a long program (an installer) runs.
   while (!start.process.Wait(kWaitSliceMs)) view_.PumpEvents();

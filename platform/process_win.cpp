@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <cstdint>
 #include <utility>
 
 #include "platform/clock.h"
@@ -50,7 +51,8 @@ StartResult ShellStart(std::string_view program, std::string_view arguments) {
   const std::wstring params = Widen(arguments);
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  // No box of the shell's own: the caller says what failed, once.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   info.hwnd = GetActiveWindow();
   info.lpVerb = L"open";
   info.lpFile = file.c_str();
@@ -63,6 +65,34 @@ StartResult ShellStart(std::string_view program, std::string_view arguments) {
     result.process = Process(reinterpret_cast<std::intptr_t>(info.hProcess));
   } else {
     result.error = GetLastError();
+    if (result.error == ERROR_SUCCESS) {
+      // Some shells leave the last error at 0 ("Success") and give the reason only as the
+      // old SE_ERR_ code in hInstApp.
+      const auto code = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(info.hInstApp));
+      switch (code) {
+        case SE_ERR_FNF:
+          result.error = ERROR_FILE_NOT_FOUND;
+          break;
+        case SE_ERR_PNF:
+          result.error = ERROR_PATH_NOT_FOUND;
+          break;
+        case SE_ERR_ACCESSDENIED:
+          result.error = ERROR_ACCESS_DENIED;
+          break;
+        case SE_ERR_OOM:
+          result.error = ERROR_NOT_ENOUGH_MEMORY;
+          break;
+        case SE_ERR_NOASSOC:
+          result.error = ERROR_NO_ASSOCIATION;
+          break;
+        case SE_ERR_SHARE:
+          result.error = ERROR_SHARING_VIOLATION;
+          break;
+        default:
+          result.error = ERROR_BAD_FORMAT;
+          break;
+      }
+    }
     result.error_text = SystemErrorMessage(result.error);
   }
   return result;

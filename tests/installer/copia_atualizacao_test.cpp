@@ -38,6 +38,9 @@ TEST(CopiaAtualizacaoTest, ProtectedNamesAreSkippedAtAnyDepthAsSubstringsOfTheLi
       {"global.ini.txt", true},
       {"sub\\deep\\leiame.txt", true},
       {"sub\\dados.gdb\\inside.txt", true},  // a directory is never protected
+      {"estoque_2010.zip.part", false},      // an unfinished download is no update
+      {"sub\\leiame.txt.PART", false},
+      {"part.txt", true},
   };
   for (const auto& c : cases) Put(src + "\\" + c.path, c.path);
   ASSERT_TRUE(platform::CreateDir(tmp / "Berfon"));

@@ -218,16 +218,52 @@ TEST_F(RotinasTest, AProbeFailureEndsTheRoutineWithItsBox) {
   EXPECT_TRUE(platform::FileExists(erp + "\\GLOBAL.INI"));  // nothing is rolled back
 }
 
-TEST_F(RotinasTest, AMissingPackageEndsInTheExtractionError) {
-  ChooseProduct(kProdutoLoja, "0", "");
-  try {
-    form.Dispatch(Control::btnContinuarZadoveve);
-    FAIL() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_NE(std::string(e.what()).find("quenda_2010.zip"), std::string::npos) << e.what();
+// A package that cannot be downloaded ends the routine at once, naming the package, its server
+// and the reason; files an earlier run left behind are never used in its place, and nothing
+// after the download runs.
+TEST_F(RotinasTest, AMissingPackageEndsTheRoutineNamingItAndItsServer) {
+  const struct {
+    const char* missing;  // the package path on the server
+    const char* name;
+    const char* last_status;
+  } cases[] = {
+      {"/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip", "quenda_2010.zip", "Baixando Sistema"},
+      {"/Drive/app/Uteis/Uteis.zip", "Uteis.zip", "Baixando Utilitários"},
+      {"/atualiza/Drive/app/Sistemas/estoque_2010.zip", "estoque_2010.zip", "Baixando Atualização"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(site);
+    std::filesystem::remove_all(platform::HostPath(erp));
+    std::filesystem::remove_all(platform::HostPath("C:\\Atualiza"));
+    PutErpPackages();
+    std::filesystem::remove(site + c.missing);
+    // What an earlier, failed run left behind.
+    const std::string velho = test::BuildZip({{.name = "estoque.exe", .data = "velho"}}).bytes;
+    platform::ForceDirectories(erp);
+    test::WriteFile(erp + "\\quenda_2010.zip", velho);
+    platform::ForceDirectories("C:\\Atualiza");
+    test::WriteFile("C:\\Atualiza\\estoque_2010.zip", velho);
+    test::WriteFile("C:\\Atualiza\\estoque_2010.zip.part", "");
+    system.runs.clear();
+    ChooseProduct(kProdutoLoja, "0", "");
+    try {
+      form.Dispatch(Control::btnContinuarZadoveve);
+      ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+      EXPECT_TRUE(std::string(e.what()).starts_with(
+          std::string("Falha ao baixar o pacote ") + c.name +
+          " do servidor 127.0.0.1:" + nginx["http"] + ".\rMotivo: the server answered 404"))
+          << e.what();
+    }
+    EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), c.last_status);
+    EXPECT_NE(view.page, Page::tsFinal);
+    EXPECT_TRUE(system.runs.empty()) << "the comparison tool ran";
+    EXPECT_TRUE(system.shortcuts.empty());
+    EXPECT_FALSE(platform::FileExists(erp + "\\estoque_2010.zip.part"));
+    EXPECT_FALSE(platform::FileExists(erp + "\\estoque.exe") &&
+                 test::ReadFile(erp + "\\estoque.exe") == "velho");
   }
-  EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip"));
-  EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), "Extraindo Sistema");
 }
 
 TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {
@@ -239,18 +275,19 @@ TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {
   };
   // The PDV installation downloads the setup into the ERP field's directory.
   view.SetText(Control::edtDirZadoveve, erp + "\\");
-  EXPECT_THROW(form.Dispatch(Control::btnInstalTerminal), Exception);  // no PDV package here
-  const std::vector<std::string> expected = {"Verificando Firebird",
-                                             "Firebird não está ativo",
-                                             "Baixando Firebird",
-                                             "Download concluído",
-                                             "Inicia instalação do Firebird",
-                                             "Inicia serviço do Firebird",
-                                             "Verificando Firebird",
-                                             "Firebird está ativo",
-                                             "Baixando Sistema",
-                                             "Download concluído",
-                                             "Extraindo Sistema"};
+  try {
+    form.Dispatch(Control::btnInstalTerminal);
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {  // no PDV package here: its download ends the routine
+    EXPECT_TRUE(std::string(e.what()).starts_with(
+        "Falha ao baixar o pacote terminalnfce.zip do servidor 127.0.0.1:" + nginx["http"] +
+        ".\rMotivo: the server answered 404"))
+        << e.what();
+  }
+  const std::vector<std::string> expected = {
+      "Verificando Firebird", "Firebird não está ativo",       "Baixando Firebird",
+      "Download concluído",   "Inicia instalação do Firebird", "Inicia serviço do Firebird",
+      "Verificando Firebird", "Firebird está ativo",           "Baixando Sistema"};
   EXPECT_EQ(view.TextsOf(Control::lbStatusInstallTerminal), expected);
   ASSERT_GE(system.runs.size(), 2u);
   EXPECT_EQ(system.runs[0].program, erp + "\\/../Uteis/Firebird-2.5.9x86.exe");
@@ -260,7 +297,8 @@ TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {
 }
 
 TEST_F(RotinasTest, AServerThatNeverStartsEndsAfterThreeAttempts) {
-  ChooseProduct(kProdutoLoja, "0", "");  // nothing on the server: every download fails
+  Put("/Drive/app/Uteis/Firebird-2.5.9x86.exe", "instalador");  // a setup that starts nothing
+  ChooseProduct(kProdutoLoja, "0", "");
   system.firebird_running = false;
   try {
     form.Dispatch(Control::btnContinuarZadoveve);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/clock.h"
+#include "platform/exception.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -84,16 +85,26 @@ TEST_F(SystemOpsTest, ExecutaEAguardaReallyWaitsForTheProgram) {
   EXPECT_TRUE(view.information.empty());
 }
 
+// A program that cannot start ends the caller with one message naming the program and the
+// system's reason: no box of the shell's own, and never "Success".
 TEST_F(SystemOpsTest, ExecutaEAguardaReportsAProgramThatCannotStart) {
   TempDir tmp;
-  // With a display, Windows' shell shows its own error box first; a person would press OK.
   test::BoxDismisser shell_box;
-  ops.ExecutaEAguarda(tmp / "nao-existe.exe", "");
-  ASSERT_EQ(view.information.size(), 1u);
-  const std::string& text = view.information[0];
-  EXPECT_FALSE(text.empty());
-  EXPECT_NE(text.back(), '.');
-  EXPECT_GT(static_cast<unsigned char>(text.back()), 32);
+  const std::string program = tmp / "nao-existe.exe";
+  try {
+    ops.ExecutaEAguarda(program, "");
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    const std::string text = e.what();
+    EXPECT_TRUE(text.starts_with("Não foi possível iniciar o programa \"" + program + "\".\r"))
+        << text;
+    const std::string reason = text.substr(text.find('\r') + 1);
+    EXPECT_GT(reason.size(), 4u) << text;
+    EXPECT_EQ(reason.find("Success"), std::string::npos) << text;
+    EXPECT_EQ(reason.find("(0)"), std::string::npos) << text;
+  }
+  EXPECT_EQ(shell_box.Dismissed(), 0) << "the shell showed a box of its own";
+  EXPECT_TRUE(view.information.empty());
   EXPECT_EQ(view.pumps, 0);
 }
 
