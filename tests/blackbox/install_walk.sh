@@ -24,10 +24,17 @@ check_file() {  # PATH EXPECTED-CONTENT-REGEX
   [[ -f "$1" ]] || fail "missing $1"
   grep -qaE "$2" "$1" || fail "$1 does not hold /$2/: $(tr -d '\r' <"$1" | head -5)"
 }
-# The desktop folder Wine gives this user (a link to the host's desktop, or its own).
+# The desktop folder of the prefix: a folder of its own, never a link to the host's home.
 desktop_file() {
   local f
-  for f in "$c"/users/*/Desktop/"$1" "$HOME/Desktop/$1"; do [[ -f "$f" ]] && { echo "$f"; return; }; done
+  for f in "$c"/users/*/Desktop; do [[ -L "$f" ]] && fail "the prefix's desktop $f links out of the build tree"; done
+  for f in "$c"/users/*/Desktop/"$1"; do [[ -f "$f" ]] && { echo "$f"; return; }; done
+}
+# Nothing the walk makes lands in the host user's home (shortcuts, Wine's menu entries).
+started_at=$(mktemp)
+outside_home() {
+  find "$HOME" -maxdepth 5 -newer "$started_at" \( -name '*.lnk' -o -name '*.desktop' \) \
+    -not -path "${VLT_ROOT:-/nonexistent}/*" 2>/dev/null | head -5
 }
 
 start_installer() {
@@ -123,5 +130,8 @@ if [[ "$what" == pdv || "$what" == both ]]; then
   [[ -n "$(desktop_file "Veltra PDV NFC-e.lnk")" ]] || fail "no \"Veltra PDV NFC-e.lnk\" on the desktop"
   echo "PDV: $t"
 fi
+outside=$(outside_home)
+rm -f "$started_at"
+[[ -z "$outside" ]] || fail "written outside the build tree: $outside"
 trap - EXIT
 echo "PASS: installation walk; screenshots in $shots"
