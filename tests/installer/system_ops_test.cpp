@@ -116,7 +116,9 @@ TEST_F(SystemOpsTest, FirebirdAtivoSeesOnlyALowerCaseServerProcess) {
     const char* name;
     bool counts;
   } cases[] = {{"fbserver.exe", true}, {"FBSERVER.EXE", false}};
-  EXPECT_FALSE(ops.FirebirdAtivo());
+  // The check reads the machine's real process list: a server (or a stand-in another run left
+  // going) already there answers for every case.
+  if (ops.FirebirdAtivo()) GTEST_SKIP() << "a Firebird server process is already running here";
   for (const auto& c : cases) {
     // One directory each: on Windows "FBSERVER.EXE" would otherwise reuse "fbserver.exe".
     const std::string dir = tmp / (c.counts ? "lower" : "upper");
