@@ -63,6 +63,22 @@ void Extrai(const std::string& archive, const std::string& directory) {
   });
 }
 
+// Why files cannot be written into `dir`; empty when they can (a file is made and removed).
+std::string PastaInutilizavel(const std::string& dir) {
+  if (!platform::DirectoryExists(dir))
+    return "A pasta não existe e não pôde ser criada (verifique a unidade e o caminho).";
+  const std::string teste = dir + "\\InstaladorVeltra.teste";
+  {
+    platform::File arquivo;
+    if (!arquivo.Open(teste, platform::FileAccess::Write, platform::FileShare::Exclusive,
+                      platform::FileCreate::CreateAlways) ||
+        !arquivo.Write("ok", 2))
+      return "Não há permissão para gravar arquivos nessa pasta (" + arquivo.ErrorText() + ").";
+  }
+  platform::RemoveFile(teste);
+  return {};
+}
+
 // "http://127.0.0.1:8080/Drive/app/x.zip" -> "127.0.0.1:8080"
 std::string ServidorDe(const std::string& url) {
   net::UrlParts partes;
@@ -168,6 +184,13 @@ bool TfrmPrincipal::PreparaInstalacao(const PaginaProduto& pagina) {
   }
   if (platform::FileExists(dir + "\\" + pagina.base)) {
     view_.WarningBox(kBaseExistente, "Atenção");
+    return false;
+  }
+  // The folder must exist (or be made) and take files before anything is downloaded: a
+  // missing drive or a read-only folder is said here, and the page stays as it was.
+  if (!system_.DirectoryExists(dir)) system_.ForceDirectories(dir);
+  if (const std::string motivo = PastaInutilizavel(dir); !motivo.empty()) {
+    view_.WarningBox("Não é possível instalar na pasta \"" + dir + "\".\r" + motivo, "Atenção");
     return false;
   }
   view_.SetVisible(pagina.painel, false);

@@ -201,6 +201,23 @@ TEST_F(RotinasTest, ExistingDatabasesAreRefusedBeforeAnyDownload) {
   EXPECT_TRUE(system.created.empty());
 }
 
+// A folder that cannot be made is said before anything else happens, and the page stays usable.
+TEST_F(RotinasTest, AFolderThatCannotBeMadeIsRefusedBeforeAnyDownload) {
+  test::WriteFile(tmp / "arquivo", "a file where a folder would go");
+  const std::string dir = tmp / "arquivo\\Berfon";
+  ChooseProduct(kProdutoLoja, "0", "");
+  view.SetText(Control::edtDirZadoveve, dir);
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  ASSERT_EQ(view.warnings.size(), 1u);
+  EXPECT_TRUE(view.warnings[0].text.starts_with("Não é possível instalar na pasta \"" + dir +
+                                                "\".\rA pasta não existe"))
+      << view.warnings[0].text;
+  EXPECT_EQ(system.firebird_checks, 0);
+  EXPECT_TRUE(view.visible[Control::pnDiretorio]);
+  EXPECT_TRUE(view.enabled[Control::btnContinuarZadoveve]);
+  EXPECT_EQ(view.TextsOf(Control::lbStatus).size(), 0u);
+}
+
 TEST_F(RotinasTest, AProbeFailureEndsTheRoutineWithItsBox) {
   PutErpPackages(/*with_database=*/false);
   ChooseProduct(kProdutoLoja, "0", "");
