@@ -99,6 +99,11 @@ class TfrmPrincipal {
   };
   // The first steps of both "Continuar" handlers; false when the directory was refused.
   bool PreparaInstalacao(const PaginaProduto& pagina);
+  // Runs a routine; when it ends without reaching the closing page, the page is given back to
+  // the operator (its fields, "Voltar" and "Continuar") so that the same window tries again.
+  template <typename Rotina>
+  void ExecutaComNovaTentativa(const PaginaProduto& pagina, Rotina rotina);
+  void ConcluiInstalacao(const std::string& dir);
   void InstalaLoja();
   void InstalaTerminal();
   void Pausa();
@@ -115,6 +120,7 @@ class TfrmPrincipal {
   InstallSettings settings_;
   ServidorPacotes servidor_;
   bool rotina_em_andamento_ = false;
+  bool instalacao_concluida_ = false;  // the running routine reached the closing page
   bool cancelado_ = false;
 };
 

@@ -30,6 +30,9 @@ using net::THookSocketReason;
 namespace {
 
 constexpr int kPausaMs = 2000;
+// Lies in the product folder while an installation of this program is unfinished: a database
+// next to it is this installer's own half-done work, not a real installation to protect.
+constexpr char kMarcaIncompleta[] = "InstaladorVeltra.incompleto";
 constexpr char kBaseExistente[] =
     "O diretório selecionado contem uma base de dados a operação sera abortada";
 
@@ -63,19 +66,16 @@ void Extrai(const std::string& archive, const std::string& directory) {
   });
 }
 
-// Why files cannot be written into `dir`; empty when they can (a file is made and removed).
+// Why files cannot be written into `dir`; empty when they can (the mark is written there).
 std::string PastaInutilizavel(const std::string& dir) {
   if (!platform::DirectoryExists(dir))
     return "A pasta não existe e não pôde ser criada (verifique a unidade e o caminho).";
-  const std::string teste = dir + "\\InstaladorVeltra.teste";
-  {
-    platform::File arquivo;
-    if (!arquivo.Open(teste, platform::FileAccess::Write, platform::FileShare::Exclusive,
-                      platform::FileCreate::CreateAlways) ||
-        !arquivo.Write("ok", 2))
-      return "Não há permissão para gravar arquivos nessa pasta (" + arquivo.ErrorText() + ").";
-  }
-  platform::RemoveFile(teste);
+  // The mark of an unfinished installation is the test file: it stays until the end.
+  platform::File arquivo;
+  if (!arquivo.Open(dir + "\\" + kMarcaIncompleta, platform::FileAccess::Write,
+                    platform::FileShare::Exclusive, platform::FileCreate::CreateAlways) ||
+      !arquivo.Write("instalação em andamento\r\n", 27))
+    return "Não há permissão para gravar arquivos nessa pasta (" + arquivo.ErrorText() + ").";
   return {};
 }
 
@@ -182,7 +182,8 @@ bool TfrmPrincipal::PreparaInstalacao(const PaginaProduto& pagina) {
     dir.pop_back();  // one backslash only
     view_.SetText(pagina.diretorio, dir);
   }
-  if (platform::FileExists(dir + "\\" + pagina.base)) {
+  if (platform::FileExists(dir + "\\" + pagina.base) &&
+      !platform::FileExists(dir + "\\" + kMarcaIncompleta)) {
     view_.WarningBox(kBaseExistente, "Atenção");
     return false;
   }
@@ -200,15 +201,45 @@ bool TfrmPrincipal::PreparaInstalacao(const PaginaProduto& pagina) {
   return true;
 }
 
+template <typename Rotina>
+void TfrmPrincipal::ExecutaComNovaTentativa(const PaginaProduto& pagina, Rotina rotina) {
+  auto devolve_pagina = [&] {
+    view_.SetVisible(pagina.status, false);
+    view_.SetVisible(pagina.painel, true);
+    view_.SetEnabled(pagina.voltar, true);
+    view_.SetEnabled(pagina.continuar, true);
+    view_.Focus(pagina.continuar);
+  };
+  instalacao_concluida_ = false;
+  try {
+    platform::FlagScope em_andamento(rotina_em_andamento_);
+    rotina();
+  } catch (const InstalacaoCancelada&) {
+    throw;
+  } catch (...) {
+    devolve_pagina();  // the failure box follows; then the page is there to try again
+    throw;
+  }
+  if (!instalacao_concluida_) devolve_pagina();
+}
+
+void TfrmPrincipal::ConcluiInstalacao(const std::string& dir) {
+  platform::RemoveFile(dir + "\\" + kMarcaIncompleta);
+  instalacao_concluida_ = true;
+  view_.ShowPage(Page::tsFinal);
+}
+
 void TfrmPrincipal::InstalaLoja() {
-  if (!PreparaInstalacao({Control::edtDirZadoveve, "Dados.gdb", Control::pnDiretorio,
-                          Control::lbStatus, Control::btnVoltar, Control::btnContinuarZadoveve}))
-    return;
-  platform::FlagScope rotina(rotina_em_andamento_);
-  const std::string d = view_.GetText(Control::edtDirZadoveve);
-  if (!system_.DirectoryExists(d)) system_.ForceDirectories(d);
-  RotinaFirebird();
-  RotinaZadoveve();
+  const PaginaProduto pagina{Control::edtDirZadoveve, "Dados.gdb",
+                             Control::pnDiretorio,    Control::lbStatus,
+                             Control::btnVoltar,      Control::btnContinuarZadoveve};
+  if (!PreparaInstalacao(pagina)) return;
+  ExecutaComNovaTentativa(pagina, [&] {
+    const std::string d = view_.GetText(Control::edtDirZadoveve);
+    if (!system_.DirectoryExists(d)) system_.ForceDirectories(d);
+    RotinaFirebird();
+    RotinaZadoveve();
+  });
 }
 
 void TfrmPrincipal::RotinaZadoveve() {
@@ -271,7 +302,7 @@ void TfrmPrincipal::RotinaZadoveve() {
         [&] { CopiaAtualizacao("C:\\Atualiza\\", dir(), "*.*"); });
   Etapa("Falha ao criar o atalho na Área de Trabalho.",
         [&] { system_.CriaAtalho(dir() + "\\estoque.exe", "", dir(), "Quenda"); });
-  view_.ShowPage(Page::tsFinal);
+  ConcluiInstalacao(dir());
 }
 
 void TfrmPrincipal::RotinaUteis() {
@@ -289,15 +320,16 @@ void TfrmPrincipal::RotinaUteis() {
 // ---- the PDV terminal ----
 
 void TfrmPrincipal::InstalaTerminal() {
-  if (!PreparaInstalacao({Control::edtDirTerminal, "DBECF.FDB", Control::pnLabelTerminal,
-                          Control::lbStatusInstallTerminal, Control::btnVoltarTerminal,
-                          Control::btnInstalTerminal}))
-    return;
-  platform::FlagScope rotina(rotina_em_andamento_);
-  const std::string p = view_.GetText(Control::edtDirTerminal);
-  if (!system_.DirectoryExists(p)) system_.ForceDirectories(p);
-  RotinaFirebird();
-  RotinaTerminal();
+  const PaginaProduto pagina{Control::edtDirTerminal,    "DBECF.FDB",
+                             Control::pnLabelTerminal,   Control::lbStatusInstallTerminal,
+                             Control::btnVoltarTerminal, Control::btnInstalTerminal};
+  if (!PreparaInstalacao(pagina)) return;
+  ExecutaComNovaTentativa(pagina, [&] {
+    const std::string p = view_.GetText(Control::edtDirTerminal);
+    if (!system_.DirectoryExists(p)) system_.ForceDirectories(p);
+    RotinaFirebird();
+    RotinaTerminal();
+  });
 }
 
 void TfrmPrincipal::RotinaTerminal() {
@@ -320,7 +352,7 @@ void TfrmPrincipal::RotinaTerminal() {
   status("Atualizando Sistema...");
   Etapa("Falha ao criar o atalho na Área de Trabalho.",
         [&] { system_.CriaAtalho(dir() + "\\terminal.exe", "", dir(), "Veltra PDV NFC-e"); });
-  view_.ShowPage(Page::tsFinal);
+  ConcluiInstalacao(dir());
 }
 
 // ---- download progress ----

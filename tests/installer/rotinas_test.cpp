@@ -218,6 +218,41 @@ TEST_F(RotinasTest, AFolderThatCannotBeMadeIsRefusedBeforeAnyDownload) {
   EXPECT_EQ(view.TextsOf(Control::lbStatus).size(), 0u);
 }
 
+// After a failure the page is the operator's again, and the same window tries again: the half
+// installed folder (its database included) is not refused, while a finished one still is.
+TEST_F(RotinasTest, AFailedInstallationIsTriedAgainFromTheSamePage) {
+  PutErpPackages();
+  std::filesystem::remove(site + "/atualiza/Drive/app/Sistemas/estoque_2010.zip");
+  ChooseProduct(kProdutoLoja, "0", "");
+  view.ShowPage(Page::tsZadoveve);
+  EXPECT_THROW(form.Dispatch(Control::btnContinuarZadoveve), Exception);
+  EXPECT_TRUE(platform::FileExists(erp + "\\DADOS.GDB"));  // the first attempt got that far
+  EXPECT_EQ(view.page, Page::tsZadoveve);
+  EXPECT_TRUE(view.visible[Control::pnDiretorio]);
+  EXPECT_FALSE(view.visible[Control::lbStatus]);
+  EXPECT_TRUE(view.enabled[Control::btnVoltar]);
+  EXPECT_TRUE(view.enabled[Control::btnContinuarZadoveve]);
+  EXPECT_FALSE(form.RotinaEmAndamento());
+
+  PutErpPackages();
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  EXPECT_TRUE(view.warnings.empty() ||
+              view.warnings.back().text.find("base de dados") == std::string::npos)
+      << "the unfinished attempt's folder was refused";
+  EXPECT_EQ(view.page, Page::tsFinal);
+  EXPECT_FALSE(platform::FileExists(erp + "\\InstaladorVeltra.incompleto"));
+
+  // A finished installation is protected as before (the name as the check spells it: the
+  // native file system tells case apart).
+  if (!platform::FileExists(erp + "\\Dados.gdb")) test::WriteFile(erp + "\\Dados.gdb", "base");
+  view.ShowPage(Page::tsZadoveve);
+  const size_t warnings = view.warnings.size();
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  ASSERT_EQ(view.warnings.size(), warnings + 1);
+  EXPECT_EQ(view.warnings.back().text,
+            "O diretório selecionado contem uma base de dados a operação sera abortada");
+}
+
 TEST_F(RotinasTest, AProbeFailureEndsTheRoutineWithItsBox) {
   PutErpPackages(/*with_database=*/false);
   ChooseProduct(kProdutoLoja, "0", "");
