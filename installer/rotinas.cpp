@@ -205,6 +205,10 @@ template <typename Rotina>
 void TfrmPrincipal::ExecutaComNovaTentativa(const PaginaProduto& pagina, Rotina rotina) {
   auto devolve_pagina = [&] {
     view_.SetVisible(pagina.status, false);
+    // The transfer's gauge and line sit where the fields come back.
+    for (Control c : {Control::Gauger1, Control::lConnectionInfo, Control::Gauge1Terminal,
+                      Control::lConectionTerminal})
+      view_.SetVisible(c, false);
     view_.SetVisible(pagina.painel, true);
     view_.SetEnabled(pagina.voltar, true);
     view_.SetEnabled(pagina.continuar, true);

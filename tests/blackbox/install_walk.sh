@@ -7,7 +7,10 @@
 #   then the PDV terminal with the keyboard only (Tab, Enter), the focus checked on every page.
 # Afterwards it checks what was left on Wine's C: drive and on the desktop, and the records
 # of the stand-in programs. Screenshots go to SCREENSHOT_DIR.
-# Usage: install_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [erp|pdv|both]
+#   With "retry" (also part of "both"): the ERP with the update package missing on the server;
+#   the failure box names it, the page comes back with the focus on "Continuar", and Enter
+#   installs once the package is there again.
+# Usage: install_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [erp|pdv|retry|both]
 set -euo pipefail
 exe=$1 probe=$2 shots=$3 what=${4:-both}
 caption="Veltra Sistemas | Instalador"
@@ -16,7 +19,11 @@ caption="Veltra Sistemas | Instalador"
 mkdir -p "$shots"
 c="$WINEPREFIX/drive_c"
 app=""
-cleanup() { [[ -n "$app" ]] && kill "$app" 2>/dev/null || true; }
+hidden_package=""
+cleanup() {
+  [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
+  [[ -n "$hidden_package" ]] && mv -f "$hidden_package.hidden" "$hidden_package" || true
+}
 trap cleanup EXIT
 source "$(dirname "$0")/walk_lib.sh"
 
@@ -130,6 +137,51 @@ if [[ "$what" == pdv || "$what" == both ]]; then
   [[ -n "$(desktop_file "Veltra PDV NFC-e.lnk")" ]] || fail "no \"Veltra PDV NFC-e.lnk\" on the desktop"
   echo "PDV: $t"
 fi
+if [[ "$what" == retry || "$what" == both ]]; then
+  www="$(cd "$(dirname "$exe")/.." && pwd)/demo/www"
+  package="$www/Drive/app/Sistemas/estoque_2010.zip"
+  [[ -f "$package" ]] || fail "no $package on the demo server"
+  rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"
+  mv "$package" "$package.hidden"
+  hidden_package=$package
+  start_installer
+  expect_focus "Instalar" 1
+  keys Return
+  expect_text "Qual tipo dessa instalação?"
+  expect_focus class:ComboBox
+  keys Return
+  expect_text 'C:\Progs5\Berfon\'
+  keys Return
+  box=""
+  for _ in $(seq 900); do
+    box=$(xdotool search --name '^InstaladorVeltra$' 2>/dev/null | head -1) && [[ -n "$box" ]] && break
+    see | awk -F'\t' '$2 == "Instalação Concluída" {f=1} END {exit !f}' && fail "finished without the package"
+    sleep 0.2
+  done
+  [[ -n "$box" ]] || fail "no failure box within 3 minutes"
+  sleep 0.5
+  shot retry-01-box
+  said=$(wine "$probe" "InstaladorVeltra" 2>/dev/null | tr -d '\r')
+  grep -q "Falha ao baixar o pacote estoque_2010.zip do servidor 127.0.0.2" <<<"$said" ||
+    fail "the box does not say which package failed: $said"
+  grep -q "Motivo: the server answered 404" <<<"$said" || fail "the box gives no reason: $said"
+  xdotool windowactivate --sync "$box" key Return
+  expect_focus "Continuar"
+  expect_text 'C:\Progs5\Berfon'
+  shot retry-02-page
+  [[ -f "$c/Progs5/Berfon/estoque.exe_antes1" ]] && fail "the update was copied without its package"
+  mv -f "$package.hidden" "$package"
+  hidden_package=""
+  keys Return
+  run_to_final retry
+  close_installer
+  b="$c/Progs5/Berfon"
+  [[ -f "$b/estoque.exe" && -f "$b/estoque.exe_antes1" ]] || fail "the retry did not update estoque.exe"
+  [[ -e "$b/InstaladorVeltra.incompleto" ]] && fail "the unfinished-installation mark stayed"
+  ls "$b" | grep -qi '\.part$' && fail "a partial download reached $b"
+  echo "retry: $b"
+fi
+
 outside=$(outside_home)
 rm -f "$started_at"
 [[ -z "$outside" ]] || fail "written outside the build tree: $outside"

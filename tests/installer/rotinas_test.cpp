@@ -230,6 +230,8 @@ TEST_F(RotinasTest, AFailedInstallationIsTriedAgainFromTheSamePage) {
   EXPECT_EQ(view.page, Page::tsZadoveve);
   EXPECT_TRUE(view.visible[Control::pnDiretorio]);
   EXPECT_FALSE(view.visible[Control::lbStatus]);
+  EXPECT_FALSE(view.visible[Control::Gauger1]) << "the gauge would cover the fields";
+  EXPECT_FALSE(view.visible[Control::lConnectionInfo]);
   EXPECT_TRUE(view.enabled[Control::btnVoltar]);
   EXPECT_TRUE(view.enabled[Control::btnContinuarZadoveve]);
   EXPECT_FALSE(form.RotinaEmAndamento());
