@@ -28,6 +28,16 @@ win=$(xdotool search --name "$caption" | head -1)
 expect_text "Bem-vindo ao Quenda"
 expect_text "O que você deseja instalar?"
 shot 01-home
+# From the very start only the home page's controls exist for the operator: no other page's
+# button is on screen, and Tab goes round the two "Instalar" alone.
+for other in "Voltar" "Continuar" "Fechar"; do expect_no_text "$other"; done
+expect_focus "Instalar" 1
+for _ in 1 2 3; do
+  keys Tab
+  expect_focus "Instalar" 2
+  keys Tab
+  expect_focus "Instalar" 1
+done
 click "Instalar" 1
 
 expect_text "Qual tipo dessa instalação?"
@@ -68,6 +78,33 @@ expect_text "Diretorio de instalação"
 expect_text 'C:\Progs5\Berfon\'
 expect_no_text "Qual tipo dessa instalação?"
 shot 06-diretorio-loja
+
+# A folder on a drive that does not exist is refused before anything happens, in Portuguese,
+# and the page stays usable.
+click_class "Edit"
+xdotool key --delay 100 End shift+Home
+xdotool type --delay 30 'Q:\x'
+expect_text 'Q:\x'
+click "Continuar"
+box=""
+for _ in $(seq 50); do
+  box=$(xdotool search --name "^Atenção$" 2>/dev/null | head -1 || true)
+  [[ -n "$box" ]] && break
+  sleep 0.2
+done
+[[ -n "$box" ]] || fail "no warning for a folder on a missing drive"
+seen=$(wine "$probe" "Atenção" 2>/dev/null | tr -d '\r')
+[[ "$seen" == $'box\tAtenção\tNão é possível instalar na pasta "Q:\\x".'* ]] ||
+  fail "warning box shows: $seen"
+shot 06b-pasta-invalida
+xdotool windowactivate --sync "$box" key Return
+for _ in $(seq 50); do xdotool search --name "^Atenção$" >/dev/null 2>&1 || break; sleep 0.2; done
+expect_text "Diretorio de instalação"
+expect_text "Continuar"
+click_class "Edit"
+xdotool key --delay 100 End shift+Home
+xdotool type --delay 30 'C:\Progs5\Berfon\'
+expect_text 'C:\Progs5\Berfon\'
 
 click "Voltar"
 expect_text "Qual tipo dessa instalação?"
