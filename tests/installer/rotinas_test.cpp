@@ -255,6 +255,22 @@ TEST_F(RotinasTest, AFailedInstallationIsTriedAgainFromTheSamePage) {
             "O diretório selecionado contem uma base de dados a operação sera abortada");
 }
 
+// A failure names its step before the library's detail.
+TEST_F(RotinasTest, AFailedStepIsNamedBeforeItsDetail) {
+  PutErpPackages();
+  Put("/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip", "not a zip at all");
+  ChooseProduct(kProdutoLoja, "0", "");
+  try {
+    form.Dispatch(Control::btnContinuarZadoveve);
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    const std::string what = e.what();
+    EXPECT_TRUE(what.starts_with("Falha ao extrair o pacote quenda_2010.zip.\r")) << what;
+    EXPECT_GT(what.size(), std::string("Falha ao extrair o pacote quenda_2010.zip.\r").size());
+  }
+  EXPECT_FALSE(platform::FileExists(erp + "\\GLOBAL.INI"));
+}
+
 TEST_F(RotinasTest, AProbeFailureEndsTheRoutineWithItsBox) {
   PutErpPackages(/*with_database=*/false);
   ChooseProduct(kProdutoLoja, "0", "");
