@@ -127,6 +127,8 @@ void TVltDownloadClass::CloseFile() {
 void TVltDownloadClass::BeginReply() {
   fVerdict = rvUndecided;
   fExpectedSize = -1;
+  fWriteLimit = -1;
+  fOverrun = false;
   fFailure.clear();
 }
 
@@ -153,11 +155,19 @@ void TVltDownloadClass::FlushDocument() {
   const std::int64_t n = fDocument->Size() - fDocument->Released();
   if (n > 0 && !(fVerdict == rvUndecided && fFileStream)) {
     if (fVerdict == rvAccept && fFileStream) {
-      const std::string_view held = fDocument->Held();
-      if (!fFileStream->Write(held.data(), held.size()))
+      std::string_view held = fDocument->Held();
+      if (fWriteLimit >= 0 && fFileSize + n > fWriteLimit) {
+        // Only the announced bytes are the file's; the rest ends the transfer as failed.
+        held = held.substr(0, static_cast<size_t>(std::max<std::int64_t>(0, fWriteLimit - fFileSize)));
+        fOverrun = true;
+        fVerdict = rvReject;
+        fFailure = "the server sent more than the " + std::to_string(fWriteLimit) +
+                   " bytes the file may hold";
+      }
+      if (!held.empty() && !fFileStream->Write(held.data(), held.size()))
         throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
                         fFileStream->ErrorText() + ")");
-      fFileSize += n;
+      fFileSize += static_cast<std::int64_t>(held.size());
     }
     fDocument->Release(fDocument->Size());
   }
@@ -195,7 +205,9 @@ void TVltDownloadClass::SocketMonitor(net::TBlockSocket* Sender, bool Writing, c
   }
 
   const bool unwanted =
-      fUnwantedAfter >= 0 && fDocument != nullptr && fDocument->Size() > fUnwantedAfter;
+      fDocument != nullptr &&
+      ((fUnwantedAfter >= 0 && fDocument->Size() > fUnwantedAfter) || fOverrun ||
+       (fVerdict == rvReject && fDocument->Size() > kMaxRejectedBody));
   if ((fDownloadStatus == stStop || fDownloadStatus == stPause || unwanted) && fSock != nullptr)
     fSock->CloseSocket();
   if (fOnHookMonitor)
@@ -256,7 +268,7 @@ void TVltDownloadClass::SocketClosed(net::TBlockSocket* Sender) {
 // The file is finished only when the whole of it is there: every byte of the body arrived, and
 // the partial file holds what the server said the file holds.
 bool TVltDownloadClass::ReadyToFinish() {
-  if (!fPartOpened || fFinished) return false;
+  if (!fPartOpened || fFinished || fOverrun) return false;
   if (fVerdict == rvComplete) return true;
   if (fVerdict != rvAccept || !BodyComplete()) return false;
   if (fExpectedSize >= 0 && fFileSize != fExpectedSize) {

@@ -123,7 +123,16 @@ class TVltDownloadClass {
   bool fPartOpened = false;         // this start opened fFilePart
   bool fFinished = false;
   std::int64_t fUnwantedAfter = -1;  // a body not wanted past this many bytes is cut there
-  std::string fFailure;              // why the current reply cannot finish the file
+  // The partial file never grows past this many bytes (-1: no limit known): bytes a server
+  // sends beyond what it announced are not the file's.
+  std::int64_t fWriteLimit = -1;
+  bool fOverrun = false;  // the server sent more than fWriteLimit allows
+  std::string fFailure;   // why the current reply cannot finish the file
+
+ public:
+  // A rejected reply (an error page, a redirection) is read no further than this: a server
+  // sending an endless error body must not hold the download.
+  static constexpr std::int64_t kMaxRejectedBody = 64 * 1024;
 };
 
 }  // namespace vlt::download

@@ -1,9 +1,11 @@
 #include "download/http_download.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "net/address_text.h"
+#include "net/url_reference.h"
 #include "net/text_functions.h"
 #include "platform/numbers.h"
 
@@ -39,46 +41,75 @@ struct ContentRange {
 };
 
 // "Content-Range: bytes 5000-9999/10000", "bytes 5000-9999/*", "bytes */10000"
-std::optional<ContentRange> FindContentRange(const std::vector<std::string>& headers) {
-  for (const std::string& line : headers) {
-    if (!Upper(line).starts_with("CONTENT-RANGE:")) continue;
-    std::string v = Trim(net::TextAfter(line, ":"));
-    if (Upper(v.substr(0, 6)) != "BYTES ") return std::nullopt;
-    v = Trim(v.substr(6));
-    const size_t slash = v.find('/');
-    if (slash == std::string::npos) return std::nullopt;
-    const std::string span = Trim(v.substr(0, slash)), total = Trim(v.substr(slash + 1));
-    ContentRange r;
-    if (total != "*") {
-      const auto t = p::ParseUnsigned<std::int64_t>(total);
-      if (!t) return std::nullopt;
-      r.total = *t;
-    }
-    if (span != "*") {
-      const size_t dash = span.find('-');
-      if (dash == std::string::npos) return std::nullopt;
-      const auto a = p::ParseUnsigned<std::int64_t>(span.substr(0, dash));
-      const auto b = p::ParseUnsigned<std::int64_t>(span.substr(dash + 1));
-      if (!a || !b || *b < *a || (r.total >= 0 && *b >= r.total)) return std::nullopt;
-      r.first = *a;
-      r.last = *b;
-    }
-    return r;
+std::optional<ContentRange> FindContentRange(const net::THTTPClient& http) {
+  const auto value = http.HeaderValue("Content-Range");
+  if (!value) return std::nullopt;
+  std::string v = *value;
+  if (Upper(v.substr(0, 6)) != "BYTES ") return std::nullopt;
+  v = Trim(v.substr(6));
+  const size_t slash = v.find('/');
+  if (slash == std::string::npos) return std::nullopt;
+  const std::string span = Trim(v.substr(0, slash)), total = Trim(v.substr(slash + 1));
+  ContentRange r;
+  if (total != "*") {
+    const auto t = p::ParseUnsigned<std::int64_t>(total);
+    if (!t) return std::nullopt;
+    r.total = *t;
   }
-  return std::nullopt;
+  if (span != "*") {
+    const size_t dash = span.find('-');
+    if (dash == std::string::npos) return std::nullopt;
+    const auto a = p::ParseUnsigned<std::int64_t>(span.substr(0, dash));
+    const auto b = p::ParseUnsigned<std::int64_t>(span.substr(dash + 1));
+    if (!a || !b || *b < *a || *b == INT64_MAX || (r.total >= 0 && *b >= r.total))
+      return std::nullopt;
+    r.first = *a;
+    r.last = *b;
+  }
+  return r;
 }
 
-// A Location relative to the request's URL made absolute ("/new/a.zip", "a.zip", "//host/x").
-std::string ResolveLocation(const std::string& base, const std::string& location) {
-  if (location.find("://") != std::string::npos) return location;
-  net::UrlParts u;
-  net::SplitUrl(base, u);
-  if (location.starts_with("//")) return u.Prot + ":" + location;
-  std::string authority = u.Prot + "://";
-  if (!u.User.empty()) authority += u.User + (u.Pass.empty() ? "" : ":" + u.Pass) + "@";
-  authority += (net::IsIPv6Text(u.Host) ? "[" + u.Host + "]" : u.Host) + ":" + u.Port;
-  if (location.starts_with("/")) return authority + location;
-  return authority + u.Path.substr(0, u.Path.rfind('/') + 1) + location;
+// Why a file name chosen by the server cannot be used as it is; empty when it can. It names a
+// file in the destination folder, nothing else: no folders, drives, devices or stream names,
+// and no byte that the file system would cut the name at or read otherwise.
+std::string ServerNameProblem(const std::string& name) {
+  if (name.empty()) return "empty name";
+  if (name.size() > 200) return "name too long";
+  for (const char ch : name) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b < 0x20 || b == 0x7F) return "control character in the name";
+    if (std::string_view("\\/:*?\"<>|").find(ch) != std::string_view::npos)
+      return "folder separator or reserved character in the name";
+  }
+  if (name.back() == '.' || name.back() == ' ' || name.front() == ' ')
+    return "name beginning with a blank or ending with a dot or blank";
+  // "CON", "nul.txt", "COM1.zip", "lpt9": devices on Windows, whatever the extension.
+  std::string stem = Upper(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* d : kDevices)
+    if (stem == d) return "device name";
+  if (stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+      stem[3] >= '0' && stem[3] <= '9')
+    return "device name";
+  return {};
+}
+
+// The name as it can be shown in one line: control bytes as \xNN.
+std::string Printable(const std::string& name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : name) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b < 0x20 || b == 0x7F) {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -107,7 +138,9 @@ bool TVltHTTPDownload::HeadKnown() const {
 }
 
 // Asks the server for the first bytes and takes the name from a header line holding
-// "filename=": 'attachment; filename="a.zip"', "attachment; filename=a.zip; size=10".
+// "filename=": 'attachment; filename="a.zip"', "attachment; filename=a.zip; size=10". The
+// server names a file in the destination folder and nothing else, and never one that is
+// already there: a name it cannot be is refused, not mended.
 std::string TVltHTTPDownload::ProbeName() {
   fHTTPClient->Clear();
   fHTTPClient->SetRangeEnd(1024);
@@ -124,9 +157,13 @@ std::string TVltHTTPDownload::ProbeName() {
       name = net::TextBefore(name.substr(1), "\"");
     else
       name = Trim(net::TextBefore(name, ";"));
-    // The server names a file, not a place: no directories, no drive, no "..".
-    name = LastComponent(name);
-    if (name == "." || name == "..") name.clear();
+    if (const std::string why = ServerNameProblem(name); !why.empty())
+      throw Exception("O servidor indicou um nome de arquivo inválido: \"" + Printable(name) +
+                      "\" (" + why + ")");
+    const std::string final_path = net::PathWithSeparator(DownloadDest()) + name;
+    if (p::FileExists(final_path))
+      throw Exception("O arquivo indicado pelo servidor já existe e não será substituído: " +
+                      final_path);
     return name;
   }
   return {};
@@ -157,6 +194,19 @@ void TVltHTTPDownload::StartDownload() {
   fRedirectTarget.clear();
   if (fOnBeforeDownload) fOnBeforeDownload(this);
   fHTTPClient->HTTPMethod("GET", fDownloadUrl);
+  if (fRestartFromZero && fFileStream) {
+    // The partial file is longer than the file now on the server: it is not a prefix of it.
+    fRestartFromZero = false;
+    if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate())
+      throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
+                      fFileStream->ErrorText() + ")");
+    fBytesResumed = 0;
+    fFileSize = 0;
+    fDownloadStatus = stNone;
+    fHTTPClient->Clear();
+    BeginReply();
+    fHTTPClient->HTTPMethod("GET", fDownloadUrl);
+  }
   // The redirection is followed here, once the request that brought it has ended, not from
   // inside its close.
   if (!fRedirectTarget.empty()) {
@@ -183,24 +233,27 @@ void TVltHTTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketR
   if (fResultCode == 500 && (state == net::hsIdle || state == net::hsConnecting)) return;
   if (fResultCode == 302 && HeadKnown() && fDownloadStatus != stStop &&
       fDownloadStatus != stPause) {
-    // "Location: " exactly so; the first such line.
-    std::string location;
-    for (const std::string& line : fHTTPClient->Headers()) {
-      if (line.starts_with("Location: ")) {
-        location = Trim(line.substr(10));
-        break;
-      }
-    }
-    if (!location.empty() && fRedirects < kMaxRedirects) {
+    const std::string location = fHTTPClient->HeaderValue("Location").value_or("");
+    std::string failure;
+    if (location.empty()) {
+      failure = "redirection (302) without a Location";
+    } else if (fRedirects >= kMaxRedirects) {
+      failure = "more than " + std::to_string(kMaxRedirects) + " redirections";
+    } else if (const auto target = net::ResolveReference(fDownloadUrl, location); !target) {
+      failure = "redirection (302) to an address that cannot be used: " + Printable(location);
+    } else if (const std::string scheme = net::UrlScheme(*target);
+               scheme != "http" && scheme != "https") {
+      // Only HTTP can fetch it; anything else would send this request to another protocol.
+      failure = "redirection (302) to an unsupported address: " + Printable(*target);
+    } else {
       fDownloadStatus = stRedirect;
       ++fRedirects;
       CloseFile();  // without a flush: the redirection's own body is not the file's
-      fRedirectTarget = ResolveLocation(fDownloadUrl, location);
+      fRedirectTarget = *target;
       return;
     }
     TVltDownloadClass::SocketStatus(Sender, Reason, Value);
-    fFailure = location.empty() ? "redirection (302) without a Location"
-                                : "more than " + std::to_string(kMaxRedirects) + " redirections";
+    fFailure = failure;
     return;
   }
   TVltDownloadClass::SocketStatus(Sender, Reason, Value);
@@ -219,7 +272,7 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
     fVerdict = rvReject;  // the probe, or a file already closed: nothing to write into
     return;
   }
-  const auto range = FindContentRange(fHTTPClient->Headers());
+  const auto range = FindContentRange(*fHTTPClient);
   switch (fResultCode) {
     case 200:
       if (fFileSize > 0) {
@@ -230,13 +283,17 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
         fBytesResumed = 0;
       }
       fVerdict = rvAccept;
-      if (fHTTPClient->TransferEncoding() == net::TE_IDENTITY)
+      if (fHTTPClient->TransferEncoding() == net::TE_IDENTITY) {
         fExpectedSize = fHTTPClient->BodySize();
+        fWriteLimit = fExpectedSize;
+      }
       break;
     case 206:
       if (range && range->first == fFileSize) {
         fVerdict = rvAccept;
         fExpectedSize = range->total;
+        // Nothing past the end of the range is the file's, whatever the body's framing.
+        fWriteLimit = range->last + 1;
       } else {
         fVerdict = rvReject;
         fFailure = "the server answered 206 with a range that does not start at " +
@@ -248,6 +305,11 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
         fVerdict = rvComplete;
       } else {
         fVerdict = rvReject;
+        // "bytes */3000" for a partial file of 5000 bytes: the file on the server is shorter,
+        // so the partial file is not a prefix of it and the download starts again from 0.
+        if (range && range->first < 0 && range->total >= 0 && range->total < fFileSize &&
+            fDownloadStatus != stStop && fDownloadStatus != stPause)
+          fRestartFromZero = true;
       }
       break;
     default:
@@ -267,12 +329,13 @@ std::string TVltHTTPDownload::FailureText() const {
   if (!fFailure.empty()) return fFailure;
   const net::THTTPClient& h = *fHTTPClient;
   if (h.State() == net::hsFailed && !h.FailureText().empty()) return h.FailureText();
+  // An error page is the reason, even when its body was cut short on purpose.
+  if (HeadKnown() && h.ResultCode() != 200 && h.ResultCode() != 206)
+    return "the server answered " + std::to_string(h.ResultCode()) +
+           (h.ResultString().empty() ? "" : " " + h.ResultString());
   if (h.State() == net::hsBodyCut)
     return "the transfer was cut: " +
            (h.FailureText().empty() ? "no reason given" : h.FailureText());
-  if (h.ResultCode() != 200 && h.ResultCode() != 206)
-    return "the server answered " + std::to_string(h.ResultCode()) +
-           (h.ResultString().empty() ? "" : " " + h.ResultString());
   return TVltDownloadClass::FailureText();
 }
 

@@ -40,6 +40,7 @@ class TVltHTTPDownload : public TVltDownloadClass {
   std::string fSettledName;     // the bare file name of this start, ".part" included
   std::string fRedirectTarget;  // set by a 302 close; followed once the request has ended
   int fRedirects = 0;
+  bool fRestartFromZero = false;  // the partial file turned out longer than the file itself
 };
 
 }  // namespace vlt::download

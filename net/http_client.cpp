@@ -18,6 +18,9 @@ constexpr int kMaxLine = static_cast<int>(THTTPClient::kMaxHeadBytes);
 // One blank line follows every chunk's data, and a stray one may come before a status line; a
 // server that sends nothing but blank lines is not making progress.
 constexpr int kMaxBlankLines = 8;
+// "100 Continue", "102 Processing", "103 Early Hints" may come before the final answer; a server
+// that sends nothing else is not making progress.
+constexpr int kMaxInterimReplies = 16;
 
 std::string Upper(std::string_view s) {
   std::string out(s);
@@ -89,7 +92,10 @@ class THTTPClient::HeadBudget {
 THTTPClient::THTTPClient() : FSock(std::make_unique<TTCPBlockSocket>()) {
   Timeout = 90000;
   TargetPort = "80";
-  FSock->SetConvertLineEnd(true);
+  // Reply lines end at LF, with or without the CR before it. A bare CR is neither a line end
+  // nor half of one: taken as such, "X-Note: a\rContent-Length: 9" would yield a length, and
+  // a body that begins with CR after an LF-only head would lose its first byte.
+  FSock->SetConvertLineEnd(false);
   // Queued on a socket without a connection; the close before every connect drops them.
   FSock->SetSizeRecvBuffer(65536);
   FSock->SetSizeSendBuffer(65536);
@@ -179,8 +185,15 @@ bool THTTPClient::EnsureConnection(bool NeedTLS) {
   return OpenConnection(NeedTLS);
 }
 
+ByteString THTTPClient::RecvLine(int timeout) {
+  ByteString line = FSock->RecvTerminated(timeout, "\n");
+  if (FSock->LastError() != 0) return {};
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
 bool THTTPClient::ReadHeadLine(HeadBudget& budget, ByteString& line) {
-  line = FSock->RecvString(budget.TimeLeft());
+  line = RecvLine(budget.TimeLeft());
   if (FSock->LastError() != 0) {
     FailFromSocket();
     return false;
@@ -190,6 +203,51 @@ bool THTTPClient::ReadHeadLine(HeadBudget& budget, ByteString& line) {
     return false;
   }
   return true;
+}
+
+// "HTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\nHTTP/1.1 200 OK\r\n...": interim replies
+// and their header lines are read and dropped; only the final status line goes into Headers.
+bool THTTPClient::ReadStatusLine(HeadBudget& budget) {
+  for (int interim = 0;; ++interim) {
+    ByteString line;
+    int blanks = 0;
+    bool ok;
+    do ok = ReadHeadLine(budget, line);
+    while (ok && line.empty() && ++blanks <= kMaxBlankLines);
+    if (ok && line.empty()) {
+      Fail("blank lines instead of a status line");
+      ok = false;
+    }
+    if (!ok) {
+      FResultCode = 0;  // no final status line could be read
+      return false;
+    }
+    if (!StartsWith(Upper(line), "HTTP/")) {
+      // A reply without a status line: what came is the start of the body.
+      FDocument.Write(line + CRLF);
+      FResultCode = 0;
+      return true;
+    }
+    DecodeStatus(p::AnsiToText(line));
+    if (FResultCode == 101) {
+      Fail("the server switched protocols (101 " + FResultString + "), which was not asked for");
+      return false;
+    }
+    if (FResultCode < 100 || FResultCode > 199) {
+      FHeaders.push_back(p::AnsiToText(line));
+      return true;
+    }
+    if (interim >= kMaxInterimReplies) {
+      Fail("more than " + std::to_string(kMaxInterimReplies) + " interim replies");
+      return false;
+    }
+    std::vector<std::string> dropped;
+    ReadHeaderBlock(budget, dropped);
+    if (dropped.empty() || !dropped.back().empty()) {  // cut inside the block
+      FResultCode = 0;
+      return false;
+    }
+  }
 }
 
 void THTTPClient::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& block) {
@@ -202,17 +260,22 @@ void THTTPClient::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& 
 
 void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
                                    bool& close_afterwards) {
-  bool conflicting_length = false;
+  bool conflicting_length = false, bad_length = false;
   for (int i = 0; i < static_cast<int>(block.size());) {
     const std::string line = UnfoldHeaderLine(block, i);
     FHeaders.push_back(line);
     const std::string up = Upper(line);
     const std::string value = Trim(TextAfter(line, ":"));
     if (StartsWith(up, "CONTENT-LENGTH:")) {
+      // Digits only, within 63 bits, and every copy the same: anything else leaves no way to
+      // know where the body ends ("Content-Length: 99999999999999999999", "10, 12", "-1").
       const auto n = p::ParseUnsigned<std::int64_t>(value);
-      // Two lengths that disagree leave no way to know where the body ends.
-      if (FBodySize >= 0 && (!n || *n != FBodySize)) conflicting_length = true;
-      FBodySize = n ? *n : -1;
+      if (!n)
+        bad_length = true;
+      else if (FBodySize >= 0 && *n != FBodySize)
+        conflicting_length = true;
+      else
+        FBodySize = *n;
       if (n && FTransferEncoding == TE_UNKNOWN) FTransferEncoding = TE_IDENTITY;
     } else if (StartsWith(up, "CONTENT-TYPE:")) {
       FMimeType = value;
@@ -223,7 +286,10 @@ void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool u
       if (up.find("CLOSE") != std::string::npos) close_afterwards = true;
     }
   }
-  if (conflicting_length && FTransferEncoding != TE_CHUNKED) Fail("conflicting Content-Length");
+  if (bad_length)
+    Fail("invalid Content-Length");
+  else if (conflicting_length)
+    Fail("conflicting Content-Length");
 }
 
 bool THTTPClient::SendRequest(bool expect_continue, bool sending_body, HeadBudget& budget,
@@ -325,10 +391,15 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   } else {
     head.push_back(prefix + "Connection: close");
   }
-  if (!FCookies.empty()) {
+  FRequestHost = url.Host;
+  {
     std::string cookies;
-    for (const std::string& c : FCookies) cookies += (cookies.empty() ? "" : "; ") + c;
-    head.push_back("Cookie: " + cookies);
+    for (const std::string& c : FCookies) {
+      const auto origin = FCookieHosts.find(Upper(TextBefore(c, "=")));
+      if (origin != FCookieHosts.end() && !EqualsNoCase(origin->second, url.Host)) continue;
+      cookies += (cookies.empty() ? "" : "; ") + c;
+    }
+    if (!cookies.empty()) head.push_back("Cookie: " + cookies);
   }
   if (FRangeStart > 0 || FRangeEnd > 0) {
     std::string range = "Range: bytes=" + std::to_string(FRangeStart) + "-";
@@ -375,29 +446,10 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   {
     WholeReadTimeout whole(*FSock, Timeout > 0);
     HeadBudget budget(Timeout);
-    if (!remembered_status.empty()) {
+    if (!remembered_status.empty())
       FHeaders.push_back(remembered_status);
-    } else {
-      for (;;) {
-        ByteString line;
-        int blanks = 0;
-        do head_ok = ReadHeadLine(budget, line);
-        while (head_ok && line.empty() && ++blanks <= kMaxBlankLines);
-        if (head_ok && line.empty()) {
-          Fail("blank lines instead of a status line");
-          head_ok = false;
-        }
-        if (head_ok && StartsWith(Upper(line), "HTTP/")) {
-          FHeaders.push_back(p::AnsiToText(line));
-          DecodeStatus(FHeaders.back());
-        } else {
-          // A reply without a status line: what came is the start of the body.
-          if (head_ok) FDocument.Write(line + CRLF);
-          FResultCode = 0;
-        }
-        if (!head_ok || FResultCode != 100) break;
-      }
-    }
+    else
+      head_ok = ReadStatusLine(budget);
     if (head_ok && !FHeaders.empty()) {
       std::vector<std::string> block = std::move(remembered_block);
       if (remembered_status.empty()) ReadHeaderBlock(budget, block);
@@ -454,7 +506,8 @@ bool THTTPClient::ReadUntilClose() {
     if (FSock->LastError() != 0) break;
     FDocument.Append(std::move(packet));
   }
-  if (FSock->LastError() == p::kWSAECONNRESET) {
+  // Only the server's orderly close ends such a body; a reset cuts it.
+  if (FSock->ClosedByPeer()) {
     FSock->ResetLastError();
     return true;
   }
@@ -486,7 +539,7 @@ bool THTTPClient::ReadChunkedBody() {
     ByteString line;
     int blanks = 0;
     for (;;) {
-      line = FSock->RecvString(Timeout);
+      line = RecvLine(Timeout);
       if (FSock->LastError() != 0 || !line.empty()) break;
       if (++blanks > kMaxBlankLines) {
         Fail("malformed chunked body: blank lines instead of a chunk size");
@@ -518,12 +571,33 @@ void THTTPClient::ParseSetCookies() {
     });
     if (value.empty()) {
       if (same != FCookies.end()) FCookies.erase(same);
-    } else if (same != FCookies.end()) {
-      *same = name + "=" + value;
-    } else {
-      FCookies.push_back(name + "=" + value);
+      FCookieHosts.erase(Upper(name));
+      continue;
     }
+    if (same != FCookies.end())
+      *same = name + "=" + value;
+    else
+      FCookies.push_back(name + "=" + value);
+    FCookieHosts[Upper(name)] = FRequestHost;
   }
+}
+
+std::vector<std::string> THTTPClient::HeaderValues(std::string_view name) const {
+  std::vector<std::string> values;
+  // The first line is the status line, never a field.
+  for (size_t i = 1; i < FHeaders.size(); ++i) {
+    const std::string& line = FHeaders[i];
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos || !EqualsNoCase(Trim(line.substr(0, colon)), name)) continue;
+    values.push_back(Trim(line.substr(colon + 1)));
+  }
+  return values;
+}
+
+std::optional<std::string> THTTPClient::HeaderValue(std::string_view name) const {
+  std::vector<std::string> values = HeaderValues(name);
+  if (values.empty()) return std::nullopt;
+  return std::move(values.front());
 }
 
 }  // namespace vlt::net

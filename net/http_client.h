@@ -4,7 +4,10 @@
 // reuse when the server allows it, and keeps the reply: header lines in Headers, body in
 // Document (chunk framing removed, no content coding asked for or decoded).
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -91,6 +94,10 @@ class THTTPClient : public TNetClient {
   TTransferEncoding TransferEncoding() const { return FTransferEncoding; }
   std::int64_t BodySize() const { return FBodySize; }
   THTTPState State() const { return FState; }
+  // The reply's header fields named `name` (compared ignoring case), in order, their values
+  // trimmed; HeaderValue gives the first, or nothing when there is none.
+  std::vector<std::string> HeaderValues(std::string_view name) const;
+  std::optional<std::string> HeaderValue(std::string_view name) const;
   // Why the last request failed, in one line; empty after a success.
   const std::string& FailureText() const { return FFailureText; }
 
@@ -106,7 +113,11 @@ class THTTPClient : public TNetClient {
   // A failure of the socket (its description) or of the reply itself.
   void Fail(const std::string& why);
   void FailFromSocket();
+  // One reply line without its LF (and the CR before it, when there is one).
+  ByteString RecvLine(int timeout);
   bool ReadHeadLine(HeadBudget& budget, ByteString& line);
+  // Reads interim replies (1xx but 101) with their header lines and the final status line.
+  bool ReadStatusLine(HeadBudget& budget);
   void ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& block);
   void ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
                         bool& close_afterwards);
@@ -133,6 +144,10 @@ class THTTPClient : public TNetClient {
   std::string FResultString;
   std::string FUserAgent = "Mozilla/4.0 (compatible; Veltra)";
   std::vector<std::string> FCookies;
+  // Cookie name (upper case) -> the host that set it: a cookie goes back only to its host.
+  // Cookies the caller put in the list itself have no entry and go with every request.
+  std::map<std::string, std::string> FCookieHosts;
+  std::string FRequestHost;
   std::int64_t FDownloadSize = 0;
   std::int64_t FUploadSize = 0;
   std::int64_t FRangeStart = 0;

@@ -6,6 +6,7 @@
 #include "download/http_download.h"
 #include "download/vlt_download.h"
 #include "platform/clock.h"
+#include "platform/dir_list.h"
 #include "platform/files.h"
 #include "tests/download/download_helpers.h"
 #include "tests/net/script_server.h"
@@ -197,8 +198,15 @@ TEST_F(DownloadTest, UnfinishedTransfersKeepExactlyWhatArrived) {
       {"500 page until close", Serve("HTTP/1.0 500 Server Error\r\n\r\nbroken"), ""},
       {"301 not followed", Serve("HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1:1/x\r\n\r\n"),
        ""},
-      {"302 with a lower-case location not followed",
-       Serve("HTTP/1.0 302 Found\r\nlocation: http://127.0.0.1:1/x\r\n\r\nmoved"), ""},
+      {"302 with a lower-case location to a closed port",
+       Serve("HTTP/1.0 302 Found\r\nlocation: http://127.0.0.1:" + test::ClosedPort() +
+             "/x\r\n\r\nmoved"),
+       ""},
+      {"body ending at a reset instead of the close",
+       {RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\n\r\n" + Pattern(30000)), test::Pause(50),
+        test::Reset()},
+       Pattern(30000),
+       true},
   };
   d.Proxy().ProxyTimeout = 300;
   for (const Case& c : cases) {
@@ -248,6 +256,86 @@ TEST_F(DownloadTest, Redirection302StartsAgainAtTheLocation) {
   EXPECT_TRUE(target.Received().starts_with("GET /b.zip HTTP/1.0\r\n"));
 }
 
+// Location is a reference resolved as browsers do: dot segments, query-only references and
+// fragments; blanks and control bytes travel percent-encoded.
+TEST_F(DownloadTest, LocationIsResolvedAsAReference) {
+  ScriptServer server({Serve("HTTP/1.0 302 Found\r\nLocation: ../b/./c d.zip?v=1#part\r\n\r\n"),
+                       Serve("HTTP/1.0 302 Found\r\nLocation: ?v=2\r\n\r\n"),
+                       Serve(Ok200("resolved"))});
+  Start(Url(server, "/dir/sub/a.zip"));
+  EXPECT_EQ(Read("a.zip"), "resolved") << d.Engine().FailureText();
+  const std::string received = server.Received();
+  EXPECT_NE(received.find("GET /dir/b/c%20d.zip?v=1 HTTP/1.0\r\n"), std::string::npos) << received;
+  EXPECT_NE(received.find("GET /dir/b/c%20d.zip?v=2 HTTP/1.0\r\n"), std::string::npos) << received;
+}
+
+// Only HTTP is followed: a redirection elsewhere ends the download with its reason, and nothing
+// is sent to the other address.
+TEST_F(DownloadTest, RedirectionToAnotherProtocolIsRefused) {
+  ScriptServer other(Serve(Ok200("not the file")));
+  for (const std::string scheme : {"ftp", "file", "gopher"}) {
+    SCOPED_TRACE(scheme);
+    ScriptServer server(Serve("HTTP/1.0 302 Found\r\nLocation: " + scheme + "://127.0.0.1:" +
+                              other.Port() + "/a.zip\r\n\r\n"));
+    Start(Url(server));
+    EXPECT_FALSE(Exists("a.zip"));
+    EXPECT_NE(d.Engine().FailureText().find("unsupported address: " + scheme + "://"),
+              std::string::npos)
+        << d.Engine().FailureText();
+  }
+  EXPECT_EQ(other.Connections(), 0);
+}
+
+// An error page is not read to its end: a server sending an endless one cannot hold the
+// download.
+TEST_F(DownloadTest, EndlessErrorPageEndsPromptly) {
+  const long long size = 1LL << 30;
+  for (const std::string head : {"HTTP/1.0 404 Not Found\r\n\r\n",
+                                 "HTTP/1.0 500 Oops\r\nContent-Length: 1073741824\r\n\r\n"}) {
+    SCOPED_TRACE(head);
+    ScriptServer server({RecvUntil("\r\n\r\n"), Send(head), test::Flood(size)});
+    Start(Url(server));
+    EXPECT_FALSE(Exists("a.zip"));
+    EXPECT_EQ(Read("a.zip.part"), "");
+    EXPECT_LT(server.Flooded(), 64LL << 20);
+    EXPECT_TRUE(d.Engine().FailureText().starts_with("the server answered "))
+        << d.Engine().FailureText();
+  }
+}
+
+// A 206 writes exactly its range: bytes past its end never reach the partial file, which stays
+// a prefix of the file, and the download is not finished.
+TEST_F(DownloadTest, PartialReplyNeverWritesPastItsRange) {
+  test::WriteFile(tmp / "a.zip.part", Pattern(5000));
+  ScriptServer server({Serve("HTTP/1.0 206 Partial Content\r\nContent-Range: bytes 5000-9999/10000"
+                             "\r\n\r\n" +
+                             Pattern(5000, 5000) + "EXTRA BYTES"),
+                       Serve("HTTP/1.0 416 Range Not Satisfiable\r\nContent-Range: bytes */10000"
+                             "\r\nContent-Length: 0\r\n\r\n")});
+  Start(Url(server));
+  EXPECT_FALSE(Exists("a.zip"));
+  EXPECT_TRUE(test::SameBytes(Read("a.zip.part"), Pattern(10000)));
+  EXPECT_NE(d.Engine().FailureText().find("more than"), std::string::npos)
+      << d.Engine().FailureText();
+  Start(Url(server));
+  EXPECT_TRUE(test::SameBytes(Read("a.zip"), Pattern(10000))) << d.Engine().FailureText();
+}
+
+// A partial file longer than the file on the server is not a prefix of it: it is dropped and the
+// download starts again from 0, in the same start.
+TEST_F(DownloadTest, PartialFileLongerThanTheFileStartsAgain) {
+  test::WriteFile(tmp / "a.zip.part", Pattern(5000));
+  ScriptServer server({Serve("HTTP/1.0 416 Range Not Satisfiable\r\nContent-Range: bytes */3000"
+                             "\r\nContent-Length: 0\r\n\r\n"),
+                       Serve(Ok200(Pattern(3000, 7)))});
+  Start(Url(server));
+  EXPECT_TRUE(test::SameBytes(Read("a.zip"), Pattern(3000, 7))) << d.Engine().FailureText();
+  EXPECT_FALSE(Exists("a.zip.part"));
+  const std::string received = server.Received();
+  EXPECT_NE(received.find("Range: bytes=5000-\r\n"), std::string::npos);
+  EXPECT_EQ(received.find("Range:"), received.rfind("Range:")) << "the new start asks for all";
+}
+
 TEST_F(DownloadTest, RelativeLocationIsResolvedAgainstTheRequest) {
   ScriptServer server({Serve("HTTP/1.0 302 Found\r\nLocation: /store/b.zip\r\n\r\n"),
                        Serve("HTTP/1.0 302 Found\r\nLocation: c.zip\r\n\r\n"),
@@ -278,7 +366,6 @@ TEST_F(DownloadTest, ProbeFindsTheFileNameInTheReplyHeaders) {
   const Case cases[] = {
       {"attachment; filename=\"pkg.zip\"; size=3", "pkg.zip"},
       {"attachment; filename=plain.zip; size=3", "plain.zip"},
-      {"attachment; filename=\"..\\..\\evil.zip\"", "evil.zip"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.disposition);
@@ -295,6 +382,45 @@ TEST_F(DownloadTest, ProbeFindsTheFileNameInTheReplyHeaders) {
     EXPECT_EQ(received.find("Range: bytes=0-1024\r\n"), received.rfind("Range:"));
     // The probe's own notifications come before OnBeforeDownload.
     EXPECT_TRUE(log.Joined().starts_with("connect | close 0 ")) << log.Joined();
+  }
+}
+
+// A name chosen by the server names a new file in the destination folder, or nothing: it is
+// refused (never mended) when it holds a control byte, a separator or a device name, and it
+// never replaces a file that is there. Nothing is created, opened or deleted for it.
+TEST_F(DownloadTest, ProbeRefusesServerNamesThatAreNotNewFileNames) {
+  test::WriteFile(tmp / "keep.txt", "mine");
+  const std::string refused[] = {
+      std::string("\"keep.txt\0.bin\"", 16),
+      "\"keep.txt\"",
+      "\"..\\..\\evil.zip\"",
+      "a/b.zip",
+      "\"C:evil.zip\"",
+      "\"tab\there.zip\"",
+      "CON",
+      "\"nul.zip\"",
+      "\"COM1.txt\"",
+      "\"trailing.\"",
+  };
+  for (const std::string& name : refused) {
+    SCOPED_TRACE(name);
+    ScriptServer server(
+        Serve("HTTP/1.0 206 Partial Content\r\nContent-Disposition: attachment; filename=" + name +
+              "\r\nContent-Range: bytes 0-2/3\r\n\r\nabc"));
+    try {
+      Start(Url(server, "/download/"), "");
+      ADD_FAILURE() << "accepted";
+    } catch (const Exception& e) {
+      const std::string what = e.what();
+      EXPECT_TRUE(what.starts_with("O servidor indicou um nome de arquivo inválido") ||
+                  what.starts_with("O arquivo indicado pelo servidor já existe"))
+          << what;
+    }
+    EXPECT_EQ(Read("keep.txt"), "mine");
+    EXPECT_EQ(server.Connections(), 1) << "only the probe";
+    for (const platform::DirEntry& entry : platform::ListDirectory(tmp.path(), "*"))
+      if (entry.name != "." && entry.name != "..")
+        EXPECT_EQ(entry.name, "keep.txt") << "nothing else is created";
   }
 }
 

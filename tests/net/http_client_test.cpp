@@ -67,7 +67,8 @@ TEST(HTTPClient, DefaultsAfterConstruction) {
   EXPECT_EQ(h.UserAgent(), "Mozilla/4.0 (compatible; Veltra)");
   EXPECT_TRUE(h.AddPortNumberToHost());
   EXPECT_EQ(h.MimeType(), "text/html");
-  EXPECT_TRUE(h.Sock().ConvertLineEnd());
+  // Reply lines end at LF only: a bare CR belongs to the line (or to the body after the head).
+  EXPECT_FALSE(h.Sock().ConvertLineEnd());
   EXPECT_EQ(h.Sock().Owner(), &h);
 }
 
@@ -261,6 +262,19 @@ const ReplyCase kReplies[] = {
     {"interim 100 passed over",
      "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: 1\r\n\r\nx", hsDone, 201,
      "x"},
+    {"interim 100 with header fields",
+     "HTTP/1.1 100 Continue\r\nX-Step: 1\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx",
+     hsDone, 200, "x"},
+    {"interim 103 and 102 passed over",
+     "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\nHTTP/1.1 102 Processing\r\n"
+     "\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+     hsDone, 200, "ok"},
+    {"LF-only head, body beginning with CR", "HTTP/1.0 200 OK\nContent-Length: 3\n\n\rab", hsDone,
+     200, "\rab"},
+    {"LF-only head, close-delimited body beginning with CR LF",
+     "HTTP/1.0 200 OK\nX-A: b\n\n\r\nab", hsDone, 200, "\r\nab"},
+    {"a bare CR does not end a header line",
+     "HTTP/1.0 200 OK\r\nX-Note: a\rContent-Length: 1000\r\n\r\nhello", hsDone, 200, "hello"},
     {"no status line", "hello\r\nworld", hsDone, 0, "hello\r\nworld"},
     {"HEAD reads no body", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n", hsDone, 200, "",
      "HEAD"},
@@ -282,6 +296,32 @@ const ReplyCase kReplies[] = {
      "hello"},
     {"conflicting lengths",
      "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 9\r\n\r\nhello", hsFailed, 200, ""},
+    {"invalid length after a valid one",
+     "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 5x\r\n\r\nhello", hsFailed, 200,
+     ""},
+    {"invalid length before a valid one",
+     "HTTP/1.0 200 OK\r\nContent-Length: abc\r\nContent-Length: 5\r\n\r\nhello", hsFailed, 200,
+     ""},
+    {"length overflowing 63 bits",
+     "HTTP/1.0 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\nhello", hsFailed, 200, ""},
+    {"length with a sign", "HTTP/1.0 200 OK\r\nContent-Length: +5\r\n\r\nhello", hsFailed, 200,
+     ""},
+    {"length list", "HTTP/1.0 200 OK\r\nContent-Length: 5, 5\r\n\r\nhello", hsFailed, 200, ""},
+    {"conflicting lengths beside chunked framing",
+     "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 1\r\nContent-Length: 2"
+     "\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+     hsFailed, 200, ""},
+    {"protocol switch never asked for", "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n",
+     hsFailed, 101, ""},
+    {"endless interim replies",
+     [] {
+       std::string r;
+       for (int i = 0; i < 40; ++i) r += "HTTP/1.1 102 Processing\r\n\r\n";
+       return r + "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx";
+     }(),
+     hsFailed, 102, ""},
+    {"interim reply cut inside its header lines", "HTTP/1.1 103 Early Hints\r\nLink: </a", hsFailed,
+     0, ""},
     {"nothing at all", "", hsFailed, 0, ""},
     {"header block cut", "HTTP/1.0 200 OK\r\nContent-Len", hsFailed, 200, ""},
 };
@@ -299,6 +339,18 @@ TEST(HTTPClient, Replies) {
     EXPECT_EQ(h.FailureText().empty(), c.state == hsDone) << h.FailureText();
     EXPECT_EQ(h.Sock().Socket(), platform::kInvalidSocket) << "closed after the request";
   }
+}
+
+// A body that ends when the server closes is whole only when the server closed in order; a
+// reset cuts it, however much had arrived.
+TEST(HTTPClient, ResetCutsABodyThatEndsAtTheClose) {
+  ScriptServer server({RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\n\r\nhello"), Pause(50),
+                       test::Reset()});
+  THTTPClient h;
+  EXPECT_FALSE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
+  EXPECT_EQ(h.State(), hsBodyCut);
+  EXPECT_EQ(h.ResultCode(), 200);
+  EXPECT_NE(h.FailureText().find("10054"), std::string::npos) << h.FailureText();
 }
 
 // The same replies arriving a byte at a time parse the same way.
@@ -359,6 +411,41 @@ TEST(HTTPClient, HttpOneOneKeepsTheConnectionAndSendsCookiesBack) {
   EXPECT_EQ(server.Connections(), 2);
   EXPECT_NE(received.find("Cookie: sid=abc; lang=pt\r\n"), std::string::npos) << received;
   EXPECT_NE(received.rfind("Cookie: lang=pt\r\n"), std::string::npos) << received;
+}
+
+// A cookie goes back only to the host that set it; one the caller put in the list goes
+// everywhere, as before.
+TEST(HTTPClient, CookiesGoBackOnlyToTheHostThatSetThem) {
+  ScriptServer server(
+      {{RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\nSet-Cookie: sid=abc\r\n\r\n"), Close()},
+       {RecvUntil("\r\n\r\n"), Send(kEmpty200), Close()},
+       {RecvUntil("\r\n\r\n"), Send(kEmpty200), Close()}});
+  THTTPClient h;
+  h.Cookies().push_back("mine=1");
+  ASSERT_TRUE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/set"));
+  h.Clear();
+  ASSERT_TRUE(h.HTTPMethod("GET", "http://localhost:" + server.Port() + "/other"));
+  h.Clear();
+  ASSERT_TRUE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/again"));
+  const std::string received = server.Received();
+  const size_t other = received.find("GET /other"), again = received.find("GET /again");
+  ASSERT_NE(other, std::string::npos);
+  ASSERT_NE(again, std::string::npos);
+  const std::string to_other = received.substr(other, again - other);
+  EXPECT_NE(to_other.find("Cookie: mine=1\r\n"), std::string::npos) << to_other;
+  EXPECT_EQ(to_other.find("sid="), std::string::npos) << to_other;
+  EXPECT_NE(received.find("Cookie: mine=1; sid=abc\r\n", again), std::string::npos) << received;
+}
+
+TEST(HTTPClient, HeaderLookupIgnoresCaseAndKeepsOrder) {
+  ScriptServer server(Serve(
+      "HTTP/1.0 200 OK\r\nlocation:  /a \r\nX-Twice: 1\r\nx-twice: 2\r\nContent-Length: 0\r\n\r\n"));
+  THTTPClient h;
+  ASSERT_TRUE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
+  EXPECT_EQ(h.HeaderValue("Location"), "/a");
+  EXPECT_EQ(h.HeaderValues("X-TWICE"), (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(h.HeaderValue("Missing"), std::nullopt);
+  EXPECT_EQ(h.HeaderValue("HTTP/1.0 200 OK"), std::nullopt) << "the status line is no field";
 }
 
 TEST(HTTPClient, ExpectContinueWaitsForTheServer) {

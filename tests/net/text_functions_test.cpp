@@ -1,4 +1,5 @@
 #include "net/text_functions.h"
+#include "net/url_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -171,6 +172,65 @@ TEST(Paths, PathWithSeparator) {
   EXPECT_EQ(PathWithSeparator("C:\\Dir\\"), "C:\\Dir\\");
   EXPECT_EQ(PathWithSeparator(""), "");
   EXPECT_EQ(PathWithSeparator(" \r\n"), "");
+}
+
+}  // namespace
+}  // namespace vlt::net
+
+namespace vlt::net {
+namespace {
+
+// The reference resolution examples every HTTP client agrees on, with fragments dropped; then
+// what a request target cannot carry as it is.
+TEST(UrlReference, ResolvesAsBrowsersDo) {
+  const std::string base = "http://a/b/c/d;p?q";
+  const std::pair<const char*, const char*> cases[] = {
+      {"g", "http://a/b/c/g"},
+      {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},
+      {"//g", "http://g/"},
+      {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},
+      {"#s", "http://a/b/c/d;p?q"},
+      {"g#s", "http://a/b/c/g"},
+      {";x", "http://a/b/c/;x"},
+      {"", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/"},
+      {"./", "http://a/b/c/"},
+      {"..", "http://a/b/"},
+      {"../g", "http://a/b/g"},
+      {"../..", "http://a/"},
+      {"../../g", "http://a/g"},
+      {"../../../g", "http://a/g"},
+      {"/./g", "http://a/g"},
+      {"/../g", "http://a/g"},
+      {"g.", "http://a/b/c/g."},
+      {"..g", "http://a/b/c/..g"},
+      {"./../g", "http://a/b/g"},
+      {"g/./h", "http://a/b/c/g/h"},
+      {"g/../h", "http://a/b/c/h"},
+      {"g;x=1/../y", "http://a/b/c/y"},
+      {"g?y/./x", "http://a/b/c/g?y/./x"},
+      {"HTTPS://Other:8443/x/../y", "https://Other:8443/y"},
+      {"ftp://h/f", "ftp://h/f"},
+      {"  g  ", "http://a/b/c/g"},
+      {"a b.zip?x y", "http://a/b/c/a%20b.zip?x%20y"},
+      {"g\x01\x7f\xc3\xa7", "http://a/b/c/g%01%7F%C3%A7"},
+      {"100%.zip?p=%41", "http://a/b/c/100%25.zip?p=%41"},
+  };
+  for (const auto& [ref, want] : cases) {
+    SCOPED_TRACE(ref);
+    EXPECT_EQ(ResolveReference(base, ref).value_or("(none)"), want);
+  }
+  EXPECT_EQ(ResolveReference("http://h:8080", "x").value_or(""), "http://h:8080/x");
+  // A host no request can name, or a base that names none.
+  EXPECT_EQ(ResolveReference(base, "//bad host/x"), std::nullopt);
+  EXPECT_EQ(ResolveReference(base, "http:///x"), std::nullopt);
+  EXPECT_EQ(ResolveReference(base, std::string("//h\0st/x", 8)), std::nullopt);
+  EXPECT_EQ(ResolveReference("/relative", "x"), std::nullopt);
+  EXPECT_EQ(UrlScheme("HTTPS://x/"), "https");
+  EXPECT_EQ(UrlScheme("/x:y"), "");
 }
 
 }  // namespace
