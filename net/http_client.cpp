@@ -187,8 +187,12 @@ bool THTTPClient::EnsureConnection(bool NeedTLS) {
 
 ByteString THTTPClient::RecvLine(int timeout) {
   ByteString line = FSock->RecvTerminated(timeout, "\n");
+  FLastLineHadCR = false;
   if (FSock->LastError() != 0) return {};
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (!line.empty() && line.back() == '\r') {
+    line.pop_back();
+    FLastLineHadCR = true;
+  }
   return line;
 }
 
@@ -223,8 +227,9 @@ bool THTTPClient::ReadStatusLine(HeadBudget& budget) {
       return false;
     }
     if (!StartsWith(Upper(line), "HTTP/")) {
-      // A reply without a status line: what came is the start of the body.
-      FDocument.Write(line + CRLF);
+      // A reply without a status line: what came is the start of the body, byte for byte.
+      FDocument.Write(line);
+      FDocument.Write(FLastLineHadCR ? std::string_view("\r\n") : std::string_view("\n"));
       FResultCode = 0;
       return true;
     }

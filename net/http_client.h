@@ -155,6 +155,7 @@ class THTTPClient : public TNetClient {
   bool FAddPortNumberToHost = true;
 
   std::int64_t FBodySize = -1;
+  bool FLastLineHadCR = false;  // the last line read ended in CR LF, not a bare LF
   THTTPState FState = hsIdle;
   std::string FFailureText;
 };

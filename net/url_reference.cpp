@@ -189,7 +189,10 @@ std::optional<std::string> ResolveReference(std::string_view base_text,
   if (!t.has_authority || !AuthorityUsable(t.authority)) return std::nullopt;
   if (t.path.empty() || t.path.front() != '/') t.path = Prefixed('/', t.path);
   std::string out = t.scheme + "://" + t.authority + EncodeUnsafe(t.path);
-  if (t.has_query) out += "?" + EncodeUnsafe(t.query);
+  if (t.has_query) {
+    out += '?';
+    out += EncodeUnsafe(t.query);
+  }
   return out;
 }
 

@@ -34,6 +34,13 @@ bool UsesAddrInfo(int family) {
 int LookupAddress(const std::string& ip, const std::string& port, const AddrHints& hints,
                   TVarSin& sin) {
   sin = TVarSin{};
+  // A port number beyond 16 bits names no port: some resolvers would keep its low 16 bits
+  // ("65616" -> 80) and connect somewhere nobody asked for.
+  if (!port.empty() && port.find_first_not_of("0123456789") == std::string::npos) {
+    long value = 0;
+    for (const char c : port)
+      if ((value = value * 10 + (c - '0')) > 65535) return kWSATYPE_NOT_FOUND;
+  }
   AddrHints h = hints;
   std::vector<TVarSin> found;
   int r;

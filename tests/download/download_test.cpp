@@ -418,9 +418,11 @@ TEST_F(DownloadTest, ProbeRefusesServerNamesThatAreNotNewFileNames) {
     }
     EXPECT_EQ(Read("keep.txt"), "mine");
     EXPECT_EQ(server.Connections(), 1) << "only the probe";
-    for (const platform::DirEntry& entry : platform::ListDirectory(tmp.path(), "*"))
-      if (entry.name != "." && entry.name != "..")
+    for (const platform::DirEntry& entry : platform::ListDirectory(tmp.path(), "*")) {
+      if (entry.name != "." && entry.name != "..") {
         EXPECT_EQ(entry.name, "keep.txt") << "nothing else is created";
+      }
+    }
   }
 }
 

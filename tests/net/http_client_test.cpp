@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 
 #include "net/text_functions.h"
 #include "tests/net/script_server.h"
@@ -327,8 +329,15 @@ const ReplyCase kReplies[] = {
 };
 
 TEST(HTTPClient, Replies) {
+  // With VLT_HTTP_SEED_DIR set, every reply is also kept as a seed of the reply fuzzer (whole,
+  // orderly close, HTTP/1.0).
+  const char* seeds = std::getenv("VLT_HTTP_SEED_DIR");
+  int seed = 0;
   for (const ReplyCase& c : kReplies) {
     SCOPED_TRACE(c.name);
+    if (seeds != nullptr && c.method == "GET")
+      std::ofstream(std::string(seeds) + "/reply-" + std::to_string(seed++), std::ios::binary)
+          << std::string(2, '\0') << c.reply;
     ScriptServer server(Serve(c.reply));
     THTTPClient h;
     EXPECT_EQ(h.HTTPMethod(c.method, "http://127.0.0.1:" + server.Port() + "/"), c.state == hsDone)
