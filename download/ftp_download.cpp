@@ -1,7 +1,5 @@
 #include "download/ftp_download.h"
 
-#include <algorithm>
-
 #include "download/vlt_download.h"
 #include "net/text_functions.h"
 
@@ -59,35 +57,50 @@ void TVltFTPDownload::StartDownload() {
   ftp.SetDirectFileName(fFilePart);
   ftp.SetDirectFile(false);
 
+  // SIZE names the whole file; what is still to come is what the partial file lacks.
+  const std::int64_t size = ftp.FileSize(fRemoteName);
   // The restart offset is what the partial file holds. A server without restarts sends the
-  // whole file, which must then replace the old bytes, not follow them.
-  if (fBytesResumed > 0 && !ftp.CanResume()) {
+  // whole file, which must then replace the old bytes, not follow them; and a partial file
+  // longer than the file is not a prefix of it, so no resume can ever finish it.
+  if (fBytesResumed > 0 && (!ftp.CanResume() || (size >= 0 && fBytesResumed > size))) {
     if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate())
       throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
                       fFileStream->ErrorText() + ")");
     fBytesResumed = 0;
     fFileSize = 0;
   }
-  // SIZE names the whole file; what is still to come is what the partial file lacks.
-  const std::int64_t size = ftp.FileSize(fRemoteName);
   BeginReply();
   fDownloadSize = size;
   if (size >= 0) {
     fExpectedSize = size;
-    fDownloadSize = size - std::min(size, fBytesResumed);
+    fDownloadSize = size - fBytesResumed;
   }
   fTransferOk = false;
   fFinalReply.clear();
   if (fOnBeforeDownload) fOnBeforeDownload(this);
-  fTransferOk = ftp.RetrieveFileFrom(fRemoteName, fBytesResumed);
+  // Never more than the file lacks: a server that takes REST but sends from the start, or a
+  // file that grew, must not push the partial file past the file's size.
+  fTransferOk =
+      ftp.RetrieveFileFrom(fRemoteName, fBytesResumed, fDownloadSize >= 0 ? fDownloadSize : -1);
   fFinalReply = ftp.ResultString();
+  if (ftp.DataOverLimit())
+    fFailure = "the server sent more than the file's " + std::to_string(size) + " bytes";
   // The data socket reports its close once, when the data ends; the final reply comes after
   // it. Its arrival is the second close, which finishes the file.
   if (ftp.State() == net::fsTransferDone && fSock != nullptr)
     SocketStatus(fSock, net::HR_SocketClose, "");
   // Whatever the outcome, the partial file is not held (locked, on Windows) past the transfer.
   CloseFile();
+  // Bytes after the offset came from a server that ignored it (or from another file): they
+  // are not the file's, and a server that ignores REST once may have done so when the earlier
+  // bytes came. A fresh start without REST is what works with it.
+  if (ftp.DataOverLimit() && fPartOpened && fDownloadStatus != stStop) DiscardPartFile();
   if (fOnAfterDownload) fOnAfterDownload(this);
+}
+
+void TVltFTPDownload::DiscardPartFile() {
+  if (!platform::RemoveFile(fFilePart) && platform::FileExists(fFilePart))
+    throw Exception("Não foi possível excluir o arquivo: " + fFilePart);
 }
 
 void TVltFTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
@@ -101,7 +114,7 @@ void TVltFTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketRe
 }
 
 bool TVltFTPDownload::BodyComplete() {
-  return fTransferOk && fResultCode == 226;
+  return fTransferOk && fResultCode == 226 && !fFTPClient->DataOverLimit();
 }
 
 std::string TVltFTPDownload::FailureText() const {

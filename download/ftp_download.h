@@ -3,7 +3,8 @@
 // component's FTP settings (the URL gives only the remote path), asks for the file's size and
 // retrieves it into the client's memory stream, whose blocks the engine moves into the partial
 // file as they arrive. A partial file already there is continued from its size when the server
-// takes restart offsets, and fetched again from the start when it does not.
+// takes restart offsets, and fetched again from the start when it does not or when the partial
+// file is longer than the file. No more than the file's size ever reaches the partial file.
 #include <memory>
 #include <string>
 
@@ -31,6 +32,8 @@ class TVltFTPDownload : public TVltDownloadClass {
   bool BodyComplete() override;
 
  private:
+  void DiscardPartFile();
+
   std::unique_ptr<net::TFTPClient> fFTPClient;
   TVltFTP* fFTP = nullptr;
   std::string fRemoteName;   // the URL's path, sent with SIZE and RETR

@@ -38,12 +38,33 @@ std::string Describe(TBlockSocket& sock) {
   if (e == p::kWSAENOBUFS)
     return "reply line longer than " + std::to_string(TFTPClient::kMaxReplyLine) + " bytes";
   if (e == p::kWSAETIMEDOUT) return "timed out";
-  if (e == p::kWSAECONNRESET) return "connection closed by the server";
+  if (e == p::kWSAECONNRESET)
+    return sock.ClosedByPeer() ? "connection closed by the server"
+                               : "connection reset by the server";
   return (sock.LastErrorDesc().empty() ? GetErrorDesc(e) : sock.LastErrorDesc()) + " (" +
          std::to_string(e) + ")";
 }
 
+// The verb of a command, for failure texts: never the arguments, which may hold a password.
+std::string Verb(std::string_view command) {
+  return std::string(command.substr(0, command.find_first_of(std::string_view(" \r\n\0", 4))));
+}
+
 }  // namespace
+
+bool TFTPReplyAssembler::Add(const ByteString& line) {
+  if (complete_) return true;
+  if (code_.empty() && line.size() > 3 && (line[3] == ' ' || line[3] == '-'))
+    code_ = line.substr(0, 3);
+  complete_ = !code_.empty() && line.size() > 3 && line.compare(0, 3, code_) == 0 && line[3] == ' ';
+  return complete_;
+}
+
+std::int32_t TFTPReplyAssembler::Code() const {
+  if (!complete_) return 0;
+  const auto value = p::ParseUnsigned<std::int32_t>(code_);
+  return value ? *value : 0;
+}
 
 TFTPClient::TFTPClient()
     : FSock(std::make_unique<TTCPBlockSocket>()),
@@ -82,7 +103,7 @@ bool TFTPClient::Expect(const std::string& command, int expected) {
 
 bool TFTPClient::Ask(const std::string& command, int expected) {
   FTPCommand(command);
-  return Expect(TextBefore(command, " "), expected);
+  return Expect(Verb(command), expected);
 }
 
 void TFTPClient::ReportFtpStatus(bool Response, const std::string& Value) {
@@ -96,9 +117,8 @@ void TFTPClient::ReportFtpStatus(bool Response, const std::string& Value) {
 std::int32_t TFTPClient::ReadResult() {
   FFullResult.clear();
   FResultString.clear();
-  std::string code;
+  TFTPReplyAssembler reply;
   const std::uint32_t start = p::TickMs();
-  bool complete = false;
   for (;;) {
     int left = -1;
     if (Timeout >= 0) {
@@ -115,30 +135,36 @@ std::int32_t TFTPClient::ReadResult() {
       break;
     }
     const std::string line = p::AnsiToText(raw);
-    if (code.empty() && raw.size() > 3 && (raw[3] == ' ' || raw[3] == '-')) code = raw.substr(0, 3);
     FResultString = line;
     FFullResult.push_back(line);
     ReportFtpStatus(true, line);
-    if (!code.empty() && raw.size() > 3 && raw.compare(0, 3, code) == 0 && raw[3] == ' ') {
-      complete = true;
-      break;
-    }
+    if (reply.Add(raw)) break;
     if (static_cast<int>(FFullResult.size()) >= kMaxReplyLines) {
       Fail("reply of more than " + std::to_string(kMaxReplyLines) + " lines");
       break;
     }
   }
-  const auto value = p::ParseUnsigned<std::int32_t>(code);
-  FResultCode = complete && value ? *value : 0;
+  FResultCode = reply.Code();
   return FResultCode;
 }
 
+// Every command goes out here. A user name, password or path with a line end in it would
+// smuggle in a second command ("USER u\r\nDELE x"), and a NUL cuts a command short on many
+// servers: such a command is refused before a byte of it is sent.
 std::int32_t TFTPClient::FTPCommand(const std::string& Value) {
+  const ByteString bytes = p::TextToAnsi(Value);
+  if (bytes.find_first_of(std::string_view("\r\n\0", 3)) != ByteString::npos) {
+    Fail(Verb(Value) + ": refused, the command holds a CR, LF or NUL byte");
+    FResultCode = 0;
+    FResultString.clear();
+    FFullResult.clear();
+    return 0;
+  }
   FSock->Purge();
-  FSock->SendString(p::TextToAnsi(Value) + CRLF);
+  FSock->SendString(bytes + CRLF);
   ReportFtpStatus(false, Value);
   if (FSock->LastError() != 0) {
-    FailFromSocket(*FSock, "sending " + TextBefore(Value, " "));
+    FailFromSocket(*FSock, "sending " + Verb(Value));
     FResultCode = 0;
     FResultString.clear();
     FFullResult.clear();
@@ -281,8 +307,12 @@ bool TFTPClient::Logout() {
 }
 
 // "227 Entering Passive Mode (192,168,1,2,19,137)", "227 Entering Passive Mode 192,168,1,2,19,137",
-// "227 =192,168,1,2,19,137": the six numbers between the parentheses, else after the last blank.
+// "227 =192,168,1,2,19,137": six numbers from the first digit between the parentheses, else
+// after the last blank. Each is a byte: a larger one ("(1,2,3,4,418,7)") would wrap around to
+// a port the server never named.
 void TFTPClient::ParseRemote(std::string Value) {
+  FDataIP.clear();
+  FDataPort.clear();
   Value = TrimSpaces(Value);
   const auto open = Value.find('('), close = Value.find(')');
   std::string s;
@@ -290,27 +320,34 @@ void TFTPClient::ParseRemote(std::string Value) {
     s = close > open ? Value.substr(open + 1, close - open - 1) : std::string();
   else
     s = Value.substr(Value.rfind(' ') == std::string::npos ? 0 : Value.rfind(' ') + 1);
+  const std::size_t first = s.find_first_of("0123456789");
+  s.erase(0, first == std::string::npos ? s.size() : first);
+  std::uint32_t n[6];
+  for (std::uint32_t& v : n) {
+    const auto item = p::ParseUnsigned<std::uint32_t>(TrimSpaces(FetchPart(s, ",")));
+    if (!item || *item > 255) return;
+    v = *item;
+  }
+  const std::uint32_t port = n[4] * 256 + n[5];
+  if (port == 0) return;
   std::string ip;
   for (int i = 0; i < 4; ++i) {
     if (i > 0) ip += '.';  // appended apart: GCC 12 at -O3 warns falsely about "." + string
-    ip += FetchPart(s, ",");
+    ip += std::to_string(n[i]);
   }
   FDataIP = ip;
-  const auto number = [](const std::string& t) {
-    const auto v = p::ParseUnsigned<std::uint32_t>(t);
-    return v && *v <= 0xFFFF ? *v : 0u;
-  };
-  const std::uint32_t hi = number(FetchPart(s, ",")), lo = number(FetchPart(s, ","));
-  FDataPort = std::to_string(hi * 256 + lo);
+  FDataPort = std::to_string(port);
 }
 
-// "229 Entering Extended Passive Mode (|||6446|)": the digits before the closing bar.
+// "229 Entering Extended Passive Mode (|||6446|)": the digits before the closing bar, a port
+// from 1 to 65535 (a larger one would wrap around to another port).
 void TFTPClient::ParseRemoteEPSV(const std::string& Value) {
   std::string s = TrimSpaces(TextBefore(TextAfter(Value, "("), ")"));
   if (!s.empty()) s.pop_back();
   std::size_t digits = s.size();
   while (digits > 0 && p::IsAsciiDigit(s[digits - 1])) --digits;
-  FDataPort = s.substr(digits);
+  const auto port = p::ParseUnsigned<std::uint32_t>(s.substr(digits));
+  FDataPort = port && *port >= 1 && *port <= 65535 ? std::to_string(*port) : std::string();
   FDataIP = TargetHost;
 }
 
@@ -321,6 +358,10 @@ bool TFTPClient::OpenDataConnection() {
     if (ip6 && !FForceOldPort) {
       if (!Ask("EPSV 2", 2)) return false;
       ParseRemoteEPSV(FResultString);
+      if (FDataPort.empty()) {
+        Fail("EPSV: no valid port in \"" + FResultString + "\"");
+        return false;
+      }
     } else {
       if (ip6) {
         Fail("PASV cannot name an IPv6 address (extended commands are off)");
@@ -328,6 +369,10 @@ bool TFTPClient::OpenDataConnection() {
       }
       if (!Ask("PASV", 2)) return false;
       ParseRemote(FResultString);
+      if (FDataPort.empty()) {
+        Fail("PASV: no valid address in \"" + FResultString + "\"");
+        return false;
+      }
     }
     // The data connection goes where the control connection goes: a server behind a NAT names
     // its private address, and a hostile one could name any host the client can reach.
@@ -404,9 +449,14 @@ bool TFTPClient::DataRead(TDocumentStream* Stream, p::File* File, std::int64_t L
   }
   SetState(fsDataTransfer);
   bool received = true;
+  std::int64_t taken = 0;
   for (;;) {
     ByteString packet = FDSock->RecvPacket(Timeout);
     if (FDSock->LastError() != 0) break;
+    // What lies beyond the limit never reaches the target.
+    const bool over = Limit >= 0 && static_cast<std::int64_t>(packet.size()) > Limit - taken;
+    if (over) packet.resize(static_cast<std::size_t>(Limit - taken));
+    taken += static_cast<std::int64_t>(packet.size());
     if (File != nullptr) {
       if (!File->Write(packet.data(), packet.size())) {
         Fail("writing " + FDirectFileName + ": " + File->ErrorText());
@@ -415,16 +465,17 @@ bool TFTPClient::DataRead(TDocumentStream* Stream, p::File* File, std::int64_t L
       }
     } else {
       Stream->Append(std::move(packet));
-      if (Limit >= 0 && Stream->Size() > Limit) {
-        Fail("more than " + std::to_string(Limit) + " bytes of data");
-        received = false;
-        break;
-      }
+    }
+    if (over) {
+      FDataOverLimit = true;
+      Fail("more than " + std::to_string(Limit) + " bytes of data");
+      received = false;
+      break;
     }
   }
-  // The server's close ends the data; anything else (time-out, stop, a close from a hook)
-  // cuts it.
-  if (FDSock->LastError() != p::kWSAECONNRESET && FDSock->LastError() != 0) {
+  // Only the server's orderly close ends the data; a reset, a time-out or a close from a hook
+  // (pause, stop) cuts it.
+  if (received && !FDSock->ClosedByPeer()) {
     FailFromSocket(*FDSock, "receiving the data");
     received = false;
   }
@@ -476,6 +527,7 @@ bool TFTPClient::DataWrite(TDocumentStream* Stream, p::File* File) {
 
 bool TFTPClient::List(std::string Directory, bool NameList) {
   FFailureText.clear();
+  FDataOverLimit = false;
   FDataStream.Clear();
   FFtpList->Clear();
   if (!Directory.empty()) Directory = " " + Directory;
@@ -496,16 +548,18 @@ bool TFTPClient::List(std::string Directory, bool NameList) {
 }
 
 bool TFTPClient::RetrieveFile(const std::string& FileName, bool Restore) {
-  return Retrieve(FileName, Restore, 0, false);
+  return Retrieve(FileName, Restore, 0, false, -1);
 }
 
-bool TFTPClient::RetrieveFileFrom(const std::string& FileName, std::int64_t Offset) {
-  return Retrieve(FileName, Offset > 0, Offset, true);
+bool TFTPClient::RetrieveFileFrom(const std::string& FileName, std::int64_t Offset,
+                                  std::int64_t Limit) {
+  return Retrieve(FileName, Offset > 0, Offset, true, Limit);
 }
 
 bool TFTPClient::Retrieve(const std::string& FileName, bool Restore, std::int64_t Offset,
-                          bool Explicit) {
+                          bool Explicit, std::int64_t Limit) {
   FFailureText.clear();
+  FDataOverLimit = false;
   if (FileName.empty()) {
     Fail("no remote file name");
     return false;
@@ -517,6 +571,8 @@ bool TFTPClient::Retrieve(const std::string& FileName, bool Restore, std::int64_
   };
   if (!OpenDataConnection()) return fail();
   Restore = Restore && FCanResume;
+  // The limit counts from the offset; a server without restarts sends from the start.
+  if (Explicit && !Restore && Limit >= 0) Limit += Offset;
   p::File file;
   if (FDirectFile) {
     const bool reopen = Restore && p::FileExists(FDirectFileName);
@@ -543,13 +599,15 @@ bool TFTPClient::Retrieve(const std::string& FileName, bool Restore, std::int64_
   }
   if (!FDirectFile && (!Restore || Explicit)) FDataStream.Clear();
   if (!Ask("RETR " + FileName, 1)) return fail();
-  const bool result = FDirectFile ? DataRead(nullptr, &file) : DataRead(&FDataStream, nullptr);
+  const bool result =
+      FDirectFile ? DataRead(nullptr, &file, Limit) : DataRead(&FDataStream, nullptr, Limit);
   if (!FDirectFile && FDataStream.Released() == 0) FDataStream.SetPosition(0);
   return result;
 }
 
 bool TFTPClient::StoreData(const std::string& Command, std::int64_t RestartAt) {
   FFailureText.clear();
+  FDataOverLimit = false;
   p::File file;
   std::int64_t size;
   if (FDirectFile) {

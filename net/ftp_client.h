@@ -40,6 +40,24 @@ enum TFTPState {
   fsTransferDone,  // the transfer's final reply has been read (ResultCode holds it)
 };
 
+// Assembles one reply from the lines of the control connection:
+//   "220 Service ready"
+//   "220-Welcome" / "  inner lines hold anything" / "220x not the end" / "220 ready"
+// The code is the first three bytes of the first line whose fourth byte is a blank or "-"; the
+// reply ends at the first line that starts with that code and a blank.
+class TFTPReplyAssembler {
+ public:
+  // Takes one line (without its line end); true when it ends the reply.
+  bool Add(const ByteString& line);
+  bool Complete() const { return complete_; }
+  // The code of the complete reply; 0 before, and when its code is not a number.
+  std::int32_t Code() const;
+
+ private:
+  ByteString code_;
+  bool complete_ = false;
+};
+
 class TFTPClient : public TNetClient {
  public:
   // A reply line may not be longer than this, nor a reply have more lines, nor take longer than
@@ -66,8 +84,12 @@ class TFTPClient : public TNetClient {
   virtual bool AcceptDataConnection();
   virtual void ReportFtpStatus(bool Response, const std::string& Value);
   virtual std::int32_t ReadResult();
+  // A reply that names no valid data address (numbers 0-255, a port 1-65535) leaves DataIP and
+  // DataPort empty, and no data connection is made.
   virtual void ParseRemote(std::string Value);
   virtual void ParseRemoteEPSV(const std::string& Value);
+  // A command holding CR, LF or NUL would be more than one command: it is not sent, and
+  // answers 0.
   virtual std::int32_t FTPCommand(const std::string& Value);
   virtual bool Login();
   virtual bool Logout();
@@ -92,8 +114,9 @@ class TFTPClient : public TNetClient {
   // RETR of the bytes from `Offset` on (REST Offset first when Offset > 0 and the server takes
   // restarts; from the start otherwise) into DataStream, emptied first, or DirectFileName.
   // A caller that keeps the earlier bytes elsewhere (the download engine's partial file) names
-  // the offset itself.
-  bool RetrieveFileFrom(const std::string& FileName, std::int64_t Offset);
+  // the offset itself. With Limit >= 0 the file ends at Offset + Limit: no byte beyond it
+  // reaches the target, and a server that sends more fails the transfer (DataOverLimit()).
+  bool RetrieveFileFrom(const std::string& FileName, std::int64_t Offset, std::int64_t Limit = -1);
 
   std::int32_t ResultCode() const { return FResultCode; }
   const std::string& ResultString() const { return FResultString; }
@@ -143,9 +166,11 @@ class TFTPClient : public TNetClient {
   // Why the last operation failed, in one line ("PASV: 500 Unknown command"); empty after
   // success.
   const std::string& FailureText() const { return FFailureText; }
+  // The last transfer was cut off because the server sent more than its limit.
+  bool DataOverLimit() const { return FDataOverLimit; }
 
  protected:
-  // Into Stream or File; a Stream is cut off (a failure) beyond Limit bytes when Limit >= 0.
+  // Into Stream or File; with Limit >= 0, the bytes beyond Limit are cut off and fail it.
   virtual bool DataRead(TDocumentStream* Stream, platform::File* File, std::int64_t Limit = -1);
   virtual bool DataWrite(TDocumentStream* Stream, platform::File* File);
 
@@ -157,7 +182,8 @@ class TFTPClient : public TNetClient {
   bool Expect(const std::string& command, int expected);
   // Sends the command; true when the reply is of the expected class.
   bool Ask(const std::string& command, int expected);
-  bool Retrieve(const std::string& FileName, bool Restore, std::int64_t Offset, bool Explicit);
+  bool Retrieve(const std::string& FileName, bool Restore, std::int64_t Offset, bool Explicit,
+                std::int64_t Limit);
   std::string HostText() const;
   ByteString LogonCommand(int code) const;
 
@@ -191,6 +217,7 @@ class TFTPClient : public TNetClient {
 
   TFTPState FState = fsIdle;
   std::string FFailureText;
+  bool FDataOverLimit = false;
 };
 
 }  // namespace vlt::net

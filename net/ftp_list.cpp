@@ -311,10 +311,13 @@ void TFTPList::ClearFields() {
 
 bool TFTPList::ReadEplfLine(const ByteString& Value) {
   // "+i8388621.48594,m825718503,r,s280,\tdjb.html": facts up to the TAB, then the name.
+  // Without a TAB there is no name: "+m1000000000,r,s1234,readme.txt" is not a file called
+  // "m1000000000,r,s1234,readme.txt".
   if (Value.empty() || Value[0] != '+') return false;
   const std::string_view rest = std::string_view(Value).substr(1);
   const auto tab = rest.find('\t');
-  const std::string_view name = tab == npos ? rest : rest.substr(tab + 1);
+  if (tab == npos) return false;
+  const std::string_view name = rest.substr(tab + 1);
 
   auto entry = std::make_unique<TFTPListRec>();
   std::string_view facts = rest;
@@ -364,6 +367,7 @@ int TFTPList::MatchMask(const ByteString& Value, const ByteString& NextValue,
   int result = 1;
   char previous = ' ';
   std::size_t n = 0;
+  bool name_begun = false;
   for (std::size_t x = 0; x < Mask.size(); ++x) {
     const char c = Mask[x];
     if (n >= line.size()) {
@@ -415,6 +419,13 @@ int TFTPList::MatchMask(const ByteString& Value, const ByteString& NextValue,
         Seconds += ch, ++n;
         break;
       case 'n':
+        // A name starts a word. The catch-all masks read the name from a fixed column; on a
+        // line of another layout that column falls inside a word ("...03:26 13-unix-domain
+        // file" read from column 55 gives "x-domain file"), and the mask must fail instead.
+        if (!name_begun) {
+          if (n > 0 && line[n - 1] != ' ' && line[n - 1] != '\t') return 0;
+          name_begun = true;
+        }
         FileName += ch, ++n;
         break;
       case 'v':
@@ -487,8 +498,9 @@ bool TFTPList::ValidateFields() {
 
   if (!Permissions.empty()) {
     if (Permissions.size() != 10) return false;
+    // S and T: set-id or sticky without the execute bit ("-rwSr--r--", "drwxrwx--T").
     for (char c : Permissions)
-      if (std::string_view("-abcdhlprstwxy").find(c) == npos) return false;
+      if (std::string_view("-abcdhlprstwxyST").find(c) == npos) return false;
   }
   if (!CheckRange(Day, 1, 31) || !CheckRange(Month, 1, 12) || !CheckRange(Hours, 0, 24) ||
       !CheckRange(Minutes, 0, 59) || !CheckRange(Seconds, 0, 59))
@@ -550,16 +562,12 @@ bool TFTPList::FillEntry(TFTPListRec& Entry) {
   Entry.SetFileName(platform::AnsiToText(name));
   Entry.SetReadable(!Entry.Directory());
 
-  // Size times block size; a product that does not fit is not a size.
-  std::int64_t size = 0;
-  if (!Size.empty()) {
-    const auto v = Number(Size);
-    if (!v) return false;
-    size = *v;
-  }
+  // Size times block size. A size that does not fit 63 bits reads as 0, as one that is not a
+  // number does: refusing it would hand the line to a later mask that reads it wrongly.
+  const std::int64_t size = Number(Size).value_or(0);
   const std::int64_t block = Number(BlockSize).value_or(1);
-  if (block != 0 && size > std::numeric_limits<std::int64_t>::max() / block) return false;
-  Entry.SetFileSize(size * block);
+  const bool fits = block == 0 || size <= std::numeric_limits<std::int64_t>::max() / block;
+  Entry.SetFileSize(fits ? size * block : 0);
 
   const platform::LocalDateTime now = platform::CurrentClock().LocalTime();
   std::int64_t year = now.year, month = now.month, day = now.day;

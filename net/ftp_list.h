@@ -76,7 +76,7 @@ class TFTPList {
   virtual TFTPListRec* GetListItem(int Index) const;
   TFTPListRec* Items(int Index) const { return GetListItem(Index); }
   // Appends an entry for an EPLF line; false for any other line and for an EPLF line without
-  // a name or for the directories "." and "..".
+  // a name (none after a TAB) or for the directories "." and "..".
   virtual bool ReadEplfLine(const ByteString& Value);
   // Empties the scratch fields below.
   virtual void ClearFields();

@@ -2,6 +2,8 @@
 // by the ctest fixture tests/net/ftp_server.py, ports in the file named by VLT_FTP; /a.zip holds
 // Pattern(300000)) and against the scriptable server for exact command sequences and the
 // replies a real server does not give on demand.
+#include "download/ftp_download.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -274,6 +276,134 @@ TEST_F(ScriptedFTPDownloadTest, RestRefusedAtTheTransferLeavesThePartialFile) {
   EXPECT_EQ(Read("a.zip.part"), "1234");
   EXPECT_FALSE(Exists("a.zip"));
   EXPECT_EQ(d.Engine().FailureText(), "REST: 501 no");
+}
+
+// Without SIZE only the end of the data stream tells a whole file: a reset cuts it, even when
+// the server then reports success.
+TEST_F(ScriptedFTPDownloadTest, AResetDataConnectionLeavesThePartialFileUnfinished) {
+  // The data comes once RETR went out, so that the reset cannot race the connect.
+  ScriptServer data({test::WaitSignal(), Send("conte"), test::Reset()});
+  d.SetOnBeforeDownload([&](TVltDownloadClass* engine) {
+    static_cast<TVltFTPDownload*>(engine)->FTPClient().OnStatus =
+        [&](net::TFTPClient*, bool response, const std::string& v) {
+          if (!response && v.starts_with("RETR")) data.Signal();
+        };
+  });
+  std::vector<Exchange> e = Logon(true);
+  e.insert(e.end(), {{"SIZE /dir/a.zip", "500 SIZE not understood"},
+                     {"PASV", Pasv(data)},
+                     {"TYPE I", "200 ok"},
+                     {"RETR /dir/a.zip", "150 Opening"},
+                     {"", "226 Transfer complete"},
+                     {"QUIT", "221 bye"}});
+  std::string expected;
+  EXPECT_EQ(Run(e, &expected), expected);
+  EXPECT_EQ(error, "no error");
+  EXPECT_FALSE(d.Engine().Finished());
+  EXPECT_FALSE(Exists("a.zip"));
+  const std::string part = Read("a.zip.part");
+  EXPECT_TRUE(std::string("conte").starts_with(part)) << part;
+  EXPECT_EQ(d.Engine().FailureText(), "receiving the data: connection reset by the server");
+}
+
+// A partial file longer than the file is no prefix of it: it is fetched again from the start
+// (no REST), not left to fail at every start.
+TEST_F(ScriptedFTPDownloadTest, APartialFileLongerThanTheFileIsFetchedAgain) {
+  test::WriteFile(tmp / "a.zip.part", "content of another, longer file");
+  ScriptServer data({Send("content"), Close()});
+  std::vector<Exchange> e = Logon(true);
+  e.insert(e.end(), {{"SIZE /dir/a.zip", "213 7"},
+                     {"PASV", Pasv(data)},
+                     {"TYPE I", "200 ok"},
+                     {"RETR /dir/a.zip", "150 Opening"},
+                     {"", "226 Transfer complete"},
+                     {"QUIT", "221 bye"}});
+  std::string expected;
+  EXPECT_EQ(Run(e, &expected), expected);
+  EXPECT_EQ(error, "no error");
+  EXPECT_TRUE(d.Engine().Finished()) << d.Engine().FailureText();
+  EXPECT_EQ(Read("a.zip"), "content");
+  EXPECT_FALSE(Exists("a.zip.part"));
+  EXPECT_EQ(log.last_to, 7);
+}
+
+// No more than SIZE - offset bytes reach the partial file. A server that sends more (it took
+// REST and sent from the start all the same, or SIZE named less) leaves no ruined partial
+// file: what came cannot be trusted, so the partial file is discarded and the next start
+// fetches the file from its start.
+TEST_F(ScriptedFTPDownloadTest, MoreThanTheFilesSizeDiscardsThePartialFile) {
+  struct Case {
+    const char* name;
+    const char* part;  // the partial file before the start; nullptr: none
+    const char* size;
+    std::vector<Exchange> rest;
+    const char* failure;
+  };
+  const Case cases[] = {
+      {"REST taken, the file sent from its start",
+       "cont",
+       "7",
+       {{"REST 4", "350 ok"}},
+       "the server sent more than the file's 7 bytes"},
+      {"SIZE named less", nullptr, "4", {}, "the server sent more than the file's 4 bytes"},
+  };
+  for (const Case& c : cases) {
+    if (c.part != nullptr) test::WriteFile(tmp / "a.zip.part", c.part);
+    ScriptServer data({Send("content"), Close()});
+    std::vector<Exchange> e = Logon(true);
+    e.insert(e.end(), {{"SIZE /dir/a.zip", std::string("213 ") + c.size},
+                       {"PASV", Pasv(data)},
+                       {"TYPE I", "200 ok"}});
+    e.insert(e.end(), c.rest.begin(), c.rest.end());
+    e.insert(
+        e.end(),
+        {{"RETR /dir/a.zip", "150 Opening"}, {"", "226 Transfer complete"}, {"QUIT", "221 bye"}});
+    std::string expected;
+    EXPECT_EQ(Run(e, &expected), expected) << c.name;
+    EXPECT_EQ(error, "no error") << c.name;
+    EXPECT_FALSE(d.Engine().Finished()) << c.name;
+    EXPECT_FALSE(Exists("a.zip")) << c.name;
+    EXPECT_FALSE(Exists("a.zip.part")) << c.name;
+    EXPECT_EQ(d.Engine().FailureText(), c.failure) << c.name;
+  }
+
+  // The next start asks for the whole file.
+  ScriptServer data({Send("content"), Close()});
+  std::vector<Exchange> e = Logon(true);
+  e.insert(e.end(), {{"SIZE /dir/a.zip", "213 7"},
+                     {"PASV", Pasv(data)},
+                     {"TYPE I", "200 ok"},
+                     {"RETR /dir/a.zip", "150 Opening"},
+                     {"", "226 Transfer complete"},
+                     {"QUIT", "221 bye"}});
+  std::string expected;
+  EXPECT_EQ(Run(e, &expected), expected);
+  EXPECT_EQ(Read("a.zip"), "content");
+}
+
+// A user or password with a line end in it (as a URL's "user%0d%0aDELE%20x" decodes) is refused
+// unsent: the server sees no command of it, only the QUIT of the logout.
+TEST_F(ScriptedFTPDownloadTest, AnAccountWithLineEndsSendsNothingOfIt) {
+  struct Case {
+    std::string user, pass;
+    std::vector<Exchange> dialogue;
+  };
+  const Case cases[] = {
+      {"u\r\nDELE x", "p", {{"QUIT", "221 bye"}}},
+      {"u", "p\r\nDELE x", {{"USER u", "331 pw"}, {"QUIT", "221 bye"}}},
+      {std::string("u\0DELE x", 8), "p", {{"QUIT", "221 bye"}}},
+  };
+  for (const Case& c : cases) {
+    d.FTP().FtpUser = c.user;
+    d.FTP().FtpPass = c.pass;
+    std::string expected;
+    EXPECT_EQ(Run(c.dialogue, &expected), expected);
+    EXPECT_EQ(error, "Não foi possível efetuar o login!");
+    EXPECT_TRUE(
+        d.Engine().FailureText().ends_with("refused, the command holds a CR, LF or NUL byte"))
+        << d.Engine().FailureText();
+    EXPECT_FALSE(Exists("a.zip.part"));
+  }
 }
 
 }  // namespace

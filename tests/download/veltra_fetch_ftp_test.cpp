@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "platform/files.h"
@@ -44,6 +45,18 @@ TEST(VeltraFetchFtp, FetchesResumesAndReportsFailuresInOneLine) {
   std::tie(rc, err) = run(refused);
   EXPECT_EQ(rc, 1);
   EXPECT_EQ(err, "veltra-fetch: " + refused + ": Não foi possível efetuar o login!\n");
+
+  // A user that decodes to three commands, the last a DELE, logs nothing in and deletes
+  // nothing: the command is refused before a byte of it is sent.
+  const fs::path victim = fs::path(ftp["root"]) / "up" / "victim.txt";
+  std::ofstream(victim) << "keep me";
+  const std::string injected =
+      "ftp://veltra%0d%0aPASS%20segredo%0d%0aDELE%20%2fup%2fvictim.txt@" + server + "/a.zip";
+  std::tie(rc, err) = run("'" + injected + "'");
+  EXPECT_EQ(rc, 1);
+  EXPECT_EQ(err, "veltra-fetch: " + injected + ": Não foi possível efetuar o login!\n");
+  EXPECT_TRUE(fs::exists(victim));
+  fs::remove(victim);
 
   std::tie(rc, err) = run("-o b.zip ftp://" + server + "/a.zip");
   EXPECT_EQ(rc, 2);

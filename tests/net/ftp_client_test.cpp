@@ -105,14 +105,27 @@ TEST(FTPClient, ParseRemoteAndEPSV) {
       {false, "227 Entering Passive Mode (192,168,1,2,19,137)", "192.168.1.2", "5001"},
       {false, "227 Entering Passive Mode (192,168,1,2,19,137).", "192.168.1.2", "5001"},
       {false, "227 Entering Passive Mode 192,168,1,2,19,137 ", "192.168.1.2", "5001"},
+      {false, "227 =192,168,1,2,19,137", "192.168.1.2", "5001"},
       {false, "227 Entering Passive Mode ( 10, 0, 0, 1 , 4 , 1 )", "10.0.0.1", "1025"},
-      {false, "227 Entering Passive Mode (1,2,3,4,x,7)", "1.2.3.4", "7"},
-      {false, "227 Entering Passive Mode (1,2,3,4,99999999999,7)", "1.2.3.4", "7"},
-      {false, "227 nothing", "nothing...", "0"},
+      {false, "227 Entering Passive Mode (255,255,255,255,255,255)", "255.255.255.255", "65535"},
       {true, "229 Entering Extended Passive Mode (|||6446|)", "ftp.example", "6446"},
       {true, "229 Entering Extended Passive Mode ( |||6446| )", "ftp.example", "6446"},
       {true, "229 Extended (!!!21!)", "ftp.example", "21"},
+      {true, "229 Extended (|||65535|)", "ftp.example", "65535"},
+      // No valid address: nothing to connect to. A number past 255 (or a port past 65535)
+      // would otherwise wrap around to a port the server never named.
+      {false, "227 Entering Passive Mode (1,2,3,4,x,7)", "", ""},
+      {false, "227 Entering Passive Mode (1,2,3,4,99999999999,7)", "", ""},
+      {false, "227 Entering Passive Mode (1,2,3,4,418,7)", "", ""},
+      {false, "227 Entering Passive Mode (1,2,3,256,4,7)", "", ""},
+      {false, "227 Entering Passive Mode (1,2,3,4,0,0)", "", ""},
+      {false, "227 Entering Passive Mode (1,2,3,4,5)", "", ""},
+      {false, "227 Entering Passive Mode (1,2,3,4,-1,7)", "", ""},
+      {false, "227 nothing", "", ""},
       {true, "229 nothing", "ftp.example", ""},
+      {true, "229 Extended (|||71982|)", "ftp.example", ""},
+      {true, "229 Extended (|||0|)", "ftp.example", ""},
+      {true, "229 Extended (|||99999999999999999999|)", "ftp.example", ""},
   };
   for (const Case& c : cases) {
     TFTPClient f;
@@ -443,6 +456,191 @@ TEST(FTPClient, TransferOutcomes) {
     EXPECT_EQ(f.FailureText(), c.failure) << c.name;
     f.Sock().CloseSocket();
     EXPECT_EQ(control.Received(), sent) << c.name;
+  }
+}
+
+// Only the server's orderly close ends the data: after a reset the transfer fails, whatever the
+// server says next.
+TEST(FTPClient, AResetIsNotTheEndOfTheData) {
+  // The data comes once RETR went out, so that the reset cannot race the connect.
+  ScriptServer data({WaitSignal(), Send("data"), test::Reset()});
+  std::string sent;
+  ScriptServer control(Dialogue(
+      "220 hi",
+      Join(kPlainLogon,
+           {{"PASV", PasvReply(data)}, {"TYPE I", "200 ok"}, {"RETR f", "150 go"}, {"", "226 ok"}}),
+      &sent));
+  TFTPClient f;
+  Target(f, control);
+  ASSERT_TRUE(f.Login());
+  f.OnStatus = [&](TFTPClient*, bool response, const std::string& v) {
+    if (!response && v.starts_with("RETR")) data.Signal();
+  };
+  EXPECT_FALSE(f.RetrieveFile("f", false));
+  EXPECT_EQ(f.FailureText(), "receiving the data: connection reset by the server");
+  EXPECT_TRUE(std::string("data").starts_with(f.DataStream().Bytes()));
+  EXPECT_EQ(f.ResultCode(), 226);
+  f.Sock().CloseSocket();
+  EXPECT_EQ(control.Received(), sent);
+}
+
+// RetrieveFileFrom with a limit: the target never holds a byte past offset + limit, whatever
+// the server sends.
+TEST(FTPClient, RetrieveTakesNoMoreThanItsLimit) {
+  constexpr long long kFlood = 64 << 20;
+  struct Case {
+    const char* name;
+    std::vector<Step> data;
+    bool can_resume;
+    std::int64_t offset, limit;
+    bool answer;
+    std::string held;
+    const char* failure;
+  };
+  const Case cases[] = {
+      {"exactly the limit", {Send("0123456789"), Close()}, true, 0, 10, true, "0123456789", ""},
+      {"no limit", {Send("0123456789"), Close()}, true, 0, -1, true, "0123456789", ""},
+      // Without restarts the server sends from the start: the limit counts from there.
+      {"no restarts", {Send("0123456789"), Close()}, false, 3, 7, true, "0123456789", ""},
+      {"more than the limit",
+       {Send("0123456789"), Close()},
+       true,
+       0,
+       4,
+       false,
+       "0123",
+       "more than 4 bytes of data"},
+      // REST taken, the file sent from its start all the same.
+      {"REST ignored",
+       {Send("0123456789"), Close()},
+       true,
+       3,
+       7,
+       false,
+       "0123456",
+       "more than 7 bytes of data"},
+      {"endless data",
+       {test::Flood(kFlood), Close()},
+       true,
+       0,
+       10,
+       false,
+       std::string(10, 'F'),
+       "more than 10 bytes of data"},
+  };
+  for (const Case& c : cases) {
+    ScriptServer data(c.data);
+    std::vector<Exchange> e = {{"USER anonymous", "230 in"},
+                               {"TYPE I", "200 ok"},
+                               {"STRU F", "200 ok"},
+                               {"MODE S", "200 ok"}};
+    e = Join(e, c.can_resume ? std::vector<Exchange>{{"REST 0", "350 ok"},
+                                                     {"REST 1", "350 ok"},
+                                                     {"REST 0", "350 ok"}}
+                             : std::vector<Exchange>{{"REST 0", "502 no"}});
+    e = Join(e, {{"PASV", PasvReply(data)}, {"TYPE I", "200 ok"}});
+    if (c.can_resume && c.offset > 0) e.push_back({"REST " + std::to_string(c.offset), "350 ok"});
+    e = Join(e, {{"RETR f", "150 go"}, {"", "226 ok"}});
+    std::string sent;
+    ScriptServer control(Dialogue("220 hi", e, &sent));
+    TFTPClient f;
+    Target(f, control);
+    ASSERT_TRUE(f.Login()) << c.name;
+    EXPECT_EQ(f.RetrieveFileFrom("f", c.offset, c.limit), c.answer) << c.name;
+    EXPECT_EQ(f.DataOverLimit(), !c.answer) << c.name;
+    EXPECT_EQ(f.DataStream().Bytes(), c.held) << c.name;
+    EXPECT_EQ(f.FailureText(), c.failure) << c.name;
+    f.Sock().CloseSocket();
+    EXPECT_EQ(control.Received(), sent) << c.name;
+    EXPECT_LT(data.Flooded(), kFlood) << c.name;
+  }
+}
+
+// A PASV reply whose numbers wrap around ("(127,0,0,1,P/256+256,P%256)" is port P + 65536)
+// must not lead to the port it wraps to.
+TEST(FTPClient, PassiveAddressOutOfRangeConnectsNowhere) {
+  ScriptServer data({Send("data"), Close()});
+  const int port = std::stoi(data.Port());
+  std::string sent;
+  ScriptServer control(Dialogue(
+      "220 hi",
+      Join(kPlainLogon,
+           {{"PASV", "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256 + 256) +
+                         "," + std::to_string(port % 256) + ")"}}),
+      &sent));
+  TFTPClient f;
+  Target(f, control);
+  ASSERT_TRUE(f.Login());
+  EXPECT_FALSE(f.RetrieveFile("/a.zip", false));
+  EXPECT_TRUE(f.FailureText().starts_with("PASV: no valid address in \"227 ")) << f.FailureText();
+  EXPECT_EQ(f.DataPort(), "");
+  EXPECT_EQ(f.State(), fsIdle);
+  f.Sock().CloseSocket();
+  EXPECT_EQ(control.Received(), sent);
+  EXPECT_EQ(data.Connections(), 0);
+}
+
+// A user name, password, path or command with CR, LF or NUL in it ("u\r\nDELE x") is refused
+// before a byte of it goes out: the server sees only the commands before it.
+TEST(FTPClient, CommandsWithLineEndsAreRefusedUnsent) {
+  struct Case {
+    const char* name;
+    std::function<bool(TFTPClient&)> call;
+    std::vector<Exchange> dialogue;  // what the server gets and answers
+    const char* verb;                // the refused command, named without its arguments
+  };
+  const auto login = [](std::string user, std::string pass) {
+    return [=](TFTPClient& f) {
+      f.UserName = user;
+      f.Password = pass;
+      return f.Login();
+    };
+  };
+  const auto after_login = [](std::function<bool(TFTPClient&)> call) {
+    return [=](TFTPClient& f) { return f.Login() && call(f); };
+  };
+  const Case cases[] = {
+      {"user", login("u\r\nDELE x", "p"), {}, "USER"},
+      {"user, NUL", login(std::string("u\0x", 3), "p"), {}, "USER"},
+      {"password",
+       login("anonymous", "p\nDELE x"),
+       {{"USER anonymous", "331 Password please"}},
+       "PASS"},
+      {"password, CR",
+       login("anonymous", "p\rDELE x"),
+       {{"USER anonymous", "331 Password"}},
+       "PASS"},
+      {"path of DELE", after_login([](TFTPClient& f) { return f.DeleteFile("a\r\nDELE b"); }),
+       kPlainLogon, "DELE"},
+      {"path of SIZE",
+       after_login([](TFTPClient& f) { return f.FileSize(std::string("a\0\r\nDELE b", 10)) >= 0; }),
+       kPlainLogon, "SIZE"},
+      {"path of CWD", after_login([](TFTPClient& f) { return f.ChangeWorkingDir("d\nRMD /"); }),
+       kPlainLogon, "CWD"},
+      {"new name of a rename",
+       after_login([](TFTPClient& f) { return f.RenameFile("a", "b\r\nDELE c"); }),
+       Join(kPlainLogon, {{"RNFR a", "350 ready"}}), "RNTO"},
+      {"any command",
+       after_login([](TFTPClient& f) { return f.FTPCommand("NOOP\r\nDELE x") != 0; }), kPlainLogon,
+       "NOOP"},
+  };
+  for (const Case& c : cases) {
+    std::string sent;
+    ScriptServer server(Dialogue("220 hi", c.dialogue, &sent));
+    TFTPClient f;
+    Target(f, server);
+    std::string reported;
+    f.OnStatus = [&](TFTPClient*, bool response, const std::string& v) {
+      if (!response) reported += v + "\n";
+    };
+    EXPECT_FALSE(c.call(f)) << c.name;
+    EXPECT_EQ(f.FailureText(),
+              std::string(c.verb) + ": refused, the command holds a CR, LF or NUL byte")
+        << c.name;
+    EXPECT_EQ(f.ResultCode(), 0) << c.name;
+    EXPECT_EQ(reported.find("DELE"), std::string::npos) << c.name;
+    f.Sock().CloseSocket();
+    EXPECT_EQ(server.Received(), sent) << c.name;
   }
 }
 

@@ -129,7 +129,74 @@ TEST_F(FtpListTest, RecognisesTheCommonLayouts) {
       {"total 12", "UNPARSED"},
       {"total 3", "UNPARSED"},
       {"", "UNPARSED"},
-      {"-rwSr--r--   1 user group      280 Mar  5  2003 setuid", "UNPARSED"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(One(c.line), c.expected) << c.line;
+}
+
+TEST_F(FtpListTest, ANameBeginsTheLineOrFollowsABlank) {
+  // The catch-all masks take the name from a fixed column; on a line of another layout that
+  // column falls inside a word, and the mask must not cut a name out of it.
+  const std::string aligned = "  D" + std::string(51, ' ') + "stuff";
+  const std::string shifted = "  D" + std::string(50, ' ') + "xstuff";
+  const LineCase cases[] = {
+      {"-rw-r--r-- 1 group domain user 531 Jan 29 03:26 13-unix-domain file", "UNPARSED"},
+      {"-rw-r--r-- 1 user group 1234 2024-03-05 14:30 quarterly-report-final.xlsx", "UNPARSED"},
+      {shifted.c_str(), "UNPARSED"},
+      {aligned.c_str(), "stuff|1|0|0|2026-12-10 00:00:00||37"},
+      // A TAB separates like a blank does ("$" skips both).
+      {"drwxr-xr-x   2 user group     4096 Jan 12 14:30\tdocs",
+       "docs|1|0|4096|2026-01-12 14:30:00|drwxr-xr-x|3"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(One(c.line), c.expected) << c.line;
+
+  struct Case {
+    const char* mask;
+    const char* line;
+    int answer;
+  };
+  const Case masks[] = {
+      {" n*", "ab", 0},    {" n*", " b", 1},    {"nnn", "abc", 1},
+      {"!n*", "ab cd", 1}, {"SSn*", "12ab", 0}, {"n*\\n*", "ab ", 2},
+  };
+  for (const auto& c : masks)
+    EXPECT_EQ(list_.MatchMask(c.line, "cd", c.mask), c.answer) << c.mask << " on " << c.line;
+}
+
+TEST_F(FtpListTest, UpperCaseSAndTArePermissionCharacters) {
+  // Set-id without execute, and the sticky bit without execute for others.
+  const LineCase cases[] = {
+      {"-rw-r--r-T   1 user group      280 Mar  5  2003 sticky",
+       "sticky|0|1|280|2003-03-05 00:00:00|-rw-r--r-T|3"},
+      {"drwxrwx--T   2 user group     4096 Jan 12 14:30 shared",
+       "shared|1|0|4096|2026-01-12 14:30:00|drwxrwx--T|3"},
+      {"-rwSr-Sr--   1 user group      280 Mar  5  2003 setid",
+       "setid|0|1|280|2003-03-05 00:00:00|-rwSr-Sr--|3"},
+      // Other upper-case letters are still foreign.
+      {"-rwXr--r--   1 user group      280 Mar  5  2003 x", "UNPARSED"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(One(c.line), c.expected) << c.line;
+}
+
+TEST_F(FtpListTest, AnEplfLineWithoutATabHasNoName) {
+  const LineCase cases[] = {
+      {"+m1000000000,r,s1234,readme.txt", "UNPARSED"},
+      {"+/,readme", "UNPARSED"},
+      {"+", "UNPARSED"},
+      {"+\treadme.txt", "readme.txt|0|0|0|1899-12-30 00:00:00||EPLF"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(One(c.line), c.expected) << c.line;
+}
+
+TEST_F(FtpListTest, ASizeBeyond63BitsReadsAsZero) {
+  const LineCase cases[] = {
+      {"-rw-r--r--   1 user group 99999999999999999999 Mar  5 14:30 notes.txt",
+       "notes.txt|0|1|0|2026-03-05 14:30:00|-rw-r--r--|3"},
+      {"-rw-r--r--   1 user group 9223372036854775808 Mar  5 14:30 notes.txt",
+       "notes.txt|0|1|0|2026-03-05 14:30:00|-rw-r--r--|3"},
+      {"-rw-r--r--   1 user group 9223372036854775807 Mar  5 14:30 notes.txt",
+       "notes.txt|0|1|9223372036854775807|2026-03-05 14:30:00|-rw-r--r--|3"},
+      {"01-12-03  02:30PM  00000000000000000000000000001234 x",
+       "x|0|1|1234|2003-01-12 14:30:00||8"},
   };
   for (const auto& c : cases) EXPECT_EQ(One(c.line), c.expected) << c.line;
 }
@@ -226,13 +293,14 @@ TEST_F(FtpListTest, ALineNoMaskRecognisedDoesNotSwallowTheNext) {
 }
 
 TEST_F(FtpListTest, MaskParameters) {
-  // A block size multiplies the size; a size that does not fit in 64 bits is no size.
+  // A block size multiplies the size; a product that does not fit 63 bits reads as 0.
   list_.Masks() = {"SSS=8 n*"};
   EXPECT_EQ(One("123  file"), "file|0|1|984|2026-12-10 00:00:00||SSS=8 n*");
   list_.Masks() = {"SSSSSSSSSSSSSSSSSSS=8 n*"};
   EXPECT_EQ(One("1152921504606846975  big"),
             "big|0|1|9223372036854775800|2026-12-10 00:00:00||" + list_.Masks()[0]);
-  EXPECT_EQ(One("1152921504606846976  huge"), "UNPARSED");  // 2^60 blocks of 8
+  EXPECT_EQ(One("1152921504606846976  huge"),  // 2^60 blocks of 8
+            "huge|0|1|0|2026-12-10 00:00:00||" + list_.Masks()[0]);
   // A directory marker of the mask's own.
   list_.Masks() = {"d=O n*"};
   EXPECT_EQ(One("O  x"), "x|1|0|0|2026-12-10 00:00:00||d=O n*");
@@ -288,7 +356,8 @@ TEST_F(FtpListTest, ValidateFieldsRefusesImplausibleValues) {
   };
   const Case cases[] = {
       {&TFTPList::Permissions, "drwxr-xr-x", true},
-      {&TFTPList::Permissions, "-rwsr-Sr-x", false},
+      {&TFTPList::Permissions, "-rwsr-Sr-T", true},
+      {&TFTPList::Permissions, "-rwsr-Xr-x", false},
       {&TFTPList::Permissions, "drwxr-xr-", false},
       {&TFTPList::Day, " 1", true},
       {&TFTPList::Day, "31", true},

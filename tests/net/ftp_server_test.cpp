@@ -75,6 +75,12 @@ TEST_F(FTPServerTest, ActiveRetrieveIntoAFileAndResumeFromItsSize) {
   test::WriteFile(tmp / "a.zip", Pattern(7000) + "garbage");
   ASSERT_TRUE(c.RetrieveFileFrom("/a.zip", 7000)) << c.FailureText();
   EXPECT_TRUE(test::ReadFile(tmp / "a.zip") == Pattern(kSize));
+
+  // With a limit the file ends at offset + limit, however much more the server sends.
+  EXPECT_FALSE(c.RetrieveFileFrom("/a.zip", 7000, 1000));
+  EXPECT_TRUE(c.DataOverLimit());
+  EXPECT_EQ(c.FailureText(), "more than 1000 bytes of data");
+  EXPECT_TRUE(test::ReadFile(tmp / "a.zip") == Pattern(8000));
 }
 
 TEST_F(FTPServerTest, ListingIsParsed) {
