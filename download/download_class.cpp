@@ -158,7 +158,8 @@ void TVltDownloadClass::FlushDocument() {
       std::string_view held = fDocument->Held();
       if (fWriteLimit >= 0 && fFileSize + n > fWriteLimit) {
         // Only the announced bytes are the file's; the rest ends the transfer as failed.
-        held = held.substr(0, static_cast<size_t>(std::max<std::int64_t>(0, fWriteLimit - fFileSize)));
+        held =
+            held.substr(0, static_cast<size_t>(std::max<std::int64_t>(0, fWriteLimit - fFileSize)));
         fOverrun = true;
         fVerdict = rvReject;
         fFailure = "the server sent more than the " + std::to_string(fWriteLimit) +
@@ -204,10 +205,9 @@ void TVltDownloadClass::SocketMonitor(net::TBlockSocket* Sender, bool Writing, c
     sec = left >= 65535.0 ? std::uint16_t{65535} : static_cast<std::uint16_t>(left);
   }
 
-  const bool unwanted =
-      fDocument != nullptr &&
-      ((fUnwantedAfter >= 0 && fDocument->Size() > fUnwantedAfter) || fOverrun ||
-       (fVerdict == rvReject && fDocument->Size() > kMaxRejectedBody));
+  const bool unwanted = fDocument != nullptr &&
+                        ((fUnwantedAfter >= 0 && fDocument->Size() > fUnwantedAfter) || fOverrun ||
+                         (fVerdict == rvReject && fDocument->Size() > kMaxRejectedBody));
   if ((fDownloadStatus == stStop || fDownloadStatus == stPause || unwanted) && fSock != nullptr)
     fSock->CloseSocket();
   if (fOnHookMonitor)

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "net/address_text.h"
-#include "net/url_reference.h"
 #include "net/text_functions.h"
+#include "net/url_reference.h"
 #include "platform/numbers.h"
 
 namespace vlt::download {
@@ -89,8 +89,8 @@ std::string ServerNameProblem(const std::string& name) {
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* d : kDevices)
     if (stem == d) return "device name";
-  if (stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-      stem[3] >= '0' && stem[3] <= '9')
+  if (stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '0' &&
+      stem[3] <= '9')
     return "device name";
   return {};
 }

@@ -493,8 +493,15 @@ int TBlockSocket::ReceiveInto(void* Buffer, int Length, bool now) {
   int r;
   if (now) {
     // Only what is already there: nothing waiting is not an error, the caller waits next.
-    r = Transport().RecvWaiting(FSocket, Buffer, Length);
-    if (r <= 0) return 0;
+    int error = 0;
+    r = Transport().RecvWaiting(FSocket, Buffer, Length, error);
+    if (r < 0) {
+      // An error the platform reports only once (a reset): taken here, it must not be lost.
+      TransferCheck(r, error);
+      ExceptCheck();
+      return 0;
+    }
+    if (r == 0) return 0;
     ResetLastError();
   } else {
     int error = 0;

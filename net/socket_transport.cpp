@@ -18,8 +18,10 @@ int TPlainTransport::Recv(p::SocketHandle s, void* Buffer, int Length, int& Erro
   return r;
 }
 
-int TPlainTransport::RecvWaiting(p::SocketHandle s, void* Buffer, int Length) {
-  return p::RecvSocketWaiting(s, Buffer, Length);
+int TPlainTransport::RecvWaiting(p::SocketHandle s, void* Buffer, int Length, int& Error) {
+  const int r = p::RecvSocketWaiting(s, Buffer, Length);
+  Error = r < 0 ? p::LastSocketError() : 0;
+  return r;
 }
 
 int TPlainTransport::Waiting(p::SocketHandle s) {

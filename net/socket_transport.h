@@ -17,8 +17,9 @@ class TSocketTransport {
   // `Error` set.
   virtual int Recv(platform::SocketHandle s, void* Buffer, int Length, int& Error) = 0;
   // What can be had without waiting, at most `Length` bytes. Answers 0 when nothing can (nothing
-  // waiting, the end of the stream or an error): the caller then waits and finds out which.
-  virtual int RecvWaiting(platform::SocketHandle s, void* Buffer, int Length) = 0;
+  // waiting, or the end of the stream): the caller then waits and finds out which. An error the
+  // call took (a reset is reported once) answers -1 with `Error` set.
+  virtual int RecvWaiting(platform::SocketHandle s, void* Buffer, int Length, int& Error) = 0;
   // The number of bytes a receive would hand out now; 0 when unknown.
   virtual int Waiting(platform::SocketHandle s) = 0;
 };
@@ -28,7 +29,7 @@ class TPlainTransport : public TSocketTransport {
  public:
   int Send(platform::SocketHandle s, const void* Buffer, int Length, int& Error) override;
   int Recv(platform::SocketHandle s, void* Buffer, int Length, int& Error) override;
-  int RecvWaiting(platform::SocketHandle s, void* Buffer, int Length) override;
+  int RecvWaiting(platform::SocketHandle s, void* Buffer, int Length, int& Error) override;
   int Waiting(platform::SocketHandle s) override;
 };
 

@@ -33,12 +33,11 @@ class TSSLTransport : public TSocketTransport {
     Error = ssl_.LastError() != 0 ? p::kWSASYSNOTREADY : 0;
     return Error != 0 ? -1 : r;
   }
-  int RecvWaiting(p::SocketHandle s, void* Buffer, int Length) override {
+  int RecvWaiting(p::SocketHandle s, void* Buffer, int Length, int& Error) override {
+    Error = 0;
     const int n = Waiting(s);
     if (n <= 0) return 0;
-    int error = 0;
-    const int r = Recv(s, Buffer, std::min(n, Length), error);
-    return r > 0 ? r : 0;
+    return Recv(s, Buffer, std::min(n, Length), Error);
   }
   int Waiting(p::SocketHandle s) override {
     const int r = s != p::kInvalidSocket ? ssl_.WaitingData() : 0;

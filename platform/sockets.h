@@ -116,9 +116,14 @@ int ListenSocket(SocketHandle s, int backlog);
 SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer);
 int SendSocket(SocketHandle s, const void* buffer, int length, int flags);
 int RecvSocket(SocketHandle s, void* buffer, int length, int flags);
-// One receive of what is already waiting, without blocking: the count received, or 0 when
-// nothing could be had (nothing waiting, the end of the stream, or an error).
+// One receive of what is already waiting, without blocking: the count received, 0 when
+// nothing could be had (nothing waiting, or the end of the stream), or kSocketError with
+// LastSocketError for an error the call took (a reset is reported only once).
 int RecvSocketWaiting(SocketHandle s, void* buffer, int length);
+// True where the system's sockets report a reset that has already arrived as an orderly end
+// of the stream (Wine's Winsock does, once a wait or a receive finds it there); such a reset
+// cannot be told from a close there. Windows and Linux report it as a reset.
+bool ResetsReadAsEnd();
 int SendToSocket(SocketHandle s, const void* buffer, int length, int flags, const TVarSin& to);
 int RecvFromSocket(SocketHandle s, void* buffer, int length, int flags, TVarSin& from);
 int GetLocalAddress(SocketHandle s, TVarSin& sin);

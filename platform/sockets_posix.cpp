@@ -223,9 +223,14 @@ int RecvSocket(SocketHandle s, void* buffer, int length, int flags) {
   return Check(static_cast<int>(::recv(Fd(s), buffer, length, native_flags)));
 }
 
+bool ResetsReadAsEnd() {
+  return false;
+}
+
 int RecvSocketWaiting(SocketHandle s, void* buffer, int length) {
   // One system call where a count query and a read would be two.
   const ssize_t r = ::recv(Fd(s), buffer, static_cast<size_t>(length), MSG_DONTWAIT);
+  if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return Fail();
   return r > 0 ? static_cast<int>(r) : 0;
 }
 

@@ -221,12 +221,20 @@ int RecvSocket(SocketHandle s, void* buffer, int length, int flags) {
   return g_api.recv(Sock(s), static_cast<char*>(buffer), length, flags);
 }
 
+bool ResetsReadAsEnd() {
+  // Wine's ntdll exports its version; Windows' does not.
+  static const bool wine =
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
 int RecvSocketWaiting(SocketHandle s, void* buffer, int length) {
   // Winsock has no per-call non-blocking flag: ask what is waiting, then take it.
   u_long n = 0;
   if (!g_api.ioctlsocket || g_api.ioctlsocket(Sock(s), FIONREAD, &n) != 0 || n == 0) return 0;
   const int r = g_api.recv(Sock(s), static_cast<char*>(buffer),
                            static_cast<int>(std::min<u_long>(n, static_cast<u_long>(length))), 0);
+  if (r < 0 && LastSocketError() != kWSAEWOULDBLOCK) return kSocketError;
   return r > 0 ? r : 0;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/dir_list.h"
 #include "platform/files.h"
+#include "platform/sockets.h"
 #include "tests/download/download_helpers.h"
 #include "tests/net/script_server.h"
 #include "tests/support/temp_dir.h"
@@ -175,7 +176,8 @@ TEST_F(DownloadTest, UnfinishedTransfersKeepExactlyWhatArrived) {
     const char* name;
     std::vector<Step> script;
     std::string part_file;
-    bool prefix = false;  // a reset may discard bytes in flight: the file holds a prefix
+    bool prefix = false;           // a reset may discard bytes in flight: the file holds a prefix
+    bool only_reset_ends = false;  // only the reset tells the body was cut
   };
   const Case cases[] = {
       {"connection closed early",
@@ -206,11 +208,14 @@ TEST_F(DownloadTest, UnfinishedTransfersKeepExactlyWhatArrived) {
        {RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\n\r\n" + Pattern(30000)), test::Pause(50),
         test::Reset()},
        Pattern(30000),
+       true,
        true},
   };
   d.Proxy().ProxyTimeout = 300;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    // Where a reset that has arrived reads as an orderly end, nothing can tell such a cut.
+    if (c.only_reset_ends && platform::ResetsReadAsEnd()) continue;
     platform::RemoveFile(tmp / "a.zip.part");
     ScriptServer server(c.script);
     Start(Url(server));
@@ -275,8 +280,8 @@ TEST_F(DownloadTest, RedirectionToAnotherProtocolIsRefused) {
   ScriptServer other(Serve(Ok200("not the file")));
   for (const std::string scheme : {"ftp", "file", "gopher"}) {
     SCOPED_TRACE(scheme);
-    ScriptServer server(Serve("HTTP/1.0 302 Found\r\nLocation: " + scheme + "://127.0.0.1:" +
-                              other.Port() + "/a.zip\r\n\r\n"));
+    ScriptServer server(Serve("HTTP/1.0 302 Found\r\nLocation: " + scheme +
+                              "://127.0.0.1:" + other.Port() + "/a.zip\r\n\r\n"));
     Start(Url(server));
     EXPECT_FALSE(Exists("a.zip"));
     EXPECT_NE(d.Engine().FailureText().find("unsupported address: " + scheme + "://"),

@@ -11,6 +11,7 @@
 
 #include "download/vlt_download.h"
 #include "platform/files.h"
+#include "platform/sockets.h"
 #include "tests/download/download_helpers.h"
 #include "tests/net/script_server.h"
 #include "tests/support/fixture_settings.h"
@@ -281,6 +282,8 @@ TEST_F(ScriptedFTPDownloadTest, RestRefusedAtTheTransferLeavesThePartialFile) {
 // Without SIZE only the end of the data stream tells a whole file: a reset cuts it, even when
 // the server then reports success.
 TEST_F(ScriptedFTPDownloadTest, AResetDataConnectionLeavesThePartialFileUnfinished) {
+  if (platform::ResetsReadAsEnd())
+    GTEST_SKIP() << "this system's sockets report a reset that has arrived as an orderly end";
   // The data comes once RETR went out, so that the reset cannot race the connect.
   ScriptServer data({test::WaitSignal(), Send("conte"), test::Reset()});
   d.SetOnBeforeDownload([&](TVltDownloadClass* engine) {

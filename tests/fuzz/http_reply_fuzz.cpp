@@ -42,7 +42,7 @@ class FuzzTransport : public vlt::net::TSocketTransport {
     }
     return Take(Buffer, Length);
   }
-  int RecvWaiting(vlt::platform::SocketHandle, void* Buffer, int Length) override {
+  int RecvWaiting(vlt::platform::SocketHandle, void* Buffer, int Length, int&) override {
     return at_ >= reply_.size() ? 0 : Take(Buffer, Length);
   }
   int Waiting(vlt::platform::SocketHandle) override {
@@ -104,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (ok && h.TransferEncoding() == vlt::net::TE_UNKNOWN && h.ResultCode() != 204 &&
       h.ResultCode() != 304)
     Check(!reset, "a reset taken as the end");
-  if (ok && h.ResultCode() >= 100 && h.ResultCode() <= 199) Check(false, "an interim reply as final");
+  if (ok && h.ResultCode() >= 100 && h.ResultCode() <= 199)
+    Check(false, "an interim reply as final");
   h.Sock().CloseSocket();
   return 0;
 }

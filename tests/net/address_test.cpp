@@ -85,14 +85,13 @@ TEST(NameService, LookupAddressAndSin) {
   // Port numbers beyond 16 bits name no port (never their low 16 bits).
   for (const char* port : {"65536", "65616", "4294967376", "000000065616"}) {
     SCOPED_TRACE(port);
-    EXPECT_EQ(p::LookupSin("127.0.0.1", port, p::kAfInet, p::kIpprotoTcp, p::kSockStream, true,
-                           sin),
-              p::kWSATYPE_NOT_FOUND);
+    EXPECT_EQ(
+        p::LookupSin("127.0.0.1", port, p::kAfInet, p::kIpprotoTcp, p::kSockStream, true, sin),
+        p::kWSATYPE_NOT_FOUND);
     EXPECT_EQ(p::SinLength(sin), 0);
   }
-  ASSERT_EQ(p::LookupSin("127.0.0.1", "65535", p::kAfInet, p::kIpprotoTcp, p::kSockStream, true,
-                         sin),
-            0);
+  ASSERT_EQ(
+      p::LookupSin("127.0.0.1", "65535", p::kAfInet, p::kIpprotoTcp, p::kSockStream, true, sin), 0);
   EXPECT_EQ(p::SinToPort(sin), 65535);
 }
 

@@ -71,10 +71,10 @@ class FeedTransport : public TSocketTransport {
     if (front.empty()) packets.pop_front();
     return n;
   }
-  int RecvWaiting(platform::SocketHandle s, void* Buffer, int Length) override {
+  int RecvWaiting(platform::SocketHandle s, void* Buffer, int Length, int& Error) override {
+    Error = 0;
     if (packets.empty() || receives + 1 == fail_at) return 0;
-    int error = 0;
-    return Recv(s, Buffer, Length, error);
+    return Recv(s, Buffer, Length, Error);
   }
   int Waiting(platform::SocketHandle) override {
     return packets.empty() ? 0 : static_cast<int>(packets.front().size());
@@ -262,26 +262,35 @@ TEST_F(BlockSocketLive, PlatformResetNumber) {
   // Linux answers the reset with an error, Wine with an end of stream; both are 10054.
   EXPECT_LE(s.RecvBuffer(buf, sizeof buf), 0);
   EXPECT_EQ(s.LastError(), 10054);
-  EXPECT_FALSE(s.ClosedByPeer()) << "a reset is not the end of the data";
+  if (!platform::ResetsReadAsEnd())
+    EXPECT_FALSE(s.ClosedByPeer()) << "a reset is not the end of the data";
 }
 
 // Both ends report 10054; only the orderly one says that every byte has arrived, whichever way
-// the end is read.
+// the end is read: while the receive waits, or already there with the last data (a platform
+// reports a reset once, so the receive that takes it must not lose it).
 TEST_F(BlockSocketLive, OrderlyCloseAndResetAreToldApart) {
+  if (platform::ResetsReadAsEnd())
+    GTEST_SKIP() << "this system's sockets report a reset that has arrived as an orderly end";
   for (const bool reset : {false, true}) {
     for (const bool throttled : {false, true}) {
-      SCOPED_TRACE(std::string(reset ? "reset" : "close") + (throttled ? ", throttled" : ""));
-      ScriptServer server({Send("x"), Pause(50), reset ? Reset() : Close()});
-      TTCPBlockSocket sock;
-      if (throttled) sock.SetMaxRecvBandwidth(1 << 20);
-      sock.Connect("127.0.0.1", server.Port());
-      ASSERT_EQ(sock.LastError(), 0);
-      std::string got;
-      for (int i = 0; i < 10 && sock.LastError() == 0; ++i) got += sock.RecvPacket(5000);
-      EXPECT_EQ(sock.LastError(), 10054);
-      EXPECT_EQ(sock.ClosedByPeer(), !reset);
-      sock.ResetLastError();
-      EXPECT_FALSE(sock.ClosedByPeer());
+      for (const int pause : {0, 50}) {
+        SCOPED_TRACE(std::string(reset ? "reset" : "close") + (throttled ? ", throttled" : "") +
+                     ", pause " + std::to_string(pause));
+        ScriptServer server({Send("x"), Pause(pause), reset ? Reset() : Close()});
+        TTCPBlockSocket sock;
+        if (throttled) sock.SetMaxRecvBandwidth(1 << 20);
+        sock.Connect("127.0.0.1", server.Port());
+        ASSERT_EQ(sock.LastError(), 0);
+        // Let the end arrive before the first receive when there is no pause.
+        if (pause == 0) server.Received();
+        std::string got;
+        for (int i = 0; i < 10 && sock.LastError() == 0; ++i) got += sock.RecvPacket(5000);
+        EXPECT_EQ(sock.LastError(), 10054);
+        EXPECT_EQ(sock.ClosedByPeer(), !reset);
+        sock.ResetLastError();
+        EXPECT_FALSE(sock.ClosedByPeer());
+      }
     }
   }
 }
@@ -570,7 +579,7 @@ TEST(BlockSocketFeed, CountersAreSixtyFourBit) {
    public:
     int Send(platform::SocketHandle, const void*, int Length, int&) override { return Length; }
     int Recv(platform::SocketHandle, void*, int Length, int&) override { return Length; }
-    int RecvWaiting(platform::SocketHandle, void*, int Length) override { return Length; }
+    int RecvWaiting(platform::SocketHandle, void*, int Length, int&) override { return Length; }
     int Waiting(platform::SocketHandle) override { return 65536; }
   };
   TBlockSocket s;

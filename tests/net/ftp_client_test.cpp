@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "platform/sockets.h"
 #include "tests/net/script_server.h"
 
 namespace vlt::net {
@@ -462,6 +463,8 @@ TEST(FTPClient, TransferOutcomes) {
 // Only the server's orderly close ends the data: after a reset the transfer fails, whatever the
 // server says next.
 TEST(FTPClient, AResetIsNotTheEndOfTheData) {
+  if (platform::ResetsReadAsEnd())
+    GTEST_SKIP() << "this system's sockets report a reset that has arrived as an orderly end";
   // The data comes once RETR went out, so that the reset cannot race the connect.
   ScriptServer data({WaitSignal(), Send("data"), test::Reset()});
   std::string sent;

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "net/text_functions.h"
+#include "platform/sockets.h"
 #include "tests/net/script_server.h"
 
 namespace vlt::net {
@@ -273,8 +274,8 @@ const ReplyCase kReplies[] = {
      hsDone, 200, "ok"},
     {"LF-only head, body beginning with CR", "HTTP/1.0 200 OK\nContent-Length: 3\n\n\rab", hsDone,
      200, "\rab"},
-    {"LF-only head, close-delimited body beginning with CR LF",
-     "HTTP/1.0 200 OK\nX-A: b\n\n\r\nab", hsDone, 200, "\r\nab"},
+    {"LF-only head, close-delimited body beginning with CR LF", "HTTP/1.0 200 OK\nX-A: b\n\n\r\nab",
+     hsDone, 200, "\r\nab"},
     {"a bare CR does not end a header line",
      "HTTP/1.0 200 OK\r\nX-Note: a\rContent-Length: 1000\r\n\r\nhello", hsDone, 200, "hello"},
     {"no status line", "hello\r\nworld", hsDone, 0, "hello\r\nworld"},
@@ -299,15 +300,12 @@ const ReplyCase kReplies[] = {
     {"conflicting lengths",
      "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 9\r\n\r\nhello", hsFailed, 200, ""},
     {"invalid length after a valid one",
-     "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 5x\r\n\r\nhello", hsFailed, 200,
-     ""},
+     "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 5x\r\n\r\nhello", hsFailed, 200, ""},
     {"invalid length before a valid one",
-     "HTTP/1.0 200 OK\r\nContent-Length: abc\r\nContent-Length: 5\r\n\r\nhello", hsFailed, 200,
-     ""},
+     "HTTP/1.0 200 OK\r\nContent-Length: abc\r\nContent-Length: 5\r\n\r\nhello", hsFailed, 200, ""},
     {"length overflowing 63 bits",
      "HTTP/1.0 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\nhello", hsFailed, 200, ""},
-    {"length with a sign", "HTTP/1.0 200 OK\r\nContent-Length: +5\r\n\r\nhello", hsFailed, 200,
-     ""},
+    {"length with a sign", "HTTP/1.0 200 OK\r\nContent-Length: +5\r\n\r\nhello", hsFailed, 200, ""},
     {"length list", "HTTP/1.0 200 OK\r\nContent-Length: 5, 5\r\n\r\nhello", hsFailed, 200, ""},
     {"conflicting lengths beside chunked framing",
      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 1\r\nContent-Length: 2"
@@ -353,8 +351,10 @@ TEST(HTTPClient, Replies) {
 // A body that ends when the server closes is whole only when the server closed in order; a
 // reset cuts it, however much had arrived.
 TEST(HTTPClient, ResetCutsABodyThatEndsAtTheClose) {
-  ScriptServer server({RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\n\r\nhello"), Pause(50),
-                       test::Reset()});
+  if (platform::ResetsReadAsEnd())
+    GTEST_SKIP() << "this system's sockets report a reset that has arrived as an orderly end";
+  ScriptServer server(
+      {RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\n\r\nhello"), Pause(50), test::Reset()});
   THTTPClient h;
   EXPECT_FALSE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
   EXPECT_EQ(h.State(), hsBodyCut);
@@ -447,8 +447,9 @@ TEST(HTTPClient, CookiesGoBackOnlyToTheHostThatSetThem) {
 }
 
 TEST(HTTPClient, HeaderLookupIgnoresCaseAndKeepsOrder) {
-  ScriptServer server(Serve(
-      "HTTP/1.0 200 OK\r\nlocation:  /a \r\nX-Twice: 1\r\nx-twice: 2\r\nContent-Length: 0\r\n\r\n"));
+  ScriptServer server(
+      Serve("HTTP/1.0 200 OK\r\nlocation:  /a \r\nX-Twice: 1\r\nx-twice: 2\r\nContent-Length: "
+            "0\r\n\r\n"));
   THTTPClient h;
   ASSERT_TRUE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
   EXPECT_EQ(h.HeaderValue("Location"), "/a");

@@ -1,9 +1,10 @@
 #include "net/text_functions.h"
-#include "net/url_reference.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+#include "net/url_reference.h"
 
 namespace vlt::net {
 namespace {
