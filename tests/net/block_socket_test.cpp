@@ -262,8 +262,9 @@ TEST_F(BlockSocketLive, PlatformResetNumber) {
   // Linux answers the reset with an error, Wine with an end of stream; both are 10054.
   EXPECT_LE(s.RecvBuffer(buf, sizeof buf), 0);
   EXPECT_EQ(s.LastError(), 10054);
-  if (!platform::ResetsReadAsEnd())
+  if (!platform::ResetsReadAsEnd()) {
     EXPECT_FALSE(s.ClosedByPeer()) << "a reset is not the end of the data";
+  }
 }
 
 // Both ends report 10054; only the orderly one says that every byte has arrived, whichever way
