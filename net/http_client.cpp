@@ -6,10 +6,13 @@
 #include "net/text_functions.h"
 #include "platform/codepage.h"
 #include "platform/numbers.h"
+#include "platform/text.h"
 
 namespace vlt::net {
 
 namespace p = vlt::platform;
+using p::EqualsNoCase;
+using p::Trim;
 
 namespace {
 
@@ -21,34 +24,6 @@ constexpr int kMaxBlankLines = 8;
 // "100 Continue", "102 Processing", "103 Early Hints" may come before the final answer; a server
 // that sends nothing else is not making progress.
 constexpr int kMaxInterimReplies = 16;
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = p::AsciiUpper(c);
-  return out;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = p::AsciiLower(c);
-  return out;
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && Upper(a) == Upper(b);
-}
-
-// Blanks and control characters off both ends.
-std::string Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
 
 // Multi-packet reads inside the scope share one time budget instead of a full time-out each.
 class WholeReadTimeout {
@@ -226,7 +201,7 @@ bool THTTPClient::ReadStatusLine(HeadBudget& budget) {
       FResultCode = 0;  // no final status line could be read
       return false;
     }
-    if (!StartsWith(Upper(line), "HTTP/")) {
+    if (!p::StartsWithNoCase(line, "HTTP/")) {
       // A reply without a status line: what came is the start of the body, byte for byte.
       FDocument.Write(line);
       FDocument.Write(FLastLineHadCR ? std::string_view("\r\n") : std::string_view("\n"));
@@ -269,9 +244,9 @@ void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool u
   for (int i = 0; i < static_cast<int>(block.size());) {
     const std::string line = UnfoldHeaderLine(block, i);
     FHeaders.push_back(line);
-    const std::string up = Upper(line);
+    const std::string up = p::AsciiUpper(line);
     const std::string value = Trim(TextAfter(line, ":"));
-    if (StartsWith(up, "CONTENT-LENGTH:")) {
+    if (up.starts_with("CONTENT-LENGTH:")) {
       // Digits only, within 63 bits, and every copy the same: anything else leaves no way to
       // know where the body ends ("Content-Length: 99999999999999999999", "10, 12", "-1").
       const auto n = p::ParseUnsigned<std::int64_t>(value);
@@ -282,12 +257,12 @@ void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool u
       else
         FBodySize = *n;
       if (n && FTransferEncoding == TE_UNKNOWN) FTransferEncoding = TE_IDENTITY;
-    } else if (StartsWith(up, "CONTENT-TYPE:")) {
+    } else if (up.starts_with("CONTENT-TYPE:")) {
       FMimeType = value;
-    } else if (StartsWith(up, "TRANSFER-ENCODING:")) {
-      if (Upper(value).find("CHUNKED") != std::string::npos) FTransferEncoding = TE_CHUNKED;
+    } else if (up.starts_with("TRANSFER-ENCODING:")) {
+      if (p::AsciiUpper(value).find("CHUNKED") != std::string::npos) FTransferEncoding = TE_CHUNKED;
     }
-    if (using_proxy ? StartsWith(up, "PROXY-CONNECTION:") : StartsWith(up, "CONNECTION:")) {
+    if (using_proxy ? up.starts_with("PROXY-CONNECTION:") : up.starts_with("CONNECTION:")) {
       if (up.find("CLOSE") != std::string::npos) close_afterwards = true;
     }
   }
@@ -377,7 +352,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   const std::string host_text = IsIPv6Text(url.Host) ? "[" + url.Host + "]" : url.Host;
   if (using_proxy) target = url.Prot + "://" + host_text + ":" + url.Port + target;
   if (target == "/*") target = "*";
-  const std::string method = Upper(Method);
+  const std::string method = p::AsciiUpper(Method);
   head.push_back(FProtocol == "0.9" ? method + " " + target
                                     : method + " " + target + " HTTP/" + FProtocol);
   const bool http = EqualsNoCase(url.Prot, "HTTP");
@@ -400,7 +375,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   {
     std::string cookies;
     for (const std::string& c : FCookies) {
-      const auto origin = FCookieHosts.find(Upper(TextBefore(c, "=")));
+      const auto origin = FCookieHosts.find(p::AsciiUpper(TextBefore(c, "=")));
       if (origin != FCookieHosts.end() && !EqualsNoCase(origin->second, url.Host)) continue;
       cookies += (cookies.empty() ? "" : "; ") + c;
     }
@@ -567,7 +542,7 @@ bool THTTPClient::ReadChunkedBody() {
 
 void THTTPClient::ParseSetCookies() {
   for (const std::string& line : FHeaders) {
-    if (!StartsWith(Lower(line), "set-cookie:")) continue;
+    if (!p::StartsWithNoCase(line, "set-cookie:")) continue;
     const std::string v = Trim(TextBefore(TextAfter(line, ":"), ";"));
     const std::string name = Trim(TextBefore(v, "="));
     const std::string value = Trim(TextAfter(v, "="));
@@ -576,14 +551,14 @@ void THTTPClient::ParseSetCookies() {
     });
     if (value.empty()) {
       if (same != FCookies.end()) FCookies.erase(same);
-      FCookieHosts.erase(Upper(name));
+      FCookieHosts.erase(p::AsciiUpper(name));
       continue;
     }
     if (same != FCookies.end())
       *same = name + "=" + value;
     else
       FCookies.push_back(name + "=" + value);
-    FCookieHosts[Upper(name)] = FRequestHost;
+    FCookieHosts[p::AsciiUpper(name)] = FRequestHost;
   }
 }
 

@@ -23,6 +23,7 @@
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/sockets.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -141,8 +142,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stderr);
       return 2;
     }
-    const size_t url_cut = parts.Path.find_last_of("/\\:");
-    if (ftp && name != parts.Path.substr(url_cut == std::string::npos ? 0 : url_cut + 1)) {
+    if (ftp && name != p::LastComponent(parts.Path)) {
       std::fputs(
           "veltra-fetch: an ftp:// file keeps the URL's name; -o may change only the "
           "directory\n",
