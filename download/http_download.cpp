@@ -120,8 +120,8 @@ bool TVltHTTPDownload::HeadKnown() const {
   return s == net::hsReadingBody || s == net::hsDone || s == net::hsBodyCut;
 }
 
-// Asks the server for the first bytes and takes the name from a header line holding
-// "filename=": 'attachment; filename="a.zip"', "attachment; filename=a.zip; size=10". The
+// Asks the server for the first bytes and takes the name from its Content-Disposition:
+// 'attachment; filename="a.zip"', "attachment; FileName=a.zip; size=10". The
 // server names a file in the destination folder and nothing else, and never one that is
 // already there: a name it cannot be is refused, not mended.
 std::string TVltHTTPDownload::ProbeName() {
@@ -132,10 +132,10 @@ std::string TVltHTTPDownload::ProbeName() {
   fUnwantedAfter = 1025;
   fHTTPClient->HTTPMethod("GET", fDownloadUrl);
   fUnwantedAfter = -1;
-  for (const std::string& line : fHTTPClient->Headers()) {
-    const size_t at = line.find("filename=");
+  for (const std::string& disposition : fHTTPClient->HeaderValues("Content-Disposition")) {
+    const size_t at = p::AsciiLower(disposition).find("filename=");
     if (at == std::string::npos) continue;
-    std::string name = Trim(line.substr(at + 9));
+    std::string name = Trim(std::string_view(disposition).substr(at + 9));
     if (name.starts_with('"'))
       name = net::TextBefore(name.substr(1), "\"");
     else

@@ -240,31 +240,28 @@ void THTTPClient::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& 
 
 void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
                                    bool& close_afterwards) {
+  for (int i = 0; i < static_cast<int>(block.size());)
+    FHeaders.push_back(UnfoldHeaderLine(block, i));
+  // Digits only, within 63 bits, and every copy the same: anything else leaves no way to know
+  // where the body ends ("Content-Length: 99999999999999999999", "10, 12", "-1").
   bool conflicting_length = false, bad_length = false;
-  for (int i = 0; i < static_cast<int>(block.size());) {
-    const std::string line = UnfoldHeaderLine(block, i);
-    FHeaders.push_back(line);
-    const std::string up = p::AsciiUpper(line);
-    const std::string value = Trim(TextAfter(line, ":"));
-    if (up.starts_with("CONTENT-LENGTH:")) {
-      // Digits only, within 63 bits, and every copy the same: anything else leaves no way to
-      // know where the body ends ("Content-Length: 99999999999999999999", "10, 12", "-1").
-      const auto n = p::ParseUnsigned<std::int64_t>(value);
-      if (!n)
-        bad_length = true;
-      else if (FBodySize >= 0 && *n != FBodySize)
-        conflicting_length = true;
-      else
-        FBodySize = *n;
-      if (n && FTransferEncoding == TE_UNKNOWN) FTransferEncoding = TE_IDENTITY;
-    } else if (up.starts_with("CONTENT-TYPE:")) {
-      FMimeType = value;
-    } else if (up.starts_with("TRANSFER-ENCODING:")) {
-      if (p::AsciiUpper(value).find("CHUNKED") != std::string::npos) FTransferEncoding = TE_CHUNKED;
-    }
-    if (using_proxy ? up.starts_with("PROXY-CONNECTION:") : up.starts_with("CONNECTION:")) {
-      if (up.find("CLOSE") != std::string::npos) close_afterwards = true;
-    }
+  for (const std::string& value : HeaderValues("Content-Length")) {
+    const auto n = p::ParseUnsigned<std::int64_t>(value);
+    if (!n)
+      bad_length = true;
+    else if (FBodySize >= 0 && *n != FBodySize)
+      conflicting_length = true;
+    else
+      FBodySize = *n;
+    if (n && FTransferEncoding == TE_UNKNOWN) FTransferEncoding = TE_IDENTITY;
+  }
+  // Chunked framing wins over any length given beside it.
+  for (const std::string& value : HeaderValues("Transfer-Encoding"))
+    if (p::AsciiUpper(value).find("CHUNKED") != std::string::npos) FTransferEncoding = TE_CHUNKED;
+  if (const std::vector<std::string> types = HeaderValues("Content-Type"); !types.empty())
+    FMimeType = types.back();
+  for (const std::string& value : HeaderValues(using_proxy ? "Proxy-Connection" : "Connection")) {
+    if (p::AsciiUpper(value).find("CLOSE") != std::string::npos) close_afterwards = true;
   }
   if (bad_length)
     Fail("invalid Content-Length");
@@ -541,9 +538,8 @@ bool THTTPClient::ReadChunkedBody() {
 }
 
 void THTTPClient::ParseSetCookies() {
-  for (const std::string& line : FHeaders) {
-    if (!p::StartsWithNoCase(line, "set-cookie:")) continue;
-    const std::string v = Trim(TextBefore(TextAfter(line, ":"), ";"));
+  for (const std::string& field : HeaderValues("Set-Cookie")) {
+    const std::string v = Trim(TextBefore(field, ";"));
     const std::string name = Trim(TextBefore(v, "="));
     const std::string value = Trim(TextAfter(v, "="));
     auto same = std::find_if(FCookies.begin(), FCookies.end(), [&](const std::string& c) {
@@ -564,12 +560,13 @@ void THTTPClient::ParseSetCookies() {
 
 std::vector<std::string> THTTPClient::HeaderValues(std::string_view name) const {
   std::vector<std::string> values;
-  // The first line is the status line, never a field.
+  // The first line is the status line, never a field. The name is what stands before the
+  // colon, exactly: "Content-Length : 5" names no field, as it would not for the framing.
   for (size_t i = 1; i < FHeaders.size(); ++i) {
     const std::string& line = FHeaders[i];
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos || !EqualsNoCase(Trim(line.substr(0, colon)), name)) continue;
-    values.push_back(Trim(line.substr(colon + 1)));
+    if (line.size() <= name.size() || line[name.size()] != ':' || !p::StartsWithNoCase(line, name))
+      continue;
+    values.push_back(Trim(std::string_view(line).substr(name.size() + 1)));
   }
   return values;
 }

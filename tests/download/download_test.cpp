@@ -367,17 +367,20 @@ TEST_F(DownloadTest, ProbeFindsTheFileNameInTheReplyHeaders) {
   struct Case {
     const char* disposition;
     const char* name;
+    const char* other_fields = "";  // before the Content-Disposition
   };
   const Case cases[] = {
       {"attachment; filename=\"pkg.zip\"; size=3", "pkg.zip"},
       {"attachment; filename=plain.zip; size=3", "plain.zip"},
+      {"attachment; FileName=mixed.zip", "mixed.zip"},
+      {"attachment; filename=real.zip", "real.zip", "X-Note: filename=other.zip\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.disposition);
-    ScriptServer server(
-        {Serve("HTTP/1.0 206 Partial Content\r\nContent-Disposition: " +
-               std::string(c.disposition) + "\r\nContent-Range: bytes 0-2/3\r\n\r\nabc"),
-         Serve(Ok200("abc"))});
+    ScriptServer server({Serve("HTTP/1.0 206 Partial Content\r\n" + std::string(c.other_fields) +
+                               "Content-Disposition: " + c.disposition +
+                               "\r\nContent-Range: bytes 0-2/3\r\n\r\nabc"),
+                         Serve(Ok200("abc"))});
     log.events.clear();
     Start(Url(server, "/download/"), "");
     EXPECT_EQ(Read(c.name), "abc");
