@@ -116,8 +116,7 @@ int main(int argc, char** argv) {
   dl::TVltDownload download;
   vlt::net::UrlParts parts;
   vlt::net::SplitUrl(url, parts);
-  const bool ftp = parts.Prot.size() == 3 && (parts.Prot[0] | 0x20) == 'f' &&
-                   (parts.Prot[1] | 0x20) == 't' && (parts.Prot[2] | 0x20) == 'p';
+  const bool ftp = p::EqualsNoCase(parts.Prot, "ftp");
   download.SetProtocolo(ftp ? dl::protFTP : dl::protHTTP);
   download.SetDownloadUrl(url);
   if (ftp) {
