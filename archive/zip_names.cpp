@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/numbers.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace vlt {
 namespace {
@@ -89,14 +90,6 @@ bool StaysInside(std::string_view name) {
   return true;
 }
 
-constexpr bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (platform::AsciiUpper(a[i]) != platform::AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
 // Windows opens the device, not a file, for these names whatever the extension and the
 // directory: "NUL", "nul.txt", "sub\COM1.log", "AUX .c". What counts is the part before the
 // first dot, without trailing blanks.
@@ -104,10 +97,10 @@ bool IsDeviceName(std::string_view part) {
   std::string_view base = part.substr(0, part.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-    if (EqualsAsciiNoCase(base, device)) return true;
+    if (platform::EqualsNoCase(base, device)) return true;
   }
-  if (base.size() < 4 || !(EqualsAsciiNoCase(base.substr(0, 3), "COM") ||
-                           EqualsAsciiNoCase(base.substr(0, 3), "LPT"))) {
+  if (base.size() < 4 || !(platform::EqualsNoCase(base.substr(0, 3), "COM") ||
+                           platform::EqualsNoCase(base.substr(0, 3), "LPT"))) {
     return false;
   }
   const std::string_view number = base.substr(3);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace vlt {
 namespace {
 
@@ -325,11 +327,9 @@ void TGif::LoadFromStream(std::string_view data) {
   FreeImage();
   GifReader in(data);
   signature_.assign(in.Bytes(6));
-  std::string upper = signature_;
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (upper != "GIF87A" && upper != "GIF89A") Fail(geSignature);
+  if (!platform::EqualsNoCase(signature_, "GIF87a") &&
+      !platform::EqualsNoCase(signature_, "GIF89a"))
+    Fail(geSignature);
 
   screen_.rWidth = in.Integer(2);
   screen_.rHeight = in.Integer(2);

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/codepage.h"
+#include "platform/text.h"
 
 namespace vlt {
 namespace {
@@ -21,14 +22,6 @@ constexpr std::array<TDpbName, 4> kStringParameters{{
     {"lc_ctype", fbapi::dpb_lc_ctype},
     {"sql_role_name", fbapi::dpb_sql_role_name},
 }};
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 // Little-endian, the last byte carrying the sign, as the library reads them; 0 for a length
 // out of range.
@@ -62,7 +55,7 @@ ByteString BuildDatabaseParameterBlock(const std::vector<std::string>& params) {
   ByteString dpb(1, static_cast<char>(fbapi::dpb_version1));
   for (const std::string& line : params) {
     const size_t eq = line.find('=');
-    std::string name = Lower(line.substr(0, eq));
+    std::string name = platform::AsciiLower(line.substr(0, eq));
     const std::string value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
     if (name.starts_with("isc_dpb_")) name.erase(0, 8);
     const TDpbName* known = nullptr;

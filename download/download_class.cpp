@@ -14,23 +14,6 @@ namespace {
 
 constexpr std::int64_t kMsPerDay = 86400000;
 
-// Days from 0001-01-01 to the given civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(int y, int m, int d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 306 + 365;  // day 0 is 0001-01-01
-}
-
-// The local date-time as milliseconds, so that differences are exact.
-std::int64_t NowMs() {
-  const p::LocalDateTime t = p::CurrentClock().LocalTime();
-  return DaysFromCivil(t.year, t.month, t.day) * kMsPerDay + t.hour * 3600000LL +
-         t.minute * 60000LL + t.second * 1000LL + t.millisecond;
-}
-
 }  // namespace
 
 TVltDownloadClass::TVltDownloadClass(TVltComponent* AOwner) {
@@ -117,7 +100,7 @@ void TVltDownloadClass::OpenPartFile() {
   // Counting and timing start afresh for the request that fills this file (a probe before it
   // does not count).
   fBytesDownloaded = 0;
-  fStartTime = 0;
+  fClockStarted = false;
 }
 
 void TVltDownloadClass::CloseFile() {
@@ -183,13 +166,17 @@ void TVltDownloadClass::SocketMonitor(net::TBlockSocket* Sender, bool Writing, c
   FlushDocument();
 
   // Time of day of the elapsed time, and the speed over the bytes of this transfer. The clock
-  // starts at the first block received, or anew when the transfer starts.
-  const std::int64_t now = NowMs();
-  if (fStartTime == 0) {
-    fStartTime = now;
+  // starts at the first block received, or anew when the transfer starts. It is the tick
+  // counter, not the local time, so that a change of the system time or of daylight saving
+  // time does not stretch or stop the transfer; unsigned subtraction carries it across the
+  // counter's wrap.
+  const std::uint32_t now = p::TickMs();
+  if (!fClockStarted) {
+    fClockStarted = true;
+    fStartTick = now;
     fBytesAtStart = fBytesDownloaded - Len;
   }
-  const std::int64_t elapsed = std::max<std::int64_t>(0, now - fStartTime) % kMsPerDay;
+  const std::int64_t elapsed = static_cast<std::uint32_t>(now - fStartTick) % kMsPerDay;
   const auto H = static_cast<std::uint16_t>(elapsed / 3600000);
   const auto M = static_cast<std::uint16_t>(elapsed / 60000 % 60);
   const auto S = static_cast<std::uint16_t>(elapsed / 1000 % 60);
@@ -223,7 +210,8 @@ void TVltDownloadClass::SocketStatus(net::TBlockSocket* Sender, net::THookSocket
     case net::HR_ReadCount:
       if ((fDownloadStatus == stNone || fDownloadStatus == stResume) && fDownloadSize != 0) {
         // The transfer starts now: bytes of its body that came with the reply head count.
-        fStartTime = NowMs();
+        fClockStarted = true;
+        fStartTick = p::TickMs();
         fAverageSpeed = 0;
         fDownloadStatus = stDownload;
         fBytesDownloaded = fBytesResumed + (fDocument != nullptr ? fDocument->Size() : 0);

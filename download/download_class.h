@@ -91,7 +91,8 @@ class TVltDownloadClass {
   void FinishFile();
 
   std::int64_t fBytesToDownload = 0;
-  std::int64_t fStartTime = 0;  // local time in ms since 0001-01-01; 0 until the clock starts
+  bool fClockStarted = false;
+  std::uint32_t fStartTick = 0;  // the tick counter when the clock started
   double fAverageSpeed = 0;
   std::int32_t fSizeRecvBuffer = 0;
   std::string fDownloadDest;

@@ -2,6 +2,7 @@
 
 #include "download/vlt_download.h"
 #include "net/text_functions.h"
+#include "platform/text.h"
 
 namespace vlt::download {
 
@@ -45,9 +46,7 @@ void TVltFTPDownload::StartDownload() {
     ftp.UserName = fFTP->FtpUser;
     ftp.Password = fFTP->FtpPass;
     ftp.Timeout = fFTP->FtpTimeout;
-    std::string name = net::ReplaceText(fRemoteName, "/", "\\");
-    const std::size_t cut = name.find_last_of("\\:");
-    if (cut != std::string::npos) name.erase(0, cut + 1);
+    std::string name = platform::LastComponent(fRemoteName);
     if (!name.empty()) name += ".part";
     fFilePart = name;
   }

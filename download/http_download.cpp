@@ -8,32 +8,15 @@
 #include "net/text_functions.h"
 #include "net/url_reference.h"
 #include "platform/numbers.h"
+#include "platform/text.h"
 
 namespace vlt::download {
 
 namespace p = vlt::platform;
 using net::THTTPState;
+using p::Trim;
 
 namespace {
-
-std::string Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = p::AsciiUpper(c);
-  return out;
-}
-
-// What follows the last "\", "/" or ":": a bare name, never a directory or a drive.
-std::string LastComponent(std::string_view path) {
-  const size_t cut = path.find_last_of("\\/:");
-  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
 
 struct ContentRange {
   std::int64_t first = -1, last = -1;  // -1 -1: "bytes */total"
@@ -45,7 +28,7 @@ std::optional<ContentRange> FindContentRange(const net::THTTPClient& http) {
   const auto value = http.HeaderValue("Content-Range");
   if (!value) return std::nullopt;
   std::string v = *value;
-  if (Upper(v.substr(0, 6)) != "BYTES ") return std::nullopt;
+  if (!p::StartsWithNoCase(v, "BYTES ")) return std::nullopt;
   v = Trim(v.substr(6));
   const size_t slash = v.find('/');
   if (slash == std::string::npos) return std::nullopt;
@@ -84,7 +67,7 @@ std::string ServerNameProblem(const std::string& name) {
   if (name.back() == '.' || name.back() == ' ' || name.front() == ' ')
     return "name beginning with a blank or ending with a dot or blank";
   // "CON", "nul.txt", "COM1.zip", "lpt9": devices on Windows, whatever the extension.
-  std::string stem = Upper(name.substr(0, name.find('.')));
+  std::string stem = p::AsciiUpper(name.substr(0, name.find('.')));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* d : kDevices)
@@ -137,8 +120,8 @@ bool TVltHTTPDownload::HeadKnown() const {
   return s == net::hsReadingBody || s == net::hsDone || s == net::hsBodyCut;
 }
 
-// Asks the server for the first bytes and takes the name from a header line holding
-// "filename=": 'attachment; filename="a.zip"', "attachment; filename=a.zip; size=10". The
+// Asks the server for the first bytes and takes the name from its Content-Disposition:
+// 'attachment; filename="a.zip"', "attachment; FileName=a.zip; size=10". The
 // server names a file in the destination folder and nothing else, and never one that is
 // already there: a name it cannot be is refused, not mended.
 std::string TVltHTTPDownload::ProbeName() {
@@ -149,10 +132,10 @@ std::string TVltHTTPDownload::ProbeName() {
   fUnwantedAfter = 1025;
   fHTTPClient->HTTPMethod("GET", fDownloadUrl);
   fUnwantedAfter = -1;
-  for (const std::string& line : fHTTPClient->Headers()) {
-    const size_t at = line.find("filename=");
+  for (const std::string& disposition : fHTTPClient->HeaderValues("Content-Disposition")) {
+    const size_t at = p::AsciiLower(disposition).find("filename=");
     if (at == std::string::npos) continue;
-    std::string name = Trim(line.substr(at + 9));
+    std::string name = Trim(std::string_view(disposition).substr(at + 9));
     if (name.starts_with('"'))
       name = net::TextBefore(name.substr(1), "\"");
     else
@@ -179,7 +162,7 @@ void TVltHTTPDownload::StartDownload() {
     if (name.empty()) {
       net::UrlParts u;
       net::SplitUrl(fDownloadUrl, u);
-      name = LastComponent(u.Path);
+      name = p::LastComponent(u.Path);
       if (name.empty()) name = ProbeName();
     }
     if (!name.empty() && !name.ends_with(".part")) name += ".part";

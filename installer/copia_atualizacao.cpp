@@ -9,6 +9,7 @@
 #include "platform/file_attributes.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace vlt {
 namespace {
@@ -27,13 +28,6 @@ constexpr const char* kSufixoDescarte = ".vlt_descarte";
 
 // One line per file in the error box; a whole tree that fails is summed up after these.
 constexpr size_t kFalhasMostradas = 10;
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 // Removes a file of our own (a leftover copy, a discarded backup), read-only or not.
 void Descarta(const std::string& path) {
@@ -115,8 +109,8 @@ void Copia::Diretorio(const std::string& source, const std::string& destination,
     }
     if (NomeProtegido(name)) continue;
     // An unfinished download is not part of any update.
-    if (LowerAscii(name).ends_with(".part")) continue;
-    Arquivo(origem + name, destino + name, LowerAscii(name) == kExecutavelPrincipal);
+    if (platform::AsciiLower(name).ends_with(".part")) continue;
+    Arquivo(origem + name, destino + name, platform::AsciiLower(name) == kExecutavelPrincipal);
   }
 }
 
@@ -141,7 +135,7 @@ void Copia::Arquivo(const std::string& origem, const std::string& destino, bool 
 }  // namespace
 
 bool NomeProtegido(const std::string& name) {
-  return std::string(kNomesProtegidos).find(LowerAscii(name)) != std::string::npos;
+  return std::string(kNomesProtegidos).find(platform::AsciiLower(name)) != std::string::npos;
 }
 
 void CopiaAtualizacao(const std::string& source, const std::string& destination,

@@ -2,6 +2,7 @@
 
 #include "installer/system_ops.h"
 #include "installer/wizard_view.h"
+#include "platform/text.h"
 
 namespace vlt {
 
@@ -45,13 +46,13 @@ void TfrmPrincipal::VltButtonStyle2Click() {
 
 void TfrmPrincipal::VltButtonStyle3Click() {
   const int tipo = view_.SelectedIndex(Control::cbbTipoInstall);
-  if (TrimBlanks(view_.GetText(Control::edtIPNomeServidor)).empty() && tipo == 1) {
+  if (platform::Trim(view_.GetText(Control::edtIPNomeServidor)).empty() && tipo == 1) {
     view_.WarningBox("O campo \"IP/Nome Servidor\" não pode ficar vazio.", "Atenção");
     view_.Focus(Control::edtIPNomeServidor);
     return;
   }
   settings_.TipoInstalacao = std::to_string(tipo);
-  settings_.ServidorIPNome = TrimBlanks(view_.GetText(Control::edtIPNomeServidor));
+  settings_.ServidorIPNome = platform::Trim(view_.GetText(Control::edtIPNomeServidor));
   // Two separate tests: a product that is neither leaves the page as it is.
   if (settings_.SistemaSelecionado == kProdutoLoja) view_.ShowPage(Page::tsZadoveve);
   if (settings_.SistemaSelecionado == kProdutoPDV) view_.ShowPage(Page::tsTerminal);

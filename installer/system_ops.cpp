@@ -24,13 +24,6 @@ bool ListHasFirebirdServer(const std::vector<std::string>& executable_names) {
   return list.find("fbserver") != std::string::npos;
 }
 
-std::string TrimBlanks(const std::string& text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
-  return text.substr(begin, end - begin);
-}
-
 void PlatformSystemOps::ExecutaEAguarda(const std::string& program, const std::string& arguments) {
   platform::StartResult start = platform::ShellStart(program, arguments);
   if (!start.started) {

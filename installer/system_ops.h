@@ -48,7 +48,5 @@ class PlatformSystemOps final : public SystemOps {
 std::string TrimSystemMessage(std::string text);
 // The executable names joined, each followed by CR, searched case-sensitively for "fbserver".
 bool ListHasFirebirdServer(const std::vector<std::string>& executable_names);
-// Leading and trailing characters of code 32 or below removed.
-std::string TrimBlanks(const std::string& text);
 
 }  // namespace vlt

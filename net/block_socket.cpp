@@ -108,11 +108,11 @@ bool TBlockSocket::CheckStopFlag() {
   return true;
 }
 
-void TBlockSocket::ThrottleBandwidth(int Length, int MaxB, std::uint32_t& Next) {
+void TBlockSocket::ThrottleBandwidth(int Length, int MaxB, TThrottleGate& Next) {
   if (FStopFlag || MaxB <= 0) return;
-  const std::uint32_t now = TickMilliseconds();
-  if (now < Next) {
-    const std::uint32_t wait = Next - now;
+  const std::uint32_t passed = TickMilliseconds() - Next.Since;
+  if (passed < Next.Pause) {
+    const std::uint32_t wait = Next.Pause - passed;
     DoStatus(HR_Wait, std::to_string(wait));
     SleepMs(static_cast<int>(wait % 250));
     // Slices of 250 ms so that a cancel is noticed quickly.
@@ -121,8 +121,10 @@ void TBlockSocket::ThrottleBandwidth(int Length, int MaxB, std::uint32_t& Next) 
       SleepMs(250);
     }
   }
-  Next =
-      TickMilliseconds() + static_cast<std::uint32_t>(static_cast<double>(Length) / MaxB * 1000.0);
+  // A pause beyond the 32-bit range (gigabytes at a few bytes a second) is held at its largest.
+  const double pause = static_cast<double>(Length) / MaxB * 1000.0;
+  Next.Since = TickMilliseconds();
+  Next.Pause = pause >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(pause);
 }
 
 // ---- errors ----

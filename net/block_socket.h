@@ -290,7 +290,14 @@ class TBlockSocket {
   void ClearHooks();
   void DoReadFilter(void* Buffer, int& Len);
   bool CheckStopFlag();
-  void ThrottleBandwidth(int Length, int MaxB, std::uint32_t& Next);
+  // When the next transfer in one direction may start: `Pause` ms after the tick `Since`. A
+  // start and a length, not one deadline tick: the 32-bit tick wraps, and a deadline cannot
+  // tell a pause still ahead from one long over.
+  struct TThrottleGate {
+    std::uint32_t Since = 0;
+    std::uint32_t Pause = 0;
+  };
+  void ThrottleBandwidth(int Length, int MaxB, TThrottleGate& Next);
   void SetSin(TVarSin& Sin, const std::string& IP, const std::string& Port);  // BuildSin
   void InternalCreateSocket(const TVarSin& Sin);
   void QueueOption(const TSocketOption& Value);
@@ -310,9 +317,9 @@ class TBlockSocket {
   bool FNonBlockMode = false;
   std::int32_t FMaxLineLength = 0;
   std::int32_t FMaxSendBandwidth = 0;
-  std::uint32_t FNextSend = 0;
+  TThrottleGate FNextSend;
   std::int32_t FMaxRecvBandwidth = 0;
-  std::uint32_t FNextRecv = 0;
+  TThrottleGate FNextRecv;
   bool FConvertLineEnd = false;
   bool FLastCR = false;
   bool FLastLF = false;

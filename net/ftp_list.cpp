@@ -123,37 +123,6 @@ bool CheckRange(ByteString& field, std::int64_t lo, std::int64_t hi) {
   return InRange(field, lo, hi);
 }
 
-bool IsLeapYear(std::int64_t y) {
-  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int DaysInMonth(std::int64_t y, std::int64_t m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-std::int64_t DaysFromCivil(std::int64_t y, std::int64_t m, std::int64_t d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(std::int64_t z, std::int64_t& y, std::int64_t& m, std::int64_t& d) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  d = doy - (153 * mp + 2) / 5 + 1;
-  m = mp < 10 ? mp + 3 : mp - 9;
-  y = yoe + era * 400 + (m <= 2);
-}
-
 // 1970-01-01 as a TDateTime.
 constexpr std::int64_t kUnixEpochDays = 25569;
 
@@ -230,7 +199,7 @@ std::string FormatFileTime(TDateTime Value) {
   std::int64_t days = total / 86400, secs = total % 86400;
   if (secs < 0) secs += 86400, days -= 1;
   std::int64_t y = 0, m = 0, d = 0;
-  CivilFromDays(days - kUnixEpochDays, y, m, d);
+  platform::CivilFromDays(days - kUnixEpochDays, y, m, d);
   char buf[64];
   std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
                 static_cast<long long>(y), static_cast<long long>(m), static_cast<long long>(d),
@@ -621,10 +590,11 @@ bool TFTPList::FillEntry(TFTPListRec& Entry) {
   // Validation took each field on its own; a date or time that does not exist leaves the
   // line unrecognised rather than dated wrongly.
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-      day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59)
+      day > platform::DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59)
     return false;
-  Entry.SetFileTime(static_cast<double>(DaysFromCivil(year, month, day) + kUnixEpochDays) +
-                    static_cast<double>(hour * 3600 + minute * 60 + second) / 86400.0);
+  Entry.SetFileTime(
+      static_cast<double>(platform::DaysFromCivil(year, month, day) + kUnixEpochDays) +
+      static_cast<double>(hour * 3600 + minute * 60 + second) / 86400.0);
 
   if (!Permissions.empty()) {
     Entry.SetPermission(platform::AnsiToText(Permissions));

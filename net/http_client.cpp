@@ -6,10 +6,13 @@
 #include "net/text_functions.h"
 #include "platform/codepage.h"
 #include "platform/numbers.h"
+#include "platform/text.h"
 
 namespace vlt::net {
 
 namespace p = vlt::platform;
+using p::EqualsNoCase;
+using p::Trim;
 
 namespace {
 
@@ -21,34 +24,6 @@ constexpr int kMaxBlankLines = 8;
 // "100 Continue", "102 Processing", "103 Early Hints" may come before the final answer; a server
 // that sends nothing else is not making progress.
 constexpr int kMaxInterimReplies = 16;
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = p::AsciiUpper(c);
-  return out;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = p::AsciiLower(c);
-  return out;
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && Upper(a) == Upper(b);
-}
-
-// Blanks and control characters off both ends.
-std::string Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
 
 // Multi-packet reads inside the scope share one time budget instead of a full time-out each.
 class WholeReadTimeout {
@@ -226,7 +201,7 @@ bool THTTPClient::ReadStatusLine(HeadBudget& budget) {
       FResultCode = 0;  // no final status line could be read
       return false;
     }
-    if (!StartsWith(Upper(line), "HTTP/")) {
+    if (!p::StartsWithNoCase(line, "HTTP/")) {
       // A reply without a status line: what came is the start of the body, byte for byte.
       FDocument.Write(line);
       FDocument.Write(FLastLineHadCR ? std::string_view("\r\n") : std::string_view("\n"));
@@ -265,31 +240,28 @@ void THTTPClient::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& 
 
 void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
                                    bool& close_afterwards) {
+  for (int i = 0; i < static_cast<int>(block.size());)
+    FHeaders.push_back(UnfoldHeaderLine(block, i));
+  // Digits only, within 63 bits, and every copy the same: anything else leaves no way to know
+  // where the body ends ("Content-Length: 99999999999999999999", "10, 12", "-1").
   bool conflicting_length = false, bad_length = false;
-  for (int i = 0; i < static_cast<int>(block.size());) {
-    const std::string line = UnfoldHeaderLine(block, i);
-    FHeaders.push_back(line);
-    const std::string up = Upper(line);
-    const std::string value = Trim(TextAfter(line, ":"));
-    if (StartsWith(up, "CONTENT-LENGTH:")) {
-      // Digits only, within 63 bits, and every copy the same: anything else leaves no way to
-      // know where the body ends ("Content-Length: 99999999999999999999", "10, 12", "-1").
-      const auto n = p::ParseUnsigned<std::int64_t>(value);
-      if (!n)
-        bad_length = true;
-      else if (FBodySize >= 0 && *n != FBodySize)
-        conflicting_length = true;
-      else
-        FBodySize = *n;
-      if (n && FTransferEncoding == TE_UNKNOWN) FTransferEncoding = TE_IDENTITY;
-    } else if (StartsWith(up, "CONTENT-TYPE:")) {
-      FMimeType = value;
-    } else if (StartsWith(up, "TRANSFER-ENCODING:")) {
-      if (Upper(value).find("CHUNKED") != std::string::npos) FTransferEncoding = TE_CHUNKED;
-    }
-    if (using_proxy ? StartsWith(up, "PROXY-CONNECTION:") : StartsWith(up, "CONNECTION:")) {
-      if (up.find("CLOSE") != std::string::npos) close_afterwards = true;
-    }
+  for (const std::string& value : HeaderValues("Content-Length")) {
+    const auto n = p::ParseUnsigned<std::int64_t>(value);
+    if (!n)
+      bad_length = true;
+    else if (FBodySize >= 0 && *n != FBodySize)
+      conflicting_length = true;
+    else
+      FBodySize = *n;
+    if (n && FTransferEncoding == TE_UNKNOWN) FTransferEncoding = TE_IDENTITY;
+  }
+  // Chunked framing wins over any length given beside it.
+  for (const std::string& value : HeaderValues("Transfer-Encoding"))
+    if (p::AsciiUpper(value).find("CHUNKED") != std::string::npos) FTransferEncoding = TE_CHUNKED;
+  if (const std::vector<std::string> types = HeaderValues("Content-Type"); !types.empty())
+    FMimeType = types.back();
+  for (const std::string& value : HeaderValues(using_proxy ? "Proxy-Connection" : "Connection")) {
+    if (p::AsciiUpper(value).find("CLOSE") != std::string::npos) close_afterwards = true;
   }
   if (bad_length)
     Fail("invalid Content-Length");
@@ -377,7 +349,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   const std::string host_text = IsIPv6Text(url.Host) ? "[" + url.Host + "]" : url.Host;
   if (using_proxy) target = url.Prot + "://" + host_text + ":" + url.Port + target;
   if (target == "/*") target = "*";
-  const std::string method = Upper(Method);
+  const std::string method = p::AsciiUpper(Method);
   head.push_back(FProtocol == "0.9" ? method + " " + target
                                     : method + " " + target + " HTTP/" + FProtocol);
   const bool http = EqualsNoCase(url.Prot, "HTTP");
@@ -400,7 +372,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   {
     std::string cookies;
     for (const std::string& c : FCookies) {
-      const auto origin = FCookieHosts.find(Upper(TextBefore(c, "=")));
+      const auto origin = FCookieHosts.find(p::AsciiUpper(TextBefore(c, "=")));
       if (origin != FCookieHosts.end() && !EqualsNoCase(origin->second, url.Host)) continue;
       cookies += (cookies.empty() ? "" : "; ") + c;
     }
@@ -566,9 +538,8 @@ bool THTTPClient::ReadChunkedBody() {
 }
 
 void THTTPClient::ParseSetCookies() {
-  for (const std::string& line : FHeaders) {
-    if (!StartsWith(Lower(line), "set-cookie:")) continue;
-    const std::string v = Trim(TextBefore(TextAfter(line, ":"), ";"));
+  for (const std::string& field : HeaderValues("Set-Cookie")) {
+    const std::string v = Trim(TextBefore(field, ";"));
     const std::string name = Trim(TextBefore(v, "="));
     const std::string value = Trim(TextAfter(v, "="));
     auto same = std::find_if(FCookies.begin(), FCookies.end(), [&](const std::string& c) {
@@ -576,25 +547,26 @@ void THTTPClient::ParseSetCookies() {
     });
     if (value.empty()) {
       if (same != FCookies.end()) FCookies.erase(same);
-      FCookieHosts.erase(Upper(name));
+      FCookieHosts.erase(p::AsciiUpper(name));
       continue;
     }
     if (same != FCookies.end())
       *same = name + "=" + value;
     else
       FCookies.push_back(name + "=" + value);
-    FCookieHosts[Upper(name)] = FRequestHost;
+    FCookieHosts[p::AsciiUpper(name)] = FRequestHost;
   }
 }
 
 std::vector<std::string> THTTPClient::HeaderValues(std::string_view name) const {
   std::vector<std::string> values;
-  // The first line is the status line, never a field.
+  // The first line is the status line, never a field. The name is what stands before the
+  // colon, exactly: "Content-Length : 5" names no field, as it would not for the framing.
   for (size_t i = 1; i < FHeaders.size(); ++i) {
     const std::string& line = FHeaders[i];
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos || !EqualsNoCase(Trim(line.substr(0, colon)), name)) continue;
-    values.push_back(Trim(line.substr(colon + 1)));
+    if (line.size() <= name.size() || line[name.size()] != ':' || !p::StartsWithNoCase(line, name))
+      continue;
+    values.push_back(Trim(std::string_view(line).substr(name.size() + 1)));
   }
   return values;
 }

@@ -94,8 +94,9 @@ class THTTPClient : public TNetClient {
   TTransferEncoding TransferEncoding() const { return FTransferEncoding; }
   std::int64_t BodySize() const { return FBodySize; }
   THTTPState State() const { return FState; }
-  // The reply's header fields named `name` (compared ignoring case), in order, their values
-  // trimmed; HeaderValue gives the first, or nothing when there is none.
+  // The reply's header fields named `name` (compared ignoring case, with the colon right after
+  // it), in order, their values trimmed; HeaderValue gives the first, or nothing when there is
+  // none. Every reader of the reply's fields, the client's own framing included, uses these.
   std::vector<std::string> HeaderValues(std::string_view name) const;
   std::optional<std::string> HeaderValue(std::string_view name) const;
   // Why the last request failed, in one line; empty after a success.

@@ -5,27 +5,10 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/text.h"
 
 namespace vlt::net {
 namespace {
-
-bool IEquals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto up = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; };
-           return up(x) == up(y);
-         });
-}
-
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string TrimBlanksAndControls(std::string_view v) {
-  size_t b = 0, e = v.size();
-  while (b < e && IsBlankOrControl(v[b])) ++b;
-  while (e > b && IsBlankOrControl(v[e - 1])) --e;
-  return std::string(v.substr(b, e - b));
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -127,8 +110,8 @@ std::string SplitUrl(std::string_view url, std::string& prot, std::string& user,
     prot = rest.substr(0, p);
     rest.erase(0, p + 3);
   }
-  if (IEquals(prot, "HTTPS")) port = "443";
-  if (IEquals(prot, "FTP")) port = "21";
+  if (platform::EqualsNoCase(prot, "HTTPS")) port = "443";
+  if (platform::EqualsNoCase(prot, "FTP")) port = "21";
 
   const size_t at = rest.find('@');
   const size_t slash = rest.find('/');
@@ -224,14 +207,11 @@ std::string UnfoldHeaderLine(const std::vector<std::string>& lines, int& index) 
       const char first = candidate[0];
       if (first != ' ' && first != '"' && first != ':' && first != '=') break;
       result += ' ';
-      result += TrimBlanksAndControls(candidate);
+      result += platform::Trim(candidate);
       ++index;
     }
   }
-  size_t e = result.size();
-  while (e > 0 && IsBlankOrControl(result[e - 1])) --e;
-  result.resize(e);
-  return result;
+  return platform::TrimRight(result);
 }
 
 int FindLineEnd(std::string_view value, ByteString& terminator) {
@@ -318,7 +298,7 @@ std::uint32_t TickDifference(std::uint32_t old_tick, std::uint32_t new_tick) {
 }
 
 std::string PathWithSeparator(std::string_view value) {
-  std::string r = TrimBlanksAndControls(value);
+  std::string r = platform::Trim(value);
   if (!r.empty() && r.back() != '\\') r += '\\';
   return r;
 }

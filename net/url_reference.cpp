@@ -1,6 +1,7 @@
 #include "net/url_reference.h"
 
 #include "platform/numbers.h"
+#include "platform/text.h"
 
 namespace vlt::net {
 
@@ -29,8 +30,7 @@ Components Parse(std::string_view s) {
   size_t i = 0;
   while (i < s.size() && IsSchemeChar(s[i], i == 0)) ++i;
   if (i > 0 && i < s.size() && s[i] == ':') {
-    c.scheme.assign(s.substr(0, i));
-    for (char& ch : c.scheme) ch = p::AsciiLower(ch);
+    c.scheme = p::AsciiLower(s.substr(0, i));
     s = s.substr(i + 1);
   }
   if (s.starts_with("//")) {

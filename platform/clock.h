@@ -65,6 +65,14 @@ class ManualClock : public Clock {
   LocalDateTime base_{2026, 1, 1, 12, 0, 0, 0};
 };
 
+// The proleptic Gregorian calendar; days are counted from 1970-01-01 (day 0), earlier dates
+// negative.
+bool IsLeapYear(std::int64_t year);
+// Month 1 to 12; 0 for any other month.
+int DaysInMonth(std::int64_t year, std::int64_t month);
+std::int64_t DaysFromCivil(std::int64_t year, std::int64_t month, std::int64_t day);
+void CivilFromDays(std::int64_t days, std::int64_t& year, std::int64_t& month, std::int64_t& day);
+
 inline std::uint32_t TickMs() {
   return CurrentClock().TickMs();
 }

@@ -1,18 +1,17 @@
 #include "platform/dir_list.h"
 
+#include "platform/numbers.h"
+
 namespace vlt::platform {
 namespace {
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Plain '*' and '?' matching with backtracking to the last star: linear in practice.
 bool Match(std::string_view name, std::string_view pattern) {
   size_t n = 0, p = 0;
   size_t star = std::string_view::npos, resume = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || Lower(pattern[p]) == Lower(name[n]))) {
+    if (p < pattern.size() &&
+        (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
       ++n, ++p;
     } else if (p < pattern.size() && pattern[p] == '*') {
       star = p++;

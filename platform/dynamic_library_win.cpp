@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/dynamic_library.h"
+#include "platform/text.h"
 #include "platform/win_text.h"
 
 namespace vlt::platform {
@@ -20,8 +21,7 @@ bool DynamicLibrary::Open(std::string_view name) {
   const DWORD error = GetLastError();
   SetThreadErrorMode(previous, nullptr);
   if (module == nullptr) {
-    error_ = SystemErrorMessage(error);
-    while (!error_.empty() && static_cast<unsigned char>(error_.back()) <= 32) error_.pop_back();
+    error_ = TrimRight(SystemErrorMessage(error));
     return false;
   }
   module_.Reset(module);

@@ -5,6 +5,7 @@
 
 #include "platform/file_error.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/win_handle.h"
 #include "platform/win_text.h"
 
@@ -19,9 +20,7 @@ bool Check(BOOL ok) {
 }
 
 std::string TrimmedMessage(DWORD code) {
-  std::string text = SystemErrorMessage(code);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.pop_back();
-  return text;
+  return TrimRight(SystemErrorMessage(code));
 }
 
 HANDLE Native(const File& file) {

@@ -2,23 +2,17 @@
 
 #include <vector>
 
-#include "platform/numbers.h"
+#include "platform/text.h"
 
 namespace vlt::platform {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
+// Only blanks and TABs: other control bytes belong to the key or value.
+std::string_view TrimBlanksAndTabs(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
 }
 
 struct Line {
@@ -43,11 +37,11 @@ std::vector<Line> SplitLines(std::string_view content) {
 
 // "[name]" -> name; nothing for other lines.
 bool SectionName(std::string_view line, std::string_view& name) {
-  line = Trim(line);
+  line = TrimBlanksAndTabs(line);
   if (line.size() < 2 || line.front() != '[') return false;
   const size_t close = line.find(']');
   if (close == std::string_view::npos) return false;
-  name = Trim(line.substr(1, close - 1));
+  name = TrimBlanksAndTabs(line.substr(1, close - 1));
   return true;
 }
 
@@ -63,7 +57,7 @@ ByteString SetIniEntry(std::string_view content, std::string_view section, std::
   size_t section_line = lines.size();
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string_view name;
-    if (SectionName(text(lines[i]), name) && SameText(name, section)) {
+    if (SectionName(text(lines[i]), name) && EqualsNoCase(name, section)) {
       section_line = i;
       break;
     }
@@ -80,13 +74,13 @@ ByteString SetIniEntry(std::string_view content, std::string_view section, std::
     std::string_view name;
     if (SectionName(line, name)) break;
     const size_t eq = line.find('=');
-    if (eq != std::string_view::npos && SameText(Trim(line.substr(0, eq)), key)) {
+    if (eq != std::string_view::npos && EqualsNoCase(TrimBlanksAndTabs(line.substr(0, eq)), key)) {
       // The key keeps the spelling it has in the file; only its value changes.
       return std::string(content.substr(0, lines[i].begin)) +
-             std::string(Trim(line.substr(0, eq))) + "=" + std::string(value) +
+             std::string(TrimBlanksAndTabs(line.substr(0, eq))) + "=" + std::string(value) +
              std::string(content.substr(lines[i].end));
     }
-    if (!Trim(line).empty()) insert_after = i;
+    if (!TrimBlanksAndTabs(line).empty()) insert_after = i;
   }
   const Line& after = lines[insert_after];
   out = std::string(content.substr(0, after.next));

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/numbers.h"
+
 namespace vlt::platform {
 
 bool IsPathSeparator(char c) {
@@ -43,9 +45,7 @@ std::string ExtractFileName(std::string_view path) {
 
 char DriveLetter(std::string_view path) {
   if (path.size() >= 2 && path[1] == ':') {
-    const char c = path[0];
-    if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
-    if (c >= 'A' && c <= 'Z') return c;
+    if (IsAsciiAlpha(path[0])) return AsciiUpper(path[0]);
   }
   return 0;
 }

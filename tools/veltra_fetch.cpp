@@ -23,6 +23,7 @@
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/sockets.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -115,8 +116,7 @@ int main(int argc, char** argv) {
   dl::TVltDownload download;
   vlt::net::UrlParts parts;
   vlt::net::SplitUrl(url, parts);
-  const bool ftp = parts.Prot.size() == 3 && (parts.Prot[0] | 0x20) == 'f' &&
-                   (parts.Prot[1] | 0x20) == 't' && (parts.Prot[2] | 0x20) == 'p';
+  const bool ftp = p::EqualsNoCase(parts.Prot, "ftp");
   download.SetProtocolo(ftp ? dl::protFTP : dl::protHTTP);
   download.SetDownloadUrl(url);
   if (ftp) {
@@ -141,8 +141,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stderr);
       return 2;
     }
-    const size_t url_cut = parts.Path.find_last_of("/\\:");
-    if (ftp && name != parts.Path.substr(url_cut == std::string::npos ? 0 : url_cut + 1)) {
+    if (ftp && name != p::LastComponent(parts.Path)) {
       std::fputs(
           "veltra-fetch: an ftp:// file keeps the URL's name; -o may change only the "
           "directory\n",

@@ -33,8 +33,8 @@ std::optional<p::LocalDateTime> ParseNow(std::string_view text) {
   };
   const auto y = field(0, 4), mo = field(5, 2), d = field(8, 2), h = field(11, 2),
              mi = field(14, 2), s = field(17, 2);
-  if (!y || !mo || !d || !h || !mi || !s || *y < 1 || *mo < 1 || *mo > 12 || *d < 1 || *d > 31 ||
-      *h > 23 || *mi > 59 || *s > 59)
+  if (!y || !mo || !d || !h || !mi || !s || *y < 1 || *mo < 1 || *mo > 12 || *d < 1 ||
+      *d > static_cast<unsigned>(p::DaysInMonth(*y, *mo)) || *h > 23 || *mi > 59 || *s > 59)
     return std::nullopt;
   return p::LocalDateTime{static_cast<int>(*y),
                           static_cast<int>(*mo),

@@ -367,17 +367,20 @@ TEST_F(DownloadTest, ProbeFindsTheFileNameInTheReplyHeaders) {
   struct Case {
     const char* disposition;
     const char* name;
+    const char* other_fields = "";  // before the Content-Disposition
   };
   const Case cases[] = {
       {"attachment; filename=\"pkg.zip\"; size=3", "pkg.zip"},
       {"attachment; filename=plain.zip; size=3", "plain.zip"},
+      {"attachment; FileName=mixed.zip", "mixed.zip"},
+      {"attachment; filename=real.zip", "real.zip", "X-Note: filename=other.zip\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.disposition);
-    ScriptServer server(
-        {Serve("HTTP/1.0 206 Partial Content\r\nContent-Disposition: " +
-               std::string(c.disposition) + "\r\nContent-Range: bytes 0-2/3\r\n\r\nabc"),
-         Serve(Ok200("abc"))});
+    ScriptServer server({Serve("HTTP/1.0 206 Partial Content\r\n" + std::string(c.other_fields) +
+                               "Content-Disposition: " + c.disposition +
+                               "\r\nContent-Range: bytes 0-2/3\r\n\r\nabc"),
+                         Serve(Ok200("abc"))});
     log.events.clear();
     Start(Url(server, "/download/"), "");
     EXPECT_EQ(Read(c.name), "abc");
@@ -603,39 +606,83 @@ class ClockedEngine : public TVltDownloadClass {
   }
 };
 
-TEST(DownloadEngine, SecHourAndMinFromTheClock) {
-  platform::ManualClock clock;
-  platform::ScopedClock scoped(clock);
-  TVltDownload owner;
-  struct Seen {
-    double speed = 0;
-    int h = -1, m = -1, sec = -1;
-  } seen;
-  owner.SetOnHookMonitor([&](net::TBlockSocket*, std::int64_t, std::int64_t, double speed,
-                             std::uint16_t h, std::uint16_t m, std::uint16_t s) {
-    seen = {speed, h, m, s};
-  });
-  ClockedEngine e(&owner);
-  e.Announce(409600);
-  clock.Advance(10000);
-  e.SocketMonitor(nullptr, false, nullptr, 102400);
-  EXPECT_DOUBLE_EQ(seen.speed, 10.0);
-  EXPECT_EQ(seen.sec, 30) << "307200 bytes left at 10 KB/s";
-  EXPECT_EQ(seen.h, 0);
-  clock.Advance(3720000 - 10000);
-  e.SocketMonitor(nullptr, false, nullptr, 0);
-  EXPECT_EQ(seen.h, 1);
-  EXPECT_EQ(seen.m, 2);
-  clock.Advance(86400000);  // more than a day: only the time of day of the elapsed time counts
-  e.SocketMonitor(nullptr, false, nullptr, 0);
-  EXPECT_EQ(seen.h, 1);
-  EXPECT_EQ(seen.m, 2);
+// The last progress event's speed, hours, minutes and seconds.
+struct SeenMonitor {
+  double speed = 0;
+  int h = -1, m = -1, sec = -1;
+  explicit SeenMonitor(TVltDownload& owner) {
+    owner.SetOnHookMonitor([this](net::TBlockSocket*, std::int64_t, std::int64_t, double v,
+                                  std::uint16_t hours, std::uint16_t minutes, std::uint16_t s) {
+      speed = v;
+      h = hours;
+      m = minutes;
+      sec = s;
+    });
+  }
+};
 
-  ClockedEngine slow(&owner);
+// A transfer of 400 KB, announced on a clock that moves only when told.
+struct ClockedTransfer {
+  explicit ClockedTransfer(std::uint32_t start_tick = 0) : clock(start_tick) {
+    engine.Announce(409600);
+  }
+  // `ms` pass, then a block of `bytes` arrives.
+  void Receive(std::uint32_t ms, int bytes) {
+    clock.Advance(ms);
+    engine.SocketMonitor(nullptr, false, nullptr, bytes);
+  }
+
+  platform::ManualClock clock;
+  platform::ScopedClock scoped{clock};
+  TVltDownload owner;
+  SeenMonitor seen{owner};  // before the engine, which takes the owner's events when made
+  ClockedEngine engine{&owner};
+};
+
+TEST(DownloadEngine, SecHourAndMinFromTheClock) {
+  ClockedTransfer t;
+  t.Receive(10000, 102400);
+  EXPECT_DOUBLE_EQ(t.seen.speed, 10.0);
+  EXPECT_EQ(t.seen.sec, 30) << "307200 bytes left at 10 KB/s";
+  EXPECT_EQ(t.seen.h, 0);
+  t.Receive(3720000 - 10000, 0);
+  EXPECT_EQ(t.seen.h, 1);
+  EXPECT_EQ(t.seen.m, 2);
+  t.Receive(86400000, 0);  // more than a day: only the time of day of the elapsed time counts
+  EXPECT_EQ(t.seen.h, 1);
+  EXPECT_EQ(t.seen.m, 2);
+
+  ClockedEngine slow(&t.owner);
   slow.Announce(10LL << 30);
-  clock.Advance(10000);
+  t.clock.Advance(10000);
   slow.SocketMonitor(nullptr, false, nullptr, 102400);
-  EXPECT_EQ(seen.sec, 65535) << "a time left beyond 16 bits is held at the largest value";
+  EXPECT_EQ(t.seen.sec, 65535) << "a time left beyond 16 bits is held at the largest value";
+}
+
+// The transfer is timed on the tick counter: it runs on across the counter's wrap, and a jump
+// of the local time (the clock set back or forward, daylight saving time) does not touch it.
+TEST(DownloadEngine, TransferTimeFollowsTheTickNotTheLocalTime) {
+  const struct {
+    const char* what;
+    std::uint32_t start_tick;
+    platform::LocalDateTime local_after;  // the local time once the first block is in
+  } cases[] = {
+      {"the counter wraps 5 s into the transfer", 0xFFFFFFFFu - 4999, {2026, 1, 1, 12, 0, 0, 0}},
+      {"the local time set back by months and hours", 1000, {2025, 6, 1, 3, 0, 0, 0}},
+      {"the local time set forward", 1000, {2027, 1, 1, 23, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ClockedTransfer t(c.start_tick);
+    t.Receive(10000, 102400);
+    EXPECT_DOUBLE_EQ(t.seen.speed, 10.0);
+    EXPECT_EQ(t.seen.sec, 30);
+    t.clock.SetLocalTime(c.local_after);
+    t.Receive(3720000 - 10000, 0);
+    EXPECT_EQ(t.seen.h, 1);
+    EXPECT_EQ(t.seen.m, 2);
+    EXPECT_DOUBLE_EQ(t.seen.speed, 100.0 / 3720);
+  }
 }
 
 }  // namespace

@@ -30,7 +30,6 @@ TEST(SystemOpsTextTest, MessageTrimmingAndServerDetection) {
   EXPECT_EQ(TrimSystemMessage("The system cannot find the file specified.\r\n"),
             "The system cannot find the file specified");
   EXPECT_EQ(TrimSystemMessage("..  .\t"), "");
-  EXPECT_EQ(TrimBlanks("\t a b \r\n"), "a b");
 
   const struct {
     std::vector<std::string> names;

@@ -385,6 +385,40 @@ TEST_F(BlockSocketLive, BandwidthPause) {
   EXPECT_EQ(s.SendCounter(), 1000);
 }
 
+// The pause is counted from when it was set, so the wrap of the 32-bit tick neither cancels a
+// pause nor turns one that is over into a wait of 49 days.
+TEST(BlockSocketThrottle, PauseAcrossTheTickWrap) {
+  const struct {
+    const char* what;
+    std::uint32_t first_tick, between;  // the tick at the first block; ms before the second
+    std::vector<std::string> waits;
+  } cases[] = {
+      {"the pause ends past the wrap", 0xFFFFFFFFu - 99, 0, {"500"}},
+      {"the wrap comes after the pause", 0xFFFFFFFFu - 999, 1500, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptServer server({Recv(1000), RecvUntilClose()});
+    StatusLog log;
+    TTCPBlockSocket s;
+    log.Attach(s);
+    s.Connect("127.0.0.1", server.Port());
+    ASSERT_EQ(s.LastError(), 0) << s.LastErrorDesc();
+    platform::ManualClock clock(c.first_tick);
+    platform::ScopedClock use(clock);
+    s.SetMaxBandwidth(1000);
+    const std::string block(500, 'x');
+    s.SendString(block);
+    clock.Advance(c.between);
+    s.SendString(block);
+    std::vector<std::string> waits;
+    for (const Event& e : log.events)
+      if (e.reason == HR_Wait) waits.push_back(e.value);
+    EXPECT_EQ(waits, c.waits);
+    EXPECT_EQ(s.SendCounter(), 1000);
+  }
+}
+
 TEST_F(BlockSocketLive, StopFlagCutsThePause) {
   ScriptServer server({RecvUntilClose()});
   ConnectTo(server);

@@ -57,7 +57,8 @@ TEST_F(FtpListToolTest, PrintsOneRowPerEntryThenTheUnparsedLines) {
 }
 
 TEST_F(FtpListToolTest, RefusesBadUsage) {
-  for (const char* args : {"--now '2026-13-01 00:00:00'", "--now 2026-12-10", "--now", "-x"})
+  for (const char* args : {"--now '2026-13-01 00:00:00'", "--now '2026-02-29 00:00:00'",
+                           "--now 2026-12-10", "--now", "-x"})
     EXPECT_EQ(Run(args, "total 0\n").first, 2) << args;
 }
 

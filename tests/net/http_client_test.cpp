@@ -259,6 +259,10 @@ const ReplyCase kReplies[] = {
      "A;name=v\r\n0123456789\r\n2 \r\nab\r\n0\r\n\r\n",
      hsDone, 200, "0123456789ab"},
     {"LF line ends", "HTTP/1.0 200 OK\nContent-Length: 3\n\nabc", hsDone, 200, "abc"},
+    {"field names in any case", "HTTP/1.0 200 OK\r\ncontent-LENGTH: 2\r\n\r\nhello", hsDone, 200,
+     "he"},
+    {"a blank before the colon names no field",
+     "HTTP/1.0 200 OK\r\nContent-Length : 2\r\n\r\nhello", hsDone, 200, "hello"},
     {"a stray blank line before the status line",
      "\r\nHTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx", hsDone, 200, "x"},
     {"no reason phrase", "HTTP/1.1 200\r\nContent-Length: 1\r\n\r\nx", hsDone, 200, "x"},
@@ -448,13 +452,14 @@ TEST(HTTPClient, CookiesGoBackOnlyToTheHostThatSetThem) {
 
 TEST(HTTPClient, HeaderLookupIgnoresCaseAndKeepsOrder) {
   ScriptServer server(
-      Serve("HTTP/1.0 200 OK\r\nlocation:  /a \r\nX-Twice: 1\r\nx-twice: 2\r\nContent-Length: "
-            "0\r\n\r\n"));
+      Serve("HTTP/1.0 200 OK\r\nlocation:  /a \r\nX-Twice: 1\r\nx-twice: 2\r\nX-Spaced : 1\r\n"
+            "Content-Length: 0\r\n\r\n"));
   THTTPClient h;
   ASSERT_TRUE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
   EXPECT_EQ(h.HeaderValue("Location"), "/a");
   EXPECT_EQ(h.HeaderValues("X-TWICE"), (std::vector<std::string>{"1", "2"}));
   EXPECT_EQ(h.HeaderValue("Missing"), std::nullopt);
+  EXPECT_EQ(h.HeaderValue("X-Spaced"), std::nullopt) << "a blank before the colon";
   EXPECT_EQ(h.HeaderValue("HTTP/1.0 200 OK"), std::nullopt) << "the status line is no field";
 }
 
