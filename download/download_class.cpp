@@ -107,6 +107,14 @@ void TVltDownloadClass::CloseFile() {
   fFileStream.reset();
 }
 
+void TVltDownloadClass::EmptyPartFile() {
+  if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate())
+    throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
+                    fFileStream->ErrorText() + ")");
+  fFileSize = 0;
+  fBytesResumed = 0;
+}
+
 void TVltDownloadClass::BeginReply() {
   fVerdict = rvUndecided;
   fExpectedSize = -1;

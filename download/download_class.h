@@ -77,6 +77,9 @@ class TVltDownloadClass {
   // reply is accepted) and releases it from the document either way.
   void FlushDocument();
   void CloseFile();
+  // Empties the partial file: what it holds is not a prefix of the file (a whole new copy
+  // comes, or it turned out longer than the file).
+  void EmptyPartFile();
   // A new request begins: its reply is judged afresh.
   void BeginReply();
   // Decides fVerdict once the reply head is known; `closing` when the connection is closing.

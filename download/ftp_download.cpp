@@ -62,11 +62,7 @@ void TVltFTPDownload::StartDownload() {
   // whole file, which must then replace the old bytes, not follow them; and a partial file
   // longer than the file is not a prefix of it, so no resume can ever finish it.
   if (fBytesResumed > 0 && (!ftp.CanResume() || (size >= 0 && fBytesResumed > size))) {
-    if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate())
-      throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
-                      fFileStream->ErrorText() + ")");
-    fBytesResumed = 0;
-    fFileSize = 0;
+    EmptyPartFile();
   }
   BeginReply();
   fDownloadSize = size;

@@ -180,11 +180,7 @@ void TVltHTTPDownload::StartDownload() {
   if (fRestartFromZero && fFileStream) {
     // The partial file is longer than the file now on the server: it is not a prefix of it.
     fRestartFromZero = false;
-    if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate())
-      throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
-                      fFileStream->ErrorText() + ")");
-    fBytesResumed = 0;
-    fFileSize = 0;
+    EmptyPartFile();
     fDownloadStatus = stNone;
     fHTTPClient->Clear();
     BeginReply();
@@ -259,11 +255,7 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
   switch (fResultCode) {
     case 200:
       if (fFileSize > 0) {
-        if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate())
-          throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
-                          fFileStream->ErrorText() + ")");
-        fFileSize = 0;
-        fBytesResumed = 0;
+        EmptyPartFile();
       }
       fVerdict = rvAccept;
       if (fHTTPClient->TransferEncoding() == net::TE_IDENTITY) {

@@ -27,6 +27,17 @@ click_class() {
   [[ -n "$pos" ]] || fail "no $1 to click"
   xdotool mousemove --sync $pos click 1
 }
+# Waits for a box captioned exactly $1 (TRIES x 0.2 s, default 50) and prints its window;
+# fails with $2 when none comes.
+wait_box() {
+  local found=""
+  for _ in $(seq "${3:-50}"); do
+    found=$(xdotool search --name "^$1\$" 2>/dev/null | head -1 || true)
+    [[ -n "$found" ]] && { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  fail "$2" >&2  # shown, not taken as the window by the caller's $(...)
+}
 shot() { /usr/bin/import -window root "$shots/$1.png"; }
 # Waits until the keyboard focus is on the n-th visible control (default first) whose text is
 # exactly $1; with $1 = "class:NAME", on the first control of that window class.

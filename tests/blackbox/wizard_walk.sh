@@ -52,13 +52,7 @@ expect_text "Qual o \"IP/Nome\" do Servidor?"
 shot 03-tipo-estacao
 click "Continuar"
 
-box=""
-for _ in $(seq 50); do
-  box=$(xdotool search --name "^Atenção$" 2>/dev/null | head -1 || true)
-  [[ -n "$box" ]] && break
-  sleep 0.2
-done
-[[ -n "$box" ]] || fail "no warning box"
+box=$(wait_box "Atenção" "no warning box")
 seen=$(wine "$probe" "Atenção" 2>/dev/null | tr -d '\r')
 [[ "$seen" == $'box\tAtenção\tO campo "IP/Nome Servidor" não pode ficar vazio.' ]] ||
   fail "warning box shows: $seen"
@@ -86,13 +80,7 @@ xdotool key --delay 100 End shift+Home
 xdotool type --delay 30 'Q:\x'
 expect_text 'Q:\x'
 click "Continuar"
-box=""
-for _ in $(seq 50); do
-  box=$(xdotool search --name "^Atenção$" 2>/dev/null | head -1 || true)
-  [[ -n "$box" ]] && break
-  sleep 0.2
-done
-[[ -n "$box" ]] || fail "no warning for a folder on a missing drive"
+box=$(wait_box "Atenção" "no warning for a folder on a missing drive")
 seen=$(wine "$probe" "Atenção" 2>/dev/null | tr -d '\r')
 [[ "$seen" == $'box\tAtenção\tNão é possível instalar na pasta "Q:\\x".'* ]] ||
   fail "warning box shows: $seen"
