@@ -3,6 +3,7 @@
 #include "installer/wizard_view.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/shell.h"
 
@@ -13,6 +14,17 @@ std::string TrimSystemMessage(std::string text) {
     text.pop_back();
   }
   return text;
+}
+
+std::string SystemReasonFor(const std::string& text, const std::string& program) {
+  std::string reason = TrimSystemMessage(text);
+  // Some system texts name the program with an insert ("Bad EXE format for %1").
+  const std::string name = platform::ExtractFileName(program);
+  for (size_t at = reason.find("%1"); at != std::string::npos; at = reason.find("%1", at)) {
+    reason.replace(at, 2, name);
+    at += name.size();
+  }
+  return reason;
 }
 
 bool ListHasFirebirdServer(const std::vector<std::string>& executable_names) {
@@ -29,8 +41,9 @@ void PlatformSystemOps::ExecutaEAguarda(const std::string& program, const std::s
   if (!start.started) {
     // The program and the system's reason, in one box (the shell shows none of its own); the
     // routine that needed the program ends here instead of going on as if it had run.
-    throw Exception("Não foi possível iniciar o programa \"" + program + "\".\r" +
-                    TrimSystemMessage(start.error_text) + " (" + std::to_string(start.error) + ")");
+    throw Exception("Não foi possível iniciar o programa \"" + platform::NormalizePath(program) +
+                    "\".\r" + SystemReasonFor(start.error_text, program) + " (" +
+                    std::to_string(start.error) + ")");
   }
   // Sliced waits keep the window repainting while a long program (an installer) runs.
   while (!start.process.Wait(kWaitSliceMs)) view_.PumpEvents();

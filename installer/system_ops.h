@@ -46,6 +46,9 @@ class PlatformSystemOps final : public SystemOps {
 // The system's message text as the information box shows it: trailing characters of code 32
 // or below and trailing periods removed.
 std::string TrimSystemMessage(std::string text);
+// The reason a program could not be started, as the operator reads it: the system's text
+// trimmed, with its "%1" inserts filled with the program's file name.
+std::string SystemReasonFor(const std::string& text, const std::string& program);
 // The executable names joined, each followed by CR, searched case-sensitively for "fbserver".
 bool ListHasFirebirdServer(const std::vector<std::string>& executable_names);
 

@@ -10,7 +10,10 @@
 #   With "retry" (also part of "both"): the ERP with the update package missing on the server;
 #   the failure box names it, the page comes back with the focus on "Continuar", and Enter
 #   installs once the package is there again.
-# Usage: install_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [erp|pdv|retry|both]
+#   With "firebird" (also part of "both"): no Firebird server running and a setup on the server
+#   that cannot be started; one box names the step, the program and the system's reason, and
+#   Enter on the page installs once the real setup is there again.
+# Usage: install_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [erp|pdv|retry|firebird|both]
 set -euo pipefail
 exe=$1 probe=$2 shots=$3 what=${4:-both}
 caption="Veltra Sistemas | Instalador"
@@ -23,6 +26,17 @@ hidden_package=""
 cleanup() {
   [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
   [[ -n "$hidden_package" ]] && mv -f "$hidden_package.hidden" "$hidden_package" || true
+}
+www="$(cd "$(dirname "$exe")/.." && pwd)/demo/www"
+# Puts a package aside on the demo server (put back by restore_package or on exit).
+hide_package() {
+  [[ -f "$1" ]] || fail "no $1 on the demo server"
+  mv "$1" "$1.hidden"
+  hidden_package=$1
+}
+restore_package() {
+  mv -f "$hidden_package.hidden" "$hidden_package"
+  hidden_package=""
 }
 trap cleanup EXIT
 source "$(dirname "$0")/walk_lib.sh"
@@ -138,12 +152,9 @@ if [[ "$what" == pdv || "$what" == both ]]; then
   echo "PDV: $t"
 fi
 if [[ "$what" == retry || "$what" == both ]]; then
-  www="$(cd "$(dirname "$exe")/.." && pwd)/demo/www"
   package="$www/Drive/app/Sistemas/estoque_2010.zip"
-  [[ -f "$package" ]] || fail "no $package on the demo server"
   rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"
-  mv "$package" "$package.hidden"
-  hidden_package=$package
+  hide_package "$package"
   start_installer
   expect_focus "Instalar" 1
   keys Return
@@ -170,8 +181,7 @@ if [[ "$what" == retry || "$what" == both ]]; then
   expect_text 'C:\Progs5\Berfon'
   shot retry-02-page
   [[ -f "$c/Progs5/Berfon/estoque.exe_antes1" ]] && fail "the update was copied without its package"
-  mv -f "$package.hidden" "$package"
-  hidden_package=""
+  restore_package
   keys Return
   run_to_final retry
   close_installer
@@ -180,6 +190,66 @@ if [[ "$what" == retry || "$what" == both ]]; then
   [[ -e "$b/InstaladorVeltra.incompleto" ]] && fail "the unfinished-installation mark stayed"
   ls "$b" | grep -qi '\.part$' && fail "a partial download reached $b"
   echo "retry: $b"
+fi
+
+if [[ "$what" == firebird || "$what" == both ]]; then
+  # The demo's stand-in server, left running by an earlier installation in this prefix (and
+  # only this prefix: other build trees have servers of their own).
+  stop_standin_server() {
+    local p pid
+    for p in /proc/[0-9]*; do
+      pid=${p#/proc/}
+      tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+      tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qi 'fbserver\.exe' || continue
+      kill "$pid" 2>/dev/null || true
+    done
+  }
+  stop_standin_server
+  setup="$www/Drive/app/Uteis/Firebird-2.5.9x86.exe"
+  rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"
+  hide_package "$setup"
+  printf 'this is not a program\r\n' >"$setup"
+  start_installer
+  click "Instalar" 1
+  expect_text "Qual tipo dessa instalação?"
+  click "Continuar"
+  expect_text 'C:\Progs5\Berfon\'
+  click "Continuar"
+  box=""
+  for _ in $(seq 450); do
+    box=$(xdotool search --name '^InstaladorVeltra$' 2>/dev/null | head -1) && [[ -n "$box" ]] && break
+    see | awk -F'\t' '$2 == "Instalação Concluída" {f=1} END {exit !f}' &&
+      fail "finished without starting the Firebird setup"
+    sleep 0.2
+  done
+  [[ -n "$box" ]] || fail "no failure box within 90 s"
+  sleep 0.5
+  shot firebird-01-box
+  said=$(wine "$probe" "InstaladorVeltra" 2>/dev/null | tr -d '\r')
+  for want in "Falha ao instalar o Firebird." \
+    'Não foi possível iniciar o programa "C:\Progs5\Uteis\Firebird-2.5.9x86.exe".'; do
+    grep -qF "$want" <<<"$said" || fail "the box does not say \"$want\": $said"
+  done
+  grep -qiE 'success|\(0\)|%1' <<<"$said" && fail "the box reports success or an unfilled text: $said"
+  # One box for the failure: nothing of the shell's own, no second box after this one.
+  others=$(xdotool search --onlyvisible --name '.' 2>/dev/null | while read -r w; do
+    n=$(xdotool getwindowname "$w" 2>/dev/null || true)
+    [[ "$n" == "$caption" || "$n" == "InstaladorVeltra" || -z "$n" ]] || echo "$n"
+  done | sort -u | grep -viE '^(openbox|xvfb)' || true)
+  [[ -z "$others" ]] || fail "other windows beside the failure box: $others"
+  xdotool windowactivate --sync "$box" key Return
+  expect_focus "Continuar"
+  sleep 1
+  [[ -z "$(xdotool search --name '^InstaladorVeltra$' 2>/dev/null)" ]] || fail "a second box followed"
+  shot firebird-02-page
+  [[ -f "$c/Progs5/Berfon/GLOBAL.INI" ]] && fail "the installation went on without Firebird"
+  restore_package
+  keys Return
+  run_to_final firebird
+  close_installer
+  check_file "$c/Progs5/Uteis/firebird-setup.log" 'SILENT'
+  [[ -f "$c/Progs5/Berfon/GLOBAL.INI" ]] || fail "the retry did not install"
+  echo "firebird: the setup that could not start was said, and the retry installed"
 fi
 
 outside=$(outside_home)

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/shell.h"
 #include "tests/installer/scripted_view.h"
@@ -30,6 +31,9 @@ TEST(SystemOpsTextTest, MessageTrimmingAndServerDetection) {
   EXPECT_EQ(TrimSystemMessage("The system cannot find the file specified.\r\n"),
             "The system cannot find the file specified");
   EXPECT_EQ(TrimSystemMessage("..  .\t"), "");
+  EXPECT_EQ(SystemReasonFor("Bad EXE format for %1.\r\n", "C:\\a/../b\\setup.exe"),
+            "Bad EXE format for setup.exe");
+  EXPECT_EQ(SystemReasonFor("%1 %1 is %1x", "%1.exe"), "%1.exe %1.exe is %1.exex");
 
   const struct {
     std::vector<std::string> names;
@@ -95,7 +99,8 @@ TEST_F(SystemOpsTest, ExecutaEAguardaReportsAProgramThatCannotStart) {
     FAIL() << "no error";
   } catch (const Exception& e) {
     const std::string text = e.what();
-    EXPECT_TRUE(text.starts_with("Não foi possível iniciar o programa \"" + program + "\".\r"))
+    EXPECT_TRUE(text.starts_with("Não foi possível iniciar o programa \"" +
+                                 platform::NormalizePath(program) + "\".\r"))
         << text;
     const std::string reason = text.substr(text.find('\r') + 1);
     EXPECT_GT(reason.size(), 4u) << text;
