@@ -347,7 +347,12 @@ TZipHeader TZipFile::ReadLocalHeader(const TZipHeader& central) {
 void TZipFile::ExtractAll(std::string_view directory) {
   if (mode_ != zmRead && mode_ != zmReadWrite) throw Exception("File must be open for reading");
   last_directory_.clear();
-  for (size_t i = 0; i < headers_.size(); ++i) Extract(i, directory);
+  progress_ = TZipProgress{0, headers_.size(), 0, 0};
+  for (const TZipHeader& h : headers_) {
+    // Saturating: a directory of absurd sizes fails on its entries, not here.
+    progress_.bytes_total += std::min(h.UncompressedSize, UINT64_MAX - progress_.bytes_total);
+  }
+  for (size_t i = 0; i < headers_.size(); ++i) ExtractOne(i, directory);
 }
 
 void TZipFile::EnsureDirectory(const std::string& dir) {
@@ -363,6 +368,12 @@ void TZipFile::EnsureDirectory(const std::string& dir) {
 void TZipFile::Extract(size_t index, std::string_view directory) {
   if (mode_ != zmRead && mode_ != zmReadWrite) throw Exception("File must be open for reading");
   const TZipHeader& central = headers_.at(index);
+  progress_ = TZipProgress{0, 1, 0, central.UncompressedSize};
+  ExtractOne(index, directory);
+}
+
+void TZipFile::ExtractOne(size_t index, std::string_view directory) {
+  const TZipHeader& central = headers_.at(index);
   const TZipHeader local = ReadLocalHeader(central);
   const auto handler = Handlers().find(central.CompressionMethod);
   if (handler == Handlers().end()) throw Exception("Item not found");
@@ -377,20 +388,25 @@ void TZipFile::Extract(size_t index, std::string_view directory) {
                     " bytes): \"" + Shortened(path) + "\"");
   }
   EnsureDirectory(platform::ExtractFileDir(path));
-  if (!path.empty() && platform::IsPathSeparator(path.back())) return;  // a directory entry
-
-  WriteEntry(path, central, *source);
-  // The file was just written, so no lookup to see that it exists: both calls are no-ops for
-  // a file that vanished meanwhile. An invalid stamp (month 0, say) leaves the times the file
-  // got when written.
-  platform::SetFileTimesLocal(path, DecodeDosDateTime(local.ModifiedDateTime));
-  if ((central.MadeByVersion >> 8) == 0) {
-    platform::SetFileAttributesDos(path, central.ExternalAttributes & 0xFF);
+  if (!path.empty() && platform::IsPathSeparator(path.back())) {  // a directory entry
+    ++progress_.entries_done;
+    if (OnProgress) OnProgress(progress_);
+    return;
   }
+
+  WriteEntry(path, central, local, *source);
+  // A file written anew already has the archive attribute alone: only other bits cost a call
+  // (a no-op for a file that vanished meanwhile).
+  if ((central.MadeByVersion >> 8) == 0) {
+    const std::uint32_t attributes = central.ExternalAttributes & 0xFF;
+    if (attributes != platform::kAttrArchive) platform::SetFileAttributesDos(path, attributes);
+  }
+  ++progress_.entries_done;
+  if (OnProgress) OnProgress(progress_);
 }
 
 void TZipFile::WriteEntry(const std::string& path, const TZipHeader& central,
-                          TZipDecompressor& source) {
+                          const TZipHeader& local, TZipDecompressor& source) {
   platform::File out;
   if (!out.Open(path, platform::FileAccess::Write, platform::FileShare::Exclusive,
                 platform::FileCreate::CreateAlways)) {
@@ -409,6 +425,9 @@ void TZipFile::WriteEntry(const std::string& path, const TZipHeader& central,
         throw Exception("Cannot write file \"" + path + "\". " + out.ErrorText());
       }
       remaining -= got;
+      progress_.bytes_done += got;
+      // Large entries report as they go; a small one only once it is whole (below).
+      if (OnProgress && remaining > 0) OnProgress(progress_);
     }
     // A damaged or cut download must not install silently.
     if (crc != central.CRC32) {
@@ -417,6 +436,9 @@ void TZipFile::WriteEntry(const std::string& path, const TZipHeader& central,
                     static_cast<unsigned>(crc));
       throw Exception("CRC-32 error in zip entry \"" + path + "\": expected " + text);
     }
+    // Through the open file: no second open by name. An invalid stamp (month 0, say) leaves
+    // the times the file got when written.
+    platform::SetFileTimesLocal(out, DecodeDosDateTime(local.ModifiedDateTime));
   } catch (...) {
     // No half-written file stays under the entry's name.
     out.Close();

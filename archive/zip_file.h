@@ -42,6 +42,12 @@ struct TZipHeader {
 using TDecompressorConstructor =
     std::function<std::unique_ptr<TZipDecompressor>(TZipInput& archive, const TZipHeader& entry)>;
 
+// Where an extraction stands: told after every block written and after every entry.
+struct TZipProgress {
+  size_t entries_done = 0, entries_total = 0;
+  std::uint64_t bytes_done = 0, bytes_total = 0;  // uncompressed
+};
+
 class TZipFile {
  public:
   TZipFile() = default;
@@ -62,6 +68,10 @@ class TZipFile {
   // One entry into `directory`, creating subdirectories.
   void Extract(size_t index, std::string_view directory);
 
+  // Called on the extracting thread, so a window can repaint and show the progress; an
+  // exception thrown from it stops the extraction (the entry being written is removed).
+  std::function<void(const TZipProgress&)> OnProgress;
+
   TZipMode Mode() const { return mode_; }
   const ByteString& Comment() const { return comment_; }
   size_t FileCount() const { return headers_.size(); }
@@ -80,7 +90,9 @@ class TZipFile {
   TZipHeader ReadLocalHeader(const TZipHeader& central);
   std::string EntryPath(const TZipHeader& central, const TZipHeader& local,
                         std::string_view directory) const;
-  void WriteEntry(const std::string& path, const TZipHeader& central, TZipDecompressor& source);
+  void WriteEntry(const std::string& path, const TZipHeader& central, const TZipHeader& local,
+                  TZipDecompressor& source);
+  void ExtractOne(size_t index, std::string_view directory);
   void EnsureDirectory(const std::string& dir);
 
   TZipMode mode_ = zmClosed;
@@ -91,6 +103,7 @@ class TZipFile {
   std::vector<std::uint64_t> entry_starts_;  // local header offsets, ascending
   std::vector<char> copy_buffer_;
   std::string last_directory_;  // created during this extraction; saves a lookup per entry
+  TZipProgress progress_;
 };
 
 }  // namespace vlt

@@ -31,6 +31,9 @@ bool IsValidDateTime(const LocalDateTime& t);
 // Sets the creation and last-write times. Natively there is no creation time: the last-write
 // (modification) time is set and the access time is left alone.
 bool SetFileTimesLocal(std::string_view path, const LocalDateTime& t);
+class File;
+// The same on a file open for writing, after its last write: no second open by name.
+bool SetFileTimesLocal(const File& file, const LocalDateTime& t);
 std::optional<LocalDateTime> FileLastWriteLocal(std::string_view path);
 
 // Copies a file over the target, replacing it (contents, attributes and last-write time, as

@@ -34,8 +34,11 @@ std::optional<std::uint32_t> FileAttributesDos(std::string_view path) {
   return attributes;
 }
 
-bool SetFileTimesLocal(std::string_view path, const LocalDateTime& t) {
-  if (!IsValidDateTime(t)) return false;
+namespace {
+
+// The stamp as the system's time, or -1.
+time_t SystemTimeOf(const LocalDateTime& t) {
+  if (!IsValidDateTime(t)) return -1;
   // Archives repeat the same few stamps; mktime reads the zone rules on every call.
   thread_local LocalDateTime last_in;
   thread_local time_t last_out = -1;
@@ -49,12 +52,27 @@ bool SetFileTimesLocal(std::string_view path, const LocalDateTime& t) {
     tm.tm_sec = t.second;
     tm.tm_isdst = -1;
     const time_t when = mktime(&tm);
-    if (when == -1) return false;
+    if (when == -1) return -1;
     last_in = t;
     last_out = when;
   }
-  const timespec times[2] = {{0, UTIME_OMIT}, {last_out, 0}};
+  return last_out;
+}
+
+}  // namespace
+
+bool SetFileTimesLocal(std::string_view path, const LocalDateTime& t) {
+  const time_t when = SystemTimeOf(t);
+  if (when == -1) return false;
+  const timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
   return utimensat(AT_FDCWD, HostPath(path).c_str(), times, 0) == 0;
+}
+
+bool SetFileTimesLocal(const File& file, const LocalDateTime& t) {
+  const time_t when = SystemTimeOf(t);
+  if (when == -1 || !file.IsOpen()) return false;
+  const timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+  return futimens(static_cast<int>(file.NativeHandle()), times) == 0;
 }
 
 std::optional<LocalDateTime> FileLastWriteLocal(std::string_view path) {

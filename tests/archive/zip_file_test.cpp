@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -502,6 +503,51 @@ TEST(ZipFileTest, DamagedDataFailsAndLeavesNoFileBehind) {
     const bool untouched = c.error == "Item not found";
     EXPECT_EQ(platform::FileExists(tmp / "out\\x.txt"), untouched) << c.what;
   }
+}
+
+// What a window showing the extraction gets: every entry and byte counted, large entries
+// reported while they are written, and a way to stop that leaves no half-written file.
+TEST(ZipFileTest, ProgressCountsEveryEntryAndByteAndCanStopTheExtraction) {
+  TempDir tmp;
+  const std::string big(1'000'000, 'b');
+  const auto image = BuildZip({
+      {.name = "a.txt", .data = "aaaa"},
+      {.name = "dir/", .data = "", .method = 0},
+      {.name = "dir/big.bin", .data = big, .method = 0},
+      {.name = "z.txt", .data = "zz"},
+  });
+  test::WriteArchive(tmp / "pkg.zip", image.bytes);
+  TZipFile zip;
+  zip.Open(tmp / "pkg.zip", zmRead);
+  std::vector<TZipProgress> seen;
+  zip.OnProgress = [&](const TZipProgress& p) { seen.push_back(p); };
+  zip.ExtractAll(tmp / "out");
+  ASSERT_FALSE(seen.empty());
+  for (size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].entries_total, 4u);
+    EXPECT_EQ(seen[i].bytes_total, big.size() + 6);
+    if (i > 0) {
+      EXPECT_GE(seen[i].bytes_done, seen[i - 1].bytes_done);
+      EXPECT_GE(seen[i].entries_done, seen[i - 1].entries_done);
+    }
+  }
+  EXPECT_EQ(seen.back().entries_done, 4u);
+  EXPECT_EQ(seen.back().bytes_done, big.size() + 6);
+  const auto midway = std::count_if(seen.begin(), seen.end(), [&](const TZipProgress& p) {
+    return p.entries_done == 2 && p.bytes_done > 4 && p.bytes_done < big.size() + 4;
+  });
+  EXPECT_GE(midway, 5) << "the large entry is reported while it is written";
+
+  // Stopped from the report in the middle of the large entry.
+  TZipFile again;
+  again.Open(tmp / "pkg.zip", zmRead);
+  again.OnProgress = [&](const TZipProgress& p) {
+    if (p.bytes_done > 500'000) throw Exception("stopped");
+  };
+  EXPECT_THROW(again.ExtractAll(tmp / "out2"), Exception);
+  EXPECT_EQ(ReadFile(tmp / "out2\\a.txt"), "aaaa");
+  EXPECT_FALSE(platform::FileExists(tmp / "out2\\dir\\big.bin"));
+  EXPECT_FALSE(platform::FileExists(tmp / "out2\\z.txt"));
 }
 
 TEST(ZipFileTest, SetsModifiedTimeAndMsDosAttributes) {
