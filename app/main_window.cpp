@@ -294,6 +294,36 @@ void MainWindow::PumpEvents() {
   }
 }
 
+void MainWindow::Wait(int ms) {
+  // Everything but keyboard and mouse input (client and frame) is handled: paints, timers,
+  // the system's probes. Input stays queued for after the pause.
+  static constexpr struct {
+    UINT first, last;
+  } kNotInput[] = {{0, WM_NCMOUSEMOVE - 1},
+                   {WM_NCXBUTTONDBLCLK + 1, WM_KEYFIRST - 1},
+                   {WM_KEYLAST + 1, WM_MOUSEFIRST - 1},
+                   {WM_MOUSELAST + 1, 0xFFFFFFFF}};
+  const DWORD start = GetTickCount();
+  for (;;) {
+    for (const auto& range : kNotInput) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, range.first, range.last, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+          PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
+          return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= static_cast<DWORD>(ms)) return;
+    // Woken by anything but input; queued input alone does not wake it.
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(ms) - elapsed,
+                                QS_PAINT | QS_TIMER | QS_POSTMESSAGE | QS_SENDMESSAGE, 0);
+  }
+}
+
 void MainWindow::SetGaugeMax(Control gauge, std::int64_t value) {
   if (WizardControl* c = Find(gauge)) c->SetGaugeMax(value);
 }

@@ -107,6 +107,9 @@ class TfrmPrincipal {
   void InstalaLoja();
   void InstalaTerminal();
   void Pausa();
+  // Whether progress at `feito` of `total` is shown now (first, last, or after an interval).
+  bool ProgressoDevido(std::int64_t feito, std::int64_t total);
+  void Extrai(const std::string& archive, const std::string& directory);
   void VerificaCancelamento();
   void StatusFirebird(const std::string& texto);
   void Baixa(const std::string& destino, const std::string& nome, const std::string& url);
@@ -122,6 +125,11 @@ class TfrmPrincipal {
   bool rotina_em_andamento_ = false;
   bool instalacao_concluida_ = false;  // the running routine reached the closing page
   bool cancelado_ = false;
+  struct Progresso {
+    bool iniciado = false, mostrar = false;
+    std::int64_t feito = 0;
+    std::uint32_t tick = 0;
+  } progresso_;  // of the transfer or extraction under way
 };
 
 }  // namespace vlt

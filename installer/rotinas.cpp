@@ -30,6 +30,11 @@ using net::THookSocketReason;
 namespace {
 
 constexpr int kPausaMs = 2000;
+// How long "Download concluído" stays on screen before the next step's text replaces it.
+constexpr int kMostraConclusaoMs = 1000;
+// Progress (gauge, transfer line, events) is shown at most this often, whatever the read rate:
+// about 25 times a second.
+constexpr std::uint32_t kIntervaloProgressoMs = 40;
 // Lies in the product folder while an installation of this program is unfinished: a database
 // next to it is this installer's own half-done work, not a real installation to protect.
 constexpr char kMarcaIncompleta[] = "InstaladorVeltra.incompleto";
@@ -57,15 +62,6 @@ void Etapa(const std::string& etapa, Passo passo) {
   }
 }
 
-void Extrai(const std::string& archive, const std::string& directory) {
-  const std::string nome = archive.substr(archive.find_last_of("\\/") + 1);
-  Etapa("Falha ao extrair o pacote " + nome + ".", [&] {
-    TZipFile zip;
-    zip.Open(archive, zmRead);
-    zip.ExtractAll(directory);
-  });
-}
-
 // Why files cannot be written into `dir`; empty when they can (the mark is written there).
 std::string PastaInutilizavel(const std::string& dir) {
   if (!platform::DirectoryExists(dir))
@@ -86,14 +82,79 @@ std::string ServidorDe(const std::string& url) {
   return partes.Host + ":" + partes.Port;
 }
 
+struct ControlesProduto {
+  Control gauge, linha, status;
+};
+constexpr ControlesProduto kLoja{Control::Gauger1, Control::lConnectionInfo, Control::lbStatus};
+constexpr ControlesProduto kTerminal{Control::Gauge1Terminal, Control::lConectionTerminal,
+                                     Control::lbStatusInstallTerminal};
+
 }  // namespace
+
+template <typename Action>
+void TfrmPrincipal::ParaCadaProduto(Action action) {
+  // Two separate tests, "Quenda" first: a value that is neither changes nothing.
+  if (settings_.SistemaSelecionado == kProdutoLoja) action(kLoja, true);
+  if (settings_.SistemaSelecionado == kProdutoPDV) action(kTerminal, false);
+}
 
 // ---- steps shared by the routines ----
 
 void TfrmPrincipal::Pausa() {
-  // A blocking pause of the whole user-interface thread, as the routines' status steps ask.
-  platform::SleepMs(kPausaMs);
+  // The routine waits and takes no input; the window keeps painting what it was told.
+  view_.Wait(kPausaMs);
   VerificaCancelamento();
+}
+
+bool TfrmPrincipal::ProgressoDevido(std::int64_t feito, std::int64_t total) {
+  // The status and monitor events of one read share one answer.
+  if (progresso_.iniciado && feito == progresso_.feito) return progresso_.mostrar;
+  const std::uint32_t agora = platform::TickMs();
+  progresso_.mostrar = !progresso_.iniciado || (total > 0 && feito >= total) ||
+                       static_cast<std::uint32_t>(agora - progresso_.tick) >= kIntervaloProgressoMs;
+  if (progresso_.mostrar) progresso_.tick = agora;
+  progresso_.iniciado = true;
+  progresso_.feito = feito;
+  return progresso_.mostrar;
+}
+
+void TfrmPrincipal::Extrai(const std::string& archive, const std::string& directory) {
+  const std::string nome = archive.substr(archive.find_last_of("\\/") + 1);
+  Etapa("Falha ao extrair o pacote " + nome + ".", [&] {
+    TZipFile zip;
+    zip.Open(archive, zmRead);
+    // The page's gauge shows the extraction as it shows a download, and the window keeps
+    // answering; closing it stops the extraction (the file being written is removed).
+    progresso_ = {};
+    auto linha = [](size_t feitos, size_t total) {
+      return "Arquivo " + std::to_string(feitos) + " de " + std::to_string(total);
+    };
+    ParaCadaProduto([&](const ControlesProduto& c, bool loja) {
+      view_.SetGaugeMax(c.gauge, 0);
+      view_.SetGaugeProgress(c.gauge, 0);
+      view_.SetText(c.linha, linha(0, zip.FileCount()));
+      if (loja) view_.SetVisible(Control::VltGIF1, false);
+      view_.SetVisible(c.gauge, true);
+      view_.SetVisible(c.linha, true);
+    });
+    zip.OnProgress = [&](const TZipProgress& p) {
+      const auto feito = static_cast<std::int64_t>(p.bytes_done + p.entries_done);
+      const auto total = static_cast<std::int64_t>(p.bytes_total + p.entries_total);
+      if (!ProgressoDevido(feito, total)) return;
+      ParaCadaProduto([&](const ControlesProduto& c, bool) {
+        view_.SetGaugeMax(c.gauge, total);
+        view_.SetGaugeProgress(c.gauge, feito);
+        view_.SetText(c.linha, linha(p.entries_done, p.entries_total));
+      });
+      view_.PumpEvents();
+      VerificaCancelamento();
+    };
+    zip.ExtractAll(directory);
+  });
+  ParaCadaProduto([&](const ControlesProduto& c, bool) {
+    view_.SetVisible(c.gauge, false);
+    view_.SetVisible(c.linha, false);
+  });
 }
 
 void TfrmPrincipal::VerificaCancelamento() {
@@ -361,23 +422,8 @@ void TfrmPrincipal::RotinaTerminal() {
 
 // ---- download progress ----
 
-namespace {
-struct ControlesProduto {
-  Control gauge, linha, status;
-};
-constexpr ControlesProduto kLoja{Control::Gauger1, Control::lConnectionInfo, Control::lbStatus};
-constexpr ControlesProduto kTerminal{Control::Gauge1Terminal, Control::lConectionTerminal,
-                                     Control::lbStatusInstallTerminal};
-}  // namespace
-
-template <typename Action>
-void TfrmPrincipal::ParaCadaProduto(Action action) {
-  // Two separate tests, "Quenda" first: a value that is neither changes nothing.
-  if (settings_.SistemaSelecionado == kProdutoLoja) action(kLoja, true);
-  if (settings_.SistemaSelecionado == kProdutoPDV) action(kTerminal, false);
-}
-
 void TfrmPrincipal::VltDownloadBeforeDownload() {
+  progresso_ = {};
   ParaCadaProduto([&](const ControlesProduto& c, bool loja) {
     view_.SetGaugeProgress(c.gauge, 0);
     if (loja) view_.SetVisible(Control::VltGIF1, false);
@@ -390,7 +436,7 @@ void TfrmPrincipal::VltDownloadHookStatus(THookSocketReason reason, std::int64_t
                                           std::int64_t bytes_downloaded) {
   ParaCadaProduto([&](const ControlesProduto& c, bool) {
     if (reason == HR_Connect) view_.SetGaugeProgress(c.gauge, 0);
-    if (reason == HR_ReadCount) {
+    if (reason == HR_ReadCount && ProgressoDevido(bytes_downloaded, bytes_to_download)) {
       view_.SetGaugeMax(c.gauge, bytes_to_download);
       view_.SetGaugeProgress(c.gauge, bytes_downloaded);
     }
@@ -400,13 +446,16 @@ void TfrmPrincipal::VltDownloadHookStatus(THookSocketReason reason, std::int64_t
 void TfrmPrincipal::VltDownloadHookMonitor(std::int64_t bytes_to_download,
                                            std::int64_t bytes_downloaded, double average_speed,
                                            std::uint16_t sec) {
-  ParaCadaProduto([&](const ControlesProduto& c, bool) {
-    view_.SetGaugeProgress(c.gauge, bytes_downloaded);
-    const std::string linha = TransferLine(bytes_downloaded, bytes_to_download, average_speed, sec,
-                                           platform::UserNumberSeparators());
-    view_.PumpEvents();
-    view_.SetText(c.linha, linha);
-  });
+  // Each read brings this event; the window is told at most about 25 times a second.
+  if (ProgressoDevido(bytes_downloaded, bytes_to_download)) {
+    ParaCadaProduto([&](const ControlesProduto& c, bool) {
+      view_.SetGaugeProgress(c.gauge, bytes_downloaded);
+      const std::string linha = TransferLine(bytes_downloaded, bytes_to_download, average_speed,
+                                             sec, platform::UserNumberSeparators());
+      view_.PumpEvents();
+      view_.SetText(c.linha, linha);
+    });
+  }
   // The operator asked to close the window: the transfer stops at its next block.
   if (cancelado_) VltDownload.SetDownloadStatus(stStop);
 }
@@ -419,6 +468,8 @@ void TfrmPrincipal::VltDownloadAfterDownload() {
     view_.SetVisible(c.gauge, false);
     view_.SetVisible(c.linha, false);
   });
+  // Long enough to be read: the next step's text takes the same place at once.
+  ParaCadaProduto([&](const ControlesProduto&, bool) { view_.Wait(kMostraConclusaoMs); });
 }
 
 }  // namespace vlt

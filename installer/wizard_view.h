@@ -30,6 +30,9 @@ class WizardView {
                                                 const std::string& start_folder) = 0;
   // Handles every pending window event, then returns.
   virtual void PumpEvents() = 0;
+  // Holds the routine for `ms` milliseconds while the window repaints and answers the system;
+  // what the operator types or clicks meanwhile waits until after, as in a plain pause.
+  virtual void Wait(int ms) = 0;
   // The gauge's range and position are 64-bit: packages above 2 GiB show their progress.
   virtual void SetGaugeMax(Control gauge, std::int64_t value) = 0;
   // Clamped to the range from 0 to the gauge's maximum.

@@ -4,6 +4,7 @@
 // with its embedded engine; under Wine the stand-in gds32.dll beside the test programs).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -160,10 +161,16 @@ TEST_F(RotinasTest, ErpServerInstallation) {
   }
   // Progress: the transfer line was written and the gauge hidden at the end. (A package that
   // arrives in one block with its reply head never sets the gauge's range.)
-  EXPECT_NE(view.text[Control::lConnectionInfo].find(" KB  -  "), std::string::npos);
+  const auto lines = view.TextsOf(Control::lConnectionInfo);
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                          [](const std::string& t) { return t.find(" KB  -  ") != t.npos; }));
+  EXPECT_EQ(lines.back(), "Arquivo 3 de 3");  // the update's extraction
   EXPECT_FALSE(view.visible[Control::Gauger1]);
-  // Nine status pauses of 2 s (the socket closes add a millisecond each), none really slept.
-  EXPECT_EQ(clock.SleptMs() / 2000, 9u);
+  // Nine status pauses of 2 s and "Download concluído" held 1 s after each of the three
+  // downloads, all in the window's waits (none really slept).
+  EXPECT_EQ(std::count(view.waits.begin(), view.waits.end(), 2000), 9);
+  EXPECT_EQ(std::count(view.waits.begin(), view.waits.end(), 1000), 3);
+  EXPECT_EQ(view.waits.size(), 12u);
 }
 
 TEST_F(RotinasTest, ErpWorkstationSkipsTheDatabaseUpdate) {
@@ -403,6 +410,39 @@ TEST_F(RotinasTest, PdvInstallation) {
   EXPECT_EQ(view.TextsOf(Control::lbStatusInstallTerminal).back(), "Atualizando Sistema...");
   EXPECT_FALSE(view.visible[Control::Gauge1Terminal]);
   EXPECT_TRUE(view.TextsOf(Control::lbStatus).size() == 2u);  // only the Firebird statuses
+}
+
+// Every read of a transfer and every file of an extraction brings progress; the window is told
+// only at the start, at the end and then at most every 40 ms. The test's clock stands still,
+// so only the first and the last of each are shown.
+TEST_F(RotinasTest, ProgressIsShownAtTheStartTheEndAndAtMostEvery40Ms) {
+  std::string big(6 << 20, '\0');
+  std::uint32_t x = 7;
+  for (char& c : big) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  std::vector<ZipEntry> entries = {{.name = "Atualizador.exe", .data = "atualizador"},
+                                   {.name = "terminal.exe", .data = "terminal"},
+                                   {.name = "dados.bin", .data = big, .method = 0}};
+  for (int i = 0; i < 40; ++i)
+    entries.push_back({.name = "Relatorios/r" + std::to_string(i) + ".rtm", .data = "r"});
+  PutZip("/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip", entries);
+  ChooseProduct(kProdutoPDV, "1", "servidor");
+  ASSERT_TRUE(form.Dispatch(Control::btnInstalTerminal));
+  ASSERT_EQ(view.page, Page::tsFinal);
+
+  std::vector<std::string> transfer, extraction;
+  for (const std::string& t : view.TextsOf(Control::lConectionTerminal))
+    (t.starts_with("Arquivo ") ? extraction : transfer).push_back(t);
+  ASSERT_GE(transfer.size(), 1u);
+  EXPECT_LE(transfer.size(), 2u) << "a line per read";
+  // The last line shows the whole package arrived: "N / N KB  -  ...".
+  const std::string sizes = transfer.back().substr(0, transfer.back().find(" KB"));
+  const size_t slash = sizes.find(" / ");
+  ASSERT_NE(slash, std::string::npos) << transfer.back();
+  EXPECT_EQ(sizes.substr(0, slash), sizes.substr(slash + 3)) << transfer.back();
+  EXPECT_EQ(extraction,
+            (std::vector<std::string>{"Arquivo 0 de 43", "Arquivo 1 de 43", "Arquivo 43 de 43"}));
+  EXPECT_LE(view.pumps, 10) << "events pumped per read or per file";
+  EXPECT_EQ(test::ReadFile(pdv + "\\dados.bin"), big);
 }
 
 TEST_F(RotinasTest, ClosingTheWindowStopsTheTransferAndTheRoutine) {

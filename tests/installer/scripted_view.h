@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "installer/wizard_view.h"
+#include "platform/clock.h"
 
 namespace vlt::test {
 
@@ -54,6 +55,10 @@ class ScriptedView : public WizardView {
     ++pumps;
     if (on_pump) on_pump();
   }
+  void Wait(int ms) override {
+    waits.push_back(ms);
+    platform::SleepMs(ms);  // the test's clock
+  }
   void SetGaugeMax(Control c, std::int64_t v) override { gauge_max[c] = v; }
   void SetGaugeProgress(Control c, std::int64_t v) override {
     const std::int64_t max = gauge_max.contains(c) ? gauge_max[c] : 100;
@@ -80,6 +85,7 @@ class ScriptedView : public WizardView {
   std::vector<Picker> pickers;
   std::optional<std::string> picker_answer;  // what the operator picks; nothing = cancel
   int pumps = 0;
+  std::vector<int> waits;         // the routine's pauses, in order
   std::function<void()> on_pump;  // what the operator does while events are pumped
   bool quit = false;
 };
