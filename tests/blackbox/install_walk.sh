@@ -7,6 +7,9 @@
 #   then the PDV terminal with the keyboard only (Tab, Enter), the focus checked on every page.
 # Afterwards it checks what was left on Wine's C: drive and on the desktop, and the records
 # of the stand-in programs. Screenshots go to SCREENSHOT_DIR.
+#   The ERP's package carries 3,000 more small files there, and a probe asks the window for
+# nothing every 50 ms through the whole installation: it must always answer within a second
+# (pauses, downloads, extraction); "Download concluído" and the extraction's gauge are seen.
 #   With "retry" (also part of "both"): the ERP with the update package missing on the server;
 #   the failure box names it, the page comes back with the focus on "Continuar", and Enter
 #   installs once the package is there again.
@@ -68,9 +71,9 @@ start_installer() {
 }
 
 # Waits for the closing page, failing on any message box on the way; a screenshot is taken
-# while a download shows its gauge.
+# while a download shows its gauge, when a download is done and while a package is extracted.
 run_to_final() {
-  local name=$1 during_shot=""
+  local name=$1 during_shot="" done_shot="" unzip_shot="" shown
   for _ in $(seq 900); do
     if see | awk -F'\t' '$2 == "Instalação Concluída" {f=1} END {exit !f}'; then
       shot "$name-final"
@@ -82,11 +85,20 @@ run_to_final() {
         fail "a box appeared: $(wine "$probe" "$title" 2>/dev/null | tr -d '\r')"
       fi
     done
-    if [[ -z "$during_shot" ]] && see | grep -q " KB  -  "; then
+    shown=$(see)
+    if [[ -z "$during_shot" ]] && grep -q " KB  -  " <<<"$shown"; then
       shot "$name-download"
       during_shot=1
     fi
-    sleep 0.2
+    if [[ -z "$done_shot" ]] && grep -q $'\tDownload concluído\t' <<<"$shown"; then
+      shot "$name-download-concluido"
+      done_shot=1
+    fi
+    if [[ -z "$unzip_shot" ]] && grep -qE $'\tArquivo [0-9]+ de [0-9]+\t' <<<"$shown"; then
+      shot "$name-extraindo"
+      unzip_shot=1
+    fi
+    sleep 0.1
   done
   fail "the closing page did not come within 3 minutes"
 }
@@ -100,6 +112,18 @@ close_installer() {
 
 if [[ "$what" == erp || "$what" == both ]]; then
   rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"
+  rm -f "$shots"/erp-*
+  # The package with 3,000 small files more, so that extracting it takes a while.
+  sistema="$www/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip"
+  hide_package "$sistema"
+  /usr/bin/python3 - "$sistema.hidden" "$sistema" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as old, zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED) as new:
+    for item in old.infolist():
+        new.writestr(item, old.read(item))
+    for i in range(3000):
+        new.writestr('Relatorios/modelos/g%02d/modelo%04d.rtm' % (i // 100, i), ('modelo %d\n' % i) * 40)
+PY
   start_installer
   shot erp-01-home
   click "Instalar" 1
@@ -108,8 +132,20 @@ if [[ "$what" == erp || "$what" == both ]]; then
   expect_text 'C:\Progs5\Berfon\'
   shot erp-02-diretorio
   click "Continuar"
+  wine "$probe" --responsive "$caption" 600 >"$shots/erp-responsive.txt" 2>/dev/null &
+  responsive=$!
   run_to_final erp
+  [[ -f "$shots/erp-download-concluido.png" ]] || fail "\"Download concluído\" was never on screen"
+  [[ -f "$shots/erp-extraindo.png" ]] || fail "the extraction's progress was never on screen"
   close_installer
+  wait "$responsive" || true
+  restore_package
+  answered=$(tr -d '\r' <"$shots/erp-responsive.txt")
+  read -r _ answers _ longest _ <<<"$answered"
+  [[ -n "$longest" && "$answers" -gt 100 ]] || fail "the probe did not watch the installation: $answered"
+  ((longest < 1000)) || fail "the window did not answer for $longest ms: $answered"
+  echo "ERP window: $answered"
+  [[ -f "$c/Progs5/Berfon/Relatorios/modelos/g29/modelo2999.rtm" ]] || fail "the large package was not extracted"
 
   b="$c/Progs5/Berfon"
   check_file "$b/GLOBAL.INI" '^CAMINHO=C:\\Progs5\\Berfon\\'

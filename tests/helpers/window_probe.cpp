@@ -5,6 +5,10 @@
 // With --focus first, prints only the control that has the keyboard focus in that window's
 // thread: <class> TAB <text> TAB <x> TAB <y> as above, or "none" when the focus is on no child
 // of the window.
+// With --responsive first (CAPTION SECONDS): every 50 ms asks the window for nothing
+// (WM_NULL) and times the answer, until the window is gone or SECONDS pass; then prints
+// "answers N longest MS at TEXT", where TEXT is the status the window showed before the longest
+// wait. A window that does not handle its messages answers late.
 #include <windows.h>
 
 #include <cstdio>
@@ -39,9 +43,62 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   return TRUE;
 }
 
+// The visible texts of the window: what it was doing. Read without a message to the window
+// (the system keeps the captions of static texts), so that reading them never waits on it.
+std::wstring Status(HWND window) {
+  std::wstring shown;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM out) -> BOOL {
+        wchar_t buffer[256] = {};
+        GetWindowTextW(child, buffer, 256);
+        const std::wstring t = buffer;
+        if (IsWindowVisible(child) && !t.empty()) {
+          auto* s = reinterpret_cast<std::wstring*>(out);
+          if (!s->empty()) *s += L" | ";
+          *s += t;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&shown));
+  return shown;
+}
+
+int Responsive(const wchar_t* caption, int seconds) {
+  HWND window = FindWindowW(nullptr, caption);
+  for (int i = 0; window == nullptr && i < 100; ++i) {
+    Sleep(50);
+    window = FindWindowW(nullptr, caption);
+  }
+  if (window == nullptr) return 1;
+  int answers = 0;
+  DWORD longest = 0;
+  std::wstring at;
+  const DWORD start = GetTickCount();
+  while (IsWindow(window) && GetTickCount() - start < static_cast<DWORD>(seconds) * 1000) {
+    const std::wstring before = Status(window);
+    const DWORD asked = GetTickCount();
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored)) break;
+    const DWORD took = GetTickCount() - asked;
+    ++answers;
+    if (took > longest) {
+      longest = took;
+      at = before;
+    }
+    Sleep(50);
+  }
+  std::printf("answers %d longest %lu at %s\n", answers, static_cast<unsigned long>(longest),
+              vlt::platform::Narrow(at).c_str());
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 4 && wcscmp(argv[1], L"--responsive") == 0) {
+    return Responsive(argv[2], _wtoi(argv[3]));
+  }
   const bool focus = argc >= 2 && wcscmp(argv[1], L"--focus") == 0;
   if (focus) {
     --argc;
