@@ -24,6 +24,8 @@ class TVltHTTPDownload : public TVltDownloadClass {
                     const std::string& Value) override;
   void StartDownload() override;
   std::string FailureText() const override;
+  void BodyBegin() override;
+  void BodyEnd(const net::TTransferEnd& End) override;
 
   net::THTTPClient& HTTPClient() const { return *fHTTPClient; }
 
@@ -34,7 +36,6 @@ class TVltHTTPDownload : public TVltDownloadClass {
  private:
   void ApplyProxySettings();
   std::string ProbeName();
-  bool HeadKnown() const;
 
   std::unique_ptr<net::THTTPClient> fHTTPClient;
   std::string fSettledName;     // the bare file name of this start, ".part" included
