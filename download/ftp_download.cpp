@@ -50,7 +50,11 @@ void TVltFTPDownload::StartDownload() {
     if (!name.empty()) name += ".part";
     fFilePart = name;
   }
-  if (!ftp.Login()) throw Exception("Não foi possível efetuar o login!");
+  if (!ftp.Login()) {
+    // The operator's text, and beside it what the server or the connection said.
+    fFailure = ftp.FailureText().empty() ? std::string("no reason given") : ftp.FailureText();
+    throw Exception("Não foi possível efetuar o login!\rMotivo: " + fFailure);
+  }
   if (fFilePart.empty()) throw Exception("File To Save not found");
   OpenPartFile();
   ftp.SetDirectFileName(fFilePart);
