@@ -17,6 +17,7 @@
 #include "tests/archive/zip_builder.h"
 #include "tests/installer/recording_system_ops.h"
 #include "tests/installer/scripted_view.h"
+#include "tests/net/script_server.h"
 #include "tests/support/fixture_settings.h"
 #include "tests/support/temp_dir.h"
 
@@ -334,6 +335,24 @@ TEST_F(RotinasTest, AMissingPackageEndsTheRoutineNamingItAndItsServer) {
     EXPECT_FALSE(platform::FileExists(erp + "\\estoque.exe") &&
                  test::ReadFile(erp + "\\estoque.exe") == "velho");
   }
+}
+
+// What the connection said reaches the box beside the package and its server.
+TEST_F(RotinasTest, AnUnreachableServerIsShownWithTheReason) {
+  const std::string porta = test::ClosedPort();
+  form.Servidor().Base = "http://127.0.0.1:" + porta;
+  ChooseProduct(kProdutoLoja, "0", "");
+  try {
+    form.Dispatch(Control::btnContinuarZadoveve);
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    const std::string what = e.what();
+    EXPECT_TRUE(what.starts_with(
+        "Falha ao baixar o pacote quenda_2010.zip do servidor 127.0.0.1:" + porta + ".\rMotivo: "))
+        << what;
+    EXPECT_NE(what.find("(10061)"), std::string::npos) << what;
+  }
+  EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), "Baixando Sistema");
 }
 
 TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {
