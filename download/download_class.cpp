@@ -138,6 +138,7 @@ bool TVltDownloadClass::BodyComplete() {
 }
 
 void TVltDownloadClass::BodyBegin() {
+  fResultCode = ReplyCode();
   fHeadKnown = true;
   JudgeReply(false);
 }
@@ -173,6 +174,7 @@ bool TVltDownloadClass::BodyData(std::string_view Bytes) {
 }
 
 void TVltDownloadClass::BodyEnd(const net::TTransferEnd& End) {
+  fResultCode = ReplyCode();
   fEnd = End;
   JudgeReply(true);
   if (fFileStream && (fVerdict == rvAccept || fVerdict == rvComplete)) CloseFile();

@@ -78,6 +78,8 @@ class TVltDownloadClass : public net::TBodySink {
   virtual void JudgeReply(bool closing);
   // The whole body of the reply arrived.
   virtual bool BodyComplete();
+  // The protocol client's code for the reply being received.
+  virtual std::int32_t ReplyCode() const { return fResultCode; }
   void Notify(net::TBlockSocket* Sender, net::THookSocketReason Reason);
   // The caller paused or stopped the transfer: the partial file is closed, and deleted on stop.
   void Halt();

@@ -102,13 +102,7 @@ void TVltFTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketRe
   TVltDownloadClass::SocketStatus(Sender, Reason, Value);
 }
 
-void TVltFTPDownload::BodyBegin() {
-  fResultCode = fFTPClient->ResultCode();
-  TVltDownloadClass::BodyBegin();
-}
-
 void TVltFTPDownload::BodyEnd(const net::TTransferEnd& End) {
-  fResultCode = fFTPClient->ResultCode();
   fFinalReply = fFTPClient->ResultString();
   if (fFTPClient->DataOverLimit())
     fFailure = "the server sent more than the file's " + std::to_string(fExpectedSize) + " bytes";

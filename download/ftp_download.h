@@ -22,13 +22,13 @@ class TVltFTPDownload : public TVltDownloadClass {
                     const std::string& Value) override;
   void StartDownload() override;
   std::string FailureText() const override;
-  void BodyBegin() override;
   void BodyEnd(const net::TTransferEnd& End) override;
 
   net::TFTPClient& FTPClient() const { return *fFTPClient; }
 
  protected:
   bool BodyComplete() override;
+  std::int32_t ReplyCode() const override { return fFTPClient->ResultCode(); }
 
  private:
   void DiscardPartFile();

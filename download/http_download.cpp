@@ -210,13 +210,8 @@ void TVltHTTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketR
   TVltDownloadClass::SocketStatus(Sender, Reason, Value);
 }
 
-void TVltHTTPDownload::BodyBegin() {
-  fResultCode = fHTTPClient->ResultCode();
-  TVltDownloadClass::BodyBegin();
-}
-
 void TVltHTTPDownload::BodyEnd(const net::TTransferEnd& End) {
-  fResultCode = fHTTPClient->ResultCode();
+  fResultCode = ReplyCode();
   if (fResultCode == 302 && fHeadKnown && fDownloadStatus != stStop && fDownloadStatus != stPause) {
     const std::string location = fHTTPClient->HeaderValue("Location").value_or("");
     std::string failure;

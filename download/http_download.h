@@ -24,7 +24,6 @@ class TVltHTTPDownload : public TVltDownloadClass {
                     const std::string& Value) override;
   void StartDownload() override;
   std::string FailureText() const override;
-  void BodyBegin() override;
   void BodyEnd(const net::TTransferEnd& End) override;
 
   net::THTTPClient& HTTPClient() const { return *fHTTPClient; }
@@ -32,6 +31,7 @@ class TVltHTTPDownload : public TVltDownloadClass {
  protected:
   void JudgeReply(bool closing) override;
   bool BodyComplete() override;
+  std::int32_t ReplyCode() const override { return fHTTPClient->ResultCode(); }
 
  private:
   void ApplyProxySettings();
