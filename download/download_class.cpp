@@ -19,24 +19,18 @@ constexpr std::int64_t kMsPerDay = 86400000;
 TVltDownloadClass::TVltDownloadClass(TVltComponent* AOwner) {
   fOwner = dynamic_cast<TVltDownload*>(AOwner);
   if (fOwner == nullptr) throw Exception("Essa Classe deve ser instanciada por TVltDownload");
-  fProxy = &fOwner->Proxy();
-  fDownloadDest = fOwner->DownloadDest();
+  // The URL changes with redirections and the status with the transfer: the engine's own from
+  // here on. Everything else stays the component's.
   fDownloadUrl = fOwner->DownloadUrl();
-  fDownloadNomeArq = fOwner->DownloadNomeArq();
   fDownloadStatus = fOwner->DownloadStatus();
   fSizeRecvBuffer = fOwner->SizeRecvBuffer();
-  fOnBeforeDownload = fOwner->OnBeforeDownload();
-  fOnAfterDownload = fOwner->OnAfterDownload();
-  fOnHookStatus = fOwner->OnHookStatus();
-  fOnHookMonitor = fOwner->OnHookMonitor();
-  fOnDownloadStatus = fOwner->OnDownloadStatus();
 }
 
 TVltDownloadClass::~TVltDownloadClass() {
   DetachSocket();
 }
 
-void TVltDownloadClass::AttachSocket(net::TBlockSocket& Sock, net::TDocumentStream& Document) {
+void TVltDownloadClass::AttachSocket(net::TBlockSocket& Sock) {
   Sock.OnStatus = [this](net::TBlockSocket* s, net::THookSocketReason r, const std::string& v) {
     SocketStatus(s, r, v);
   };
@@ -44,7 +38,6 @@ void TVltDownloadClass::AttachSocket(net::TBlockSocket& Sock, net::TDocumentStre
     SocketMonitor(s, w, b, n);
   };
   fSock = &Sock;
-  fDocument = &Document;
   SetSizeRecvBuffer(fOwner->SizeRecvBuffer());
 }
 
@@ -54,12 +47,11 @@ void TVltDownloadClass::DetachSocket() {
     fSock->OnMonitor = nullptr;
   }
   fSock = nullptr;
-  fDocument = nullptr;
 }
 
 void TVltDownloadClass::SetDownloadStatus(TDownloadStatus Value) {
   fDownloadStatus = Value;
-  if (fOnDownloadStatus) fOnDownloadStatus(this, Value);
+  if (fOwner->OnDownloadStatus()) fOwner->OnDownloadStatus()(this, Value);
 }
 
 void TVltDownloadClass::SetSizeRecvBuffer(std::int32_t Value) {
@@ -69,16 +61,20 @@ void TVltDownloadClass::SetSizeRecvBuffer(std::int32_t Value) {
 
 std::string TVltDownloadClass::FailureText() const {
   if (fFinished) return {};
+  if (fDownloadStatus == stPause) return "paused";
+  if (fDownloadStatus == stStop) return "stopped";
   if (!fFailure.empty()) return fFailure;
+  if (fEnd.Outcome != net::toComplete && !fEnd.Reason.empty()) return fEnd.Reason;
   return "the transfer ended before the file was complete";
 }
 
 void TVltDownloadClass::Notify(net::TBlockSocket* Sender, net::THookSocketReason Reason) {
-  if (fOnHookStatus) fOnHookStatus(Sender, Reason, fBytesToDownload, fBytesDownloaded);
+  if (fOwner->OnHookStatus())
+    fOwner->OnHookStatus()(Sender, Reason, fBytesToDownload, fBytesDownloaded);
 }
 
 void TVltDownloadClass::OpenPartFile() {
-  fFilePart = net::PathWithSeparator(fDownloadDest) + fFilePart;
+  fFilePart = net::PathWithSeparator(fOwner->DownloadDest()) + fFilePart;
   auto file = std::make_unique<p::File>();
   if (p::FileExists(fFilePart)) {
     fDownloadStatus = stResume;
@@ -117,10 +113,13 @@ void TVltDownloadClass::EmptyPartFile() {
 
 void TVltDownloadClass::BeginReply() {
   fVerdict = rvUndecided;
+  fHeadKnown = false;
+  fReplyBytes = 0;
   fExpectedSize = -1;
   fWriteLimit = -1;
   fOverrun = false;
   fFailure.clear();
+  fEnd = {};
 }
 
 void TVltDownloadClass::JudgeReply(bool closing) {
@@ -134,44 +133,79 @@ void TVltDownloadClass::JudgeReply(bool closing) {
 }
 
 bool TVltDownloadClass::BodyComplete() {
-  return fResultCode == 200 || fResultCode == 206 || fResultCode == 226;
+  return fEnd.Outcome == net::toComplete &&
+         (fResultCode == 200 || fResultCode == 206 || fResultCode == 226);
 }
 
-// Invariant: the document holds, from Released() on, exactly the received bytes the engine
-// has not yet handled. Handled bytes are written to the partial file (an accepted reply) or
-// dropped (a rejected one, or any reply while no file is open) and then released, so the
-// document never holds more than the last block or two, whatever the size of the file.
-void TVltDownloadClass::FlushDocument() {
-  if (fDocument == nullptr) return;
-  const std::int64_t n = fDocument->Size() - fDocument->Released();
-  if (n > 0 && !(fVerdict == rvUndecided && fFileStream)) {
-    if (fVerdict == rvAccept && fFileStream) {
-      std::string_view held = fDocument->Held();
-      if (fWriteLimit >= 0 && fFileSize + n > fWriteLimit) {
-        // Only the announced bytes are the file's; the rest ends the transfer as failed.
-        held =
-            held.substr(0, static_cast<size_t>(std::max<std::int64_t>(0, fWriteLimit - fFileSize)));
-        fOverrun = true;
-        fVerdict = rvReject;
-        fFailure = "the server sent more than the " + std::to_string(fWriteLimit) +
-                   " bytes the file may hold";
-      }
-      if (!held.empty() && !fFileStream->Write(held.data(), held.size()))
-        throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
-                        fFileStream->ErrorText() + ")");
-      fFileSize += static_cast<std::int64_t>(held.size());
+void TVltDownloadClass::BodyBegin() {
+  fResultCode = ReplyCode();
+  fHeadKnown = true;
+  JudgeReply(false);
+}
+
+// Each block goes to the partial file as it arrives (an accepted reply) or is dropped (a
+// rejected one, or any reply while no file is open): the client keeps none of it, so memory
+// stays the same whatever the size of the file.
+bool TVltDownloadClass::BodyData(std::string_view Bytes) {
+  fReplyBytes += static_cast<std::int64_t>(Bytes.size());
+  JudgeReply(false);
+  if (fVerdict == rvAccept && fFileStream) {
+    std::string_view keep = Bytes;
+    const auto n = static_cast<std::int64_t>(keep.size());
+    if (fWriteLimit >= 0 && fFileSize + n > fWriteLimit) {
+      // Only the announced bytes are the file's; the rest ends the transfer as failed.
+      keep =
+          keep.substr(0, static_cast<size_t>(std::max<std::int64_t>(0, fWriteLimit - fFileSize)));
+      fOverrun = true;
+      fVerdict = rvReject;
+      fFailure = "the server sent more than the " + std::to_string(fWriteLimit) +
+                 " bytes the file may hold";
     }
-    fDocument->Release(fDocument->Size());
+    if (!keep.empty() && !fFileStream->Write(keep.data(), keep.size()))
+      throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
+                      fFileStream->ErrorText() + ")");
+    fFileSize += static_cast<std::int64_t>(keep.size());
   }
-  fDocument->SeekEnd();
+  // What is not the file's is read no further than needed; a paused or stopped transfer not at
+  // all.
+  if (fOverrun || fDownloadStatus == stStop || fDownloadStatus == stPause) return false;
+  if (fUnwantedAfter >= 0 && fReplyBytes > fUnwantedAfter) return false;
+  return fVerdict != rvReject || fReplyBytes <= kMaxRejectedBody;
+}
+
+void TVltDownloadClass::BodyEnd(const net::TTransferEnd& End) {
+  fResultCode = ReplyCode();
+  fEnd = End;
+  JudgeReply(true);
+  if (fFileStream && (fVerdict == rvAccept || fVerdict == rvComplete)) CloseFile();
+  switch (fDownloadStatus) {
+    case stStop:
+    case stPause:
+      Halt();
+      break;
+    case stNone:
+    case stDownload:
+    case stResume:
+      if (ReadyToFinish()) FinishFile();
+      break;
+    default:
+      break;
+  }
+}
+
+void TVltDownloadClass::Halt() {
+  // Windows refuses to delete a file held open.
+  CloseFile();
+  // A partial file that is already gone counts as deleted.
+  if (fDownloadStatus == stStop && fPartOpened && !p::RemoveFile(fFilePart) &&
+      p::FileExists(fFilePart))
+    throw Exception("Não foi possível excluir o arquivo: " + fFilePart);
 }
 
 void TVltDownloadClass::SocketMonitor(net::TBlockSocket* Sender, bool Writing, const void*,
                                       int Len) {
   if (Writing) return;
   fBytesDownloaded += Len;
-  JudgeReply(false);
-  FlushDocument();
 
   // Time of day of the elapsed time, and the speed over the bytes of this transfer. The clock
   // starts at the first block received, or anew when the transfer starts. It is the tick
@@ -200,13 +234,14 @@ void TVltDownloadClass::SocketMonitor(net::TBlockSocket* Sender, bool Writing, c
     sec = left >= 65535.0 ? std::uint16_t{65535} : static_cast<std::uint16_t>(left);
   }
 
-  const bool unwanted = fDocument != nullptr &&
-                        ((fUnwantedAfter >= 0 && fDocument->Size() > fUnwantedAfter) || fOverrun ||
-                         (fVerdict == rvReject && fDocument->Size() > kMaxRejectedBody));
-  if ((fDownloadStatus == stStop || fDownloadStatus == stPause || unwanted) && fSock != nullptr)
+  // A pause or stop asked for in an earlier event ends the transfer at this block, which
+  // reaches no file: the partial file is dealt with, then the connection closed.
+  if ((fDownloadStatus == stStop || fDownloadStatus == stPause) && fSock != nullptr) {
+    Halt();
     fSock->CloseSocket();
-  if (fOnHookMonitor)
-    fOnHookMonitor(Sender, fBytesToDownload, fBytesDownloaded, fAverageSpeed, H, M, sec);
+  }
+  if (fOwner->OnHookMonitor())
+    fOwner->OnHookMonitor()(Sender, fBytesToDownload, fBytesDownloaded, fAverageSpeed, H, M, sec);
 }
 
 void TVltDownloadClass::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
@@ -222,43 +257,18 @@ void TVltDownloadClass::SocketStatus(net::TBlockSocket* Sender, net::THookSocket
         fStartTick = p::TickMs();
         fAverageSpeed = 0;
         fDownloadStatus = stDownload;
-        fBytesDownloaded = fBytesResumed + (fDocument != nullptr ? fDocument->Size() : 0);
+        fBytesDownloaded = fBytesResumed + fReplyBytes;
         fBytesAtStart = fBytesDownloaded;
         fBytesToDownload = fBytesResumed + fDownloadSize;
         Notify(Sender, Reason);
       }
       break;
     case net::HR_SocketClose:
-      SocketClosed(Sender);
+      Notify(Sender, Reason);
       break;
     default:
       break;
   }
-}
-
-void TVltDownloadClass::SocketClosed(net::TBlockSocket* Sender) {
-  JudgeReply(true);
-  if (fFileStream && (fVerdict == rvAccept || fVerdict == rvComplete)) {
-    FlushDocument();
-    CloseFile();
-  }
-  switch (fDownloadStatus) {
-    case stStop:
-      // Windows refuses to delete a file held open.
-      CloseFile();
-      // A partial file that is already gone counts as deleted.
-      if (fPartOpened && !p::RemoveFile(fFilePart) && p::FileExists(fFilePart))
-        throw Exception("Não foi possível excluir o arquivo: " + fFilePart);
-      break;
-    case stNone:
-    case stDownload:
-    case stResume:
-      if (ReadyToFinish()) FinishFile();
-      break;
-    default:
-      break;
-  }
-  Notify(Sender, net::HR_SocketClose);
 }
 
 // The file is finished only when the whole of it is there: every byte of the body arrived, and

@@ -1,54 +1,44 @@
 #pragma once
-// TVltDownloadClass: what the protocol engines of the download component share. An engine
-// listens to its protocol client's socket, writes the body as it arrives into a partial file
-// whose name ends in ".part", turns the socket's notifications into the component's events
-// and, once the whole file is there, gives the partial file its final name.
+// TVltDownloadClass: what the protocol engines of the download component share. An engine is
+// the body sink of its protocol client: it writes the body into a partial file whose name ends
+// in ".part" as it arrives and, once the client reports the whole of it, gives the partial file
+// its final name. The client socket's notifications only feed the component's events. The
+// settings and events are the component's own, read from it when needed.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "download/download_types.h"
 #include "net/block_socket.h"
-#include "net/document_stream.h"
+#include "net/body_sink.h"
 #include "platform/files.h"
 
 namespace vlt::download {
 
 class TVltDownload;
 
-class TVltDownloadClass {
+class TVltDownloadClass : public net::TBodySink {
  public:
   // Raises "Essa Classe deve ser instanciada por TVltDownload" for any other owner.
   explicit TVltDownloadClass(TVltComponent* AOwner);
-  virtual ~TVltDownloadClass();
+  ~TVltDownloadClass() override;
   TVltDownloadClass(const TVltDownloadClass&) = delete;
   TVltDownloadClass& operator=(const TVltDownloadClass&) = delete;
 
-  // Handlers of the client socket's status and monitor hooks.
+  // Handlers of the client socket's status and monitor hooks: the component's progress events.
   virtual void SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                             const std::string& Value);
   virtual void SocketMonitor(net::TBlockSocket* Sender, bool Writing, const void* Buffer, int Len);
   virtual void StartDownload() {}
 
-  const std::string& DownloadDest() const { return fDownloadDest; }
-  void SetDownloadDest(const std::string& Value) { fDownloadDest = Value; }
+  // The address being fetched: the component's at the start, a redirection's target after it.
   const std::string& DownloadUrl() const { return fDownloadUrl; }
-  void SetDownloadUrl(const std::string& Value) { fDownloadUrl = Value; }
-  const std::string& DownloadNomeArq() const { return fDownloadNomeArq; }
-  void SetDownloadNomeArq(const std::string& Value) { fDownloadNomeArq = Value; }
   TDownloadStatus DownloadStatus() const { return fDownloadStatus; }
   // Stores the value, then tells OnDownloadStatus.
   void SetDownloadStatus(TDownloadStatus Value);
   std::int32_t SizeRecvBuffer() const { return fSizeRecvBuffer; }
   // Handed on to the socket, which only queues it while no connection is open.
   void SetSizeRecvBuffer(std::int32_t Value);
-  TVltProxy* Proxy() const { return fProxy; }
-  void SetProxy(TVltProxy* Value) { fProxy = Value; }
-  void SetOnBeforeDownload(TVltBeforeDownload Value) { fOnBeforeDownload = std::move(Value); }
-  void SetOnAfterDownload(TVltAfterDownload Value) { fOnAfterDownload = std::move(Value); }
-  void SetOnHookStatus(TVltHookStatus Value) { fOnHookStatus = std::move(Value); }
-  void SetOnHookMonitor(TVltHookMonitor Value) { fOnHookMonitor = std::move(Value); }
-  void SetOnDownloadStatus(TVltDownloadStatus Value) { fOnDownloadStatus = std::move(Value); }
 
   // Where the transfer stands, for whoever wants to report on it.
   const std::string& FilePart() const { return fFilePart; }
@@ -60,6 +50,11 @@ class TVltDownloadClass {
   // Why the file was not finished, in one line; empty once it was.
   virtual std::string FailureText() const;
 
+  // The client's body sink.
+  void BodyBegin() override;
+  bool BodyData(std::string_view Bytes) override;
+  void BodyEnd(const net::TTransferEnd& End) override;
+
  protected:
   // What the engine makes of the reply being received.
   enum TReplyVerdict {
@@ -69,27 +64,27 @@ class TVltDownloadClass {
     rvComplete,   // the partial file already is the whole file
   };
 
-  // Points the socket's hooks at this engine and takes the client's receive document.
-  void AttachSocket(net::TBlockSocket& Sock, net::TDocumentStream& Document);
+  // Points the socket's hooks at this engine.
+  void AttachSocket(net::TBlockSocket& Sock);
   void DetachSocket();
   void OpenPartFile();
-  // Moves what the document holds beyond what was handled into the partial file (when the
-  // reply is accepted) and releases it from the document either way.
-  void FlushDocument();
   void CloseFile();
   // Empties the partial file: what it holds is not a prefix of the file (a whole new copy
   // comes, or it turned out longer than the file).
   void EmptyPartFile();
   // A new request begins: its reply is judged afresh.
   void BeginReply();
-  // Decides fVerdict once the reply head is known; `closing` when the connection is closing.
+  // Decides fVerdict once the reply head is known; `closing` when the transfer has ended.
   virtual void JudgeReply(bool closing);
   // The whole body of the reply arrived.
   virtual bool BodyComplete();
+  // The protocol client's code for the reply being received.
+  virtual std::int32_t ReplyCode() const { return fResultCode; }
   void Notify(net::TBlockSocket* Sender, net::THookSocketReason Reason);
+  // The caller paused or stopped the transfer: the partial file is closed, and deleted on stop.
+  void Halt();
 
  private:
-  void SocketClosed(net::TBlockSocket* Sender);
   bool ReadyToFinish();
   void FinishFile();
 
@@ -98,17 +93,11 @@ class TVltDownloadClass {
   std::uint32_t fStartTick = 0;  // the tick counter when the clock started
   double fAverageSpeed = 0;
   std::int32_t fSizeRecvBuffer = 0;
-  std::string fDownloadDest;
-  TVltHookStatus fOnHookStatus;
-  TVltHookMonitor fOnHookMonitor;
-  TVltDownloadStatus fOnDownloadStatus;
   std::int64_t fBytesAtStart = 0;  // counted bytes when the clock started
 
  protected:
   TVltDownload* fOwner = nullptr;
-  TVltProxy* fProxy = nullptr;
   net::TBlockSocket* fSock = nullptr;
-  net::TDocumentStream* fDocument = nullptr;
   std::unique_ptr<platform::File> fFileStream;
   TDownloadStatus fDownloadStatus = stNone;
   std::int64_t fBytesDownloaded = 0;
@@ -116,12 +105,11 @@ class TVltDownloadClass {
   std::int64_t fDownloadSize = 0;
   std::int32_t fResultCode = 0;
   std::string fDownloadUrl;
-  std::string fDownloadNomeArq;
   std::int64_t fBytesResumed = 0;
-  TVltBeforeDownload fOnBeforeDownload;
-  TVltAfterDownload fOnAfterDownload;
 
   TReplyVerdict fVerdict = rvUndecided;
+  bool fHeadKnown = false;          // the client began the body of the current reply
+  std::int64_t fReplyBytes = 0;     // body bytes of the current reply handed to the sink
   std::int64_t fFileSize = 0;       // bytes the partial file holds
   std::int64_t fExpectedSize = -1;  // what the finished file must hold; -1 when not known
   bool fPartOpened = false;         // this start opened fFilePart
@@ -130,8 +118,9 @@ class TVltDownloadClass {
   // The partial file never grows past this many bytes (-1: no limit known): bytes a server
   // sends beyond what it announced are not the file's.
   std::int64_t fWriteLimit = -1;
-  bool fOverrun = false;  // the server sent more than fWriteLimit allows
-  std::string fFailure;   // why the current reply cannot finish the file
+  bool fOverrun = false;   // the server sent more than fWriteLimit allows
+  std::string fFailure;    // why the current reply cannot finish the file
+  net::TTransferEnd fEnd;  // how the client ended the last transfer
 
  public:
   // A rejected reply (an error page, a redirection) is read no further than this: a server

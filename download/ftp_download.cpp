@@ -24,13 +24,12 @@ class LogoutGuard {
 
 TVltFTPDownload::TVltFTPDownload(TVltComponent* AOwner)
     : TVltDownloadClass(AOwner), fFTPClient(std::make_unique<net::TFTPClient>()) {
-  AttachSocket(fFTPClient->DSock(), fFTPClient->DataStream());
-  fFTP = &fOwner->FTP();
+  AttachSocket(fFTPClient->DSock());
+  fFTPClient->SetBodySink(this);
 }
 
 TVltFTPDownload::~TVltFTPDownload() {
   DetachSocket();
-  fFTP = nullptr;
 }
 
 void TVltFTPDownload::StartDownload() {
@@ -41,16 +40,21 @@ void TVltFTPDownload::StartDownload() {
     net::SplitUrl(fDownloadUrl, u);
     fRemoteName = u.Path;
     // The settings stand even when empty: the URL's host and port are not used.
-    ftp.TargetHost = fFTP->FtpHost;
-    ftp.TargetPort = fFTP->FtpPort;
-    ftp.UserName = fFTP->FtpUser;
-    ftp.Password = fFTP->FtpPass;
-    ftp.Timeout = fFTP->FtpTimeout;
+    const TVltFTP& settings = fOwner->FTP();
+    ftp.TargetHost = settings.FtpHost;
+    ftp.TargetPort = settings.FtpPort;
+    ftp.UserName = settings.FtpUser;
+    ftp.Password = settings.FtpPass;
+    ftp.Timeout = settings.FtpTimeout;
     std::string name = platform::LastComponent(fRemoteName);
     if (!name.empty()) name += ".part";
     fFilePart = name;
   }
-  if (!ftp.Login()) throw Exception("Não foi possível efetuar o login!");
+  if (!ftp.Login()) {
+    // The operator's text, and beside it what the server or the connection said.
+    fFailure = ftp.FailureText().empty() ? std::string("no reason given") : ftp.FailureText();
+    throw Exception("Não foi possível efetuar o login!\rMotivo: " + fFailure);
+  }
   if (fFilePart.empty()) throw Exception("File To Save not found");
   OpenPartFile();
   ftp.SetDirectFileName(fFilePart);
@@ -70,27 +74,18 @@ void TVltFTPDownload::StartDownload() {
     fExpectedSize = size;
     fDownloadSize = size - fBytesResumed;
   }
-  fTransferOk = false;
   fFinalReply.clear();
-  if (fOnBeforeDownload) fOnBeforeDownload(this);
+  if (fOwner->OnBeforeDownload()) fOwner->OnBeforeDownload()(this);
   // Never more than the file lacks: a server that takes REST but sends from the start, or a
   // file that grew, must not push the partial file past the file's size.
-  fTransferOk =
-      ftp.RetrieveFileFrom(fRemoteName, fBytesResumed, fDownloadSize >= 0 ? fDownloadSize : -1);
-  fFinalReply = ftp.ResultString();
-  if (ftp.DataOverLimit())
-    fFailure = "the server sent more than the file's " + std::to_string(size) + " bytes";
-  // The data socket reports its close once, when the data ends; the final reply comes after
-  // it. Its arrival is the second close, which finishes the file.
-  if (ftp.State() == net::fsTransferDone && fSock != nullptr)
-    SocketStatus(fSock, net::HR_SocketClose, "");
+  ftp.RetrieveFileFrom(fRemoteName, fBytesResumed, fDownloadSize >= 0 ? fDownloadSize : -1);
   // Whatever the outcome, the partial file is not held (locked, on Windows) past the transfer.
   CloseFile();
   // Bytes after the offset came from a server that ignored it (or from another file): they
   // are not the file's, and a server that ignores REST once may have done so when the earlier
   // bytes came. A fresh start without REST is what works with it.
   if (ftp.DataOverLimit() && fPartOpened && fDownloadStatus != stStop) DiscardPartFile();
-  if (fOnAfterDownload) fOnAfterDownload(this);
+  if (fOwner->OnAfterDownload()) fOwner->OnAfterDownload()(this);
 }
 
 void TVltFTPDownload::DiscardPartFile() {
@@ -100,7 +95,6 @@ void TVltFTPDownload::DiscardPartFile() {
 
 void TVltFTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                                    const std::string& Value) {
-  fResultCode = fFTPClient->ResultCode();
   // Closes while a data connection is prepared (the one after PASV, the listening socket in
   // active mode) are not the end of a transfer.
   const net::TFTPState state = fFTPClient->State();
@@ -108,8 +102,18 @@ void TVltFTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketRe
   TVltDownloadClass::SocketStatus(Sender, Reason, Value);
 }
 
+void TVltFTPDownload::BodyEnd(const net::TTransferEnd& End) {
+  fFinalReply = fFTPClient->ResultString();
+  if (fFTPClient->DataOverLimit())
+    fFailure = "the server sent more than the file's " + std::to_string(fExpectedSize) + " bytes";
+  TVltDownloadClass::BodyEnd(End);
+  // The data socket closed when the data ended; the final reply that came after it ends the
+  // transfer, and is reported as the data socket's second close.
+  if (End.Outcome != net::toRefused) Notify(fSock, net::HR_SocketClose);
+}
+
 bool TVltFTPDownload::BodyComplete() {
-  return fTransferOk && fResultCode == 226 && !fFTPClient->DataOverLimit();
+  return fEnd.Outcome == net::toComplete && fResultCode == 226 && !fFTPClient->DataOverLimit();
 }
 
 std::string TVltFTPDownload::FailureText() const {
@@ -117,8 +121,8 @@ std::string TVltFTPDownload::FailureText() const {
   if (fDownloadStatus == stPause) return "paused";
   if (fDownloadStatus == stStop) return "stopped";
   if (!fFailure.empty()) return fFailure;
-  if (!fFTPClient->FailureText().empty()) return fFTPClient->FailureText();
-  if (fResultCode != 226) return "the transfer ended with \"" + fFinalReply + "\"";
+  if (fEnd.Outcome == net::toComplete && fResultCode != 226)
+    return "the transfer ended with \"" + fFinalReply + "\"";
   return TVltDownloadClass::FailureText();
 }
 

@@ -22,23 +22,20 @@ class TVltFTPDownload : public TVltDownloadClass {
                     const std::string& Value) override;
   void StartDownload() override;
   std::string FailureText() const override;
+  void BodyEnd(const net::TTransferEnd& End) override;
 
   net::TFTPClient& FTPClient() const { return *fFTPClient; }
-  // The component's settings (not owned): server, port, user, password and time-out.
-  TVltFTP* FTP() const { return fFTP; }
-  void SetFTP(TVltFTP* Value) { fFTP = Value; }
 
  protected:
   bool BodyComplete() override;
+  std::int32_t ReplyCode() const override { return fFTPClient->ResultCode(); }
 
  private:
   void DiscardPartFile();
 
   std::unique_ptr<net::TFTPClient> fFTPClient;
-  TVltFTP* fFTP = nullptr;
-  std::string fRemoteName;   // the URL's path, sent with SIZE and RETR
-  bool fTransferOk = false;  // the data ended with the server's close and a 2xx final reply
-  std::string fFinalReply;   // the last line of the transfer's last reply
+  std::string fRemoteName;  // the URL's path, sent with SIZE and RETR
+  std::string fFinalReply;  // the last line of the transfer's last reply
 };
 
 }  // namespace vlt::download

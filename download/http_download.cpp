@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "download/vlt_download.h"
 #include "net/address_text.h"
 #include "net/text_functions.h"
 #include "net/url_reference.h"
@@ -99,7 +100,8 @@ std::string Printable(const std::string& name) {
 
 TVltHTTPDownload::TVltHTTPDownload(TVltComponent* AOwner)
     : TVltDownloadClass(AOwner), fHTTPClient(std::make_unique<net::THTTPClient>()) {
-  AttachSocket(fHTTPClient->Sock(), fHTTPClient->Document());
+  AttachSocket(fHTTPClient->Sock());
+  fHTTPClient->SetBodySink(this);
 }
 
 TVltHTTPDownload::~TVltHTTPDownload() {
@@ -108,16 +110,12 @@ TVltHTTPDownload::~TVltHTTPDownload() {
 
 // The component's proxy and time-out apply to every request, named file or not.
 void TVltHTTPDownload::ApplyProxySettings() {
-  fHTTPClient->SetProxyHost(fProxy->ProxyHost);
-  fHTTPClient->SetProxyPort(fProxy->ProxyPort);
-  fHTTPClient->SetProxyUser(fProxy->ProxyUser);
-  fHTTPClient->SetProxyPass(fProxy->ProxyPass);
-  fHTTPClient->Timeout = fProxy->ProxyTimeout;
-}
-
-bool TVltHTTPDownload::HeadKnown() const {
-  const THTTPState s = fHTTPClient->State();
-  return s == net::hsReadingBody || s == net::hsDone || s == net::hsBodyCut;
+  const TVltProxy& proxy = fOwner->Proxy();
+  fHTTPClient->SetProxyHost(proxy.ProxyHost);
+  fHTTPClient->SetProxyPort(proxy.ProxyPort);
+  fHTTPClient->SetProxyUser(proxy.ProxyUser);
+  fHTTPClient->SetProxyPass(proxy.ProxyPass);
+  fHTTPClient->Timeout = proxy.ProxyTimeout;
 }
 
 // Asks the server for the first bytes and takes the name from its Content-Disposition:
@@ -143,7 +141,7 @@ std::string TVltHTTPDownload::ProbeName() {
     if (const std::string why = ServerNameProblem(name); !why.empty())
       throw Exception("O servidor indicou um nome de arquivo inválido: \"" + Printable(name) +
                       "\" (" + why + ")");
-    const std::string final_path = net::PathWithSeparator(DownloadDest()) + name;
+    const std::string final_path = net::PathWithSeparator(fOwner->DownloadDest()) + name;
     if (p::FileExists(final_path))
       throw Exception("O arquivo indicado pelo servidor já existe e não será substituído: " +
                       final_path);
@@ -158,7 +156,7 @@ void TVltHTTPDownload::StartDownload() {
   if (fDownloadStatus == stRedirect) {
     name = fSettledName;
   } else {
-    name = fDownloadNomeArq;
+    name = fOwner->DownloadNomeArq();
     if (name.empty()) {
       net::UrlParts u;
       net::SplitUrl(fDownloadUrl, u);
@@ -175,7 +173,7 @@ void TVltHTTPDownload::StartDownload() {
   fHTTPClient->SetRangeStart(fBytesResumed);
   BeginReply();
   fRedirectTarget.clear();
-  if (fOnBeforeDownload) fOnBeforeDownload(this);
+  if (fOwner->OnBeforeDownload()) fOwner->OnBeforeDownload()(this);
   fHTTPClient->HTTPMethod("GET", fDownloadUrl);
   if (fRestartFromZero && fFileStream) {
     // The partial file is longer than the file now on the server: it is not a prefix of it.
@@ -187,7 +185,7 @@ void TVltHTTPDownload::StartDownload() {
     fHTTPClient->HTTPMethod("GET", fDownloadUrl);
   }
   // The redirection is followed here, once the request that brought it has ended, not from
-  // inside its close.
+  // inside it.
   if (!fRedirectTarget.empty()) {
     fDownloadUrl = fRedirectTarget;
     fRedirectTarget.clear();
@@ -195,23 +193,26 @@ void TVltHTTPDownload::StartDownload() {
   }
   // Whatever the outcome, the partial file is not held (locked, on Windows) past the transfer.
   CloseFile();
-  if (fOnAfterDownload) fOnAfterDownload(this);
+  if (fOwner->OnAfterDownload()) fOwner->OnAfterDownload()(this);
 }
 
 void TVltHTTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                                     const std::string& Value) {
-  fResultCode = fHTTPClient->ResultCode();
   fDownloadSize = fHTTPClient->DownloadSize();
-  if (Reason != net::HR_SocketClose) {
-    JudgeReply(false);
-    TVltDownloadClass::SocketStatus(Sender, Reason, Value);
-    return;
+  if (Reason == net::HR_SocketClose) {
+    // The close the client makes before it connects for a new request, and the end of a
+    // redirection that is being followed, are not the end of the download.
+    const THTTPState state = fHTTPClient->State();
+    if (fHTTPClient->ResultCode() == 500 && (state == net::hsIdle || state == net::hsConnecting))
+      return;
+    if (fDownloadStatus == stRedirect) return;
   }
-  const THTTPState state = fHTTPClient->State();
-  // The close the client makes before it connects for a new request.
-  if (fResultCode == 500 && (state == net::hsIdle || state == net::hsConnecting)) return;
-  if (fResultCode == 302 && HeadKnown() && fDownloadStatus != stStop &&
-      fDownloadStatus != stPause) {
+  TVltDownloadClass::SocketStatus(Sender, Reason, Value);
+}
+
+void TVltHTTPDownload::BodyEnd(const net::TTransferEnd& End) {
+  fResultCode = ReplyCode();
+  if (fResultCode == 302 && fHeadKnown && fDownloadStatus != stStop && fDownloadStatus != stPause) {
     const std::string location = fHTTPClient->HeaderValue("Location").value_or("");
     std::string failure;
     if (location.empty()) {
@@ -225,17 +226,18 @@ void TVltHTTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketR
       // Only HTTP can fetch it; anything else would send this request to another protocol.
       failure = "redirection (302) to an unsupported address: " + Printable(*target);
     } else {
+      fEnd = End;
       fDownloadStatus = stRedirect;
       ++fRedirects;
-      CloseFile();  // without a flush: the redirection's own body is not the file's
+      CloseFile();  // the redirection's own body is not the file's
       fRedirectTarget = *target;
       return;
     }
-    TVltDownloadClass::SocketStatus(Sender, Reason, Value);
+    TVltDownloadClass::BodyEnd(End);
     fFailure = failure;
     return;
   }
-  TVltDownloadClass::SocketStatus(Sender, Reason, Value);
+  TVltDownloadClass::BodyEnd(End);
 }
 
 // A resumed request asked for the bytes from the partial file's size on. Only an answer that
@@ -243,7 +245,7 @@ void TVltHTTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketR
 // the file again. A 416 saying the file has exactly the partial size means it is complete.
 void TVltHTTPDownload::JudgeReply(bool closing) {
   if (fVerdict != rvUndecided) return;
-  if (!HeadKnown()) {
+  if (!fHeadKnown) {
     if (closing) fVerdict = rvReject;
     return;
   }
@@ -294,7 +296,7 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
 }
 
 bool TVltHTTPDownload::BodyComplete() {
-  return fHTTPClient->State() == net::hsDone;
+  return fEnd.Outcome == net::toComplete;
 }
 
 std::string TVltHTTPDownload::FailureText() const {
@@ -302,15 +304,11 @@ std::string TVltHTTPDownload::FailureText() const {
   if (fDownloadStatus == stPause) return "paused";
   if (fDownloadStatus == stStop) return "stopped";
   if (!fFailure.empty()) return fFailure;
-  const net::THTTPClient& h = *fHTTPClient;
-  if (h.State() == net::hsFailed && !h.FailureText().empty()) return h.FailureText();
   // An error page is the reason, even when its body was cut short on purpose.
-  if (HeadKnown() && h.ResultCode() != 200 && h.ResultCode() != 206)
-    return "the server answered " + std::to_string(h.ResultCode()) +
-           (h.ResultString().empty() ? "" : " " + h.ResultString());
-  if (h.State() == net::hsBodyCut)
-    return "the transfer was cut: " +
-           (h.FailureText().empty() ? "no reason given" : h.FailureText());
+  if (fHeadKnown && fResultCode != 200 && fResultCode != 206)
+    return "the server answered " + std::to_string(fResultCode) +
+           (fHTTPClient->ResultString().empty() ? "" : " " + fHTTPClient->ResultString());
+  if (fEnd.Outcome == net::toCut) return "the transfer was cut: " + fEnd.Reason;
   return TVltDownloadClass::FailureText();
 }
 

@@ -24,17 +24,18 @@ class TVltHTTPDownload : public TVltDownloadClass {
                     const std::string& Value) override;
   void StartDownload() override;
   std::string FailureText() const override;
+  void BodyEnd(const net::TTransferEnd& End) override;
 
   net::THTTPClient& HTTPClient() const { return *fHTTPClient; }
 
  protected:
   void JudgeReply(bool closing) override;
   bool BodyComplete() override;
+  std::int32_t ReplyCode() const override { return fHTTPClient->ResultCode(); }
 
  private:
   void ApplyProxySettings();
   std::string ProbeName();
-  bool HeadKnown() const;
 
   std::unique_ptr<net::THTTPClient> fHTTPClient;
   std::string fSettledName;     // the bare file name of this start, ".part" included

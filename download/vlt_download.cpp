@@ -30,59 +30,14 @@ void TVltDownload::StartDownload() {
   fDown->StartDownload();
 }
 
-void TVltDownload::SetDownloadDest(const std::string& Value) {
-  fDownloadDest = Value;
-  fDown->SetDownloadDest(Value);
-}
-
-void TVltDownload::SetDownloadUrl(const std::string& Value) {
-  fDownloadUrl = Value;
-  fDown->SetDownloadUrl(Value);
-}
-
-void TVltDownload::SetDownloadNomeArq(const std::string& Value) {
-  fDownloadNomeArq = Value;
-  fDown->SetDownloadNomeArq(Value);
-}
-
 void TVltDownload::SetSizeRecvBuffer(std::int32_t Value) {
   fSizeRecvBuffer = Value;
   fDown->SetSizeRecvBuffer(Value);
 }
 
-void TVltDownload::SetProxy(const TVltProxy& Value) {
-  fProxy = Value;
-  fDown->SetProxy(&fProxy);
-}
-
 void TVltDownload::SetDownloadStatus(TDownloadStatus Value) {
   fDownloadStatus = Value;
   fDown->SetDownloadStatus(Value);
-}
-
-void TVltDownload::SetOnBeforeDownload(TVltBeforeDownload Value) {
-  fOnBeforeDownload = Value;
-  fDown->SetOnBeforeDownload(std::move(Value));
-}
-
-void TVltDownload::SetOnAfterDownload(TVltAfterDownload Value) {
-  fOnAfterDownload = Value;
-  fDown->SetOnAfterDownload(std::move(Value));
-}
-
-void TVltDownload::SetOnHookStatus(TVltHookStatus Value) {
-  fOnHookStatus = Value;
-  fDown->SetOnHookStatus(std::move(Value));
-}
-
-void TVltDownload::SetOnHookMonitor(TVltHookMonitor Value) {
-  fOnHookMonitor = Value;
-  fDown->SetOnHookMonitor(std::move(Value));
-}
-
-void TVltDownload::SetOnDownloadStatus(TVltDownloadStatus Value) {
-  fOnDownloadStatus = Value;
-  fDown->SetOnDownloadStatus(std::move(Value));
 }
 
 }  // namespace vlt::download

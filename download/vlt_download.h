@@ -21,33 +21,39 @@ class TVltDownload : public TVltComponent {
   // an error: the final file is then simply not there.
   void StartDownload();
 
+  // The settings and events are read by the engine when it needs them: a change reaches the
+  // running engine without being copied to it.
   const std::string& DownloadDest() const { return fDownloadDest; }
-  void SetDownloadDest(const std::string& Value);
+  void SetDownloadDest(const std::string& Value) { fDownloadDest = Value; }
   const std::string& DownloadUrl() const { return fDownloadUrl; }
-  void SetDownloadUrl(const std::string& Value);
+  void SetDownloadUrl(const std::string& Value) { fDownloadUrl = Value; }
   const std::string& DownloadNomeArq() const { return fDownloadNomeArq; }
-  void SetDownloadNomeArq(const std::string& Value);
+  void SetDownloadNomeArq(const std::string& Value) { fDownloadNomeArq = Value; }
   std::int32_t SizeRecvBuffer() const { return fSizeRecvBuffer; }
+  // Handed on to the engine's socket.
   void SetSizeRecvBuffer(std::int32_t Value);
   TVltProxy& Proxy() { return fProxy; }
-  void SetProxy(const TVltProxy& Value);
+  const TVltProxy& Proxy() const { return fProxy; }
+  void SetProxy(const TVltProxy& Value) { fProxy = Value; }
   TVltFTP& FTP() { return fFTP; }
+  const TVltFTP& FTP() const { return fFTP; }
   void SetFTP(const TVltFTP& Value) { fFTP = Value; }
   TVltProtocolo Protocolo() const { return fProtocolo; }
   void SetProtocolo(TVltProtocolo Value) { fProtocolo = Value; }
   TDownloadStatus DownloadStatus() const { return fDownloadStatus; }
+  // Also the running engine's status: how a caller pauses or stops a transfer.
   void SetDownloadStatus(TDownloadStatus Value);
 
   const TVltBeforeDownload& OnBeforeDownload() const { return fOnBeforeDownload; }
-  void SetOnBeforeDownload(TVltBeforeDownload Value);
+  void SetOnBeforeDownload(TVltBeforeDownload Value) { fOnBeforeDownload = std::move(Value); }
   const TVltAfterDownload& OnAfterDownload() const { return fOnAfterDownload; }
-  void SetOnAfterDownload(TVltAfterDownload Value);
+  void SetOnAfterDownload(TVltAfterDownload Value) { fOnAfterDownload = std::move(Value); }
   const TVltHookStatus& OnHookStatus() const { return fOnHookStatus; }
-  void SetOnHookStatus(TVltHookStatus Value);
+  void SetOnHookStatus(TVltHookStatus Value) { fOnHookStatus = std::move(Value); }
   const TVltHookMonitor& OnHookMonitor() const { return fOnHookMonitor; }
-  void SetOnHookMonitor(TVltHookMonitor Value);
+  void SetOnHookMonitor(TVltHookMonitor Value) { fOnHookMonitor = std::move(Value); }
   const TVltDownloadStatus& OnDownloadStatus() const { return fOnDownloadStatus; }
-  void SetOnDownloadStatus(TVltDownloadStatus Value);
+  void SetOnDownloadStatus(TVltDownloadStatus Value) { fOnDownloadStatus = std::move(Value); }
 
   // The engine of the latest start (diagnostics: whether it finished the file, and why not).
   TVltDownloadClass& Engine() const { return *fDown; }

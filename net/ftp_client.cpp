@@ -448,6 +448,8 @@ bool TFTPClient::DataRead(TDocumentStream* Stream, p::File* File, std::int64_t L
     return false;
   }
   SetState(fsDataTransfer);
+  const bool to_sink = Stream == nullptr && File == nullptr;
+  if (to_sink) FBodySink->BodyBegin();
   bool received = true;
   std::int64_t taken = 0;
   for (;;) {
@@ -463,8 +465,12 @@ bool TFTPClient::DataRead(TDocumentStream* Stream, p::File* File, std::int64_t L
         received = false;
         break;
       }
-    } else {
+    } else if (!to_sink) {
       Stream->Append(std::move(packet));
+    } else if (!packet.empty() && !FBodySink->BodyData(packet)) {
+      Fail("the receiver took no more of the data");
+      received = false;
+      break;
     }
     if (over) {
       FDataOverLimit = true;
@@ -548,12 +554,26 @@ bool TFTPClient::List(std::string Directory, bool NameList) {
 }
 
 bool TFTPClient::RetrieveFile(const std::string& FileName, bool Restore) {
-  return Retrieve(FileName, Restore, 0, false, -1);
+  return RetrieveToSink(FileName, Restore, 0, false, -1);
 }
 
 bool TFTPClient::RetrieveFileFrom(const std::string& FileName, std::int64_t Offset,
                                   std::int64_t Limit) {
-  return Retrieve(FileName, Offset > 0, Offset, true, Limit);
+  return RetrieveToSink(FileName, Offset > 0, Offset, true, Limit);
+}
+
+bool TFTPClient::RetrieveToSink(const std::string& FileName, bool Restore, std::int64_t Offset,
+                                bool Explicit, std::int64_t Limit) {
+  const bool ok = Retrieve(FileName, Restore, Offset, Explicit, Limit);
+  if (FBodySink != nullptr && !FDirectFile) {
+    TTransferEnd end;
+    // Data that began always ends with the transfer's final reply; anything short of that
+    // never opened the data.
+    end.Outcome = ok ? toComplete : FState == fsTransferDone ? toCut : toRefused;
+    if (!ok) end.Reason = FFailureText.empty() ? std::string("no reason given") : FFailureText;
+    FBodySink->BodyEnd(end);
+  }
+  return ok;
 }
 
 bool TFTPClient::Retrieve(const std::string& FileName, bool Restore, std::int64_t Offset,
@@ -562,6 +582,7 @@ bool TFTPClient::Retrieve(const std::string& FileName, bool Restore, std::int64_
   FDataOverLimit = false;
   if (FileName.empty()) {
     Fail("no remote file name");
+    SetState(fsIdle);
     return false;
   }
   SetState(fsDataSetup);
@@ -599,8 +620,9 @@ bool TFTPClient::Retrieve(const std::string& FileName, bool Restore, std::int64_
   }
   if (!FDirectFile && (!Restore || Explicit)) FDataStream.Clear();
   if (!Ask("RETR " + FileName, 1)) return fail();
-  const bool result =
-      FDirectFile ? DataRead(nullptr, &file, Limit) : DataRead(&FDataStream, nullptr, Limit);
+  const bool result = FDirectFile            ? DataRead(nullptr, &file, Limit)
+                      : FBodySink != nullptr ? DataRead(nullptr, nullptr, Limit)
+                                             : DataRead(&FDataStream, nullptr, Limit);
   if (!FDirectFile && FDataStream.Released() == 0) FDataStream.SetPosition(0);
   return result;
 }

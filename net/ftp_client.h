@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "net/body_sink.h"
 #include "net/document_stream.h"
 #include "net/ftp_list.h"
 #include "net/net_client.h"
@@ -168,9 +169,13 @@ class TFTPClient : public TNetClient {
   const std::string& FailureText() const { return FFailureText; }
   // The last transfer was cut off because the server sent more than its limit.
   bool DataOverLimit() const { return FDataOverLimit; }
+  // With a sink (not owned), a file retrieved without DirectFile goes there instead of into
+  // DataStream, and every retrieve ends with the sink's BodyEnd.
+  void SetBodySink(TBodySink* Sink) { FBodySink = Sink; }
 
  protected:
-  // Into Stream or File; with Limit >= 0, the bytes beyond Limit are cut off and fail it.
+  // Into Stream or File, or the body sink when both are absent; with Limit >= 0, the bytes
+  // beyond Limit are cut off and fail it.
   virtual bool DataRead(TDocumentStream* Stream, platform::File* File, std::int64_t Limit = -1);
   virtual bool DataWrite(TDocumentStream* Stream, platform::File* File);
 
@@ -184,6 +189,9 @@ class TFTPClient : public TNetClient {
   bool Ask(const std::string& command, int expected);
   bool Retrieve(const std::string& FileName, bool Restore, std::int64_t Offset, bool Explicit,
                 std::int64_t Limit);
+  // Retrieve, ended towards the body sink (when there is one) with its outcome.
+  bool RetrieveToSink(const std::string& FileName, bool Restore, std::int64_t Offset, bool Explicit,
+                      std::int64_t Limit);
   std::string HostText() const;
   ByteString LogonCommand(int code) const;
 
@@ -218,6 +226,7 @@ class TFTPClient : public TNetClient {
   TFTPState FState = fsIdle;
   std::string FFailureText;
   bool FDataOverLimit = false;
+  TBodySink* FBodySink = nullptr;
 };
 
 }  // namespace vlt::net

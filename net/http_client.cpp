@@ -103,6 +103,25 @@ void THTTPClient::ForgetConnection() {
   FAlivePort.clear();
 }
 
+bool THTTPClient::Deliver(ByteString&& bytes) {
+  if (FBodySink == nullptr) {
+    FDocument.Append(std::move(bytes));
+    return true;
+  }
+  if (bytes.empty() || FBodySink->BodyData(bytes)) return true;
+  Fail("the receiver took no more of the body");
+  return false;
+}
+
+void THTTPClient::EndTransfer(TTransferOutcome outcome) {
+  if (FBodySink == nullptr) return;
+  TTransferEnd end;
+  end.Outcome = outcome;
+  if (outcome != toComplete)
+    end.Reason = FFailureText.empty() ? std::string("no reason given") : FFailureText;
+  FBodySink->BodyEnd(end);
+}
+
 void THTTPClient::Clear() {
   FRangeStart = 0;
   FRangeEnd = 0;
@@ -399,6 +418,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
     ForgetConnection();
     FailFromSocket();
     SetState(hsFailed);
+    EndTransfer(toRefused);
     return false;
   }
   FDocument.SetPosition(0);
@@ -411,6 +431,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
     if (!SendRequest(expect_continue, sending_body, interim, remembered_status, remembered_block)) {
       FailFromSocket();
       SetState(hsFailed);
+      EndTransfer(toRefused);
       return false;
     }
   }
@@ -437,6 +458,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   if (!head_ok) {
     ForgetConnection();
     SetState(hsFailed);
+    EndTransfer(toRefused);
     // After a failure of the reply itself the socket has no error, and a graceful close would
     // drain whatever a flooding server keeps sending.
     if (FSock->LastError() == 0)
@@ -448,7 +470,16 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
 
   SetState(hsReadingBody);
   bool result = true;
-  if (Method != "HEAD" && FResultCode != 204 && FResultCode != 304) {
+  if (FBodySink != nullptr) {
+    FBodySink->BodyBegin();
+    // A reply without a status line: its first line is the start of the body.
+    if (!FDocument.Empty()) {
+      ByteString early(FDocument.Bytes());
+      FDocument.Clear();
+      result = Deliver(std::move(early));
+    }
+  }
+  if (result && Method != "HEAD" && FResultCode != 204 && FResultCode != 304) {
     switch (FTransferEncoding) {
       case TE_UNKNOWN:
         result = ReadUntilClose();
@@ -464,6 +495,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   FDocument.SetPosition(0);
   if (!result) FailFromSocket();
   SetState(result ? hsDone : hsBodyCut);
+  EndTransfer(result ? toComplete : toCut);
 
   // A connection whose body was cut is in an unknown place of the byte stream: never reused.
   if (close_afterwards || !result) {
@@ -481,7 +513,7 @@ bool THTTPClient::ReadUntilClose() {
   for (;;) {
     ByteString packet = FSock->RecvPacket(Timeout);
     if (FSock->LastError() != 0) break;
-    FDocument.Append(std::move(packet));
+    if (!Deliver(std::move(packet))) return false;
   }
   // Only the server's orderly close ends such a body; a reset cuts it.
   if (FSock->ClosedByPeer()) {
@@ -504,7 +536,7 @@ bool THTTPClient::ReadSized(std::int64_t Size) {
       packet.resize(static_cast<size_t>(left));
     }
     left -= static_cast<std::int64_t>(packet.size());
-    FDocument.Append(std::move(packet));
+    if (!Deliver(std::move(packet))) return false;
   }
   FDocument.SeekEnd();
   return FSock->LastError() == 0;
@@ -532,7 +564,7 @@ bool THTTPClient::ReadChunkedBody() {
       return false;
     }
     if (*size == 0) break;
-    if (!ReadSized(*size)) break;
+    if (!ReadSized(*size)) return false;
   }
   return FSock->LastError() == 0;
 }

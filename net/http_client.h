@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/body_sink.h"
 #include "net/document_stream.h"
 #include "net/net_client.h"
 #include "net/tcp_block_socket.h"
@@ -101,6 +102,9 @@ class THTTPClient : public TNetClient {
   std::optional<std::string> HeaderValue(std::string_view name) const;
   // Why the last request failed, in one line; empty after a success.
   const std::string& FailureText() const { return FFailureText; }
+  // With a sink (not owned), the body of every reply goes there instead of into Document, and
+  // every request ends with the sink's BodyEnd.
+  void SetBodySink(TBodySink* Sink) { FBodySink = Sink; }
 
  protected:
   ByteString BuildRequestHead();
@@ -125,6 +129,9 @@ class THTTPClient : public TNetClient {
   bool SendRequest(bool expect_continue, bool sending_body, HeadBudget& budget,
                    std::string& remembered_status, std::vector<std::string>& remembered_block);
   void ForgetConnection();
+  // Body bytes to the sink, or to Document without one; false when the sink wants no more.
+  bool Deliver(ByteString&& bytes);
+  void EndTransfer(TTransferOutcome outcome);
 
   std::unique_ptr<TTCPBlockSocket> FSock;
   TTransferEncoding FTransferEncoding = TE_UNKNOWN;
@@ -159,6 +166,7 @@ class THTTPClient : public TNetClient {
   bool FLastLineHadCR = false;  // the last line read ended in CR LF, not a bare LF
   THTTPState FState = hsIdle;
   std::string FFailureText;
+  TBodySink* FBodySink = nullptr;
 };
 
 }  // namespace vlt::net

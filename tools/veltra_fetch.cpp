@@ -8,6 +8,7 @@
 // its file keeps the URL's name, so -o may name only that. When stderr is a terminal it shows
 // the installer's transfer line a few times per second.
 // Exit status: 0 when the final file is there, 1 when the download failed, 2 on bad usage.
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <exception>
@@ -80,7 +81,9 @@ class ProgressLine {
   std::uint16_t sec_ = 0;
 };
 
-int Fail(const std::string& url, const std::string& why) {
+int Fail(const std::string& url, std::string why) {
+  // A message box puts the reason on a line of its own; one line of error output keeps it.
+  std::replace(why.begin(), why.end(), '\r', ' ');
   std::fprintf(stderr, "veltra-fetch: %s: %s\n", url.c_str(), why.c_str());
   return 1;
 }

@@ -138,10 +138,14 @@ TEST_F(FTPServerDownloadTest, RefusalsAndMissingFiles) {
   EXPECT_FALSE(Exists("missing.zip"));
   EXPECT_EQ(Read("missing.zip.part"), "");
   EXPECT_EQ(d.Engine().FailureText().substr(0, 9), "RETR: 550") << d.Engine().FailureText();
+  // The operator's text comes first, then what the server or the connection said.
   d.FTP().FtpPass = "wrong";
-  EXPECT_EQ(Error("/a.zip"), "Não foi possível efetuar o login!");
+  EXPECT_TRUE(Error("/a.zip").starts_with("Não foi possível efetuar o login!\rMotivo: PASS: 530"));
   d.FTP().FtpPort = test::ClosedPort();
-  EXPECT_EQ(Error("/a.zip"), "Não foi possível efetuar o login!");
+  const std::string refused = Error("/a.zip");
+  EXPECT_TRUE(refused.starts_with("Não foi possível efetuar o login!\rMotivo: connecting to "))
+      << refused;
+  EXPECT_NE(refused.find("(10061)"), std::string::npos) << refused;
   EXPECT_FALSE(Exists("a.zip.part"));
 }
 
@@ -240,7 +244,7 @@ TEST_F(ScriptedFTPDownloadTest, FinalReplyDecidesWhetherTheFileIsFinished) {
 TEST_F(ScriptedFTPDownloadTest, LogoutFollowsAFailedLogin) {
   std::string expected;
   const std::string got = Run({{"USER u", "530 Not logged in"}, {"QUIT", "221 bye"}}, &expected);
-  EXPECT_EQ(error, "Não foi possível efetuar o login!");
+  EXPECT_EQ(error, "Não foi possível efetuar o login!\rMotivo: USER: 530 Not logged in");
   EXPECT_EQ(got, expected);
   EXPECT_EQ(log.Joined(), "");  // no file, no events
 }
@@ -401,7 +405,7 @@ TEST_F(ScriptedFTPDownloadTest, AnAccountWithLineEndsSendsNothingOfIt) {
     d.FTP().FtpPass = c.pass;
     std::string expected;
     EXPECT_EQ(Run(c.dialogue, &expected), expected);
-    EXPECT_EQ(error, "Não foi possível efetuar o login!");
+    EXPECT_TRUE(error.starts_with("Não foi possível efetuar o login!\rMotivo: ")) << error;
     EXPECT_TRUE(
         d.Engine().FailureText().ends_with("refused, the command holds a CR, LF or NUL byte"))
         << d.Engine().FailureText();

@@ -18,6 +18,7 @@
 #include "tests/archive/zip_builder.h"
 #include "tests/installer/recording_system_ops.h"
 #include "tests/installer/scripted_view.h"
+#include "tests/net/script_server.h"
 #include "tests/support/fixture_settings.h"
 #include "tests/support/temp_dir.h"
 
@@ -101,6 +102,15 @@ class RotinasTest : public ::testing::Test {
            {{.name = "estoque.exe", .data = "estoque 2010"},
             {.name = "DADOS.GDB", .data = "base de referência"},
             {.name = "Relatorios/vendas.rtm", .data = "vendas 2010"}});
+  }
+  // The message of the error the button's handler ends with; "no error" when it ends well.
+  std::string FailureOf(Control button) {
+    try {
+      form.Dispatch(button);
+    } catch (const Exception& e) {
+      return e.what();
+    }
+    return "no error";
   }
   void ChooseProduct(const char* product, const std::string& tipo, const std::string& ip) {
     form.Settings().SistemaSelecionado = product;
@@ -267,14 +277,9 @@ TEST_F(RotinasTest, AFailedStepIsNamedBeforeItsDetail) {
   PutErpPackages();
   Put("/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip", "not a zip at all");
   ChooseProduct(kProdutoLoja, "0", "");
-  try {
-    form.Dispatch(Control::btnContinuarZadoveve);
-    ADD_FAILURE() << "no error";
-  } catch (const Exception& e) {
-    const std::string what = e.what();
-    EXPECT_TRUE(what.starts_with("Falha ao extrair o pacote quenda_2010.zip.\r")) << what;
-    EXPECT_GT(what.size(), std::string("Falha ao extrair o pacote quenda_2010.zip.\r").size());
-  }
+  const std::string what = FailureOf(Control::btnContinuarZadoveve);
+  EXPECT_TRUE(what.starts_with("Falha ao extrair o pacote quenda_2010.zip.\r")) << what;
+  EXPECT_GT(what.size(), std::string("Falha ao extrair o pacote quenda_2010.zip.\r").size());
   EXPECT_FALSE(platform::FileExists(erp + "\\GLOBAL.INI"));
 }
 
@@ -341,6 +346,19 @@ TEST_F(RotinasTest, AMissingPackageEndsTheRoutineNamingItAndItsServer) {
     EXPECT_FALSE(platform::FileExists(erp + "\\estoque.exe") &&
                  test::ReadFile(erp + "\\estoque.exe") == "velho");
   }
+}
+
+// What the connection said reaches the box beside the package and its server.
+TEST_F(RotinasTest, AnUnreachableServerIsShownWithTheReason) {
+  const std::string porta = test::ClosedPort();
+  form.Servidor().Base = "http://127.0.0.1:" + porta;
+  ChooseProduct(kProdutoLoja, "0", "");
+  const std::string what = FailureOf(Control::btnContinuarZadoveve);
+  EXPECT_TRUE(what.starts_with(
+      "Falha ao baixar o pacote quenda_2010.zip do servidor 127.0.0.1:" + porta + ".\rMotivo: "))
+      << what;
+  EXPECT_NE(what.find("(10061)"), std::string::npos) << what;
+  EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), "Baixando Sistema");
 }
 
 TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {

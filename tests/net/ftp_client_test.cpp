@@ -395,6 +395,24 @@ TEST(FTPClient, PassiveRetrieveIntoDataStreamFollowsTheControlConnectionsAddress
   EXPECT_EQ(control.Received(), sent);
 }
 
+// Records what a client hands its body sink, in order.
+struct RecordingSink : TBodySink {
+  std::string body;
+  std::vector<std::string> calls;
+  TTransferEnd end;
+  void BodyBegin() override { calls.push_back("begin"); }
+  bool BodyData(std::string_view bytes) override {
+    body += bytes;
+    return true;
+  }
+  void BodyEnd(const TTransferEnd& e) override {
+    calls.push_back("end");
+    end = e;
+  }
+};
+
+// Each outcome, into DataStream and into a body sink: a sink gets the data and one end that
+// says how the transfer went and why.
 TEST(FTPClient, TransferOutcomes) {
   struct Case {
     const char* name;
@@ -403,6 +421,7 @@ TEST(FTPClient, TransferOutcomes) {
     bool restore;
     bool answer;
     const char* failure;
+    TTransferOutcome outcome;  // with a body sink
   };
   const Case cases[] = {
       {"final reply other than 2xx",
@@ -410,53 +429,74 @@ TEST(FTPClient, TransferOutcomes) {
        true,
        false,
        false,
-       "the transfer: 426 Connection closed; aborted"},
+       "the transfer: 426 Connection closed; aborted",
+       toCut},
       {"multi-line final reply",
        {{"TYPE I", "200 ok"}, {"RETR f", "125 go"}, {"", "226-done\r\nstats\r\n226 bye"}},
        true,
        false,
        true,
-       ""},
+       "",
+       toComplete},
       {"RETR refused",
        {{"TYPE I", "200 ok"}, {"RETR f", "550 No such file"}},
        true,
        false,
        false,
-       "RETR: 550 No such file"},
+       "RETR: 550 No such file",
+       toRefused},
       {"REST refused at the transfer",
        {{"TYPE I", "200 ok"}, {"REST 4", "502 no"}},
        true,
        true,
        false,
-       "REST: 502 no"},
+       "REST: 502 no",
+       toRefused},
       {"restore without resume starts from the beginning",
        {{"TYPE I", "200 ok"}, {"RETR f", "150 go"}, {"", "226 ok"}},
        false,
        true,
        true,
-       ""},
+       "",
+       toComplete},
   };
-  for (const Case& c : cases) {
-    ScriptServer data({Send("data"), Close()});
-    std::vector<Exchange> logon = {{"USER anonymous", "230 in"},
-                                   {"TYPE I", "200 ok"},
-                                   {"STRU F", "200 ok"},
-                                   {"MODE S", "200 ok"}};
-    logon = Join(logon, c.can_resume ? std::vector<Exchange>{{"REST 0", "350 ok"},
-                                                             {"REST 1", "350 ok"},
-                                                             {"REST 0", "350 ok"}}
-                                     : std::vector<Exchange>{{"REST 0", "502 no"}});
-    logon.push_back({"PASV", PasvReply(data)});
-    std::string sent;
-    ScriptServer control(Dialogue("220 hi", Join(logon, c.after_pasv), &sent));
-    TFTPClient f;
-    Target(f, control);
-    ASSERT_TRUE(f.Login()) << c.name;
-    if (c.restore) f.DataStream().Append("1234");
-    EXPECT_EQ(f.RetrieveFile("f", c.restore), c.answer) << c.name;
-    EXPECT_EQ(f.FailureText(), c.failure) << c.name;
-    f.Sock().CloseSocket();
-    EXPECT_EQ(control.Received(), sent) << c.name;
+  for (const bool with_sink : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(with_sink ? "into a body sink" : "into DataStream");
+      ScriptServer data({Send("data"), Close()});
+      std::vector<Exchange> logon = {{"USER anonymous", "230 in"},
+                                     {"TYPE I", "200 ok"},
+                                     {"STRU F", "200 ok"},
+                                     {"MODE S", "200 ok"}};
+      logon = Join(logon, c.can_resume ? std::vector<Exchange>{{"REST 0", "350 ok"},
+                                                               {"REST 1", "350 ok"},
+                                                               {"REST 0", "350 ok"}}
+                                       : std::vector<Exchange>{{"REST 0", "502 no"}});
+      logon.push_back({"PASV", PasvReply(data)});
+      std::string sent;
+      ScriptServer control(Dialogue("220 hi", Join(logon, c.after_pasv), &sent));
+      TFTPClient f;
+      RecordingSink sink;
+      if (with_sink) f.SetBodySink(&sink);
+      Target(f, control);
+      ASSERT_TRUE(f.Login()) << c.name;
+      if (c.restore) f.DataStream().Append("1234");
+      EXPECT_EQ(f.RetrieveFile("f", c.restore), c.answer) << c.name;
+      EXPECT_EQ(f.FailureText(), c.failure) << c.name;
+      if (with_sink) {
+        EXPECT_EQ(sink.end.Outcome, c.outcome) << c.name;
+        EXPECT_EQ(sink.end.Reason, c.failure) << c.name;
+        const bool data = c.outcome != toRefused;
+        EXPECT_EQ(sink.body, data ? "data" : "") << c.name;
+        const std::vector<std::string> calls =
+            data ? std::vector<std::string>{"begin", "end"} : std::vector<std::string>{"end"};
+        EXPECT_EQ(sink.calls, calls) << c.name;
+        EXPECT_EQ(f.DataStream().Bytes().find("data"), std::string_view::npos)
+            << c.name << ": the client kept none of it";
+      }
+      f.Sock().CloseSocket();
+      EXPECT_EQ(control.Received(), sent) << c.name;
+    }
   }
 }
 

@@ -352,6 +352,78 @@ TEST(HTTPClient, Replies) {
   }
 }
 
+// Records what a client hands its body sink, and the connection's close, in order.
+struct RecordingSink : TBodySink {
+  std::string body;
+  std::string calls;
+  TTransferEnd end;
+  std::size_t wanted = std::string::npos;  // bytes after which it wants no more
+  void BodyBegin() override { calls += "begin "; }
+  bool BodyData(std::string_view bytes) override {
+    body += bytes;
+    return body.size() <= wanted;
+  }
+  void BodyEnd(const TTransferEnd& e) override {
+    calls += "end ";
+    end = e;
+  }
+  void Watch(THTTPClient& h) {
+    h.Sock().OnStatus = [this](TBlockSocket*, THookSocketReason r, const std::string&) {
+      if (r == HR_SocketClose && !calls.empty()) calls += "close ";
+    };
+  }
+};
+
+// With a sink, every reply's body goes there and none stays in Document; every request ends
+// with one outcome, before the connection closes: whole replies complete, cut bodies cut,
+// replies without a usable head refused, each failure with its reason.
+TEST(HTTPClient, ABodySinkGetsEveryBodyAndOneEnd) {
+  for (const ReplyCase& c : kReplies) {
+    SCOPED_TRACE(c.name);
+    ScriptServer server(Serve(c.reply));
+    THTTPClient h;
+    RecordingSink sink;
+    h.SetBodySink(&sink);
+    sink.Watch(h);
+    h.HTTPMethod(c.method, "http://127.0.0.1:" + server.Port() + "/");
+    const TTransferOutcome outcome = c.state == hsDone      ? toComplete
+                                     : c.state == hsBodyCut ? toCut
+                                                            : toRefused;
+    EXPECT_EQ(sink.end.Outcome, outcome);
+    EXPECT_EQ(sink.end.Reason, h.FailureText());
+    EXPECT_EQ(sink.body, c.body);
+    EXPECT_EQ(h.Document().Size(), 0);
+    EXPECT_EQ(sink.calls, outcome == toRefused ? "end close " : "begin end close ");
+  }
+  THTTPClient h;
+  RecordingSink sink;
+  h.SetBodySink(&sink);
+  EXPECT_FALSE(h.HTTPMethod("GET", "http://127.0.0.1:" + test::ClosedPort() + "/"));
+  EXPECT_EQ(sink.end.Outcome, toRefused);
+  EXPECT_NE(sink.end.Reason.find("refused"), std::string::npos) << sink.end.Reason;
+}
+
+// A sink that wants no more ends the transfer there: the rest is not read.
+TEST(HTTPClient, ASinkThatWantsNoMoreCutsTheBody) {
+  constexpr long long kSize = 64 << 20;
+  for (const std::string head :
+       {"HTTP/1.0 200 OK\r\nContent-Length: 67108864\r\n\r\n", "HTTP/1.0 200 OK\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4000000\r\n"}) {
+    SCOPED_TRACE(head);
+    ScriptServer server({RecvUntil("\r\n\r\n"), Send(head), test::Flood(kSize)});
+    THTTPClient h;
+    RecordingSink sink;
+    sink.wanted = 100000;
+    h.SetBodySink(&sink);
+    EXPECT_FALSE(h.HTTPMethod("GET", "http://127.0.0.1:" + server.Port() + "/"));
+    EXPECT_EQ(h.State(), hsBodyCut);
+    EXPECT_EQ(sink.end.Outcome, toCut);
+    EXPECT_EQ(sink.end.Reason, "the receiver took no more of the body");
+    EXPECT_LT(sink.body.size(), 1u << 20);
+    EXPECT_LT(server.Flooded(), kSize / 2);
+  }
+}
+
 // A body that ends when the server closes is whole only when the server closed in order; a
 // reset cuts it, however much had arrived.
 TEST(HTTPClient, ResetCutsABodyThatEndsAtTheClose) {
