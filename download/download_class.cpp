@@ -37,6 +37,12 @@ void TVltDownloadClass::AttachSocket(net::TBlockSocket& Sock) {
   Sock.OnMonitor = [this](net::TBlockSocket* s, bool w, const void* b, int n) {
     SocketMonitor(s, w, b, n);
   };
+  Sock.SetHeartbeatRate(fOwner->HeartbeatRate());
+  Sock.OnHeartbeat = [this](net::TBlockSocket* s) {
+    if (fOwner->OnHeartbeat()) fOwner->OnHeartbeat()(this);
+    // A stop or pause asked while the server keeps the transfer waiting ends the wait now.
+    if (fDownloadStatus == stStop || fDownloadStatus == stPause) s->SetStopFlag(true);
+  };
   fSock = &Sock;
   SetSizeRecvBuffer(fOwner->SizeRecvBuffer());
 }
@@ -45,6 +51,8 @@ void TVltDownloadClass::DetachSocket() {
   if (fSock != nullptr) {
     fSock->OnStatus = nullptr;
     fSock->OnMonitor = nullptr;
+    fSock->OnHeartbeat = nullptr;
+    fSock->SetHeartbeatRate(0);
   }
   fSock = nullptr;
 }

@@ -31,6 +31,7 @@ class TVltDownloadClass;
 // Byte counts are 64-bit so that a package above 2 GiB shows its true progress.
 using TVltBeforeDownload = std::function<void(TVltDownloadClass* Sender)>;
 using TVltAfterDownload = std::function<void(TVltDownloadClass* Sender)>;
+using TVltHeartbeat = std::function<void(TVltDownloadClass* Sender)>;
 using TVltHookStatus =
     std::function<void(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                        std::int64_t BytesToDownload, std::int64_t BytesDownloaded)>;

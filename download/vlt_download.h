@@ -54,6 +54,13 @@ class TVltDownload : public TVltComponent {
   void SetOnHookMonitor(TVltHookMonitor Value) { fOnHookMonitor = std::move(Value); }
   const TVltDownloadStatus& OnDownloadStatus() const { return fOnDownloadStatus; }
   void SetOnDownloadStatus(TVltDownloadStatus Value) { fOnDownloadStatus = std::move(Value); }
+  // Raised every HeartbeatRate ms while the transfer waits for the network (and before each
+  // receive), so that a window can repaint while a slow server keeps it waiting; 0 (the
+  // default) raises none. A stop or pause set from it ends the wait at once.
+  std::int32_t HeartbeatRate() const { return fHeartbeatRate; }
+  void SetHeartbeatRate(std::int32_t Value) { fHeartbeatRate = Value; }
+  const TVltHeartbeat& OnHeartbeat() const { return fOnHeartbeat; }
+  void SetOnHeartbeat(TVltHeartbeat Value) { fOnHeartbeat = std::move(Value); }
 
   // The engine of the latest start (diagnostics: whether it finished the file, and why not).
   TVltDownloadClass& Engine() const { return *fDown; }
@@ -73,6 +80,8 @@ class TVltDownload : public TVltComponent {
   TVltDownloadStatus fOnDownloadStatus;
   TVltAfterDownload fOnAfterDownload;
   TVltHookMonitor fOnHookMonitor;
+  TVltHeartbeat fOnHeartbeat;
+  std::int32_t fHeartbeatRate = 0;
   bool fRunning = false;
 };
 

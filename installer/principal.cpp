@@ -18,6 +18,8 @@ TfrmPrincipal::TfrmPrincipal(WizardView& view, SystemOps& system) : view_(view),
              std::uint16_t sec) { VltDownloadHookMonitor(total, done, speed, sec); });
   VltDownload.SetOnAfterDownload(
       [this](download::TVltDownloadClass*) { VltDownloadAfterDownload(); });
+  VltDownload.SetHeartbeatRate(kIntervaloJanelaMs);
+  VltDownload.SetOnHeartbeat([this](download::TVltDownloadClass*) { VltDownloadHeartbeat(); });
 }
 
 void TfrmPrincipal::FormCreate() {

@@ -38,6 +38,10 @@ class InstalacaoCancelada : public std::runtime_error {
   InstalacaoCancelada() : std::runtime_error("instalação cancelada") {}
 };
 
+// How often, at most, a running step lets the window handle its events and shows progress:
+// about 25 times a second.
+inline constexpr std::uint32_t kIntervaloJanelaMs = 40;
+
 // How many times Firebird provisioning downloads and runs the setup before it gives up.
 inline constexpr int kPassadasFirebird = 3;
 
@@ -70,6 +74,9 @@ class TfrmPrincipal {
   void VltDownloadHookMonitor(std::int64_t bytes_to_download, std::int64_t bytes_downloaded,
                               double average_speed, std::uint16_t sec);
   void VltDownloadAfterDownload();
+  // While a slow server keeps a transfer waiting: the window keeps answering, and closing it
+  // stops the transfer.
+  void VltDownloadHeartbeat();
 
   // The routines (run from the two "Continuar" handlers).
   void RotinaFirebird();
@@ -129,7 +136,8 @@ class TfrmPrincipal {
     bool iniciado = false, mostrar = false;
     std::int64_t feito = 0;
     std::uint32_t tick = 0;
-  } progresso_;  // of the transfer or extraction under way
+  } progresso_;                    // of the transfer or extraction under way
+  std::uint32_t ultimo_pump_ = 0;  // when the heartbeat last let the window handle events
 };
 
 }  // namespace vlt

@@ -32,9 +32,7 @@ namespace {
 constexpr int kPausaMs = 2000;
 // How long "Download concluído" stays on screen before the next step's text replaces it.
 constexpr int kMostraConclusaoMs = 1000;
-// Progress (gauge, transfer line, events) is shown at most this often, whatever the read rate:
-// about 25 times a second.
-constexpr std::uint32_t kIntervaloProgressoMs = 40;
+
 // Lies in the product folder while an installation of this program is unfinished: a database
 // next to it is this installer's own half-done work, not a real installation to protect.
 constexpr char kMarcaIncompleta[] = "InstaladorVeltra.incompleto";
@@ -111,7 +109,7 @@ bool TfrmPrincipal::ProgressoDevido(std::int64_t feito, std::int64_t total) {
   if (progresso_.iniciado && feito == progresso_.feito) return progresso_.mostrar;
   const std::uint32_t agora = platform::TickMs();
   progresso_.mostrar = !progresso_.iniciado || (total > 0 && feito >= total) ||
-                       static_cast<std::uint32_t>(agora - progresso_.tick) >= kIntervaloProgressoMs;
+                       static_cast<std::uint32_t>(agora - progresso_.tick) >= kIntervaloJanelaMs;
   if (progresso_.mostrar) progresso_.tick = agora;
   progresso_.iniciado = true;
   progresso_.feito = feito;
@@ -457,6 +455,16 @@ void TfrmPrincipal::VltDownloadHookMonitor(std::int64_t bytes_to_download,
     });
   }
   // The operator asked to close the window: the transfer stops at its next block.
+  if (cancelado_) VltDownload.SetDownloadStatus(stStop);
+}
+
+void TfrmPrincipal::VltDownloadHeartbeat() {
+  // Also raised before every receive: the window is let in at most every interval.
+  const std::uint32_t agora = platform::TickMs();
+  if (static_cast<std::uint32_t>(agora - ultimo_pump_) >= kIntervaloJanelaMs) {
+    ultimo_pump_ = agora;
+    view_.PumpEvents();
+  }
   if (cancelado_) VltDownload.SetDownloadStatus(stStop);
 }
 

@@ -504,6 +504,34 @@ TEST_F(DownloadTest, StopDeletesThePartialFile) {
   }
 }
 
+// A server that stops sending keeps the transfer waiting: the heartbeat keeps coming meanwhile,
+// and a stop or pause set from it ends the wait at once (stop drops the partial file, pause
+// keeps what arrived).
+TEST_F(DownloadTest, HeartbeatsWhileTheServerIsSilentAndAStopFromThemEndsTheWait) {
+  for (TDownloadStatus asked : {stStop, stPause}) {
+    SCOPED_TRACE(asked == stStop ? "stop" : "pause");
+    platform::RemoveFile(tmp / "a.zip.part");
+    ScriptServer server({RecvUntil("\r\n\r\n"),
+                         Send("HTTP/1.0 200 OK\r\nContent-Length: 300000\r\n\r\n" + Pattern(1000)),
+                         WaitSignal()});
+    int beats = 0;
+    d.SetHeartbeatRate(10);
+    d.SetOnHeartbeat([&](TVltDownloadClass*) {
+      if (++beats == 20) d.SetDownloadStatus(asked);
+    });
+    EXPECT_NO_THROW(Start(Url(server)));
+    server.Signal();
+    EXPECT_GE(beats, 20);
+    EXPECT_FALSE(d.Engine().Finished());
+    EXPECT_FALSE(Exists("a.zip"));
+    if (asked == stStop) {
+      EXPECT_FALSE(Exists("a.zip.part"));
+    } else {
+      EXPECT_EQ(Read("a.zip.part"), Pattern(1000));
+    }
+  }
+}
+
 TEST_F(DownloadTest, ByteCountsBeyond2GiB) {
   const std::int64_t size = 5368709120;  // 5 GiB announced; the test stops after the start
   ScriptServer server(
