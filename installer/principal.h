@@ -111,6 +111,8 @@ class TfrmPrincipal {
   template <typename Rotina>
   void ExecutaComNovaTentativa(const PaginaProduto& pagina, Rotina rotina);
   void ConcluiInstalacao(const std::string& dir);
+  // Both "Continuar" handlers: the directory checked, Firebird, then the product's routine.
+  void Instala(const PaginaProduto& pagina, void (TfrmPrincipal::*rotina)());
   void InstalaLoja();
   void InstalaTerminal();
   void Pausa();

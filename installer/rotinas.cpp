@@ -292,17 +292,20 @@ void TfrmPrincipal::ConcluiInstalacao(const std::string& dir) {
   view_.ShowPage(Page::tsFinal);
 }
 
-void TfrmPrincipal::InstalaLoja() {
-  const PaginaProduto pagina{Control::edtDirZadoveve, "Dados.gdb",
-                             Control::pnDiretorio,    Control::lbStatus,
-                             Control::btnVoltar,      Control::btnContinuarZadoveve};
+void TfrmPrincipal::Instala(const PaginaProduto& pagina, void (TfrmPrincipal::*rotina)()) {
   if (!PreparaInstalacao(pagina)) return;
   ExecutaComNovaTentativa(pagina, [&] {
-    const std::string d = view_.GetText(Control::edtDirZadoveve);
+    const std::string d = view_.GetText(pagina.diretorio);
     if (!system_.DirectoryExists(d)) system_.ForceDirectories(d);
     RotinaFirebird();
-    RotinaZadoveve();
+    (this->*rotina)();
   });
+}
+
+void TfrmPrincipal::InstalaLoja() {
+  Instala({Control::edtDirZadoveve, "Dados.gdb", Control::pnDiretorio, Control::lbStatus,
+           Control::btnVoltar, Control::btnContinuarZadoveve},
+          &TfrmPrincipal::RotinaZadoveve);
 }
 
 void TfrmPrincipal::RotinaZadoveve() {
@@ -383,16 +386,10 @@ void TfrmPrincipal::RotinaUteis() {
 // ---- the PDV terminal ----
 
 void TfrmPrincipal::InstalaTerminal() {
-  const PaginaProduto pagina{Control::edtDirTerminal,    "DBECF.FDB",
-                             Control::pnLabelTerminal,   Control::lbStatusInstallTerminal,
-                             Control::btnVoltarTerminal, Control::btnInstalTerminal};
-  if (!PreparaInstalacao(pagina)) return;
-  ExecutaComNovaTentativa(pagina, [&] {
-    const std::string p = view_.GetText(Control::edtDirTerminal);
-    if (!system_.DirectoryExists(p)) system_.ForceDirectories(p);
-    RotinaFirebird();
-    RotinaTerminal();
-  });
+  Instala(
+      {Control::edtDirTerminal, "DBECF.FDB", Control::pnLabelTerminal,
+       Control::lbStatusInstallTerminal, Control::btnVoltarTerminal, Control::btnInstalTerminal},
+      &TfrmPrincipal::RotinaTerminal);
 }
 
 void TfrmPrincipal::RotinaTerminal() {
