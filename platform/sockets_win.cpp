@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/dynamic_library.h"
 #include "platform/socket_option_table.h"
@@ -177,6 +179,30 @@ bool FDIsSet(SocketHandle s, const TFDSet& set) {
   return g_api.__WSAFDIsSet(Sock(s), const_cast<fd_set*>(Native(set))) != 0;
 }
 
+namespace {
+
+// Winsock has no per-call non-blocking flag. A count query before every receive of what is
+// waiting costs a round trip of its own (under Wine a server call per block), so such a
+// receive switches the socket to non-blocking mode and leaves it there for the next one; every
+// call whose behaviour depends on the mode switches it back first. Sockets the caller made
+// non-blocking are its own.
+enum class Mode { CallersNonBlocking, LeftNonBlocking };
+std::mutex g_mode_lock;
+std::unordered_map<SOCKET, Mode> g_modes;
+
+void BlockingAgain(SOCKET s) {
+  {
+    const std::lock_guard<std::mutex> hold(g_mode_lock);
+    const auto it = g_modes.find(s);
+    if (it == g_modes.end() || it->second != Mode::LeftNonBlocking) return;
+    g_modes.erase(it);
+  }
+  u_long off = 0;
+  g_api.ioctlsocket(s, FIONBIO, &off);
+}
+
+}  // namespace
+
 SocketHandle CreateSocket(int family, int type, int protocol) {
   if (!g_api.socket) return NotStarted(), kInvalidSocket;
   const SOCKET s = g_api.socket(family, type, protocol);
@@ -185,6 +211,12 @@ SocketHandle CreateSocket(int family, int type, int protocol) {
 
 int CloseSocketHandle(SocketHandle s) {
   if (!g_api.closesocket) return NotStarted();
+  // A lingering close waits only on a blocking socket.
+  BlockingAgain(Sock(s));
+  {
+    const std::lock_guard<std::mutex> hold(g_mode_lock);
+    g_modes.erase(Sock(s));
+  }
   return g_api.closesocket(Sock(s));
 }
 
@@ -195,6 +227,7 @@ int BindSocket(SocketHandle s, const TVarSin& sin) {
 
 int ConnectSocket(SocketHandle s, const TVarSin& sin) {
   if (!g_api.connect) return NotStarted();
+  BlockingAgain(Sock(s));
   return g_api.connect(Sock(s), reinterpret_cast<const sockaddr*>(&sin), SinLength(sin));
 }
 
@@ -213,11 +246,13 @@ SocketHandle AcceptSocket(SocketHandle s, TVarSin& peer) {
 
 int SendSocket(SocketHandle s, const void* buffer, int length, int flags) {
   if (!g_api.send) return NotStarted();
+  BlockingAgain(Sock(s));
   return g_api.send(Sock(s), static_cast<const char*>(buffer), length, flags);
 }
 
 int RecvSocket(SocketHandle s, void* buffer, int length, int flags) {
   if (!g_api.recv) return NotStarted();
+  BlockingAgain(Sock(s));
   return g_api.recv(Sock(s), static_cast<char*>(buffer), length, flags);
 }
 
@@ -229,17 +264,28 @@ bool ResetsReadAsEnd() {
 }
 
 int RecvSocketWaiting(SocketHandle s, void* buffer, int length) {
-  // Winsock has no per-call non-blocking flag: ask what is waiting, then take it.
-  u_long n = 0;
-  if (!g_api.ioctlsocket || g_api.ioctlsocket(Sock(s), FIONREAD, &n) != 0 || n == 0) return 0;
-  const int r = g_api.recv(Sock(s), static_cast<char*>(buffer),
-                           static_cast<int>(std::min<u_long>(n, static_cast<u_long>(length))), 0);
+  if (!g_api.ioctlsocket || !g_api.recv) return 0;  // nothing to be had before the start
+  bool switch_now = false;
+  {
+    const std::lock_guard<std::mutex> hold(g_mode_lock);
+    switch_now = g_modes.try_emplace(Sock(s), Mode::LeftNonBlocking).second;
+  }
+  if (switch_now) {
+    u_long on = 1;
+    if (g_api.ioctlsocket(Sock(s), FIONBIO, &on) != 0) {
+      const std::lock_guard<std::mutex> hold(g_mode_lock);
+      g_modes.erase(Sock(s));
+      return 0;  // no receive without waiting on this socket: the caller waits instead
+    }
+  }
+  const int r = g_api.recv(Sock(s), static_cast<char*>(buffer), length, 0);
   if (r < 0 && LastSocketError() != kWSAEWOULDBLOCK) return kSocketError;
   return r > 0 ? r : 0;
 }
 
 int SendToSocket(SocketHandle s, const void* buffer, int length, int flags, const TVarSin& to) {
   if (!g_api.sendto) return NotStarted();
+  BlockingAgain(Sock(s));
   TVarSin copy = to;
   return g_api.sendto(Sock(s), static_cast<const char*>(buffer), length, flags,
                       reinterpret_cast<const sockaddr*>(&copy), SinLength(copy));
@@ -247,6 +293,7 @@ int SendToSocket(SocketHandle s, const void* buffer, int length, int flags, cons
 
 int RecvFromSocket(SocketHandle s, void* buffer, int length, int flags, TVarSin& from) {
   if (!g_api.recvfrom) return NotStarted();
+  BlockingAgain(Sock(s));
   int len = sizeof from;
   return g_api.recvfrom(Sock(s), static_cast<char*>(buffer), length, flags,
                         reinterpret_cast<sockaddr*>(&from), &len);
@@ -289,6 +336,14 @@ int BytesWaiting(SocketHandle s, std::uint32_t& count) {
 
 int SetNonBlocking(SocketHandle s, bool on) {
   if (!g_api.ioctlsocket) return NotStarted();
+  {
+    const std::lock_guard<std::mutex> hold(g_mode_lock);
+    if (on) {
+      g_modes[Sock(s)] = Mode::CallersNonBlocking;
+    } else {
+      g_modes.erase(Sock(s));
+    }
+  }
   u_long v = on ? 1 : 0;
   return g_api.ioctlsocket(Sock(s), FIONBIO, &v);
 }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+#include <thread>
+
 #include "net/address_text.h"
 #include "net/block_socket.h"
 #include "platform/sockets.h"
@@ -145,6 +149,47 @@ TEST(SocketErrors, OneTableForNumbersNamesAndTexts) {
   p::UniqueSocket second(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
   EXPECT_EQ(p::BindSocket(second.Get(), sin), -1);
   EXPECT_EQ(p::LastSocketError(), p::kWSAEADDRINUSE);
+}
+
+// A receive of what is waiting never blocks; the plain calls after it still do, and a socket
+// the caller made non-blocking stays so.
+TEST(SocketModes, AReceiveOfWhatIsWaitingLeavesTheOtherCallsAsTheyWere) {
+  p::TVarSin sin;
+  ASSERT_EQ(
+      p::LookupAddress("127.0.0.1", "0", {0, p::kAfInet, p::kSockStream, p::kIpprotoTcp}, sin), 0);
+  p::UniqueSocket listener(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  ASSERT_EQ(p::BindSocket(listener.Get(), sin), 0);
+  ASSERT_EQ(p::ListenSocket(listener.Get(), 1), 0);
+  p::GetLocalAddress(listener.Get(), sin);
+  p::UniqueSocket client(p::CreateSocket(p::kAfInet, p::kSockStream, p::kIpprotoTcp));
+  ASSERT_EQ(p::ConnectSocket(client.Get(), sin), 0);
+  p::TVarSin peer;
+  p::UniqueSocket server(p::AcceptSocket(listener.Get(), peer));
+  ASSERT_TRUE(server);
+
+  char buffer[16];
+  EXPECT_EQ(p::RecvSocketWaiting(client.Get(), buffer, sizeof buffer), 0);  // nothing yet
+  std::thread later([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    p::SendSocket(server.Get(), "abc", 3, 0);
+  });
+  EXPECT_EQ(p::RecvSocket(client.Get(), buffer, sizeof buffer, 0), 3) << "did not wait";
+  later.join();
+
+  ASSERT_EQ(p::SendSocket(server.Get(), "de", 2, 0), 2);
+  int got = 0;
+  for (int i = 0; i < 200 && got == 0; ++i) {
+    got = p::RecvSocketWaiting(client.Get(), buffer, sizeof buffer);
+    if (got == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(std::string(buffer, got > 0 ? got : 0), "de");
+  EXPECT_EQ(p::SendSocket(client.Get(), "x", 1, 0), 1);
+  EXPECT_EQ(p::RecvSocket(server.Get(), buffer, sizeof buffer, 0), 1);
+
+  ASSERT_EQ(p::SetNonBlocking(client.Get(), true), 0);
+  EXPECT_EQ(p::RecvSocketWaiting(client.Get(), buffer, sizeof buffer), 0);
+  EXPECT_EQ(p::RecvSocket(client.Get(), buffer, sizeof buffer, 0), p::kSocketError);
+  EXPECT_EQ(p::LastSocketError(), p::kWSAEWOULDBLOCK);
 }
 
 TEST(SocketOwner, ClosesOnceAndMoves) {
