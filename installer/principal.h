@@ -38,9 +38,10 @@ class InstalacaoCancelada : public std::runtime_error {
   InstalacaoCancelada() : std::runtime_error("instalação cancelada") {}
 };
 
-// How often, at most, a running step lets the window handle its events and shows progress:
-// about 25 times a second.
+// How often, at most, a running step lets the window handle its events (about 25 times a
+// second) and shows its progress (10 times: each repaint of the gauge costs milliseconds).
 inline constexpr std::uint32_t kIntervaloJanelaMs = 40;
+inline constexpr std::uint32_t kIntervaloProgressoMs = 100;
 
 // How many times Firebird provisioning downloads and runs the setup before it gives up.
 inline constexpr int kPassadasFirebird = 3;
@@ -118,6 +119,8 @@ class TfrmPrincipal {
   void Pausa();
   // Whether progress at `feito` of `total` is shown now (first, last, or after an interval).
   bool ProgressoDevido(std::int64_t feito, std::int64_t total);
+  // Lets the window handle its events, at most every kIntervaloJanelaMs.
+  void AtendeJanela();
   void Extrai(const std::string& archive, const std::string& directory);
   void VerificaCancelamento();
   void StatusFirebird(const std::string& texto);
@@ -139,7 +142,8 @@ class TfrmPrincipal {
     std::int64_t feito = 0;
     std::uint32_t tick = 0;
   } progresso_;                    // of the transfer or extraction under way
-  std::uint32_t ultimo_pump_ = 0;  // when the heartbeat last let the window handle events
+  std::uint32_t ultimo_pump_ = 0;  // when a running step last let the window handle events
+  bool pump_feito_ = false;        // since the start of the transfer or extraction
 };
 
 }  // namespace vlt

@@ -104,12 +104,22 @@ void TfrmPrincipal::Pausa() {
   VerificaCancelamento();
 }
 
+void TfrmPrincipal::AtendeJanela() {
+  // Called for every block read or written: the window is let in at most every interval.
+  const std::uint32_t agora = platform::TickMs();
+  if (!pump_feito_ || static_cast<std::uint32_t>(agora - ultimo_pump_) >= kIntervaloJanelaMs) {
+    pump_feito_ = true;
+    ultimo_pump_ = agora;
+    view_.PumpEvents();
+  }
+}
+
 bool TfrmPrincipal::ProgressoDevido(std::int64_t feito, std::int64_t total) {
   // The status and monitor events of one read share one answer.
   if (progresso_.iniciado && feito == progresso_.feito) return progresso_.mostrar;
   const std::uint32_t agora = platform::TickMs();
   progresso_.mostrar = !progresso_.iniciado || (total > 0 && feito >= total) ||
-                       static_cast<std::uint32_t>(agora - progresso_.tick) >= kIntervaloJanelaMs;
+                       static_cast<std::uint32_t>(agora - progresso_.tick) >= kIntervaloProgressoMs;
   if (progresso_.mostrar) progresso_.tick = agora;
   progresso_.iniciado = true;
   progresso_.feito = feito;
@@ -124,6 +134,7 @@ void TfrmPrincipal::Extrai(const std::string& archive, const std::string& direct
     // The page's gauge shows the extraction as it shows a download, and the window keeps
     // answering; closing it stops the extraction (the file being written is removed).
     progresso_ = {};
+    pump_feito_ = false;
     auto linha = [](size_t feitos, size_t total) {
       return "Arquivo " + std::to_string(feitos) + " de " + std::to_string(total);
     };
@@ -144,7 +155,7 @@ void TfrmPrincipal::Extrai(const std::string& archive, const std::string& direct
         view_.SetGaugeProgress(c.gauge, feito);
         view_.SetText(c.linha, linha(p.entries_done, p.entries_total));
       });
-      view_.PumpEvents();
+      AtendeJanela();
       VerificaCancelamento();
     };
     zip.ExtractAll(directory);
@@ -419,6 +430,7 @@ void TfrmPrincipal::RotinaTerminal() {
 
 void TfrmPrincipal::VltDownloadBeforeDownload() {
   progresso_ = {};
+  pump_feito_ = false;
   ParaCadaProduto([&](const ControlesProduto& c, bool loja) {
     view_.SetGaugeProgress(c.gauge, 0);
     if (loja) view_.SetVisible(Control::VltGIF1, false);
@@ -441,27 +453,21 @@ void TfrmPrincipal::VltDownloadHookStatus(THookSocketReason reason, std::int64_t
 void TfrmPrincipal::VltDownloadHookMonitor(std::int64_t bytes_to_download,
                                            std::int64_t bytes_downloaded, double average_speed,
                                            std::uint16_t sec) {
-  // Each read brings this event; the window is told at most about 25 times a second.
+  // Each read brings this event; the window is told only now and then.
   if (ProgressoDevido(bytes_downloaded, bytes_to_download)) {
     ParaCadaProduto([&](const ControlesProduto& c, bool) {
       view_.SetGaugeProgress(c.gauge, bytes_downloaded);
-      const std::string linha = TransferLine(bytes_downloaded, bytes_to_download, average_speed,
-                                             sec, platform::UserNumberSeparators());
-      view_.PumpEvents();
-      view_.SetText(c.linha, linha);
+      view_.SetText(c.linha, TransferLine(bytes_downloaded, bytes_to_download, average_speed, sec,
+                                          platform::UserNumberSeparators()));
     });
   }
+  AtendeJanela();
   // The operator asked to close the window: the transfer stops at its next block.
   if (cancelado_) VltDownload.SetDownloadStatus(stStop);
 }
 
 void TfrmPrincipal::VltDownloadHeartbeat() {
-  // Also raised before every receive: the window is let in at most every interval.
-  const std::uint32_t agora = platform::TickMs();
-  if (static_cast<std::uint32_t>(agora - ultimo_pump_) >= kIntervaloJanelaMs) {
-    ultimo_pump_ = agora;
-    view_.PumpEvents();
-  }
+  AtendeJanela();
   if (cancelado_) VltDownload.SetDownloadStatus(stStop);
 }
 

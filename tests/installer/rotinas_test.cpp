@@ -472,7 +472,7 @@ TEST_F(RotinasTest, ClosingTheWindowStopsTheTransferAndTheRoutine) {
   ChooseProduct(kProdutoLoja, "0", "");
   int monitors = 0;
   view.on_pump = [&] {
-    if (view.text[Control::lbStatus] == "Baixando Sistema" && ++monitors == 2) form.Cancela();
+    if (view.text[Control::lbStatus] == "Baixando Sistema" && ++monitors == 1) form.Cancela();
   };
   ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
   EXPECT_TRUE(view.quit);  // the handler closed the window when the routine ended
