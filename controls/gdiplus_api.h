@@ -7,6 +7,7 @@
 // after objidl.h
 #include <gdiplus.h>
 
+#include "controls/arc_geometry.h"
 #include "platform/dynamic_library.h"
 #include "platform/unique_resource.h"
 
@@ -82,7 +83,7 @@ using UniqueGpPen = platform::UniqueResource<GpPenTraits>;
 using UniqueGpImage = platform::UniqueResource<GpImageTraits>;
 
 // Anti-aliased outline drawing on a device context; false when GDI+ is absent or a call fails.
-// Angles in degrees, clockwise from the positive x axis.
+// Angles in degrees, clockwise from the positive x axis; an arc is drawn as SplitArc's pieces.
 bool DrawEllipseOutline(HDC dc, Gdiplus::ARGB color, float width, float x, float y, float w,
                         float h);
 bool DrawArcOutline(HDC dc, Gdiplus::ARGB color, float width, float x, float y, float w, float h,
