@@ -658,7 +658,7 @@ void TGif::BuildBitmaps() {
     const int t = GetTransparentIndex(i);
     const bool keyed = t >= 0 && t < table.rSize;
     if (keyed) colours[static_cast<size_t>(t)] = kGifKeyColor;
-    auto bitmap = std::make_unique<TGifBitmap>();
+    auto bitmap = std::make_shared<TGifBitmap>();
     bitmap->Width = image.rWidth;
     bitmap->Height = image.rHeight;
     bitmap->Dib = MakeGifDib(image.rWidth, image.rHeight, image.rPixelList.data(), colours);
@@ -669,8 +669,9 @@ void TGif::BuildBitmaps() {
 }
 
 const TGifBitmap& TGif::GetBitmap(int index) {
-  GetImageDescriptor(index);
-  BuildBitmaps();
+  // Only a missing bitmap sends it over the whole list: asked for image by image, a file of
+  // many frames would otherwise be walked once per frame.
+  if (!GetImageDescriptor(index).rBitmap) BuildBitmaps();
   return *images_[static_cast<size_t>(index)].rBitmap;
 }
 

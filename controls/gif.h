@@ -112,7 +112,7 @@ struct TGifImageDescriptor {
   std::optional<GifGraphicControl> rGraphicControl;  // the first graphic control among them
   std::vector<std::uint8_t> rPixelList;              // rWidth x rHeight indices, rows top down
   std::int64_t rPixelCount = 0;
-  std::unique_ptr<TGifBitmap> rBitmap;  // once built
+  std::shared_ptr<const TGifBitmap> rBitmap;  // once built; frames made from it share it
 };
 
 // Caps on what a file may make the decoder allocate; a file beyond them is refused with
