@@ -40,6 +40,16 @@ struct GdiplusApi : platform::EntryPointTable {
                                                                             "GdipBitmapLockBits"};
   platform::EntryPoint<decltype(gp::GdipBitmapUnlockBits)> GdipBitmapUnlockBits{
       *this, "GdipBitmapUnlockBits"};
+  platform::EntryPoint<decltype(gp::GdipCreateBitmapFromScan0)> GdipCreateBitmapFromScan0{
+      *this, "GdipCreateBitmapFromScan0"};
+  platform::EntryPoint<decltype(gp::GdipGetImageGraphicsContext)> GdipGetImageGraphicsContext{
+      *this, "GdipGetImageGraphicsContext"};
+  platform::EntryPoint<decltype(gp::GdipSetInterpolationMode)> GdipSetInterpolationMode{
+      *this, "GdipSetInterpolationMode"};
+  platform::EntryPoint<decltype(gp::GdipSetPixelOffsetMode)> GdipSetPixelOffsetMode{
+      *this, "GdipSetPixelOffsetMode"};
+  platform::EntryPoint<decltype(gp::GdipDrawImageRectI)> GdipDrawImageRectI{*this,
+                                                                            "GdipDrawImageRectI"};
 };
 
 // Loads and starts GDI+ for its lifetime; one per process, made at start before any window.
