@@ -1,6 +1,7 @@
 #include "controls/arc_geometry.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace vlt::controls {
@@ -37,6 +38,28 @@ std::optional<float> ArcSweep(std::int64_t min, std::int64_t max, std::int64_t p
   const long double range = static_cast<long double>(max) - static_cast<long double>(min);
   const long double sweep = done * 360.0L / range;
   return static_cast<float>(std::min(sweep, 360.0L));
+}
+
+std::vector<ArcPiece> SplitArc(float start, float sweep) {
+  // Wine failed up to 0.0005 degree away from a quarter; this keeps a wide berth.
+  constexpr double kNear = 0.05, kLongest = 80, kOverlap = 3;
+  std::vector<ArcPiece> pieces;
+  if (!(sweep >= kNear)) return pieces;  // NaN too
+  const double total = std::min<double>(sweep, 360);
+  if (std::abs(total - 90 * std::round(total / 90)) >= kNear) {
+    pieces.push_back({start, static_cast<float>(total)});
+    return pieces;
+  }
+  const int count = static_cast<int>(std::ceil(total / kLongest));
+  const double step = total / count;
+  for (int i = 0; i < count; ++i) {
+    const double from = start + i * step - (i > 0 ? kOverlap : 0);
+    // A full circle also closes over the first piece's flat end.
+    const double to =
+        i + 1 < count ? start + (i + 1) * step : start + total + (total >= 360 ? kOverlap : 0);
+    pieces.push_back({static_cast<float>(from), static_cast<float>(to - from)});
+  }
+  return pieces;
 }
 
 GaugeBoxes ComputeGaugeBoxes(int d, int cx, int cy, std::optional<std::pair<int, int>> glyph,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace vlt::controls {
 
@@ -36,6 +37,21 @@ std::int64_t ClampProgress(std::int64_t min, std::int64_t max, std::int64_t valu
 // The arc's sweep in degrees (clockwise, at most 360), or nothing when no arc is drawn: no
 // progress beyond `min`, or an empty or upside-down range.
 std::optional<float> ArcSweep(std::int64_t min, std::int64_t max, std::int64_t progress);
+
+// One drawing call's share of an arc: degrees, clockwise from the positive x axis.
+struct ArcPiece {
+  float start = 0, sweep = 0;
+  bool operator==(const ArcPiece&) const = default;
+};
+
+// The calls that draw the arc from `start` over `sweep` degrees (at most 360). Wine's GDI+
+// overflows its stack on an arc whose sweep lies within a hair of a multiple of 90 degrees,
+// 0 included (the gauge at exactly three quarters is 270 from -90), depending on the start.
+// Such an arc is drawn in pieces of 40 to 80 degrees that overlap by 3 degrees: the pen is
+// opaque, and Wine's flat ends stray by about a pixel, which a bare join would show as a
+// hole. Any other arc is one call as asked; one too short to colour a pixel (below 0.05
+// degree) gives no call at all.
+std::vector<ArcPiece> SplitArc(float start, float sweep);
 
 // The text box (text of cx x cy centred in the square of side d) and, when the gauge has a
 // glyph of gw x gh, the glyph box above the text, which then moves down.

@@ -137,8 +137,8 @@ void ButtonStyleModel::SetTemplateStyle(TTemplateStyle value) {
     colors_ = NewColorTemplate(entry.colors);
     ApplyColorTemplate();
     pictures_ = NewPictureTemplate(entry.pictures);
-    a_.height = pictures_->SizeHeight();
-    a_.width = pictures_->SizeWidth();
+    a_.height = ScaleToPpi(pictures_->SizeHeight(), ppi_);
+    a_.width = ScaleToPpi(pictures_->SizeWidth(), ppi_);
     a_.caption = entry.caption;
     a_.alignment = TVltAlignment::paLeftJustify;
   }
@@ -160,10 +160,10 @@ void ButtonStyleModel::SetStyle(TVltButtonStyleStyle value) {
   if (value == TVltButtonStyleStyle::bsCustom) return;
   colors_ = NewColorTemplate(ColorTemplateOf(value));
   ApplyColorTemplate();
-  a_.height = colors_->SizeHeight();
-  a_.width = colors_->SizeWidth();
-  a_.height = 32;
-  a_.width = 90;
+  a_.height = ScaleToPpi(colors_->SizeHeight(), ppi_);
+  a_.width = ScaleToPpi(colors_->SizeWidth(), ppi_);
+  a_.height = ScaleToPpi(32, ppi_);
+  a_.width = ScaleToPpi(90, ppi_);
   if (style_outline_) ApplyOutline();
 }
 

@@ -51,6 +51,10 @@ class ButtonStyleModel {
 
   // While the stored form is read a named template is only recorded.
   void SetReading(bool reading) { reading_ = reading; }
+  // The density the button is drawn at: the size a template gives (90 x 32 at 96 pixels per
+  // inch) grows with it, as the template's fonts do.
+  void SetPixelsPerInch(int ppi) { ppi_ = ppi > 0 ? ppi : 96; }
+  int PixelsPerInch() const { return ppi_; }
 
   TTemplateStyle TemplateStyle() const { return template_style_; }
   void SetTemplateStyle(TTemplateStyle value);
@@ -86,6 +90,7 @@ class ButtonStyleModel {
   bool style_outline_ = false;
   bool controller_style_template_ = false;  // Style and TemplateStyle resetting each other
   bool reading_ = false;
+  int ppi_ = 96;
   bool copy_of_font_[3] = {false, false, false};  // down, focused, disabled
 };
 

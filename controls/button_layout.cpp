@@ -73,6 +73,11 @@ ButtonLayout ComputeButtonLayout(const ButtonLayoutInput& in) {
   return out;
 }
 
+int ScaleToPpi(int value, int ppi) {
+  const long long scaled = static_cast<long long>(value) * ppi;
+  return static_cast<int>((scaled + (scaled >= 0 ? 48 : -48)) / 96);
+}
+
 bool CaptionDrawn(bool show_caption, std::string_view caption) {
   if (!show_caption) return false;
   for (unsigned char c : caption) {

@@ -54,6 +54,10 @@ struct ButtonLayout {
 };
 ButtonLayout ComputeButtonLayout(const ButtonLayoutInput& in);
 
+// A length given at 96 pixels per inch (a template's size, a picture's) at `ppi`, rounded to
+// the nearest pixel.
+int ScaleToPpi(int value, int ppi);
+
 // Whether the caption is drawn: shown and not blanks only.
 bool CaptionDrawn(bool show_caption, std::string_view caption);
 

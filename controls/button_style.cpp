@@ -3,10 +3,12 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 #include "controls/arc_control.h"
 #include "controls/gdiplus_api.h"
@@ -52,10 +54,12 @@ ButtonPictureImage::~ButtonPictureImage() {
   if (dc_ && original_ != nullptr) SelectObject(dc_.Get(), original_);
 }
 
-std::shared_ptr<const ButtonPictureImage> ButtonPictureImage::Load(const std::string& resource) {
-  // One decoded copy per name for the whole program: the pictures are the program's own.
-  static std::map<std::string, std::shared_ptr<const ButtonPictureImage>> cache;
-  if (auto it = cache.find(resource); it != cache.end()) return it->second;
+std::shared_ptr<const ButtonPictureImage> ButtonPictureImage::Load(const std::string& resource,
+                                                                   int ppi) {
+  // One decoded copy per name and density for the whole program: the pictures are the
+  // program's own.
+  static std::map<std::pair<std::string, int>, std::shared_ptr<const ButtonPictureImage>> cache;
+  if (auto it = cache.find({resource, ppi}); it != cache.end()) return it->second;
 
   const std::string missing = "Resource " + resource + " not found";
   HMODULE module = GetModuleHandleW(nullptr);
@@ -81,8 +85,32 @@ std::shared_ptr<const ButtonPictureImage> ButtonPictureImage::Load(const std::st
   if (w == 0 || h == 0 || w > 1024 || h > 1024) throw Exception("Unable to decode " + resource);
 
   void* bits = nullptr;
-  const auto picture = Make(static_cast<int>(w), static_cast<int>(h), &bits);
+  const int sw = ScaleToPpi(static_cast<int>(w), ppi), sh = ScaleToPpi(static_cast<int>(h), ppi);
+  const auto picture = Make(std::max(sw, 1), std::max(sh, 1), &bits);
   if (picture == nullptr) throw Exception("Unable to decode " + resource);
+
+  if (sw != static_cast<int>(w) || sh != static_cast<int>(h)) {
+    // Redrawn at the density's size, filtered, straight into the premultiplied pixels that
+    // AlphaBlend wants.
+    Gdiplus::GpBitmap* target = nullptr;
+    if (api->GdipCreateBitmapFromScan0(picture->width_, picture->height_, picture->width_ * 4,
+                                       PixelFormat32bppPARGB, static_cast<BYTE*>(bits),
+                                       &target) != Gdiplus::Ok) {
+      throw Exception("Unable to decode " + resource);
+    }
+    UniqueGpImage target_image(target);
+    UniqueGpGraphics graphics;
+    if (api->GdipGetImageGraphicsContext(target, graphics.Put()) != Gdiplus::Ok) {
+      throw Exception("Unable to decode " + resource);
+    }
+    api->GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    api->GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
+    api->GdipDrawImageRectI(graphics.Get(), image.Get(), 0, 0, picture->width_, picture->height_);
+    graphics.Reset();
+    target_image.Reset();
+    cache.emplace(std::pair{resource, ppi}, picture);
+    return picture;
+  }
 
   // Premultiplied, as AlphaBlend wants it.
   Gdiplus::GpRect rect(0, 0, picture->width_, picture->height_);
@@ -97,7 +125,7 @@ std::shared_ptr<const ButtonPictureImage> ButtonPictureImage::Load(const std::st
                 static_cast<size_t>(w) * 4);
   }
   api->GdipBitmapUnlockBits(bitmap, &data);
-  cache.emplace(resource, picture);
+  cache.emplace(std::pair{resource, ppi}, picture);
   return picture;
 }
 
@@ -278,6 +306,7 @@ void TVltButtonStyle::SetDpi(int dpi) {
   PenDesc& pen = model_.Appearance().pen;
   pen.width = MulDiv(pen.width, dpi, dpi_);
   dpi_ = dpi;
+  model_.SetPixelsPerInch(dpi);
   fonts_.clear();
   Invalidate();
 }
@@ -408,8 +437,9 @@ void TVltButtonStyle::Repaint() const {
 std::shared_ptr<const ButtonPictureImage> TVltButtonStyle::PictureImage(
     const PictureRef& ref) const {
   if (ref.Empty()) return nullptr;
+  // An image list's pictures are at the size its owner made them for the display.
   if (auto it = list_pictures_.find(ref.resource); it != list_pictures_.end()) return it->second;
-  return ButtonPictureImage::Load(ref.resource);
+  return ButtonPictureImage::Load(ref.resource, dpi_);
 }
 
 void TVltButtonStyle::SetImageList(HIMAGELIST list) {
@@ -478,6 +508,8 @@ void TVltButtonStyle::Paint(HDC dc) const {
   const FontDesc& font = a.FontOf(look);
 
   const int saved = SaveDC(dc);
+  // Nothing of the button, a long caption least of all, paints over its neighbours.
+  IntersectClipRect(dc, bounds_.left, bounds_.top, bounds_.right, bounds_.bottom);
   SelectObject(dc, FontFor(font));
   const std::wstring caption = Widen(a.caption);
   SIZE extent{0, 0};

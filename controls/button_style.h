@@ -18,8 +18,9 @@ namespace vlt::controls {
 // A picture loaded from the program's PNG resources, kept premultiplied for AlphaBlend.
 class ButtonPictureImage {
  public:
-  // Throws vlt::Exception when the resource is missing or cannot be decoded (GDI+ absent).
-  static std::shared_ptr<const ButtonPictureImage> Load(const std::string& resource);
+  // The picture at `ppi` (the pictures are drawn for 96 pixels per inch). Throws
+  // vlt::Exception when the resource is missing or cannot be decoded (GDI+ absent).
+  static std::shared_ptr<const ButtonPictureImage> Load(const std::string& resource, int ppi = 96);
   // A copy of an image list's picture, with its transparency; nullptr for an index the list
   // does not have.
   static std::shared_ptr<const ButtonPictureImage> FromImageList(HIMAGELIST list, int index);
@@ -76,7 +77,8 @@ class TVltButtonStyle {
   // Moves the button (parent client pixels) and repaints at once.
   void SetBounds(const RECT& bounds);
   const RECT& Bounds() const { return bounds_; }
-  // Fonts are made for this many dots per inch; outline widths scale with it.
+  // Fonts are made for this many dots per inch; outline widths, the pictures and the size a
+  // template gives scale with it.
   void SetDpi(int dpi);
 
   // The appearance and the template setters; call Changed() after changing it directly.

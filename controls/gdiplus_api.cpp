@@ -74,7 +74,12 @@ bool DrawEllipseOutline(HDC dc, Gdiplus::ARGB color, float width, float x, float
 bool DrawArcOutline(HDC dc, Gdiplus::ARGB color, float width, float x, float y, float w, float h,
                     float start, float sweep) {
   return WithPen(dc, color, width, [&](const GdiplusApi& api, auto* g, auto* pen) {
-    return api.GdipDrawArc(g, pen, x, y, w, h, start, sweep);
+    for (const ArcPiece& piece : SplitArc(start, sweep)) {
+      const Gdiplus::GpStatus status =
+          api.GdipDrawArc(g, pen, x, y, w, h, piece.start, piece.sweep);
+      if (status != Gdiplus::Ok) return status;
+    }
+    return Gdiplus::Ok;
   });
 }
 

@@ -7,6 +7,7 @@
 // after objidl.h
 #include <gdiplus.h>
 
+#include "controls/arc_geometry.h"
 #include "platform/dynamic_library.h"
 #include "platform/unique_resource.h"
 
@@ -39,6 +40,16 @@ struct GdiplusApi : platform::EntryPointTable {
                                                                             "GdipBitmapLockBits"};
   platform::EntryPoint<decltype(gp::GdipBitmapUnlockBits)> GdipBitmapUnlockBits{
       *this, "GdipBitmapUnlockBits"};
+  platform::EntryPoint<decltype(gp::GdipCreateBitmapFromScan0)> GdipCreateBitmapFromScan0{
+      *this, "GdipCreateBitmapFromScan0"};
+  platform::EntryPoint<decltype(gp::GdipGetImageGraphicsContext)> GdipGetImageGraphicsContext{
+      *this, "GdipGetImageGraphicsContext"};
+  platform::EntryPoint<decltype(gp::GdipSetInterpolationMode)> GdipSetInterpolationMode{
+      *this, "GdipSetInterpolationMode"};
+  platform::EntryPoint<decltype(gp::GdipSetPixelOffsetMode)> GdipSetPixelOffsetMode{
+      *this, "GdipSetPixelOffsetMode"};
+  platform::EntryPoint<decltype(gp::GdipDrawImageRectI)> GdipDrawImageRectI{*this,
+                                                                            "GdipDrawImageRectI"};
 };
 
 // Loads and starts GDI+ for its lifetime; one per process, made at start before any window.
@@ -82,7 +93,7 @@ using UniqueGpPen = platform::UniqueResource<GpPenTraits>;
 using UniqueGpImage = platform::UniqueResource<GpImageTraits>;
 
 // Anti-aliased outline drawing on a device context; false when GDI+ is absent or a call fails.
-// Angles in degrees, clockwise from the positive x axis.
+// Angles in degrees, clockwise from the positive x axis; an arc is drawn as SplitArc's pieces.
 bool DrawEllipseOutline(HDC dc, Gdiplus::ARGB color, float width, float x, float y, float w,
                         float h);
 bool DrawArcOutline(HDC dc, Gdiplus::ARGB color, float width, float x, float y, float w, float h,

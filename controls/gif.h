@@ -3,7 +3,9 @@
 // the images into 24-bit bitmaps on request. It draws nothing and does not compose frames.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +37,15 @@ struct TGifScreenDescriptor {
 
 struct TGifColorTable {
   int rSize = 0;
-  std::array<std::uint32_t, 256> rColors{};  // entries from rSize on stay 0 (black)
+  std::vector<std::uint32_t> rColors;  // the rSize entries the file gives
+  // Entry `index`; one the file did not fill is black.
+  std::uint32_t Color(int index) const {
+    return index >= 0 && index < static_cast<int>(rColors.size())
+               ? rColors[static_cast<size_t>(index)]
+               : 0;
+  }
+  // All 256 entries, those the file did not fill black.
+  std::array<std::uint32_t, 256> Colors() const;
 };
 
 struct GifExtensionRecord {
@@ -55,6 +65,32 @@ struct GifExtensionRecord {
   std::vector<ByteString> data;  // sub-blocks (comment, plain text, application)
 };
 
+// The extension blocks read before an image, kept as the file has them (label first, through
+// the block's terminator) in one buffer and made into records on request: millions of tiny
+// blocks then cost memory in proportion to their bytes, not a record apiece.
+class GifExtensionList {
+ public:
+  size_t size() const { return starts_.size(); }
+  bool empty() const { return starts_.empty(); }
+  GifExtensionRecord operator[](size_t index) const;
+  // A block already read and found sound.
+  void Add(std::string_view block);
+  void clear();
+
+ private:
+  ByteString bytes_;
+  std::vector<std::uint32_t> starts_;
+};
+
+// What an image's first graphic control extension says.
+struct GifGraphicControl {
+  int disposal = 0;  // 0..7 as stored
+  bool user_input = false;
+  bool transparent = false;
+  int delay = 0;  // hundredths of a second
+  int transparent_index = 0;
+};
+
 // A 24-bit bottom-up device-independent bitmap as a whole .bmp file in memory.
 struct TGifBitmap {
   int Width = 0;
@@ -72,10 +108,11 @@ struct TGifImageDescriptor {
   int rLocalColorSize = 0;
   int rLocalColorTable = -1;  // the table the image uses: its local one, else the global one
   int rLZWSize = 0;
-  std::vector<GifExtensionRecord> rExtensionList;  // the extensions that preceded the image
-  std::vector<std::uint8_t> rPixelList;            // rWidth x rHeight indices, rows top down
+  GifExtensionList rExtensionList;                   // the extensions that preceded the image
+  std::optional<GifGraphicControl> rGraphicControl;  // the first graphic control among them
+  std::vector<std::uint8_t> rPixelList;              // rWidth x rHeight indices, rows top down
   std::int64_t rPixelCount = 0;
-  std::unique_ptr<TGifBitmap> rBitmap;  // once built
+  std::shared_ptr<const TGifBitmap> rBitmap;  // once built; frames made from it share it
 };
 
 // Caps on what a file may make the decoder allocate; a file beyond them is refused with
@@ -123,22 +160,27 @@ class TGif {
   int GetTransparentIndex(int index) const;
   // All images side by side, each at the top left of a Width x Height cell.
   TGifBitmap StripBitmap();
+  // LZW codes read plus pixels expanded from them while loading: the decoding work, which
+  // stays in proportion to the pixels whatever follows them in the code stream.
+  std::int64_t LzwWork() const { return lzw_work_; }
 
  private:
   void ReadColorTableInto(class GifReader& in, int size, int& index);
-  void ReadImage(GifReader& in);
+  void ReadImage(GifReader& in, class LzwDecoder& lzw);
   void ReadExtension(GifReader& in);
-  void DecodeImage(TGifImageDescriptor& image, const std::vector<std::uint8_t>& data);
-  const GifExtensionRecord* GraphicControl(int index) const;
+  const GifGraphicControl* GraphicControl(int index) const;
 
   TGifLimits limits_;
   std::string signature_ = "------";
   TGifScreenDescriptor screen_;
-  std::vector<TGifImageDescriptor> images_;
-  std::vector<TGifColorTable> tables_;
-  std::vector<GifExtensionRecord> pending_;
+  // Deques: a file of many tiny images or tables grows them without a copy of them all.
+  std::deque<TGifImageDescriptor> images_;
+  std::deque<TGifColorTable> tables_;
+  GifExtensionList pending_;
+  std::optional<GifGraphicControl> pending_graphic_control_;
   int loop_count_ = -1;
   std::int64_t total_pixels_ = 0;
+  std::int64_t lzw_work_ = 0;
 };
 
 // The DIB of a w x h picture whose pixels are colours (red | green << 8 | blue << 16) from

@@ -130,7 +130,7 @@ std::unique_ptr<TGIFImage> TGIFImage::LoadGIFImage(std::string_view data) {
       TgfFrame frame;
       // Each frame keeps its bitmap's own key colour, so that a transparent frame after an
       // opaque first one is keyed on the colour its transparent pixels really have.
-      frame.frImage = std::make_shared<const TGifBitmap>(gif.GetBitmap(i));
+      frame.frImage = gif.GetImageDescriptor(i).rBitmap;
       frame.frDisposalMethod = static_cast<TDisposalType>(gif.GetImageDisposal(i));
       frame.frLeft = gif.GetImageLeft(i);
       frame.frTop = gif.GetImageTop(i);

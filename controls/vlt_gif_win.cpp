@@ -127,21 +127,18 @@ LRESULT TVltGIFWin::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 HBITMAP TVltGIFWin::FrameBitmap(const TgfFrame& frame) {
-  if (bitmaps_model_ != &gif_.GIF()) {
-    bitmaps_.clear();
-    bitmaps_model_ = &gif_.GIF();
-  }
-  const TGifBitmap* image = frame.frImage.get();
+  const std::shared_ptr<const TGifBitmap>& image = frame.frImage;
   if (image == nullptr || image->Dib.size() < 54) return nullptr;
-  auto& slot = bitmaps_[image];
-  if (!slot) {
+  if (image != bitmap_image_) {
+    bitmap_.Reset();
     const auto* info = reinterpret_cast<const BITMAPINFO*>(image->Dib.data() + 14);
     HDC screen = GetDC(nullptr);
-    slot = platform::UniqueGdiObject(CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT,
-                                                    image->Dib.data() + 54, info, DIB_RGB_COLORS));
+    bitmap_ = platform::UniqueGdiObject(CreateDIBitmap(
+        screen, &info->bmiHeader, CBM_INIT, image->Dib.data() + 54, info, DIB_RGB_COLORS));
     ReleaseDC(nullptr, screen);
+    bitmap_image_ = image;
   }
-  return static_cast<HBITMAP>(slot.Get());
+  return static_cast<HBITMAP>(bitmap_.Get());
 }
 
 void TVltGIFWin::Paint(HDC dc, const RECT& area) {

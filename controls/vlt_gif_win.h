@@ -3,7 +3,7 @@
 // TVltGIF's; this class owns the window, its 50 ms timer and the GDI drawing of the frames.
 #include <windows.h>
 
-#include <map>
+#include <memory>
 #include <string_view>
 
 #include "controls/gif_animation.h"
@@ -45,8 +45,11 @@ class TVltGIFWin : private TVltGIFHost {
   HWND window_ = nullptr;
   platform::UniqueGdiObject accumulator_;
   SIZE accumulator_size_{};
-  std::map<const TGifBitmap*, platform::UniqueGdiObject> bitmaps_;
-  const TGIFImage* bitmaps_model_ = nullptr;
+  // The GDI bitmap of the frame drawn last, and that frame's picture (held, so that no other
+  // picture can take its place in memory while it names the bitmap): one bitmap, not one per
+  // frame, however many frames the file has.
+  std::shared_ptr<const TGifBitmap> bitmap_image_;
+  platform::UniqueGdiObject bitmap_;
 };
 
 }  // namespace vlt

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -65,6 +66,50 @@ TEST(GaugeSweepTest, ArcOrNot) {
     if (got) {
       EXPECT_FLOAT_EQ(*got, *c.sweep) << c.min << ".." << c.max << " @" << c.progress;
     }
+  }
+}
+
+// No drawing call may sweep (nearly) a multiple of 90 degrees, and together the calls must
+// cover exactly the arc asked for.
+TEST(SplitArcTest, PiecesCoverTheArcAndAvoidQuarterSweeps) {
+  std::vector<std::pair<float, float>> arcs;  // start, sweep
+  for (float start : {-90.0f, 0.0f, -255.0f, 45.5f}) {
+    for (int percent = 1; percent <= 100; ++percent) {
+      arcs.emplace_back(start, *ArcSweep(0, 100, percent));
+    }
+    // Within a byte of the quarters of a large download, and its early bytes.
+    constexpr std::int64_t kMax = 10'000'000;
+    for (std::int64_t at : {kMax / 4, kMax / 2, kMax * 3 / 4, kMax}) {
+      for (std::int64_t d : {-2, -1, 0, 1}) {
+        arcs.emplace_back(start, *ArcSweep(0, kMax, std::min(at + d, kMax)));
+      }
+    }
+    for (std::int64_t at : {3000, 1400}) arcs.emplace_back(start, *ArcSweep(0, kMax, at));
+  }
+  for (auto [start, sweep] : arcs) {
+    SCOPED_TRACE(testing::Message() << "start " << start << " sweep " << sweep);
+    const std::vector<ArcPiece> pieces = SplitArc(start, sweep);
+    ASSERT_FALSE(pieces.empty());
+    EXPECT_FLOAT_EQ(pieces.front().start, start);
+    const float end = pieces.back().start + pieces.back().sweep;
+    EXPECT_NEAR(end, start + sweep + (sweep >= 360 ? 3 : 0), 1e-3);
+    float reached = start;
+    for (const ArcPiece& p : pieces) {
+      EXPECT_LE(p.start, reached + 1e-3f);  // no gap
+      reached = p.start + p.sweep;
+      EXPECT_GE(std::abs(p.sweep - 90.0f * std::round(p.sweep / 90.0f)), 0.05f) << p.sweep;
+      if (pieces.size() > 1) {
+        EXPECT_LE(p.sweep, 83.0f);
+      }
+    }
+  }
+  // Any other arc is the one call asked for.
+  EXPECT_EQ(SplitArc(-90, 104.4f), (std::vector<ArcPiece>{{-90, 104.4f}}));
+  EXPECT_EQ(SplitArc(-90, 270).size(), 4u);
+  // Too short to colour a pixel (the first bytes of a large download): nothing to draw.
+  for (float sweep : {0.0f, 0.049f, *ArcSweep(0, 10'000'000, 1), -5.0f,
+                      std::numeric_limits<float>::quiet_NaN()}) {
+    EXPECT_TRUE(SplitArc(-90, sweep).empty()) << sweep;
   }
 }
 

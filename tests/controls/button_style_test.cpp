@@ -229,6 +229,28 @@ TEST(ButtonTemplateTest, StyleResetsATemplateFirst) {
   EXPECT_EQ(b.Appearance().picture.resource, "PICTURE_CLOSE_WHITE");
 }
 
+// A template's 90 x 32 is at 96 pixels per inch: the button grows with the density as the
+// template's 10-point fonts do, and so do its 24-pixel pictures.
+TEST(ButtonTemplateTest, TemplateSizesGrowWithTheDensity) {
+  struct Case {
+    int ppi, width, height, picture;
+  };
+  const Case cases[] = {
+      {96, 90, 32, 24}, {120, 113, 40, 30}, {144, 135, 48, 36}, {192, 180, 64, 48}};
+  for (const Case& c : cases) {
+    ButtonStyleModel templated, styled;
+    templated.SetPixelsPerInch(c.ppi);
+    styled.SetPixelsPerInch(c.ppi);
+    templated.SetTemplateStyle(TTemplateStyle::tsSave);
+    styled.SetStyle(TVltButtonStyleStyle::bsDanger);
+    for (const ButtonStyleModel* b : {&templated, &styled}) {
+      EXPECT_EQ(b->Appearance().width, c.width) << c.ppi;
+      EXPECT_EQ(b->Appearance().height, c.height) << c.ppi;
+    }
+    EXPECT_EQ(ScaleToPpi(24, c.ppi), c.picture) << c.ppi;
+  }
+}
+
 TEST(ButtonTemplateTest, OutlineSwapsTheNormalLookOnly) {
   ButtonStyleModel b;
   b.SetStyle(TVltButtonStyleStyle::bsDanger);

@@ -213,6 +213,89 @@ TEST_F(ControlWindowTest, TemplateAtRunTimePaintsItsColoursAndPictures) {
   EXPECT_GT(white, 50);
 }
 
+// A 300 x 200 bitmap filled with a colour no button uses, for a button to paint into.
+class Canvas {
+ public:
+  static constexpr COLORREF kUntouched = RGB(1, 2, 3);
+  Canvas() {
+    HDC screen = GetDC(nullptr);
+    dc_ = CreateCompatibleDC(screen);
+    bitmap_ = CreateCompatibleBitmap(screen, 300, 200);
+    ReleaseDC(nullptr, screen);
+    old_ = SelectObject(dc_, bitmap_);
+    HBRUSH fill = CreateSolidBrush(kUntouched);
+    RECT all{0, 0, 300, 200};
+    FillRect(dc_, &all, fill);
+    DeleteObject(fill);
+  }
+  ~Canvas() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  HDC Dc() const { return dc_; }
+  // Pixels of `colour` within `r`, or (outside = true) everywhere but `r`.
+  int Count(COLORREF colour, const RECT& r, bool outside = false) const {
+    int n = 0;
+    for (int y = 0; y < 200; ++y) {
+      for (int x = 0; x < 300; ++x) {
+        const bool in = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+        if (in != outside && GetPixel(dc_, x, y) == colour) ++n;
+      }
+    }
+    return n;
+  }
+
+ private:
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ old_;
+};
+
+TEST_F(ControlWindowTest, ButtonPaintsNothingBeyondItsBounds) {
+  TVltButtonStyle button;
+  button.SetParent(parent_, 7);
+  const RECT bounds{100, 60, 160, 90};
+  button.SetBounds(bounds);
+  button.Model().Appearance().brush.color = RGB(200, 0, 0);
+  button.SetCaption("Instalar o sistema completo agora");  // far wider than 60 pixels
+  Canvas canvas;
+  button.Paint(canvas.Dc());
+  EXPECT_EQ(canvas.Count(Canvas::kUntouched, bounds, true), 300 * 200 - 60 * 30);
+  EXPECT_GT(canvas.Count(RGB(0, 0, 0), bounds), 20);  // the caption, cut at the edges
+}
+
+TEST_F(ControlWindowTest, TemplateButtonsGrowWithTheDensity) {
+  // The white save picture and the white caption of a template button, at 96 and 144 pixels
+  // per inch: the button, its picture and its font all grow by half, so the caption still
+  // fits beside the picture.
+  int picture_pixels[2] = {0, 0};
+  int index = 0;
+  for (int dpi : {96, 144}) {
+    TVltButtonStyle button;
+    button.SetParent(parent_, 7);
+    button.SetDpi(dpi);
+    button.SetBounds(RECT{10, 10, 110, 60});
+    button.SetTemplateStyle(TTemplateStyle::tsSave);
+    const RECT& b = button.Bounds();
+    EXPECT_EQ(b.right - b.left, dpi == 96 ? 90 : 135);
+    EXPECT_EQ(b.bottom - b.top, dpi == 96 ? 32 : 48);
+    Canvas canvas;
+    button.Paint(canvas.Dc());
+    const int side = dpi == 96 ? 24 : 36;
+    const int top = b.top + (b.bottom - b.top - side) / 2;
+    const RECT picture{b.left + 3, top, b.left + 3 + side, top + side};
+    picture_pixels[index++] = canvas.Count(RGB(255, 255, 255), picture);
+    // The caption's white ends well before the button's right edge.
+    const RECT right_edge{b.right - 6, b.top, b.right, b.bottom};
+    EXPECT_EQ(canvas.Count(RGB(255, 255, 255), right_edge), 0) << dpi;
+    const RECT caption{picture.right, b.top, b.right - 6, b.bottom};
+    EXPECT_GT(canvas.Count(RGB(255, 255, 255), caption), 20) << dpi;
+  }
+  // Two and a quarter times the area, give or take the filtered edges.
+  EXPECT_GT(picture_pixels[1], picture_pixels[0] * 3 / 2) << picture_pixels[0];
+}
+
 TEST_F(ControlWindowTest, EveryTemplatePictureIsShippedAndAMissingOneIsReported) {
   for (std::string_view name : TemplatePictureNames()) {
     std::shared_ptr<const ButtonPictureImage> picture;

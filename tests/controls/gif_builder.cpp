@@ -61,6 +61,20 @@ std::string EncodeIndices(const std::vector<std::uint8_t>& pixels, int lzw) {
   return PackCodes(codes);
 }
 
+std::string FullTableCodes(size_t bytes) {
+  std::vector<std::pair<int, int>> codes{{256, 9}, {1, 9}};
+  size_t bits = 18;
+  int width = 9, slot = 258;
+  while (slot < 4096) {
+    codes.emplace_back(slot, width);
+    bits += static_cast<size_t>(width);
+    if (++slot >= (1 << width) && width < 12) ++width;
+  }
+  for (; bits < bytes * 8; bits += 12) codes.emplace_back(4095, 12);
+  codes.emplace_back(257, 12);
+  return PackCodes(codes);
+}
+
 std::string SubBlocks(const std::string& data) {
   std::string out;
   for (size_t at = 0; at < data.size(); at += 255) {

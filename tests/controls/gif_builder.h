@@ -16,6 +16,11 @@ std::string PackCodes(const std::vector<std::pair<int, int>>& codes_and_widths);
 // grow, and the end code.
 std::string EncodeIndices(const std::vector<std::uint8_t>& pixels, int lzw);
 
+// A code stream for minimum code size 8 that fills the string table without a clear code
+// (each code the one being defined: a string of one more index 1 each time) and then repeats
+// its last entry, 3839 pixels of index 1, until it is `bytes` long; then the end code.
+std::string FullTableCodes(size_t bytes);
+
 // Data split into sub-blocks of at most 255 bytes, with the 0 terminator.
 std::string SubBlocks(const std::string& data);
 

@@ -60,7 +60,7 @@ TEST(GifInterop, ReadsWhatARealEncoderWrote) {
     const TGifColorTable& table = gif.GetColorTable(image.rLocalColorTable);
     int wrong = 0;
     for (size_t i = 0; i < image.rPixelList.size(); ++i) {
-      const std::uint32_t c = table.rColors[image.rPixelList[i]];
+      const std::uint32_t c = table.Color(image.rPixelList[i]);
       const auto* p = reinterpret_cast<const std::uint8_t*>(rgb.data()) + i * 3;
       wrong += c != (p[0] | p[1] << 8 | static_cast<std::uint32_t>(p[2]) << 16);
     }

@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/controls/allocation_meter.h"
 #include "tests/controls/gif_builder.h"
 
 namespace vlt {
 namespace {
 
 using test::EncodeIndices;
+using test::FullTableCodes;
 using test::GifBuilder;
 using test::GifImageSpec;
 using test::PackCodes;
@@ -195,6 +197,14 @@ TEST(GifDecoder, InterlacedRowsComeInPassOrder) {
                            .Trailer());
     EXPECT_EQ(gif.GetImageDescriptor(0).rPixelList, c.rows) << "height " << c.height;
   }
+  // Pixels beyond the last are dropped, not wrapped round to the first pass again.
+  TGif gif;
+  gif.LoadFromStream(
+      GifBuilder(1, 2, 4)
+          .Image(
+              {.height = 2, .interlaced = true, .lzw = 4, .data = EncodeIndices({5, 6, 7, 8}, 4)})
+          .Trailer());
+  EXPECT_EQ(gif.GetImageDescriptor(0).rPixelList, (std::vector<std::uint8_t>{5, 6}));
 }
 
 TEST(GifDecoder, CodeStreamEdges) {
@@ -245,6 +255,77 @@ TEST(GifDecoder, FullTableDecodesWithoutNewEntries) {
   const int w = static_cast<int>(expected.size());
   gif.LoadFromStream(GifBuilder(w, 1, 2).Image({.width = w, .data = PackCodes(codes)}).Trailer());
   EXPECT_EQ(gif.GetImageDescriptor(0).rPixelList, expected);
+}
+
+// Once an image's pixels are written the codes after them cost nothing: the work (codes read
+// plus pixels expanded) stays within twice the pixels and one string of the full table.
+TEST(GifDecoder, WorkStaysInProportionToThePixels) {
+  std::vector<std::uint8_t> ordinary(200 * 100);
+  for (size_t i = 0; i < ordinary.size(); ++i) ordinary[i] = static_cast<std::uint8_t>(i * 7);
+  struct Case {
+    const char* name;
+    int width, height;
+    bool interlaced;
+    bool ordinary;  // else 12 KB of long strings of index 1
+  };
+  const Case cases[] = {
+      {"1 x 1", 1, 1, false, false},
+      {"1 x 1 interlaced", 1, 1, true, false},
+      {"64 x 64 interlaced", 64, 64, true, false},
+      {"no pixels at all", 0, 5, false, false},
+      {"an ordinary picture", 200, 100, false, true},
+  };
+  for (const Case& c : cases) {
+    const GifImageSpec image{
+        .width = c.width,
+        .height = c.height,
+        .interlaced = c.interlaced,
+        .lzw = 8,
+        .data = c.ordinary ? EncodeIndices(ordinary, 8) : FullTableCodes(12000)};
+    const std::vector<std::uint8_t> pixels =
+        c.ordinary ? ordinary
+                   : std::vector<std::uint8_t>(static_cast<size_t>(c.width * c.height), 1);
+    // Twice: the second image is decoded after the first has filled the table.
+    TGif gif;
+    gif.LoadFromStream(GifBuilder(200, 100, 8).Image(image).Image(image).Trailer());
+    const auto count = static_cast<std::int64_t>(pixels.size());
+    EXPECT_LE(gif.LzwWork(), 2 * (2 * count + 4096)) << c.name;
+    EXPECT_EQ(gif.GetImageDescriptor(1).rPixelList, pixels) << c.name;
+  }
+}
+
+// Colour tables and extension records take memory in proportion to their bytes in the file,
+// however many tiny ones it holds.
+TEST(GifDecoder, TinyTablesAndBlocksCostMemoryInProportionToTheFile) {
+  const GifImageSpec pixel{.data = EncodeIndices({1}, 2)};
+  GifImageSpec local = pixel;
+  local.local_table_bits = 1;
+  GifBuilder comments(1, 1, 1), frames(1, 1, 1), sub_blocks(1, 1, 1);
+  for (int i = 0; i < 20000; ++i) comments.Raw(std::string("!\xFE\0", 3));
+  for (int i = 0; i < 3000; ++i) frames.Image(local);
+  for (int i = 0; i < 300; ++i) {
+    sub_blocks.Raw("!\xFE");
+    for (int j = 0; j < 100; ++j) sub_blocks.Raw(std::string("\x01x", 2));
+    sub_blocks.Raw(std::string("\0", 1));
+  }
+  const std::pair<const char*, std::string> files[] = {
+      {"20,000 empty comments", comments.Image(pixel).Trailer()},
+      {"3,000 frames with local tables", frames.Trailer()},
+      {"300 comments of 100 one-byte sub-blocks", sub_blocks.Image(pixel).Trailer()},
+  };
+  for (const auto& [name, bytes] : files) {
+    TGif gif;
+    const test::AllocationMeter meter;
+    gif.LoadFromStream(bytes);
+    EXPECT_LE(meter.PeakBytes(), 16 * bytes.size()) << name;
+  }
+  // The records are all there to read back.
+  TGif gif;
+  gif.LoadFromStream(files[2].second);
+  ASSERT_EQ(gif.GetImageDescriptor(0).rExtensionList.size(), 300u);
+  const GifExtensionRecord last = gif.GetImageDescriptor(0).rExtensionList[299];
+  EXPECT_EQ(last.label, 0xFE);
+  EXPECT_EQ(last.data, std::vector<ByteString>(100, "x"));
 }
 
 std::uint32_t DibPixel(const TGifBitmap& b, int x, int y) {
