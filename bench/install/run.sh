@@ -35,7 +35,7 @@ with zipfile.ZipFile(src) as old, zipfile.ZipFile(dst, 'w', zipfile.ZIP_STORED) 
         for _ in range(mib):
             f.write(os.urandom(1 << 20))
 PY
-  export VLT_WALK_PACKAGE=$PWD/$site/bench-big.zip
+  export VLT_WALK_PACKAGE=$PWD/$site/bench-big.zip VLT_WALK_POLL=2
 fi
 
 exe=build/windows/app/InstaladorVeltra.exe probe=build/windows/tests/vlt_window_probe.exe
