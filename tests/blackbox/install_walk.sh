@@ -106,6 +106,22 @@ run_to_final() {
   fail "the closing page did not come within 3 minutes"
 }
 
+# Waits up to SECONDS for the installer's failure box (failing if the closing page comes
+# instead: WHY), takes screenshot NAME of it and sets $box (its window) and $said (its text).
+await_failure_box() {
+  local name=$1 seconds=$2 why=$3 deadline=$((SECONDS + $2))
+  box=""
+  while ((SECONDS < deadline)); do
+    box=$(xdotool search --name '^InstaladorVeltra$' 2>/dev/null | head -1) && [[ -n "$box" ]] && break
+    see | awk -F'\t' '$2 == "Instalação Concluída" {f=1} END {exit !f}' && fail "$why"
+    sleep 0.2
+  done
+  [[ -n "$box" ]] || fail "no failure box within $seconds s"
+  sleep 0.5
+  shot "$name"
+  said=$(wine "$probe" "InstaladorVeltra" 2>/dev/null | tr -d '\r')
+}
+
 close_installer() {
   click "Fechar"
   for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
@@ -211,16 +227,7 @@ if [[ "$what" == retry || "$what" == both ]]; then
   keys Return
   expect_text 'C:\Progs5\Berfon\'
   keys Return
-  box=""
-  for _ in $(seq 900); do
-    box=$(xdotool search --name '^InstaladorVeltra$' 2>/dev/null | head -1) && [[ -n "$box" ]] && break
-    see | awk -F'\t' '$2 == "Instalação Concluída" {f=1} END {exit !f}' && fail "finished without the package"
-    sleep 0.2
-  done
-  [[ -n "$box" ]] || fail "no failure box within 3 minutes"
-  sleep 0.5
-  shot retry-01-box
-  said=$(wine "$probe" "InstaladorVeltra" 2>/dev/null | tr -d '\r')
+  await_failure_box retry-01-box 180 "finished without the package"
   grep -q "Falha ao baixar o pacote estoque_2010.zip do servidor 127.0.0.2" <<<"$said" ||
     fail "the box does not say which package failed: $said"
   grep -q "Motivo: the server answered 404" <<<"$said" || fail "the box gives no reason: $said"
@@ -263,17 +270,7 @@ if [[ "$what" == firebird || "$what" == both ]]; then
   click "Continuar"
   expect_text 'C:\Progs5\Berfon\'
   click "Continuar"
-  box=""
-  for _ in $(seq 450); do
-    box=$(xdotool search --name '^InstaladorVeltra$' 2>/dev/null | head -1) && [[ -n "$box" ]] && break
-    see | awk -F'\t' '$2 == "Instalação Concluída" {f=1} END {exit !f}' &&
-      fail "finished without starting the Firebird setup"
-    sleep 0.2
-  done
-  [[ -n "$box" ]] || fail "no failure box within 90 s"
-  sleep 0.5
-  shot firebird-01-box
-  said=$(wine "$probe" "InstaladorVeltra" 2>/dev/null | tr -d '\r')
+  await_failure_box firebird-01-box 90 "finished without starting the Firebird setup"
   for want in "Falha ao instalar o Firebird." \
     'Não foi possível iniciar o programa "C:\Progs5\Uteis\Firebird-2.5.9x86.exe".'; do
     grep -qF "$want" <<<"$said" || fail "the box does not say \"$want\": $said"

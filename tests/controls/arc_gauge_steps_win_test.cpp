@@ -16,6 +16,7 @@
 
 #include "controls/arc_control.h"
 #include "controls/gdiplus_api.h"
+#include "tests/controls/test_parent_window.h"
 
 namespace vlt::controls {
 namespace {
@@ -24,18 +25,7 @@ class ArcGaugeStepsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(gdiplus_.Started()) << gdiplus_.ErrorText();
-    static const bool registered = [] {
-      WNDCLASSEXW wc{};
-      wc.cbSize = sizeof(wc);
-      wc.lpfnWndProc = DefWindowProcW;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-      wc.lpszClassName = L"VltGaugeStepsWindow";
-      return RegisterClassExW(&wc) != 0;
-    }();
-    ASSERT_TRUE(registered);
-    parent_ = CreateWindowExW(0, L"VltGaugeStepsWindow", L"gauge", WS_POPUP | WS_VISIBLE, 10, 10,
-                              300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    parent_ = test::CreateTestParent(L"gauge");
     ASSERT_NE(parent_, nullptr);
   }
   void TearDown() override { DestroyWindow(parent_); }

@@ -17,6 +17,7 @@
 #include "controls/button_style.h"
 #include "controls/gdiplus_api.h"
 #include "platform/exception.h"
+#include "tests/controls/test_parent_window.h"
 
 namespace vlt::controls {
 namespace {
@@ -51,18 +52,7 @@ class ControlWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(gdiplus_.Started());
-    static const bool registered = [] {
-      WNDCLASSEXW wc{};
-      wc.cbSize = sizeof(wc);
-      wc.lpfnWndProc = DefWindowProcW;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-      wc.lpszClassName = L"VltControlsTestWindow";
-      return RegisterClassExW(&wc) != 0;
-    }();
-    ASSERT_TRUE(registered);
-    parent_ = CreateWindowExW(0, L"VltControlsTestWindow", L"controls", WS_POPUP | WS_VISIBLE, 10,
-                              10, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    parent_ = test::CreateTestParent(L"controls");
     ASSERT_NE(parent_, nullptr);
   }
   void TearDown() override { DestroyWindow(parent_); }
