@@ -221,12 +221,10 @@ LRESULT TArcControl::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_SIZE:
       Repaint();
       break;
-    case WM_NCDESTROY:
-      window_ = nullptr;  // gone with its parent
-      break;
     default:
       break;
   }
+  if (message == WM_NCDESTROY) window_ = nullptr;  // gone with its parent
   return DefWindowProcW(window, message, wparam, lparam);
 }
 

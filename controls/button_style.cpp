@@ -261,12 +261,10 @@ LRESULT TFocusControl::Handle(HWND window, UINT message, WPARAM wparam, LPARAM l
       // A programmatic click, as a push button takes it.
       button.Click();
       return 0;
-    case WM_NCDESTROY:
-      window_ = nullptr;  // gone with its parent
-      break;
     default:
       break;
   }
+  if (message == WM_NCDESTROY) window_ = nullptr;  // gone with its parent
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
