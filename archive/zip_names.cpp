@@ -90,25 +90,6 @@ bool StaysInside(std::string_view name) {
   return true;
 }
 
-// Windows opens the device, not a file, for these names whatever the extension and the
-// directory: "NUL", "nul.txt", "sub\COM1.log", "AUX .c". What counts is the part before the
-// first dot, without trailing blanks.
-bool IsDeviceName(std::string_view part) {
-  std::string_view base = part.substr(0, part.find('.'));
-  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
-  for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-    if (platform::EqualsNoCase(base, device)) return true;
-  }
-  if (base.size() < 4 || !(platform::EqualsNoCase(base.substr(0, 3), "COM") ||
-                           platform::EqualsNoCase(base.substr(0, 3), "LPT"))) {
-    return false;
-  }
-  const std::string_view number = base.substr(3);
-  // A digit, or the superscripts 1, 2 and 3 that Windows takes as digits here.
-  return (number.size() == 1 && platform::IsAsciiDigit(number[0])) || number == "\xC2\xB9" ||
-         number == "\xC2\xB2" || number == "\xC2\xB3";
-}
-
 // The first component of `name` that is a device name, or "".
 std::string_view DeviceComponent(std::string_view name) {
   size_t i = 0;
@@ -116,7 +97,7 @@ std::string_view DeviceComponent(std::string_view name) {
     const size_t start = i;
     while (i < name.size() && !platform::IsPathSeparator(name[i])) ++i;
     const std::string_view part = name.substr(start, i - start);
-    if (IsDeviceName(part)) return part;
+    if (platform::IsDeviceName(part)) return part;
     ++i;
   }
   return {};

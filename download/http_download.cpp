@@ -9,6 +9,7 @@
 #include "net/text_functions.h"
 #include "net/url_reference.h"
 #include "platform/numbers.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace vlt::download {
@@ -67,15 +68,7 @@ std::string ServerNameProblem(const std::string& name) {
   }
   if (name.back() == '.' || name.back() == ' ' || name.front() == ' ')
     return "name beginning with a blank or ending with a dot or blank";
-  // "CON", "nul.txt", "COM1.zip", "lpt9": devices on Windows, whatever the extension.
-  std::string stem = p::AsciiUpper(name.substr(0, name.find('.')));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* d : kDevices)
-    if (stem == d) return "device name";
-  if (stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '0' &&
-      stem[3] <= '9')
-    return "device name";
+  if (p::IsDeviceName(name)) return "device name";
   return {};
 }
 

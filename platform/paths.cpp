@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/numbers.h"
+#include "platform/text.h"
 
 namespace vlt::platform {
 
@@ -85,6 +86,25 @@ std::string NormalizePath(std::string_view path) {
   }
   if (trailing && !parts.empty()) out += '\\';
   return out;
+}
+
+// Windows opens the device, not a file, for these names whatever the extension and the
+// directory: "NUL", "nul.txt", "sub\COM1.log", "AUX .c". What counts is the part before the
+// first dot, without trailing blanks.
+bool IsDeviceName(std::string_view part) {
+  std::string_view base = part.substr(0, part.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (EqualsNoCase(base, device)) return true;
+  }
+  if (base.size() < 4 ||
+      !(EqualsNoCase(base.substr(0, 3), "COM") || EqualsNoCase(base.substr(0, 3), "LPT"))) {
+    return false;
+  }
+  const std::string_view number = base.substr(3);
+  // A digit, or the superscripts 1, 2 and 3 that Windows takes as digits here.
+  return (number.size() == 1 && IsAsciiDigit(number[0])) || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 }  // namespace vlt::platform

@@ -23,4 +23,8 @@ char DriveLetter(std::string_view path);
 // trailing separator when the text had one.
 std::string NormalizePath(std::string_view path);
 
+// Whether Windows opens a device, not a file, for this path component: "NUL", "nul.txt",
+// "COM1.log", "AUX .c" (the part before the first dot, without trailing blanks, counts).
+bool IsDeviceName(std::string_view part);
+
 }  // namespace vlt::platform
