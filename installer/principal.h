@@ -138,9 +138,9 @@ class TfrmPrincipal {
   bool instalacao_concluida_ = false;  // the running routine reached the closing page
   bool cancelado_ = false;
   struct Progresso {
-    bool iniciado = false, mostrar = false;
+    std::uint32_t tick = 0;  // of the last showing, or of the start
+    bool iniciado = false, mostrar = false, com_total = false;
     std::int64_t feito = 0;
-    std::uint32_t tick = 0;
   } progresso_;                    // of the transfer or extraction under way
   std::uint32_t ultimo_pump_ = 0;  // when a running step last let the window handle events
   bool pump_feito_ = false;        // since the start of the transfer or extraction

@@ -118,9 +118,15 @@ bool TfrmPrincipal::ProgressoDevido(std::int64_t feito, std::int64_t total) {
   // The status and monitor events of one read share one answer.
   if (progresso_.iniciado && feito == progresso_.feito) return progresso_.mostrar;
   const std::uint32_t agora = platform::TickMs();
-  progresso_.mostrar = !progresso_.iniciado || (total > 0 && feito >= total) ||
+  // The first read carries the reply's head and comes before its size is known ("64 / 0 KB"
+  // and a full ring): the first showing waits for the size, or for the interval.
+  const bool primeiro = total > 0 && !progresso_.com_total;
+  progresso_.mostrar = primeiro || (total > 0 && feito >= total) ||
                        static_cast<std::uint32_t>(agora - progresso_.tick) >= kIntervaloProgressoMs;
-  if (progresso_.mostrar) progresso_.tick = agora;
+  if (progresso_.mostrar) {
+    progresso_.tick = agora;
+    progresso_.com_total = total > 0;
+  }
   progresso_.iniciado = true;
   progresso_.feito = feito;
   return progresso_.mostrar;
@@ -133,7 +139,7 @@ void TfrmPrincipal::Extrai(const std::string& archive, const std::string& direct
     zip.Open(archive, zmRead);
     // The page's gauge shows the extraction as it shows a download, and the window keeps
     // answering; closing it stops the extraction (the file being written is removed).
-    progresso_ = {};
+    progresso_ = {.tick = platform::TickMs()};
     pump_feito_ = false;
     auto linha = [](size_t feitos, size_t total) {
       return "Arquivo " + std::to_string(feitos) + " de " + std::to_string(total);
@@ -429,7 +435,7 @@ void TfrmPrincipal::RotinaTerminal() {
 // ---- download progress ----
 
 void TfrmPrincipal::VltDownloadBeforeDownload() {
-  progresso_ = {};
+  progresso_ = {.tick = platform::TickMs()};
   pump_feito_ = false;
   ParaCadaProduto([&](const ControlesProduto& c, bool loja) {
     view_.SetGaugeProgress(c.gauge, 0);
