@@ -28,18 +28,25 @@ app=""
 hidden_package=""
 cleanup() {
   [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
-  [[ -n "$hidden_package" ]] && mv -f "$hidden_package.hidden" "$hidden_package" || true
+  [[ -n "$hidden_package" ]] && restore_package || true
 }
 www="$(cd "$(dirname "$exe")/.." && pwd)/demo/www"
-# Puts a package aside on the demo server (put back by restore_package or on exit).
+# Puts a package aside on the demo server (put back by restore_package or on exit). Its
+# published digest stays, and comes back as it was if a stand-in package is published instead.
 hide_package() {
   [[ -f "$1" ]] || fail "no $1 on the demo server"
   mv "$1" "$1.hidden"
+  cp "$1.sha256" "$1.sha256.hidden"
   hidden_package=$1
 }
 restore_package() {
   mv -f "$hidden_package.hidden" "$hidden_package"
+  mv -f "$hidden_package.sha256.hidden" "$hidden_package.sha256"
   hidden_package=""
+}
+# Publishes the digest of a package the walk put in the place of the demo's one.
+publish_sha256() {
+  (cd "$(dirname "$1")" && sha256sum "$(basename "$1")" >"$(basename "$1").sha256")
 }
 trap cleanup EXIT
 source "$(dirname "$0")/walk_lib.sh"
@@ -148,6 +155,7 @@ with zipfile.ZipFile(sys.argv[1]) as old, zipfile.ZipFile(sys.argv[2], 'w', zipf
         new.writestr('Relatorios/modelos/g%02d/modelo%04d.rtm' % (i // 100, i), ('modelo %d\n' % i) * 40)
 PY
   fi
+  publish_sha256 "$sistema"
   start_installer
   shot erp-01-home
   click "Instalar" 1
@@ -264,6 +272,7 @@ if [[ "$what" == firebird || "$what" == both ]]; then
   rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"
   hide_package "$setup"
   printf 'this is not a program\r\n' >"$setup"
+  publish_sha256 "$setup"
   start_installer
   click "Instalar" 1
   expect_text "Qual tipo dessa instalação?"
