@@ -121,4 +121,38 @@ bool IsSha256Hex(std::string_view Text) {
   return true;
 }
 
+// What sha256sum writes, and what servers publish beside a file:
+//   "e3b0...b855  Uteis.zip"        text mode
+//   "e3b0...b855 *Uteis.zip"        binary mode
+//   "e3b0...b855  dist/Uteis.zip"   run from another directory
+//   "e3b0...b855"                   the digest alone
+// with "\n" or "\r\n" line ends.
+std::string Sha256sumDigestFor(std::string_view Listing, std::string_view Name) {
+  while (!Listing.empty()) {
+    const size_t eol = Listing.find('\n');
+    std::string_view line = Listing.substr(0, eol);
+    Listing = eol == std::string_view::npos ? std::string_view() : Listing.substr(eol + 1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+      line.remove_suffix(1);
+    if (line.size() < 64 || !IsSha256Hex(line.substr(0, 64))) continue;
+    std::string_view file = line.substr(64);
+    bool named = true;
+    if (file.empty()) {
+      named = false;
+    } else if (file.starts_with("  ") || file.starts_with(" *")) {
+      file.remove_prefix(2);
+      const size_t slash = file.find_last_of("/\\");
+      if (slash != std::string_view::npos) file.remove_prefix(slash + 1);
+    } else {
+      continue;
+    }
+    if (named && file != Name) continue;
+    std::string digest(line.substr(0, 64));
+    for (char& c : digest)
+      if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    return digest;
+  }
+  return {};
+}
+
 }  // namespace vlt::net

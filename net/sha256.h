@@ -31,4 +31,9 @@ std::string Sha256Hex(std::string_view Bytes);
 // Exactly 64 hex digits (either case): the form a published digest takes.
 bool IsSha256Hex(std::string_view Text);
 
+// The digest a sha256sum listing gives for the file `Name`, lower-case; empty when it gives
+// none. A line names the file by its last path component; a line that is a digest alone
+// stands for the one file the listing was published for.
+std::string Sha256sumDigestFor(std::string_view Listing, std::string_view Name);
+
 }  // namespace vlt::net

@@ -57,5 +57,32 @@ TEST(Sha256, PublishedDigestForm) {
     EXPECT_FALSE(IsSha256Hex(bad)) << bad;
 }
 
+TEST(Sha256, DigestOfAFileInASha256sumListing) {
+  const std::string a(64, 'a'), b(64, 'b');
+  const struct {
+    std::string listing;
+    std::string found;  // for "Uteis.zip"
+  } cases[] = {
+      {a + "  Uteis.zip\n", a},
+      {a + " *Uteis.zip\r\n", a},
+      {a + "  dist/Uteis.zip", a},
+      {a + "  dist\\Uteis.zip", a},
+      {a, a},
+      {a + "\r\n", a},
+      {std::string(64, 'A') + "  Uteis.zip", a},
+      {b + "  Outro.zip\n" + a + "  Uteis.zip\n", a},
+      // Nothing for this file.
+      {"", ""},
+      {b + "  Outro.zip\n", ""},
+      {a + "  Uteis.zip.bak\n", ""},
+      {a + " Uteis.zip\n", ""},
+      {a.substr(1) + "  Uteis.zip\n", ""},
+      {std::string("g").append(a, 1).append("  Uteis.zip\n"), ""},
+      {"<html>404 Not Found</html>\n", ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Sha256sumDigestFor(c.listing, "Uteis.zip"), c.found) << c.listing;
+}
+
 }  // namespace
 }  // namespace vlt::net
