@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define VLT_SHA256_X86 1
+#endif
+
 namespace vlt::net {
 
 namespace {
@@ -25,16 +31,7 @@ inline std::uint32_t LoadBig(const unsigned char* p) {
   return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
-}  // namespace
-
-void Sha256::Reset() {
-  fState = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-            0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  fPendingSize = 0;
-  fTotal = 0;
-}
-
-void Sha256::Blocks(const unsigned char* p, size_t count) {
+void PortableBlocks(std::uint32_t* state, const unsigned char* p, size_t count) {
   std::uint32_t w[64];
   for (; count > 0; --count, p += 64) {
     for (int i = 0; i < 16; ++i) w[i] = LoadBig(p + i * 4);
@@ -43,8 +40,8 @@ void Sha256::Blocks(const unsigned char* p, size_t count) {
       const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
       w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    std::uint32_t a = fState[0], b = fState[1], c = fState[2], d = fState[3], e = fState[4],
-                  f = fState[5], g = fState[6], h = fState[7];
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4],
+                  f = state[5], g = state[6], h = state[7];
     for (int i = 0; i < 64; ++i) {
       const std::uint32_t t1 =
           h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
@@ -59,15 +56,100 @@ void Sha256::Blocks(const unsigned char* p, size_t count) {
       b = a;
       a = t1 + t2;
     }
-    fState[0] += a;
-    fState[1] += b;
-    fState[2] += c;
-    fState[3] += d;
-    fState[4] += e;
-    fState[5] += f;
-    fState[6] += g;
-    fState[7] += h;
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
   }
+}
+
+#ifdef VLT_SHA256_X86
+// The processor's SHA extensions, where it has them, hash several times faster than the
+// portable rounds: a package is checked in a fraction of the time its download took.
+__attribute__((target("sha,sse4.1,ssse3"))) void ShaExtBlocks(std::uint32_t* state,
+                                                              const unsigned char* p,
+                                                              size_t count) {
+  const __m128i order = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+  __m128i state1 =
+      _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
+  __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);  // ABEF
+  state1 = _mm_blend_epi16(state1, tmp, 0xF0);       // CDGH
+  for (; count > 0; --count, p += 64) {
+    const __m128i abef = state0, cdgh = state1;
+    __m128i m[4];
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i)
+      m[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)), order);
+      // Four rounds per step; the schedule of the words four steps ahead is built alongside.
+      // Unrolled, the four words stay in registers.
+#pragma GCC unroll 16
+    for (int i = 0; i < 16; ++i) {
+      __m128i msg = _mm_add_epi32(
+          m[i % 4], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * i)));
+      state1 = _mm_sha256rnds2_epu32(state1, state0, msg);
+      if (i >= 3 && i < 15) {
+        __m128i& next = m[(i + 1) % 4];
+        next = _mm_add_epi32(next, _mm_alignr_epi8(m[i % 4], m[(i + 3) % 4], 4));
+        next = _mm_sha256msg2_epu32(next, m[i % 4]);
+      }
+      msg = _mm_shuffle_epi32(msg, 0x0E);
+      state0 = _mm_sha256rnds2_epu32(state0, state1, msg);
+      if (i >= 1 && i < 13) m[(i + 3) % 4] = _mm_sha256msg1_epu32(m[(i + 3) % 4], m[i % 4]);
+    }
+    state0 = _mm_add_epi32(state0, abef);
+    state1 = _mm_add_epi32(state1, cdgh);
+  }
+  tmp = _mm_shuffle_epi32(state0, 0x1B);
+  state1 = _mm_shuffle_epi32(state1, 0xB1);
+  state0 = _mm_blend_epi16(tmp, state1, 0xF0);
+  state1 = _mm_alignr_epi8(state1, tmp, 8);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), state0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), state1);
+}
+
+bool CpuHasShaExt() {
+  unsigned a, b, c, d;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+  const bool ssse3 = c & (1u << 9), sse41 = c & (1u << 19);
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return ssse3 && sse41 && (b & (1u << 29));
+}
+#else
+bool CpuHasShaExt() {
+  return false;
+}
+#endif
+
+bool gUseShaExt = CpuHasShaExt();
+
+}  // namespace
+
+bool Sha256::HardwareAvailable() {
+  return CpuHasShaExt();
+}
+
+void Sha256::UseHardware(bool Allowed) {
+  gUseShaExt = Allowed && CpuHasShaExt();
+}
+
+void Sha256::Reset() {
+  fState = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+            0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  fPendingSize = 0;
+  fTotal = 0;
+}
+
+void Sha256::Blocks(const unsigned char* p, size_t count) {
+  if (count == 0) return;
+#ifdef VLT_SHA256_X86
+  if (gUseShaExt) return ShaExtBlocks(fState.data(), p, count);
+#endif
+  PortableBlocks(fState.data(), p, count);
 }
 
 void Sha256::Update(std::string_view Bytes) {

@@ -16,6 +16,11 @@ class Sha256 {
   std::string HexDigest();
   void Reset();
 
+  // Whether the processor's SHA instructions are there; UseHardware(false) makes every hash
+  // take the portable code (tests compare the two), UseHardware(true) uses them when present.
+  static bool HardwareAvailable();
+  static void UseHardware(bool Allowed);
+
  private:
   void Blocks(const unsigned char* p, size_t count);
 
