@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "download/vlt_download.h"
+#include "net/sha256.h"
 #include "net/text_functions.h"
 #include "platform/clock.h"
+#include "platform/text.h"
 
 namespace vlt::download {
 
@@ -13,6 +15,9 @@ namespace p = vlt::platform;
 namespace {
 
 constexpr std::int64_t kMsPerDay = 86400000;
+// Read back in pieces this size when the file is checked: memory stays the same whatever the
+// size of the package.
+constexpr size_t kHashChunk = 256 * 1024;
 
 }  // namespace
 
@@ -293,8 +298,39 @@ bool TVltDownloadClass::ReadyToFinish() {
   return true;
 }
 
+bool TVltDownloadClass::DigestMatches() {
+  const std::string& expected = fOwner->ExpectedSha256();
+  if (expected.empty()) return true;
+  // The whole file is read back, not the bytes of this transfer: a resumed file holds bytes an
+  // earlier run wrote, and those are checked too.
+  p::File file;
+  if (!file.Open(fFilePart, p::FileAccess::Read, p::FileShare::DenyWrite,
+                 p::FileCreate::OpenExisting))
+    throw Exception("Não foi possível ler o arquivo: " + fFilePart + " (" + file.ErrorText() + ")");
+  net::Sha256 hash;
+  std::string chunk(kHashChunk, '\0');
+  for (;;) {
+    const std::ptrdiff_t n = file.Read(chunk.data(), chunk.size());
+    if (n < 0)
+      throw Exception("Não foi possível ler o arquivo: " + fFilePart + " (" + file.ErrorText() +
+                      ")");
+    if (n == 0) break;
+    hash.Update(std::string_view(chunk.data(), static_cast<size_t>(n)));
+  }
+  file.Close();
+  fReceivedSha256 = hash.HexDigest();
+  if (p::EqualsNoCase(fReceivedSha256, expected)) return true;
+  // Not the file that was published: resuming it could never make it right.
+  fDigestMismatch = true;
+  fFailure = "the file's SHA-256 is " + fReceivedSha256 + ", not the expected " + expected;
+  if (!p::RemoveFile(fFilePart) && p::FileExists(fFilePart))
+    throw Exception("Não foi possível excluir o arquivo: " + fFilePart);
+  return false;
+}
+
 void TVltDownloadClass::FinishFile() {
   CloseFile();
+  if (!DigestMatches()) return;
   constexpr std::string_view kPart = ".part";
   if (fFilePart.ends_with(kPart)) {
     const std::string final_path = fFilePart.substr(0, fFilePart.size() - kPart.size());

@@ -47,6 +47,10 @@ class TVltDownloadClass : public net::TBodySink {
   std::int32_t ResultCode() const { return fResultCode; }
   // The partial file was given its final name.
   bool Finished() const { return fFinished; }
+  // The whole file arrived but its SHA-256 was not the expected one: it was deleted.
+  bool DigestMismatch() const { return fDigestMismatch; }
+  // The SHA-256 of the whole file, once it was checked.
+  const std::string& ReceivedSha256() const { return fReceivedSha256; }
   // Why the file was not finished, in one line; empty once it was.
   virtual std::string FailureText() const;
 
@@ -86,6 +90,9 @@ class TVltDownloadClass : public net::TBodySink {
 
  private:
   bool ReadyToFinish();
+  // Whether the whole partial file has the expected digest, when one is set; deletes it when
+  // it has not.
+  bool DigestMatches();
   void FinishFile();
 
   std::int64_t fBytesToDownload = 0;
@@ -114,6 +121,8 @@ class TVltDownloadClass : public net::TBodySink {
   std::int64_t fExpectedSize = -1;  // what the finished file must hold; -1 when not known
   bool fPartOpened = false;         // this start opened fFilePart
   bool fFinished = false;
+  bool fDigestMismatch = false;
+  std::string fReceivedSha256;
   std::int64_t fUnwantedAfter = -1;  // a body not wanted past this many bytes is cut there
   // The partial file never grows past this many bytes (-1: no limit known): bytes a server
   // sends beyond what it announced are not the file's.

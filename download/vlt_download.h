@@ -40,6 +40,10 @@ class TVltDownload : public TVltComponent {
   void SetFTP(const TVltFTP& Value) { fFTP = Value; }
   TVltProtocolo Protocolo() const { return fProtocolo; }
   void SetProtocolo(TVltProtocolo Value) { fProtocolo = Value; }
+  // The SHA-256 (64 hex digits) the file must have; empty: not checked. A partial file that
+  // does not have it is deleted instead of taking its final name.
+  const std::string& ExpectedSha256() const { return fExpectedSha256; }
+  void SetExpectedSha256(const std::string& Value) { fExpectedSha256 = Value; }
   TDownloadStatus DownloadStatus() const { return fDownloadStatus; }
   // Also the running engine's status: how a caller pauses or stops a transfer.
   void SetDownloadStatus(TDownloadStatus Value);
@@ -72,6 +76,7 @@ class TVltDownload : public TVltComponent {
   TDownloadStatus fDownloadStatus = stNone;
   std::string fDownloadUrl;
   std::string fDownloadNomeArq;
+  std::string fExpectedSha256;
   TVltProxy fProxy;
   std::int32_t fSizeRecvBuffer = 0;
   TVltFTP fFTP;

@@ -30,6 +30,8 @@ inline constexpr const char* kProdutoPDV = "PDV NFCe";
 struct ServidorPacotes {
   std::string Base = std::string("http://") + kPackageHost;       // Firebird, ERP, utilities, PDV
   std::string UpdateBase = std::string("http://") + kUpdateHost;  // the ERP update
+  // A package without a published NAME.sha256 is refused (else installed unchecked).
+  bool SomasObrigatorias = kPackageChecksumsRequired;
 };
 
 // Ends a routine whose window the operator asked to close; not an error to show.
@@ -125,6 +127,10 @@ class TfrmPrincipal {
   void VerificaCancelamento();
   void StatusFirebird(const std::string& texto);
   void Baixa(const std::string& destino, const std::string& nome, const std::string& url);
+  // The SHA-256 the server publishes for the package at `url` (in "URL.sha256"); empty when it
+  // publishes none and the build lets that pass. `falha` begins the message of a failure.
+  std::string SomaPublicada(const std::string& destino, const std::string& nome,
+                            const std::string& url, const std::string& falha);
   std::string UrlPacote(const std::string& caminho) const;
   void EscreveGlobalIni(const std::string& arquivo, const std::string& caminho);
   template <typename Action>

@@ -11,12 +11,14 @@
 #include "installer/system_ops.h"
 #include "installer/transfer_line.h"
 #include "installer/wizard_view.h"
+#include "net/sha256.h"
 #include "net/text_functions.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/flag_scope.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
+#include "platform/text.h"
 
 namespace vlt {
 
@@ -32,6 +34,8 @@ namespace {
 constexpr int kPausaMs = 2000;
 // How long "Download concluído" stays on screen before the next step's text replaces it.
 constexpr int kMostraConclusaoMs = 1000;
+// A published digest is small: anything larger is not one.
+constexpr std::int64_t kMaxSomaPublicada = 64 * 1024;
 
 // Lies in the product folder while an installation of this program is unfinished: a database
 // next to it is this installer's own half-done work, not a real installation to protect.
@@ -176,22 +180,81 @@ void TfrmPrincipal::VerificaCancelamento() {
   if (cancelado_) throw InstalacaoCancelada();
 }
 
-// The package is there, whole, under its final name, or the routine ends here: a file an
-// earlier run left behind is never taken for it.
+std::string TfrmPrincipal::SomaPublicada(const std::string& destino, const std::string& nome,
+                                         const std::string& url, const std::string& falha) {
+  net::UrlParts partes;
+  net::SplitUrl(url, partes);
+  const std::string remoto = platform::LastComponent(partes.Path);
+  const std::string publicada = remoto + ".sha256";
+  const std::string local = nome + ".sha256";
+  const std::string caminho = net::PathWithSeparator(destino) + local;
+  // Its own small download, with no progress of its own on the page; the window keeps
+  // answering, and closing it stops this transfer too. A partial copy an earlier run left is
+  // not resumed: it may be of another version.
+  download::TVltDownload soma;
+  soma.SetProtocolo(protHTTP);
+  soma.SetProxy(VltDownload.Proxy());
+  soma.SetDownloadDest(destino);
+  soma.SetDownloadNomeArq(local);
+  soma.SetDownloadUrl(url + ".sha256");
+  soma.SetHeartbeatRate(kIntervaloJanelaMs);
+  auto atende = [&] {
+    AtendeJanela();
+    if (cancelado_) soma.SetDownloadStatus(stStop);
+  };
+  soma.SetOnHeartbeat([&](download::TVltDownloadClass*) { atende(); });
+  soma.SetOnHookMonitor([&](net::TBlockSocket*, std::int64_t, std::int64_t, double, std::uint16_t,
+                            std::uint16_t, std::uint16_t) { atende(); });
+  Etapa(falha, [&] {
+    platform::RemoveFile(caminho + ".part");
+    soma.StartDownload();
+  });
+  VerificaCancelamento();
+  const download::TVltDownloadClass& engine = soma.Engine();
+  if (!engine.Finished()) {
+    if (engine.ResultCode() == 404 || engine.ResultCode() == 410) {
+      if (!servidor_.SomasObrigatorias) return {};
+      throw EtapaFalhou(
+          falha + "\rMotivo: o servidor não publica a soma de verificação SHA-256 do pacote (" +
+          publicada + ").");
+    }
+    throw EtapaFalhou(
+        falha + "\rMotivo: não foi possível baixar a soma de verificação SHA-256 do pacote (" +
+        publicada + "): " + engine.FailureText());
+  }
+  std::string conteudo, erro;
+  const bool lida = platform::ReadWholeFile(caminho, kMaxSomaPublicada, conteudo, erro);
+  platform::RemoveFile(caminho);
+  const std::string digest = lida ? net::Sha256sumDigestFor(conteudo, remoto) : std::string();
+  if (digest.empty())
+    throw EtapaFalhou(falha + "\rMotivo: a soma de verificação publicada pelo servidor (" +
+                      publicada + ") não traz uma soma SHA-256 válida para o pacote.");
+  return digest;
+}
+
+// The package is there, whole, under its final name, with the digest the server publishes for
+// it, or the routine ends here: a file an earlier run left behind is never taken for it.
 void TfrmPrincipal::Baixa(const std::string& destino, const std::string& nome,
                           const std::string& url) {
   const std::string falha =
       "Falha ao baixar o pacote " + nome + " do servidor " + ServidorDe(url) + ".";
+  const std::string esperada = SomaPublicada(destino, nome, url, falha);
   Etapa(falha, [&] {
     VltDownload.SetProtocolo(protHTTP);
     VltDownload.SetDownloadDest(destino);
     VltDownload.SetDownloadNomeArq(nome);
     VltDownload.SetDownloadUrl(url);
+    VltDownload.SetExpectedSha256(esperada);
     VltDownload.StartDownload();
   });
   VerificaCancelamento();
-  if (!VltDownload.Engine().Finished())
-    throw EtapaFalhou(falha + "\rMotivo: " + VltDownload.Engine().FailureText());
+  const download::TVltDownloadClass& engine = VltDownload.Engine();
+  if (engine.DigestMismatch())
+    throw EtapaFalhou(falha +
+                      "\rMotivo: o pacote recebido não confere com a soma de verificação SHA-256 "
+                      "publicada pelo servidor e foi descartado.\rEsperada: " +
+                      esperada + "\rRecebida: " + engine.ReceivedSha256());
+  if (!engine.Finished()) throw EtapaFalhou(falha + "\rMotivo: " + engine.FailureText());
 }
 
 std::string TfrmPrincipal::UrlPacote(const std::string& caminho) const {

@@ -1,4 +1,4 @@
-// veltra-fetch [-o FILE] [-x HOST:PORT] URL
+// veltra-fetch [-o FILE] [-x HOST:PORT] [--sha256 HEX] URL
 //
 // Fetches URL (http:// or ftp://) into a file with the installer's own download component,
 // used as the installer uses it. FILE gives the directory and the name; a FILE.part left by an
@@ -6,7 +6,8 @@
 // file goes into the current directory. -x sends an HTTP request through an HTTP proxy. An
 // ftp:// URL logs in with the user and password it names (percent-decoded), else anonymously;
 // its file keeps the URL's name, so -o may name only that. When stderr is a terminal it shows
-// the installer's transfer line a few times per second.
+// the installer's transfer line a few times per second. --sha256 checks the whole file before
+// it takes its name: a file with another SHA-256 is deleted, partial file and all.
 // Exit status: 0 when the final file is there, 1 when the download failed, 2 on bad usage.
 #include <algorithm>
 #include <clocale>
@@ -17,6 +18,7 @@
 
 #include "download/vlt_download.h"
 #include "installer/transfer_line.h"
+#include "net/sha256.h"
 #include "net/socket_layer.h"
 #include "net/text_functions.h"
 #include "platform/clock.h"
@@ -31,7 +33,7 @@ namespace {
 namespace dl = vlt::download;
 namespace p = vlt::platform;
 
-constexpr char kUsage[] = "usage: veltra-fetch [-o FILE] [-x HOST:PORT] URL\n";
+constexpr char kUsage[] = "usage: veltra-fetch [-o FILE] [-x HOST:PORT] [--sha256 HEX] URL\n";
 constexpr std::uint32_t kRedrawMs = 250;
 
 // The transfer line on a terminal, rewritten in place at most every kRedrawMs.
@@ -93,10 +95,10 @@ int Fail(const std::string& url, std::string why) {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");  // the user's number separators, as the wizard uses them
   const std::vector<std::string> args = p::CommandLineArguments(argc, argv);
-  std::string output, proxy, url;
+  std::string output, proxy, sha256, url;
   for (size_t i = 0; i < args.size(); ++i) {
-    if ((args[i] == "-o" || args[i] == "-x") && i + 1 < args.size()) {
-      (args[i] == "-o" ? output : proxy) = args[i + 1];
+    if ((args[i] == "-o" || args[i] == "-x" || args[i] == "--sha256") && i + 1 < args.size()) {
+      (args[i] == "-o" ? output : args[i] == "-x" ? proxy : sha256) = args[i + 1];
       ++i;
     } else if (!args[i].empty() && args[i][0] != '-' && url.empty()) {
       url = args[i];
@@ -107,6 +109,10 @@ int main(int argc, char** argv) {
   }
   if (url.empty()) {
     std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (!sha256.empty() && !vlt::net::IsSha256Hex(sha256)) {
+    std::fputs("veltra-fetch: --sha256 takes the 64 hex digits of the file's SHA-256\n", stderr);
     return 2;
   }
 
@@ -122,6 +128,7 @@ int main(int argc, char** argv) {
   const bool ftp = p::EqualsNoCase(parts.Prot, "ftp");
   download.SetProtocolo(ftp ? dl::protFTP : dl::protHTTP);
   download.SetDownloadUrl(url);
+  download.SetExpectedSha256(sha256);
   if (ftp) {
     if (!proxy.empty()) {
       std::fputs("veltra-fetch: -x is for http:// URLs\n", stderr);

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "controls/gif.h"
+#include "net/sha256.h"
 #include "platform/files.h"
-#include "tools/sha256.h"
 
 namespace {}  // namespace
 
@@ -40,12 +40,14 @@ int main(int argc, char** argv) {
                 gif.ImageCount());
     for (int i = 0; i < gif.ImageCount(); ++i) {
       const vlt::TGifImageDescriptor& image = gif.GetImageDescriptor(i);
-      std::printf(
-          "image\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%s\n", i, image.rLeft, image.rTop,
-          image.rWidth, image.rHeight, image.rInterlaced ? 1 : 0,
-          image.rLocalColorValid ? image.rLocalColorSize : 0, gif.GetImageDelay(i),
-          gif.GetImageDisposal(i), gif.GetTransparentIndex(i),
-          vlt::tools::Sha256().HexDigest(image.rPixelList.data(), image.rPixelList.size()).c_str());
+      std::printf("image\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%s\n", i, image.rLeft, image.rTop,
+                  image.rWidth, image.rHeight, image.rInterlaced ? 1 : 0,
+                  image.rLocalColorValid ? image.rLocalColorSize : 0, gif.GetImageDelay(i),
+                  gif.GetImageDisposal(i), gif.GetTransparentIndex(i),
+                  vlt::net::Sha256Hex(
+                      std::string_view(reinterpret_cast<const char*>(image.rPixelList.data()),
+                                       image.rPixelList.size()))
+                      .c_str());
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

@@ -3,6 +3,7 @@
 #  1. a MIB MiB file from nginx fetched by veltra-fetch and by `curl -s -o`, interleaved,
 #     ROUNDS times each (the order alternates between rounds);
 #  2. a resume of the second half (a .part file of MIB/2 MiB already there) by both;
+#  2b. a checked download: veltra-fetch --sha256 beside curl followed by sha256sum;
 #  3. the same download by the Windows build's veltra-fetch under Wine beside bare_read.exe
 #     (plain 64 KiB receives, written to a file the same way), one wineserver kept running.
 # Files are written to /dev/shm when it exists, so that the disk does not set the pace.
@@ -63,6 +64,19 @@ for ((i = 0; i < rounds; i++)); do
   done
 done
 
+digest=$(sha256sum "$work/www/big.bin" | cut -c1-64)
+for ((i = 0; i < rounds; i++)); do
+  for tool in $( ((i % 2)) && echo "curl fetch" || echo "fetch curl"); do
+    rm -f "$out"/*
+    if [[ $tool == fetch ]]; then
+      measure fetch_sha256 "$fetch" --sha256 "$digest" -o "$out/s.bin" "$url"; check_size "$out/s.bin"
+    else
+      measure curl_sha256sum sh -c 'curl -s -o "$1" "$2" && sha256sum "$1"' - "$out/c.bin" "$url"
+      check_size "$out/c.bin"
+    fi
+  done
+done
+
 if [[ -x "$windows/tools/veltra-fetch.exe" && -x "$windows/bench/http/bare_read.exe" ]] && command -v wine >/dev/null; then
   echo "== the Windows build under Wine"
   export VLT_ROOT=$root
@@ -87,4 +101,5 @@ else
 fi
 
 /usr/bin/python3 "$root/bench/times_table.py" "$work/times" "$mib" \
-  fetch,curl,fetch_resume,curl_resume,wine_fetch,wine_bare,wine_bare_noWrite fetch/curl fetch_resume/curl_resume wine_fetch/wine_bare
+  fetch,curl,fetch_resume,curl_resume,fetch_sha256,curl_sha256sum,wine_fetch,wine_bare,wine_bare_noWrite \
+  fetch/curl fetch_resume/curl_resume fetch_sha256/curl_sha256sum wine_fetch/wine_bare

@@ -13,10 +13,14 @@
 #   With "retry" (also part of "both"): the ERP with the update package missing on the server;
 #   the failure box names it, the page comes back with the focus on "Continuar", and Enter
 #   installs once the package is there again.
+#   With "tampered" (also part of "both"): the ERP whose package on the server is not the one
+#   its published SHA-256 names; the box names the package and the reason, nothing of it is
+#   unpacked or kept, and Enter installs once the published package is there again.
 #   With "firebird" (also part of "both"): no Firebird server running and a setup on the server
 #   that cannot be started; one box names the step, the program and the system's reason, and
 #   Enter on the page installs once the real setup is there again.
-# Usage: install_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [erp|pdv|retry|firebird|both]
+# Usage: install_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR
+#          [erp|pdv|retry|tampered|firebird|both]
 set -euo pipefail
 exe=$1 probe=$2 shots=$3 what=${4:-both}
 caption="Veltra Sistemas | Instalador"
@@ -28,18 +32,25 @@ app=""
 hidden_package=""
 cleanup() {
   [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
-  [[ -n "$hidden_package" ]] && mv -f "$hidden_package.hidden" "$hidden_package" || true
+  [[ -n "$hidden_package" ]] && restore_package || true
 }
 www="$(cd "$(dirname "$exe")/.." && pwd)/demo/www"
-# Puts a package aside on the demo server (put back by restore_package or on exit).
+# Puts a package aside on the demo server (put back by restore_package or on exit). Its
+# published digest stays, and comes back as it was if a stand-in package is published instead.
 hide_package() {
   [[ -f "$1" ]] || fail "no $1 on the demo server"
   mv "$1" "$1.hidden"
+  cp "$1.sha256" "$1.sha256.hidden"
   hidden_package=$1
 }
 restore_package() {
   mv -f "$hidden_package.hidden" "$hidden_package"
+  mv -f "$hidden_package.sha256.hidden" "$hidden_package.sha256"
   hidden_package=""
+}
+# Publishes the digest of a package the walk put in the place of the demo's one.
+publish_sha256() {
+  (cd "$(dirname "$1")" && sha256sum "$(basename "$1")" >"$(basename "$1").sha256")
 }
 trap cleanup EXIT
 source "$(dirname "$0")/walk_lib.sh"
@@ -148,6 +159,7 @@ with zipfile.ZipFile(sys.argv[1]) as old, zipfile.ZipFile(sys.argv[2], 'w', zipf
         new.writestr('Relatorios/modelos/g%02d/modelo%04d.rtm' % (i // 100, i), ('modelo %d\n' % i) * 40)
 PY
   fi
+  publish_sha256 "$sistema"
   start_installer
   shot erp-01-home
   click "Instalar" 1
@@ -247,6 +259,41 @@ if [[ "$what" == retry || "$what" == both ]]; then
   echo "retry: $b"
 fi
 
+if [[ "$what" == tampered || "$what" == both ]]; then
+  sistema="$www/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip"
+  rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"
+  hide_package "$sistema"
+  # A package changed on its way: its published digest still names the demo's.
+  /usr/bin/python3 - "$sistema" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w') as z:
+    z.writestr('estoque.exe', 'not the published program')
+PY
+  start_installer
+  click "Instalar" 1
+  expect_text "Qual tipo dessa instalação?"
+  click "Continuar"
+  expect_text 'C:\Progs5\Berfon\'
+  click "Continuar"
+  await_failure_box tampered-01-box 180 "finished with a package other than the published one"
+  for want in "Falha ao baixar o pacote quenda_2010.zip do servidor 127.0.0.1" \
+    "Motivo: o pacote recebido não confere com a soma de verificação SHA-256"; do
+    grep -qF "$want" <<<"$said" || fail "the box does not say \"$want\": $said"
+  done
+  xdotool windowactivate --sync "$box" key Return
+  expect_focus "Continuar"
+  shot tampered-02-page
+  b="$c/Progs5/Berfon"
+  [[ -e "$b/estoque.exe" ]] && fail "the tampered package was unpacked"
+  ls "$b" | grep -q '^quenda_2010' && fail "the tampered package was kept: $(ls "$b")"
+  restore_package
+  keys Return
+  run_to_final tampered
+  close_installer
+  [[ -f "$b/estoque.exe" ]] || fail "the published package was not installed after the tampered one"
+  echo "tampered: the box named the package, nothing of it was kept, the retry installed"
+fi
+
 if [[ "$what" == firebird || "$what" == both ]]; then
   # The demo's stand-in server, left running by an earlier installation in this prefix (and
   # only this prefix: other build trees have servers of their own).
@@ -264,6 +311,7 @@ if [[ "$what" == firebird || "$what" == both ]]; then
   rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"
   hide_package "$setup"
   printf 'this is not a program\r\n' >"$setup"
+  publish_sha256 "$setup"
   start_installer
   click "Instalar" 1
   expect_text "Qual tipo dessa instalação?"

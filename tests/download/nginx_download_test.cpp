@@ -3,11 +3,13 @@
 // VLT_NGINX. The served a.zip holds Pattern(300000).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 
 #include "download/vlt_download.h"
+#include "net/sha256.h"
 #include "platform/files.h"
 #include "tests/download/download_helpers.h"
 #include "tests/support/fixture_settings.h"
@@ -85,6 +87,66 @@ TEST_F(NginxDownloadTest, NotFoundLeavesNoFinalFileAndNoErrorPage) {
   EXPECT_EQ(Read("missing.zip.part"), "");
   EXPECT_EQ(d.Engine().ResultCode(), 404);
   EXPECT_EQ(d.Engine().FailureText(), "the server answered 404 Not Found");
+}
+
+// With an expected digest the whole file is checked before it takes its name, the bytes an
+// earlier run left in the partial file included; a file that fails is deleted and never
+// replaces the final file that was there.
+TEST_F(NginxDownloadTest, OnlyAFileWithTheExpectedDigestTakesItsName) {
+  const std::string good = test::Pattern(kSize);
+  std::string flipped = good;
+  flipped[kSize / 2] ^= 1;
+  const std::string digest = net::Sha256Hex(good);
+  std::string upper = digest;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const struct {
+    const char* name;
+    std::string part;      // the partial file before the start; "-" for none
+    std::string expected;  // the digest set
+    bool finished;
+  } cases[] = {
+      {"fresh", "-", digest, true},
+      {"upper-case digest", "-", upper, true},
+      {"resumed", good.substr(0, 5000), digest, true},
+      {"another file's digest", "-", net::Sha256Hex("other"), false},
+      {"tampered prefix resumed", std::string("X").append(good, 1, 4999), digest, false},
+      {"tampered whole partial file", flipped, digest, false},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string name = std::string("c").append(std::to_string(++n)).append(".zip");
+    d.SetDownloadNomeArq(name);
+    test::WriteFile(tmp / name, "the previous package");
+    if (c.part != "-") test::WriteFile(tmp / (name + ".part"), c.part);
+    d.SetExpectedSha256(c.expected);
+    Fetch(std::string("/a.zip?").append(name));
+    EXPECT_EQ(d.Engine().Finished(), c.finished) << d.Engine().FailureText();
+    EXPECT_EQ(d.Engine().DigestMismatch(), !c.finished);
+    EXPECT_FALSE(Exists(name + ".part"));
+    if (c.finished) {
+      EXPECT_TRUE(test::SameBytes(Read(name), good));
+      EXPECT_EQ(d.Engine().ReceivedSha256(), digest);
+    } else {
+      EXPECT_EQ(Read(name), "the previous package");
+      EXPECT_EQ(d.Engine().FailureText(), std::string("the file's SHA-256 is ")
+                                              .append(d.Engine().ReceivedSha256())
+                                              .append(", not the expected ")
+                                              .append(c.expected));
+    }
+  }
+}
+
+TEST_F(NginxDownloadTest, AMalformedDigestIsRefusedBeforeAnyRequest) {
+  d.SetExpectedSha256("abc");
+  try {
+    Fetch("/a.zip?malformed-digest");
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "O SHA-256 esperado não é válido: abc");
+  }
+  EXPECT_EQ(LogLineFor(nginx["log"], "/a.zip?malformed-digest"), "");
+  EXPECT_FALSE(Exists("a.zip.part"));
 }
 
 }  // namespace

@@ -12,9 +12,11 @@
 #include <string>
 
 #include "installer/principal.h"
+#include "net/sha256.h"
 #include "platform/clock.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "tests/archive/zip_builder.h"
 #include "tests/installer/recording_system_ops.h"
 #include "tests/installer/scripted_view.h"
@@ -83,7 +85,12 @@ class RotinasTest : public ::testing::Test {
     system.firebird_running = true;
   }
 
+  // A package, and beside it its digest as sha256sum writes it.
   void Put(const std::string& path, const std::string& bytes) {
+    PutRaw(path, bytes);
+    PutRaw(path + ".sha256", net::Sha256Hex(bytes) + "  " + platform::LastComponent(path) + "\n");
+  }
+  void PutRaw(const std::string& path, const std::string& bytes) {
     const std::filesystem::path file = site + path;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << bytes;
@@ -348,6 +355,95 @@ TEST_F(RotinasTest, AMissingPackageEndsTheRoutineNamingItAndItsServer) {
   }
 }
 
+// A package that is not the one the server publishes a digest for is thrown away before it is
+// unpacked, and the box names it; nothing after the download runs.
+TEST_F(RotinasTest, ATamperedPackageStopsTheRoutineBeforeItIsUnpacked) {
+  const struct {
+    const char* path;
+    const char* name;
+    std::string dir;  // where it is downloaded
+    const char* last_status;
+  } cases[] = {
+      {"/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip", "quenda_2010.zip", erp, "Baixando Sistema"},
+      {"/atualiza/Drive/app/Sistemas/estoque_2010.zip", "estoque_2010.zip", "C:\\Atualiza",
+       "Baixando Atualização"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(site);
+    std::filesystem::remove_all(platform::HostPath(erp));
+    std::filesystem::remove_all(platform::HostPath("C:\\Atualiza"));
+    PutErpPackages();
+    const std::string published = net::Sha256Hex(test::ReadFile(platform::HostPath(site + c.path)));
+    const std::string tampered =
+        test::BuildZip({{.name = "estoque.exe", .data = "estoque adulterado"}}).bytes;
+    PutRaw(c.path, tampered);
+    system.runs.clear();
+    ChooseProduct(kProdutoLoja, "0", "");
+    EXPECT_EQ(FailureOf(Control::btnContinuarZadoveve),
+              std::string("Falha ao baixar o pacote ") + c.name +
+                  " do servidor 127.0.0.1:" + nginx["http"] +
+                  ".\rMotivo: o pacote recebido não confere com a soma de verificação SHA-256 "
+                  "publicada pelo servidor e foi descartado.\rEsperada: " +
+                  published + "\rRecebida: " + net::Sha256Hex(tampered));
+    EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), c.last_status);
+    EXPECT_FALSE(platform::FileExists(c.dir + "\\" + c.name));
+    EXPECT_FALSE(platform::FileExists(c.dir + "\\" + c.name + ".part"));
+    EXPECT_FALSE(platform::FileExists(c.dir + "\\" + c.name + ".sha256"));
+    EXPECT_TRUE(system.runs.empty()) << "the comparison tool ran";
+    EXPECT_TRUE(system.shortcuts.empty());
+    if (platform::FileExists(erp + "\\estoque.exe")) {
+      EXPECT_NE(test::ReadFile(erp + "\\estoque.exe"), "estoque adulterado");
+    }
+  }
+}
+
+// Whether a package may come without a published digest is the build's choice; a digest that
+// is published but unusable is refused either way.
+TEST_F(RotinasTest, APackageWithoutAUsableDigest) {
+  const std::string sistema = "/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip";
+  const std::string falha =
+      "Falha ao baixar o pacote quenda_2010.zip do servidor 127.0.0.1:" + nginx["http"] +
+      ".\rMotivo: ";
+  const struct {
+    const char* name;
+    bool required;
+    const char* listing;  // the published NAME.sha256; nullptr for none
+    std::string failure;  // "no error" when the installation ends well
+  } cases[] = {
+      {"none, required", true, nullptr,
+       falha + "o servidor não publica a soma de verificação SHA-256 do pacote "
+               "(QuendaInstalacaoLimpa.zip.sha256)."},
+      {"none, optional", false, nullptr, "no error"},
+      {"another file's, optional", false,
+       "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855  Outro.zip\n",
+       falha + "a soma de verificação publicada pelo servidor (QuendaInstalacaoLimpa.zip.sha256) "
+               "não traz uma soma SHA-256 válida para o pacote."},
+      {"not a listing, required", true, "<html>erro</html>",
+       falha + "a soma de verificação publicada pelo servidor (QuendaInstalacaoLimpa.zip.sha256) "
+               "não traz uma soma SHA-256 válida para o pacote."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(site);
+    std::filesystem::remove_all(platform::HostPath(erp));
+    std::filesystem::remove_all(platform::HostPath("C:\\Atualiza"));
+    PutErpPackages();
+    if (c.listing == nullptr)
+      std::filesystem::remove(site + sistema + ".sha256");
+    else
+      PutRaw(sistema + ".sha256", c.listing);
+    form.Servidor().SomasObrigatorias = c.required;
+    ChooseProduct(kProdutoLoja, "0", "");
+    view.ShowPage(Page::tsZadoveve);
+    EXPECT_EQ(FailureOf(Control::btnContinuarZadoveve), c.failure);
+    const bool installed = c.failure == "no error";
+    EXPECT_EQ(view.page, installed ? Page::tsFinal : Page::tsZadoveve);
+    EXPECT_EQ(platform::FileExists(erp + "\\quenda_2010.zip"), installed);
+    EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip.sha256"));
+  }
+}
+
 // What the connection said reaches the box beside the package and its server.
 TEST_F(RotinasTest, AnUnreachableServerIsShownWithTheReason) {
   const std::string porta = test::ClosedPort();
@@ -374,10 +470,10 @@ TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {
     form.Dispatch(Control::btnInstalTerminal);
     ADD_FAILURE() << "no error";
   } catch (const Exception& e) {  // no PDV package here: its download ends the routine
-    EXPECT_TRUE(std::string(e.what()).starts_with(
-        "Falha ao baixar o pacote terminalnfce.zip do servidor 127.0.0.1:" + nginx["http"] +
-        ".\rMotivo: the server answered 404"))
-        << e.what();
+    EXPECT_EQ(std::string(e.what()),
+              "Falha ao baixar o pacote terminalnfce.zip do servidor 127.0.0.1:" + nginx["http"] +
+                  ".\rMotivo: o servidor não publica a soma de verificação SHA-256 do pacote "
+                  "(TerminalNFC-eInstalacaoLimpa.zip.sha256).");
   }
   const std::vector<std::string> expected = {
       "Verificando Firebird", "Firebird não está ativo",       "Baixando Firebird",
@@ -472,7 +568,9 @@ TEST_F(RotinasTest, ClosingTheWindowStopsTheTransferAndTheRoutine) {
   ChooseProduct(kProdutoLoja, "0", "");
   int monitors = 0;
   view.on_pump = [&] {
-    if (view.text[Control::lbStatus] == "Baixando Sistema" && ++monitors == 1) form.Cancela();
+    if (view.text[Control::lbStatus] == "Baixando Sistema" && view.visible[Control::Gauger1] &&
+        ++monitors == 1)
+      form.Cancela();
   };
   ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
   EXPECT_TRUE(view.quit);  // the handler closed the window when the routine ended
