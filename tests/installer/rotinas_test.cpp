@@ -176,11 +176,11 @@ TEST_F(RotinasTest, ErpServerInstallation) {
         "pode não funcionar de forma correta.\rVersão Instalada: "))
         << view.warnings[0].text;
   }
-  // Progress: the transfer line was written and the gauge hidden at the end. (A package that
-  // arrives in one block with its reply head never sets the gauge's range.)
+  // Progress: the gauge hidden at the end, the last line the update's extraction. (A package
+  // that arrives in one block with its reply head is over before its size is known and shows
+  // no transfer line; ProgressIsShownAtTheStartTheEndAndAtMostEvery40Ms checks a longer one.)
   const auto lines = view.TextsOf(Control::lConnectionInfo);
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                          [](const std::string& t) { return t.find(" KB  -  ") != t.npos; }));
+  ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "Arquivo 3 de 3");  // the update's extraction
   EXPECT_FALSE(view.visible[Control::Gauger1]);
   // Nine status pauses of 2 s and "Download concluído" held 1 s after each of the three
