@@ -14,6 +14,15 @@ namespace p = vlt::platform;
 
 namespace {
 
+// The handshake on a connection to `host`: the certificate must name the host asked for, on
+// the data connection too, unless the caller chose another name.
+void StartTLS(TTCPBlockSocket& sock, const std::string& host) {
+  const bool chosen = !sock.SSL().SNIHost.empty();
+  if (!chosen) sock.SSL().SNIHost = host;
+  sock.SSLDoConnect();
+  if (!chosen) sock.SSL().SNIHost.clear();
+}
+
 constexpr int kDataBlock = 65536;
 
 // The logon tables of the firewall modes 0 to 8.
@@ -182,7 +191,7 @@ bool TFTPClient::ConnectControl() {
       FSock->Connect(FFWHost, FFWPort);
     else
       FSock->Connect(TargetHost, TargetPort);
-    if (FSock->LastError() == 0 && FFullSSL) FSock->SSLDoConnect();
+    if (FSock->LastError() == 0 && FFullSSL) StartTLS(*FSock, TargetHost);
   }
   const std::string host =
       FFWHost.empty() ? TargetHost + ":" + TargetPort : FFWHost + ":" + FFWPort;
@@ -271,7 +280,7 @@ bool TFTPClient::Login() {
   if (!Expect("the greeting", 2)) return false;
   if (FAutoTLS && !FIsTLS) {
     if (ClassOf(FTPCommand("AUTH TLS")) == 2) {
-      FSock->SSLDoConnect();
+      StartTLS(*FSock, TargetHost);
       FIsTLS = FSock->LastError() == 0;
       if (!FIsTLS) {
         Fail("TLS on the control connection: " + (FSock->SSL().LastErrorDesc().empty()
@@ -431,7 +440,7 @@ bool TFTPClient::AcceptDataConnection() {
   }
   if (ok && FIsDataTLS) {
     FDSock->SSL().Assign(FSock->SSL());
-    FDSock->SSLDoConnect();
+    StartTLS(*FDSock, TargetHost);
     ok = FDSock->LastError() == 0;
     FailFromSocket(*FDSock, "TLS on the data connection");
   }

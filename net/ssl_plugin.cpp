@@ -28,6 +28,7 @@ void TCustomSSL::Assign(const TCustomSSL& Value) {
   PFXfile = Value.PFXfile;
   CertComplianceLevel = Value.CertComplianceLevel;
   SNIHost = Value.SNIHost;
+  HandshakeTimeout = Value.HandshakeTimeout;
 }
 
 bool TCustomSSL::Connect() {

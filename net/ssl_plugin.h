@@ -1,6 +1,6 @@
 #pragma once
-// The security plug-in interface of the TCP socket. The only plug-in the product installs,
-// TSSLNone, cannot start a secure channel: every secure operation fails.
+// The security plug-in interface of the TCP socket. TSSLNone cannot start a secure channel:
+// every secure operation fails. The working plug-ins are in net/ssl_stream.h.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -82,6 +82,9 @@ class TCustomSSL {
   std::string SSHChannelType, SSHChannelArg1, SSHChannelArg2;
   std::int32_t CertComplianceLevel = -1;
   std::string SNIHost;
+  // Milliseconds a working plug-in waits for the handshake to end, and for the rest of a record
+  // whose first bytes are in.
+  std::int32_t HandshakeTimeout = 30000;
   const std::string& CertCAFile() const { return FCertCAFile; }
 
  protected:

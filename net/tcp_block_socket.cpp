@@ -34,8 +34,10 @@ class TSSLTransport : public TSocketTransport {
     return Error != 0 ? -1 : r;
   }
   int RecvWaiting(p::SocketHandle s, void* Buffer, int Length, int& Error) override {
+    // The plug-in takes what the socket holds itself; raw bytes of a partial record are not
+    // something to hand out, and asking the system for their count costs a call.
     Error = 0;
-    const int n = Waiting(s);
+    const int n = s != p::kInvalidSocket ? ssl_.WaitingData() : 0;
     if (n <= 0) return 0;
     return Recv(s, Buffer, std::min(n, Length), Error);
   }
