@@ -101,7 +101,7 @@ TVltHTTPDownload::~TVltHTTPDownload() {
   DetachSocket();
 }
 
-// The component's proxy and time-out apply to every request, named file or not.
+// The component's proxy, time-out and trusted CAs apply to every request, named file or not.
 void TVltHTTPDownload::ApplyProxySettings() {
   const TVltProxy& proxy = fOwner->Proxy();
   fHTTPClient->SetProxyHost(proxy.ProxyHost);
@@ -109,6 +109,7 @@ void TVltHTTPDownload::ApplyProxySettings() {
   fHTTPClient->SetProxyUser(proxy.ProxyUser);
   fHTTPClient->SetProxyPass(proxy.ProxyPass);
   fHTTPClient->Timeout = proxy.ProxyTimeout;
+  fHTTPClient->Sock().SSL().SetCertCAFile(fOwner->CertCAFile());
 }
 
 // Asks the server for the first bytes and takes the name from its Content-Disposition:

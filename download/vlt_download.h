@@ -44,6 +44,10 @@ class TVltDownload : public TVltComponent {
   // does not have it is deleted instead of taking its final name.
   const std::string& ExpectedSha256() const { return fExpectedSha256; }
   void SetExpectedSha256(const std::string& Value) { fExpectedSha256 = Value; }
+  // A PEM file of certificate authorities trusted beside the system's for https; empty: the
+  // system's only.
+  const std::string& CertCAFile() const { return fCertCAFile; }
+  void SetCertCAFile(const std::string& Value) { fCertCAFile = Value; }
   TDownloadStatus DownloadStatus() const { return fDownloadStatus; }
   // Also the running engine's status: how a caller pauses or stops a transfer.
   void SetDownloadStatus(TDownloadStatus Value);
@@ -77,6 +81,7 @@ class TVltDownload : public TVltComponent {
   std::string fDownloadUrl;
   std::string fDownloadNomeArq;
   std::string fExpectedSha256;
+  std::string fCertCAFile;
   TVltProxy fProxy;
   std::int32_t fSizeRecvBuffer = 0;
   TVltFTP fFTP;

@@ -51,6 +51,7 @@ void TSSLStream::Reset() {
   FPlainAt = 0;
   FOut.clear();
   FPeerClosed = false;
+  FCloseSent = false;
   FPending.clear();
   FInfo = {};
   FVerify = 1;
@@ -68,9 +69,9 @@ bool TSSLStream::FailWith(std::string text) {
 bool TSSLStream::SendRaw(const std::string& bytes) {
   std::size_t at = 0;
   while (at < bytes.size()) {
-    const int n = p::SendSocket(FSocket->Socket(), bytes.data() + at,
-                                static_cast<int>(std::min<std::size_t>(bytes.size() - at, 1 << 20)),
-                                0);
+    const int n =
+        p::SendSocket(FSocket->Socket(), bytes.data() + at,
+                      static_cast<int>(std::min<std::size_t>(bytes.size() - at, 1 << 20)), 0);
     if (n <= 0) return FailWith("sending to " + FHost + ": " + GetErrorDesc(p::LastSocketError()));
     at += static_cast<std::size_t>(n);
   }
@@ -115,7 +116,12 @@ bool TSSLStream::DecryptRaw() {
     if (!sent) return false;
   }
   if (s == p::TlsClient::Status::kFailed) return FailWith(FSession->Error());
-  if (s == p::TlsClient::Status::kClosed) FPeerClosed = true;
+  if (s == p::TlsClient::Status::kClosed && !FPeerClosed) {
+    // Answered at once: a peer that waits for our close before it ends the connection would
+    // otherwise hold the reader until its time-out.
+    FPeerClosed = true;
+    SendCloseNotify();
+  }
   return true;
 }
 
@@ -172,16 +178,20 @@ bool TSSLStream::Accept() {
   return FailWith("this plug-in is a TLS client only");
 }
 
+void TSSLStream::SendCloseNotify() {
+  if (FCloseSent || !FSession) return;
+  FCloseSent = true;
+  FSession->CloseNotify(FOut);
+  const int keep = FLastError;
+  const std::string desc = FLastErrorDesc;
+  SendRaw(FOut);  // the peer may be gone already: nothing to report then
+  FLastError = keep;
+  FLastErrorDesc = desc;
+  FOut.clear();
+}
+
 bool TSSLStream::Shutdown() {
-  if (FSSLEnabled && FSession) {
-    FSession->CloseNotify(FOut);
-    const int keep = FLastError;
-    const std::string desc = FLastErrorDesc;
-    SendRaw(FOut);  // the peer may be gone already: nothing to report then
-    FLastError = keep;
-    FLastErrorDesc = desc;
-    FOut.clear();
-  }
+  if (FSSLEnabled) SendCloseNotify();
   FSSLEnabled = false;
   return true;
 }
@@ -225,14 +235,15 @@ int TSSLStream::RecvBuffer(void* Buffer, int Len) {
     if (r < 0) return -1;
     if (r == 0) {
       // A TCP close without close_notify can be anyone on the path cutting the data short.
-      FailWith(FHost + " closed the connection without ending the TLS session: what arrived "
-                         "may be cut short");
+      FailWith(FHost +
+               " closed the connection without ending the TLS session: what arrived "
+               "may be cut short");
       return -1;
     }
     if (!DecryptRaw()) return -1;
   }
-  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(Len, 0)),
-                                               FPlain.size() - FPlainAt);
+  const std::size_t n =
+      std::min<std::size_t>(static_cast<std::size_t>(std::max(Len, 0)), FPlain.size() - FPlainAt);
   std::memcpy(Buffer, FPlain.data() + FPlainAt, n);
   FPlainAt += n;
   return static_cast<int>(n);

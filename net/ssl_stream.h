@@ -49,15 +49,17 @@ class TSSLStream : public TCustomSSL {
   // Decrypts FRaw; false on an error (reported).
   bool DecryptRaw();
   void Reset();
+  void SendCloseNotify();
 
   std::unique_ptr<platform::TlsClient> FSession;
-  std::string FHost;  // the host of the session, for the messages
-  std::string FRaw;         // received, not yet decrypted
-  std::string FPlain;       // decrypted, not yet handed out
+  std::string FHost;         // the host of the session, for the messages
+  std::string FRaw;          // received, not yet decrypted
+  std::string FPlain;        // decrypted, not yet handed out
   std::size_t FPlainAt = 0;  // handed out of FPlain
   std::string FOut;
   bool FPeerClosed = false;  // close_notify arrived
-  std::string FPending;      // an error met while only looking, for the next receive
+  bool FCloseSent = false;
+  std::string FPending;  // an error met while only looking, for the next receive
   platform::TlsPeerInfo FInfo;
   std::int32_t FVerify = 1;
 };

@@ -145,7 +145,8 @@ class OpenSslClient final : public TlsClient {
     if (verify != X509_V_OK) {
       const CertProblem p = ProblemOf(verify);
       FailCertificate(p, host_);
-      if (p == CertProblem::kBadChain) error_ += std::string(": ") + X509_verify_cert_error_string(verify);
+      if (p == CertProblem::kBadChain)
+        error_ += std::string(": ") + X509_verify_cert_error_string(verify);
       return Status::kFailed;
     }
     const std::string queue = QueueText();

@@ -1,0 +1,171 @@
+// https through the system's security plug-in (SChannel under Wine, the system's TLS library
+// natively) against the peers of tests/net/tls_servers.py, whose settings file VLT_TLS names:
+// nginx with a good certificate and with four bad ones, and raw peers that cut the handshake,
+// stall, or end a body with or without closing the TLS session. The CA that signed the good
+// certificate is trusted only through CertCAFile.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "download/vlt_download.h"
+#include "net/http_client.h"
+#include "net/ssl_stream.h"
+#include "platform/files.h"
+#include "tests/download/download_helpers.h"
+#include "tests/support/fixture_settings.h"
+#include "tests/support/temp_dir.h"
+
+namespace vlt::download {
+namespace {
+
+// The plug-in every socket of this program gets, as the product sets it at start.
+const auto* const kPlugin = [] {
+  net::DefaultSecurityPlugin = net::SystemSecurityPlugin;
+  return &net::DefaultSecurityPlugin;
+}();
+
+class TlsDownloadTest : public ::testing::Test {
+ protected:
+  std::map<std::string, std::string> tls = test::FixtureSettings("VLT_TLS");
+  std::map<std::string, std::string> proxies = test::FixtureSettings("VLT_PROXY_PORTS");
+  test::TempDir tmp;
+  TVltDownload d;
+
+  void SetUp() override {
+    ASSERT_TRUE(tls.count("good"))
+        << "no TLS peers: run through ctest (fixture tls_servers) or start them with "
+           "tests/net/tls_servers.py start DIR and set VLT_TLS=DIR/ports";
+    d.SetProtocolo(protHTTP);
+    d.SetDownloadDest(tmp.path());
+    d.SetDownloadNomeArq("f.bin");
+    d.SetCertCAFile(tls["ca"]);
+  }
+  std::string Url(const std::string& server, const std::string& path = "/small.bin",
+                  const std::string& host = "127.0.0.1") {
+    return "https://" + host + ":" + tls[server] + path;
+  }
+  void Fetch(const std::string& url) {
+    d.SetDownloadUrl(url);
+    d.StartDownload();
+  }
+  bool Finished() const { return platform::FileExists(tmp / "f.bin"); }
+  std::string Reason() const { return d.Engine().FailureText(); }
+  // Whatever a refused transfer leaves is at most an empty partial file.
+  void ExpectNothingKept() const {
+    EXPECT_FALSE(Finished());
+    if (platform::FileExists(tmp / "f.bin.part")) {
+      EXPECT_EQ(test::ReadFile(tmp / "f.bin.part"), "");
+    }
+  }
+};
+
+TEST_F(TlsDownloadTest, GoodCertificateByAddressAndByName) {
+  for (const std::string host : {"127.0.0.1", "localhost"}) {
+    SCOPED_TRACE(host);
+    Fetch(Url("good", "/small.bin", host));
+    ASSERT_TRUE(Finished()) << Reason();
+    const std::string body = test::ReadFile(tmp / "f.bin");
+    EXPECT_EQ(body.size(), 81920u);
+    EXPECT_EQ(body.substr(0, 22), "00000000 veltra tls\n00");
+    platform::RemoveFile(tmp / "f.bin");
+  }
+}
+
+TEST_F(TlsDownloadTest, BadCertificatesAreRefusedWithTheirReason) {
+  struct Case {
+    const char* server;
+    const char* host;
+    bool trust_ca;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"unknown_ca", "127.0.0.1", true, "the certificate of 127.0.0.1 is not trusted"},
+      {"self_signed", "localhost", true, "the certificate of localhost is self-signed"},
+      {"wrong_host", "127.0.0.1", true, "the certificate of 127.0.0.1 does not name 127.0.0.1"},
+      {"wrong_host", "localhost", true, "the certificate of localhost does not name localhost"},
+      {"expired", "127.0.0.1", true, "the certificate of 127.0.0.1 has expired"},
+      // The private CA is nobody's root unless the caller names it.
+      {"good", "127.0.0.1", false, "the certificate of 127.0.0.1 is not trusted"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.server) + " " + c.host);
+    d.SetCertCAFile(c.trust_ca ? tls["ca"] : "");
+    Fetch(Url(c.server, "/small.bin", c.host));
+    ExpectNothingKept();
+    EXPECT_NE(Reason().find(c.reason), std::string::npos) << Reason();
+  }
+}
+
+TEST_F(TlsDownloadTest, HandshakesThatGoWrongEndWithAReason) {
+  Fetch(Url("cut"));
+  ExpectNothingKept();
+  EXPECT_NE(Reason().find("127.0.0.1 closed the connection during the TLS handshake"),
+            std::string::npos)
+      << Reason();
+
+  net::THTTPClient http;
+  http.Sock().SSL().HandshakeTimeout = 1000;
+  EXPECT_FALSE(http.HTTPMethod("GET", Url("stall")));
+  EXPECT_NE(http.Sock().SSL().LastErrorDesc().find(
+                "the TLS handshake with 127.0.0.1 did not end within 1 s"),
+            std::string::npos)
+      << http.Sock().SSL().LastErrorDesc();
+}
+
+// A body whose end is the end of the connection is whole only when the server closed the TLS
+// session: a bare TCP close could be anyone on the path cutting it short.
+TEST_F(TlsDownloadTest, ABodyEndedByTheConnectionNeedsTheTlsClose) {
+  Fetch(Url("close_notify"));
+  ASSERT_TRUE(Finished()) << Reason();
+  EXPECT_EQ(test::ReadFile(tmp / "f.bin").size(), 81920u);
+  platform::RemoveFile(tmp / "f.bin");
+
+  Fetch(Url("no_close_notify"));
+  EXPECT_FALSE(Finished());
+  EXPECT_NE(Reason().find("closed the connection without ending the TLS session"),
+            std::string::npos)
+      << Reason();
+}
+
+TEST_F(TlsDownloadTest, SessionDetailsAreThereAfterTheHandshake) {
+  net::THTTPClient http;
+  http.Sock().SSL().SetCertCAFile(tls["ca"]);
+  ASSERT_TRUE(http.HTTPMethod("GET", Url("good", "/small.bin.sha256", "localhost")));
+  EXPECT_EQ(http.ResultCode(), 200);
+  net::TCustomSSL& ssl = http.Sock().SSL();
+  EXPECT_EQ(ssl.GetVerifyCert(), 0);
+  EXPECT_EQ(ssl.GetSSLVersion(), "TLSv1.3");
+  EXPECT_FALSE(ssl.GetCipherName().empty());
+  EXPECT_GE(ssl.GetCipherBits(), 128);
+  EXPECT_EQ(ssl.GetPeerName(), "localhost");
+  EXPECT_NE(ssl.GetPeerIssuer().find("Veltra test CA"), std::string::npos) << ssl.GetPeerIssuer();
+  EXPECT_EQ(ssl.GetPeerFingerprint().size(), 64u);
+  EXPECT_NE(ssl.LibName(), "ssl_none");
+
+  // TLS 1.2 when asked for.
+  ssl.SSLType = net::LT_TLSv1_2;
+  ASSERT_TRUE(http.HTTPMethod("GET", Url("good", "/small.bin.sha256", "localhost")));
+  EXPECT_EQ(ssl.GetSSLVersion(), "TLSv1.2");
+}
+
+TEST_F(TlsDownloadTest, ThroughAnHttpProxyTunnel) {
+  ASSERT_TRUE(proxies.count("http")) << "no proxies: run through ctest (fixture net_proxies)";
+  d.Proxy().ProxyHost = "127.0.0.1";
+  d.Proxy().ProxyPort = proxies["http"];
+  d.Proxy().ProxyUser = proxies["http_user"];
+  d.Proxy().ProxyPass = proxies["http_password"];
+  Fetch(Url("good", "/small.bin", "localhost"));
+  ASSERT_TRUE(Finished()) << Reason();
+  EXPECT_EQ(test::ReadFile(tmp / "f.bin").size(), 81920u);
+}
+
+TEST_F(TlsDownloadTest, LargeFileArrivesWhole) {
+  d.SetExpectedSha256(tls["big_sha256"]);
+  Fetch(Url("good", "/big.bin"));
+  ASSERT_TRUE(Finished()) << Reason();
+  EXPECT_FALSE(d.Engine().DigestMismatch());
+  platform::RemoveFile(tmp / "f.bin");
+}
+
+}  // namespace
+}  // namespace vlt::download

@@ -1,0 +1,56 @@
+"""The TLS peers nginx cannot play, for tls_servers.py: tls_raw_server.py DIR NAME=PORT...
+(cut, stall, no_close_notify, close_notify), with DIR/good.pem and DIR/good.key."""
+import socket
+import ssl
+import sys
+import threading
+
+from tls_servers import BODY
+
+REPLY = b"HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n" + BODY
+
+
+def serve(name, port, context):
+    listener = socket.create_server(("127.0.0.1", port))
+    while True:
+        conn, _ = listener.accept()
+        threading.Thread(target=handle, args=(name, conn, context), daemon=True).start()
+
+
+def handle(name, conn, context):
+    try:
+        if name == "cut":
+            conn.recv(1024)  # the client's hello, then nothing
+        elif name == "stall":
+            conn.recv(1024)
+            conn.recv(1024)  # waits until the client gives up
+        else:
+            tls = context.wrap_socket(conn, server_side=True)
+            data = b""
+            while b"\r\n\r\n" not in data:
+                chunk = tls.recv(4096)
+                if not chunk:
+                    return
+                data += chunk
+            tls.sendall(REPLY)
+            if name == "close_notify":
+                tls.unwrap()  # close_notify, then the TCP close below
+            # no_close_notify: the TCP connection just ends
+    except (OSError, ssl.SSLError):
+        pass
+    finally:
+        conn.close()
+
+
+def main():
+    d = sys.argv[1]
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(f"{d}/good.pem", f"{d}/good.key")
+    servers = [arg.split("=") for arg in sys.argv[2:]]
+    for name, port in servers[1:]:
+        threading.Thread(target=serve, args=(name, int(port), context), daemon=True).start()
+    serve(servers[0][0], int(servers[0][1]), context)
+
+
+if __name__ == "__main__":
+    main()

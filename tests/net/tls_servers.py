@@ -1,0 +1,103 @@
+"""Starts or stops the TLS peers of the security plug-in tests, each on its own free loopback
+port, with certificates made for the run by a private CA (ca.pem) that only the tests trust:
+
+  nginx, one server per certificate: "good" (localhost and 127.0.0.1, by the CA), "unknown_ca"
+  (by another CA), "self_signed", "wrong_host" (names other.example), "expired" (by the CA,
+  expired last year); each serves small.bin, big.bin and their .sha256
+  a Python TLS server: "cut" (reads the client's hello and closes), "stall" (never answers),
+  "no_close_notify" and "close_notify" (a body without a length, ended by closing the
+  connection, without and with the TLS close)
+
+  tls_servers.py start DIR   writes DIR/ports ("good=N", ..., "ca=PATH", "big_sha256=HEX")
+  tls_servers.py stop DIR    ends the processes recorded in DIR/pids
+
+VLT_TLS_BIG_MIB sets big.bin's size (256 MiB by default).
+"""
+import datetime
+import hashlib
+import os
+import sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "support"))
+sys.path.insert(0, os.path.join(here, "..", "..", "scripts"))
+from fixture_servers import free_port, main, start_server, write_ports  # noqa: E402
+import tls_certs  # noqa: E402
+
+SERVERS = ("good", "unknown_ca", "self_signed", "wrong_host", "expired")
+RAW = ("cut", "stall", "no_close_notify", "close_notify")
+BODY = b"".join(b"%08d veltra tls\n" % i for i in range(4096))
+
+
+def make_certs(d):
+    ca, other = tls_certs.Authority("Veltra test CA"), tls_certs.Authority("Someone else's CA")
+    names = ["localhost", "127.0.0.1"]
+    year = datetime.timedelta(days=365)
+    tls_certs.write_cert(f"{d}/ca.pem", ca.cert)
+    tls_certs.write_pair(d, "good", ca.issue(names))
+    tls_certs.write_pair(d, "unknown_ca", other.issue(names))
+    tls_certs.write_pair(d, "self_signed", tls_certs.self_signed(names))
+    tls_certs.write_pair(d, "wrong_host", ca.issue(["other.example"]))
+    tls_certs.write_pair(d, "expired", ca.issue(names, tls_certs.NOW - 2 * year,
+                                                tls_certs.NOW - year))
+
+
+def make_files(d):
+    os.makedirs(f"{d}/www", exist_ok=True)
+    mib = int(os.environ.get("VLT_TLS_BIG_MIB", "256"))
+    digest = hashlib.sha256()
+    block = bytes(range(256)) * 4096  # 1 MiB, varied per block below
+    with open(f"{d}/www/big.bin", "wb") as f:
+        for i in range(mib):
+            chunk = i.to_bytes(4, "little") + block[4:]
+            digest.update(chunk)
+            f.write(chunk)
+    with open(f"{d}/www/small.bin", "wb") as f:
+        f.write(BODY)
+    for name, hexdigest in (("big.bin", digest.hexdigest()),
+                            ("small.bin", hashlib.sha256(BODY).hexdigest())):
+        with open(f"{d}/www/{name}.sha256", "w") as f:
+            f.write(f"{hexdigest}  {name}\n")
+    return digest.hexdigest()
+
+
+def start(d):
+    for sub in ("logs", "tmp"):
+        os.makedirs(f"{d}/{sub}", exist_ok=True)
+    make_certs(d)
+    big = make_files(d)
+    ports = {name: free_port() for name in SERVERS + RAW}
+    servers = "".join(f"""
+  server {{
+    listen 127.0.0.1:{ports[name]} ssl;
+    ssl_certificate {d}/{name}.pem;
+    ssl_certificate_key {d}/{name}.key;
+    ssl_protocols TLSv1.2 TLSv1.3;
+    root {d}/www;
+  }}""" for name in SERVERS)
+    with open(f"{d}/nginx.conf", "w") as f:
+        f.write(f"""daemon off;
+master_process off;
+pid {d}/nginx.pid;
+error_log {d}/logs/error.log;
+events {{ worker_connections 64; }}
+http {{
+  access_log {d}/logs/access.log;
+  client_body_temp_path {d}/tmp;
+  proxy_temp_path {d}/tmp;
+  fastcgi_temp_path {d}/tmp;
+  uwsgi_temp_path {d}/tmp;
+  scgi_temp_path {d}/tmp;
+  default_type application/octet-stream;{servers}
+}}
+""")
+    start_server(d, "nginx", ports["good"], ["/usr/sbin/nginx", "-p", d, "-c", f"{d}/nginx.conf"])
+    raw_args = [f"{name}={ports[name]}" for name in RAW]
+    start_server(d, "raw", ports["cut"],
+                 ["/usr/bin/python3", os.path.join(here, "tls_raw_server.py"), d] + raw_args)
+    write_ports(d, {**ports, "ca": f"{d}/ca.pem", "big_sha256": big})
+    print("TLS peers on " + ", ".join(f"{k}={v}" for k, v in ports.items()))
+
+
+if __name__ == "__main__":
+    main(__doc__, start)
