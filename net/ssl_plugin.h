@@ -64,6 +64,9 @@ class TCustomSSL {
   virtual std::int32_t GetCipherBits() { return 0; }
   virtual std::int32_t GetCipherAlgBits() { return 0; }
   virtual std::int32_t GetVerifyCert() { return 1; }
+  // True when a receive would answer at once from what the plug-in already holds: data it took
+  // off the socket, or the peer's end of the session, which no wait on the socket would see.
+  virtual bool ReadyToRead() { return false; }
 
   bool SSLEnabled() const { return FSSLEnabled; }
   std::int32_t LastError() const { return FLastError; }

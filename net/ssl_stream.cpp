@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "net/block_socket.h"
+#include "net/sha256.h"
 #include "net/tcp_block_socket.h"
 #include "net/text_functions.h"
 
@@ -276,6 +277,10 @@ int TSSLStream::WaitingData() {
     return 0;
   }
   return static_cast<int>(FPlain.size());
+}
+
+std::string TSSLStream::GetPeerFingerprint() {
+  return FInfo.certificate.empty() ? std::string() : Sha256Hex(FInfo.certificate);
 }
 
 std::uint32_t TSSLStream::GetPeerNameHash() {

@@ -31,7 +31,8 @@ class TSSLStream : public TCustomSSL {
   std::string GetPeerIssuer() override { return FInfo.issuer; }
   std::string GetPeerName() override { return FInfo.common_name; }
   std::uint32_t GetPeerNameHash() override;
-  std::string GetPeerFingerprint() override { return FInfo.fingerprint; }
+  // SHA-256 of the peer's certificate, hex.
+  std::string GetPeerFingerprint() override;
   std::string GetCertInfo() override { return FInfo.cert_info; }
   std::string GetCipherName() override { return FInfo.cipher; }
   std::int32_t GetCipherBits() override { return FInfo.cipher_bits; }
@@ -39,6 +40,9 @@ class TSSLStream : public TCustomSSL {
   // 0 when the peer's certificate passed every check, 1 before a handshake, else the problem
   // found (platform::CertProblem as a number).
   std::int32_t GetVerifyCert() override { return FVerify; }
+  bool ReadyToRead() override {
+    return FPlainAt < FPlain.size() || FPeerClosed || !FPending.empty();
+  }
 
  private:
   bool FailWith(std::string text);

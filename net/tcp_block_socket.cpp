@@ -72,6 +72,11 @@ TSocketTransport& TTCPBlockSocket::OwnTransport() {
   return SecureChannel() ? *FSSLTransport : PlainTransport();
 }
 
+bool TTCPBlockSocket::WaitReadable(int Timeout) {
+  if (SecureChannel() && FSSL->ReadyToRead()) return true;
+  return TBlockSocket::WaitReadable(Timeout);
+}
+
 void TTCPBlockSocket::CloseSocket() {
   // Pause and stop close from inside the monitor hook, which the drain raises again: the inner
   // calls find the close in progress and return.

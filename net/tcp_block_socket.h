@@ -26,6 +26,7 @@ class TTCPBlockSocket : public TSocksBlockSocket {
   SocketHandle Accept() override;
   // The security plug-in carries the stream once it reports a secure channel.
   TSocketTransport& OwnTransport() override;
+  bool WaitReadable(int Timeout) override;
   std::string GetLocalSinIP() override;
   std::string GetRemoteSinIP() override;
   int GetLocalSinPort() override;

@@ -49,7 +49,7 @@ struct TlsPeerInfo {
   std::int32_t cipher_alg_bits = 0;
   std::string subject, issuer, common_name;
   std::int32_t serial = -1;  // the low 31 bits of the serial number
-  std::string fingerprint;   // SHA-256 of the certificate, hex
+  std::string certificate;   // the peer's certificate, DER
   std::string cert_info;     // subject, issuer and validity, one per line
 };
 

@@ -221,15 +221,11 @@ class OpenSslClient final : public TlsClient {
       info.serial = static_cast<std::int32_t>(BN_get_word(bn) & 0x7fffffffu);
       BN_free(bn);
     }
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int n = 0;
-    if (X509_digest(cert, EVP_sha256(), md, &n) == 1) {
-      static const char* const kHex = "0123456789abcdef";
-      for (unsigned i = 0; i < n; ++i) {
-        info.fingerprint += kHex[md[i] >> 4];
-        info.fingerprint += kHex[md[i] & 15];
-      }
-    }
+    unsigned char* der = nullptr;
+    const int n = i2d_X509(cert, &der);
+    if (n > 0)
+      info.certificate.assign(reinterpret_cast<const char*>(der), static_cast<std::size_t>(n));
+    OPENSSL_free(der);
     info.cert_info = "subject: " + info.subject + "\nissuer: " + info.issuer +
                      "\nvalid from: " + TimeText(X509_get0_notBefore(cert)) +
                      "\nvalid until: " + TimeText(X509_get0_notAfter(cert));

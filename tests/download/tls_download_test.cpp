@@ -134,7 +134,9 @@ TEST_F(TlsDownloadTest, SessionDetailsAreThereAfterTheHandshake) {
   EXPECT_EQ(http.ResultCode(), 200);
   net::TCustomSSL& ssl = http.Sock().SSL();
   EXPECT_EQ(ssl.GetVerifyCert(), 0);
-  EXPECT_EQ(ssl.GetSSLVersion(), "TLSv1.3");
+  // The newest both ends know; Wine's SChannel stops at 1.2.
+  EXPECT_TRUE(ssl.GetSSLVersion() == "TLSv1.3" || ssl.GetSSLVersion() == "TLSv1.2")
+      << ssl.GetSSLVersion();
   EXPECT_FALSE(ssl.GetCipherName().empty());
   EXPECT_GE(ssl.GetCipherBits(), 128);
   EXPECT_EQ(ssl.GetPeerName(), "localhost");
