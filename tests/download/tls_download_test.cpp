@@ -27,7 +27,6 @@ const auto* const kPlugin = [] {
 class TlsDownloadTest : public ::testing::Test {
  protected:
   std::map<std::string, std::string> tls = test::FixtureSettings("VLT_TLS");
-  std::map<std::string, std::string> proxies = test::FixtureSettings("VLT_PROXY_PORTS");
   test::TempDir tmp;
   TVltDownload d;
 
@@ -151,11 +150,8 @@ TEST_F(TlsDownloadTest, SessionDetailsAreThereAfterTheHandshake) {
 }
 
 TEST_F(TlsDownloadTest, ThroughAnHttpProxyTunnel) {
-  ASSERT_TRUE(proxies.count("http")) << "no proxies: run through ctest (fixture net_proxies)";
   d.Proxy().ProxyHost = "127.0.0.1";
-  d.Proxy().ProxyPort = proxies["http"];
-  d.Proxy().ProxyUser = proxies["http_user"];
-  d.Proxy().ProxyPass = proxies["http_password"];
+  d.Proxy().ProxyPort = tls["proxy"];
   Fetch(Url("good", "/small.bin", "localhost"));
   ASSERT_TRUE(Finished()) << Reason();
   EXPECT_EQ(test::ReadFile(tmp / "f.bin").size(), 81920u);

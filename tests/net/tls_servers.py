@@ -7,6 +7,7 @@ port, with certificates made for the run by a private CA (ca.pem) that only the 
   a Python TLS server: "cut" (reads the client's hello and closes), "stall" (never answers),
   "no_close_notify" and "close_notify" (a body without a length, ended by closing the
   connection, without and with the TLS close)
+  tinyproxy: "proxy", an HTTP proxy whose CONNECT tunnels reach them
 
   tls_servers.py start DIR   writes DIR/ports ("good=N", ..., "ca=PATH", "big_sha256=HEX")
   tls_servers.py stop DIR    ends the processes recorded in DIR/pids
@@ -66,7 +67,7 @@ def start(d):
         os.makedirs(f"{d}/{sub}", exist_ok=True)
     make_certs(d)
     big = make_files(d)
-    ports = {name: free_port() for name in SERVERS + RAW}
+    ports = {name: free_port() for name in SERVERS + RAW + ("proxy",)}
     servers = "".join(f"""
   server {{
     listen 127.0.0.1:{ports[name]} ssl;
@@ -95,6 +96,18 @@ http {{
     raw_args = [f"{name}={ports[name]}" for name in RAW]
     start_server(d, "raw", ports["cut"],
                  ["/usr/bin/python3", os.path.join(here, "tls_raw_server.py"), d] + raw_args)
+    with open(f"{d}/tinyproxy.conf", "w") as f:
+        f.write(f"""Port {ports['proxy']}
+Listen 127.0.0.1
+Timeout 60
+MaxClients 16
+Allow 127.0.0.1
+LogFile "{d}/logs/tinyproxy.log"
+LogLevel Info
+""")
+    os.chmod(f"{d}/logs", 0o777)  # tinyproxy writes its log as an unprivileged user
+    start_server(d, "tinyproxy", ports["proxy"],
+                 ["/usr/bin/tinyproxy", "-d", "-c", f"{d}/tinyproxy.conf"])
     write_ports(d, {**ports, "ca": f"{d}/ca.pem", "big_sha256": big})
     print("TLS peers on " + ", ".join(f"{k}={v}" for k, v in ports.items()))
 
