@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "controls/gdiplus_api.h"
 #include "net/socket_layer.h"
+#include "net/ssl_stream.h"
 #include "platform/shell.h"
 #include "platform/win_text.h"
 
@@ -20,6 +21,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The socket library first: without it nothing can be downloaded, and the start stops
     // with its message.
     vlt::net::SocketLayer sockets;
+    // https package hosts: every socket gets the system's TLS.
+    vlt::net::DefaultSecurityPlugin = vlt::net::SystemSecurityPlugin;
     // The drawing library of the gauges and the button pictures; without it they leave out
     // what only it draws.
     vlt::controls::GdiplusSession gdiplus;

@@ -28,8 +28,8 @@ inline constexpr const char* kProdutoPDV = "PDV NFCe";
 
 // Where the packages come from: the build's settings unless a test points elsewhere.
 struct ServidorPacotes {
-  std::string Base = std::string("http://") + kPackageHost;       // Firebird, ERP, utilities, PDV
-  std::string UpdateBase = std::string("http://") + kUpdateHost;  // the ERP update
+  std::string Base = kPackageBase;        // Firebird, ERP, utilities, PDV
+  std::string UpdateBase = kUpdateBase;  // the ERP update
   // A package without a published NAME.sha256 is refused (else installed unchecked).
   bool SomasObrigatorias = kPackageChecksumsRequired;
 };

@@ -2,10 +2,11 @@
 // certificate checks done here with the system's chain engine: credentials are validated
 // manually, because not every SChannel checks anything when asked to (Wine's does not).
 #define SECURITY_WIN32
+#include <windows.h>
+// after windows.h
 #include <schannel.h>
 #include <security.h>
 #include <wincrypt.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>

@@ -1,13 +1,15 @@
-// veltra-fetch [-o FILE] [-x HOST:PORT] [--sha256 HEX] URL
+// veltra-fetch [-o FILE] [-x HOST:PORT] [--cacert FILE] [--sha256 HEX] URL
 //
-// Fetches URL (http:// or ftp://) into a file with the installer's own download component,
-// used as the installer uses it. FILE gives the directory and the name; a FILE.part left by an
-// earlier run is resumed. Without -o the name comes from the URL (or from the server) and the
+// Fetches URL (http://, https:// or ftp://) into a file with the installer's own download
+// component, used as the installer uses it. FILE gives the directory and the name; a FILE.part left
+// by an earlier run is resumed. Without -o the name comes from the URL (or from the server) and the
 // file goes into the current directory. -x sends an HTTP request through an HTTP proxy. An
 // ftp:// URL logs in with the user and password it names (percent-decoded), else anonymously;
 // its file keeps the URL's name, so -o may name only that. When stderr is a terminal it shows
 // the installer's transfer line a few times per second. --sha256 checks the whole file before
-// it takes its name: a file with another SHA-256 is deleted, partial file and all.
+// it takes its name: a file with another SHA-256 is deleted, partial file and all. An https://
+// server's certificate must chain to a root of the system's store, or of the PEM file
+// --cacert names, and name the URL's host.
 // Exit status: 0 when the final file is there, 1 when the download failed, 2 on bad usage.
 #include <algorithm>
 #include <clocale>
@@ -20,6 +22,7 @@
 #include "installer/transfer_line.h"
 #include "net/sha256.h"
 #include "net/socket_layer.h"
+#include "net/ssl_stream.h"
 #include "net/text_functions.h"
 #include "platform/clock.h"
 #include "platform/console.h"
@@ -33,7 +36,8 @@ namespace {
 namespace dl = vlt::download;
 namespace p = vlt::platform;
 
-constexpr char kUsage[] = "usage: veltra-fetch [-o FILE] [-x HOST:PORT] [--sha256 HEX] URL\n";
+constexpr char kUsage[] =
+    "usage: veltra-fetch [-o FILE] [-x HOST:PORT] [--cacert FILE] [--sha256 HEX] URL\n";
 constexpr std::uint32_t kRedrawMs = 250;
 
 // The transfer line on a terminal, rewritten in place at most every kRedrawMs.
@@ -95,10 +99,15 @@ int Fail(const std::string& url, std::string why) {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");  // the user's number separators, as the wizard uses them
   const std::vector<std::string> args = p::CommandLineArguments(argc, argv);
-  std::string output, proxy, sha256, url;
+  std::string output, proxy, sha256, cacert, url;
   for (size_t i = 0; i < args.size(); ++i) {
-    if ((args[i] == "-o" || args[i] == "-x" || args[i] == "--sha256") && i + 1 < args.size()) {
-      (args[i] == "-o" ? output : args[i] == "-x" ? proxy : sha256) = args[i + 1];
+    std::string* value = args[i] == "-o"         ? &output
+                         : args[i] == "-x"       ? &proxy
+                         : args[i] == "--sha256" ? &sha256
+                         : args[i] == "--cacert" ? &cacert
+                                                 : nullptr;
+    if (value != nullptr && i + 1 < args.size()) {
+      *value = args[i + 1];
       ++i;
     } else if (!args[i].empty() && args[i][0] != '-' && url.empty()) {
       url = args[i];
@@ -122,7 +131,9 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     return Fail(url, e.what());
   }
+  vlt::net::DefaultSecurityPlugin = vlt::net::SystemSecurityPlugin;
   dl::TVltDownload download;
+  download.SetCertCAFile(cacert);
   vlt::net::UrlParts parts;
   vlt::net::SplitUrl(url, parts);
   const bool ftp = p::EqualsNoCase(parts.Prot, "ftp");

@@ -160,6 +160,8 @@ with zipfile.ZipFile(sys.argv[1]) as old, zipfile.ZipFile(sys.argv[2], 'w', zipf
 PY
   fi
   publish_sha256 "$sistema"
+  access_log="$(dirname "$www")/nginx/logs/access.log"
+  logged_before=$(wc -l <"$access_log" 2>/dev/null || echo 0)
   start_installer
   shot erp-01-home
   click "Instalar" 1
@@ -197,6 +199,14 @@ PY
   check_file "$c/Progs5/Uteis/VeltraDBCompare/databasecompare.log" 'TargetDB=C:\\Progs5\\Berfon\\DADOS.GDB'
   [[ -n "$(desktop_file Quenda.lnk)" ]] || fail "no Quenda.lnk on the desktop"
   echo "ERP: $b; shortcut $(desktop_file Quenda.lnk)"
+  # Every request of the installer went to the scheme the build names for its package hosts.
+  scheme=$(sed -n 's|^VLT_PACKAGE_HOST:STRING=\(https\{0,1\}\)://.*|\1|p' "$(dirname "$www")/../CMakeCache.txt")
+  scheme=${scheme:-http}
+  requests=$(tail -n +"$((logged_before + 1))" "$access_log" | grep -c 'Veltra' || true)
+  others=$(tail -n +"$((logged_before + 1))" "$access_log" | grep 'Veltra' | grep -vc " $scheme \"" || true)
+  ((requests > 0 && others == 0)) ||
+    fail "of $requests requests of the installer, $others did not use $scheme"
+  echo "ERP: $requests requests, all over $scheme"
 fi
 
 if [[ "$what" == pdv || "$what" == both ]]; then
