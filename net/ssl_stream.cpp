@@ -14,7 +14,7 @@ namespace p = vlt::platform;
 
 namespace {
 
-constexpr int kReadBlock = 65536;
+constexpr int kReadBlock = 262144;
 
 unsigned VersionsFor(TSSLType type) {
   switch (type) {
@@ -90,7 +90,10 @@ int TSSLStream::ReadRaw(int TimeoutMs, const char* during) {
       return had + static_cast<std::size_t>(std::max(n, 0));
     });
   };
-  // What is already there costs one call; only an empty socket is waited for.
+  // What is already there costs one call; only an empty socket is waited for. After the wait
+  // the same kind of receive again: switching the socket's mode costs the system a call (a
+  // server round trip under Wine); only a wake with nothing to read asks the blocking way,
+  // which tells the peer's close from nothing.
   read(true);
   if (n == 0 && error == 0) {
     if (!FSocket->CanRead(TimeoutMs)) {
@@ -100,7 +103,8 @@ int TSSLStream::ReadRaw(int TimeoutMs, const char* during) {
         FailWith(FHost + " sent nothing for " + std::to_string(TimeoutMs / 1000) + " s " + during);
       return -1;
     }
-    read(false);
+    read(true);
+    if (n == 0 && error == 0) read(false);
   }
   if (n < 0) {
     FailWith(during + std::string(" ") + FHost + ": " + GetErrorDesc(error));

@@ -4,8 +4,11 @@
 #     ROUNDS times each (the order alternates between rounds);
 #  2. a resume of the second half (a .part file of MIB/2 MiB already there) by both;
 #  2b. a checked download: veltra-fetch --sha256 beside curl followed by sha256sum;
+#  2c. the same over https (nginx with a private CA's certificate): veltra-fetch --cacert beside
+#     curl --cacert;
 #  3. the same download by the Windows build's veltra-fetch under Wine beside bare_read.exe
-#     (plain 64 KiB receives, written to a file the same way), one wineserver kept running.
+#     (plain 64 KiB receives, written to a file the same way), one wineserver kept running;
+#     then over https (SChannel) beside the same veltra-fetch.exe over http.
 # Files are written to /dev/shm when it exists, so that the disk does not set the pace.
 # Prints medians with min-max of wall time, CPU time (user + sys) and peak RSS, and the ratios.
 #   bench/http/run.sh        MIB=512 ROUNDS=5 NATIVE=build/native WINDOWS=build/windows
@@ -77,6 +80,18 @@ for ((i = 0; i < rounds; i++)); do
   done
 done
 
+tls_url="https://127.0.0.1:$tls_port/big.bin"
+for ((i = 0; i < rounds; i++)); do
+  for tool in $( ((i % 2)) && echo "curl fetch" || echo "fetch curl"); do
+    rm -f "$out"/*
+    if [[ $tool == fetch ]]; then
+      measure fetch_tls "$fetch" --cacert "$work/tls/ca.pem" -o "$out/t.bin" "$tls_url"; check_size "$out/t.bin"
+    else
+      measure curl_tls curl -s --cacert "$work/tls/ca.pem" -o "$out/c.bin" "$tls_url"; check_size "$out/c.bin"
+    fi
+  done
+done
+
 if [[ -x "$windows/tools/veltra-fetch.exe" && -x "$windows/bench/http/bare_read.exe" ]] && command -v wine >/dev/null; then
   echo "== the Windows build under Wine"
   export VLT_ROOT=$root
@@ -96,10 +111,21 @@ if [[ -x "$windows/tools/veltra-fetch.exe" && -x "$windows/bench/http/bare_read.
     done
   done
   (cd "$out" && measure wine_bare_noWrite wine "$windows/bench/http/bare_read.exe" 127.0.0.1 "$port" /big.bin)
+  ca=$(winepath -w "$work/tls/ca.pem")
+  for ((i = 0; i < rounds; i++)); do
+    for tool in $( ((i % 2)) && echo "plain tls" || echo "tls plain"); do
+      rm -f "$out"/*
+      if [[ $tool == tls ]]; then
+        (cd "$out" && measure wine_fetch_tls wine "$windows/tools/veltra-fetch.exe" --cacert "$ca" -o w.bin "$tls_url"); check_size "$out/w.bin"
+      else
+        (cd "$out" && measure wine_fetch_http wine "$windows/tools/veltra-fetch.exe" -o w.bin "$url"); check_size "$out/w.bin"
+      fi
+    done
+  done
 else
   echo "== (no Windows build or no Wine: the Wine part is skipped)"
 fi
 
 /usr/bin/python3 "$root/bench/times_table.py" "$work/times" "$mib" \
-  fetch,curl,fetch_resume,curl_resume,fetch_sha256,curl_sha256sum,wine_fetch,wine_bare,wine_bare_noWrite \
-  fetch/curl fetch_resume/curl_resume fetch_sha256/curl_sha256sum wine_fetch/wine_bare
+  fetch,curl,fetch_resume,curl_resume,fetch_sha256,curl_sha256sum,fetch_tls,curl_tls,wine_fetch,wine_bare,wine_bare_noWrite,wine_fetch_tls,wine_fetch_http \
+  fetch/curl fetch_resume/curl_resume fetch_sha256/curl_sha256sum fetch_tls/curl_tls wine_fetch/wine_bare wine_fetch_tls/wine_fetch_http
