@@ -8,6 +8,7 @@
 #include <map>
 
 #include "download/vlt_download.h"
+#include "net/ftp_client.h"
 #include "net/http_client.h"
 #include "net/ssl_stream.h"
 #include "platform/files.h"
@@ -155,6 +156,39 @@ TEST_F(TlsDownloadTest, ThroughAnHttpProxyTunnel) {
   Fetch(Url("good", "/small.bin", "localhost"));
   ASSERT_TRUE(Finished()) << Reason();
   EXPECT_EQ(test::ReadFile(tmp / "f.bin").size(), 81920u);
+}
+
+// FTP with AUTH TLS on the control connection and PROT P on the data connection, the
+// certificate checked as for https.
+TEST_F(TlsDownloadTest, FtpOverTlsWhereTheServerOffersIt) {
+  net::TFTPClient ftp;
+  ftp.TargetHost = "localhost";
+  ftp.TargetPort = tls["ftp"];
+  ftp.UserName = "veltra";
+  ftp.Password = "segredo";
+  ftp.Timeout = 10000;
+  ftp.SetAutoTLS(true);
+  ftp.SetTLSonData(true);
+  ftp.Sock().SSL().SetCertCAFile(tls["ca"]);
+  ASSERT_TRUE(ftp.Login()) << ftp.FailureText();
+  EXPECT_TRUE(ftp.IsTLS());
+  ASSERT_TRUE(ftp.RetrieveFile("/small.bin", false)) << ftp.FailureText();
+  EXPECT_TRUE(ftp.IsDataTLS());
+  EXPECT_EQ(ftp.DataStream().Bytes().size(), 81920u);
+  ftp.Logout();
+
+  // Without the CA the server is not who it says: no login, and the reason.
+  net::TFTPClient strange;
+  strange.TargetHost = "127.0.0.1";
+  strange.TargetPort = tls["ftp"];
+  strange.UserName = "veltra";
+  strange.Password = "segredo";
+  strange.Timeout = 10000;
+  strange.SetAutoTLS(true);
+  EXPECT_FALSE(strange.Login());
+  EXPECT_NE(strange.FailureText().find("the certificate of 127.0.0.1 is not trusted"),
+            std::string::npos)
+      << strange.FailureText();
 }
 
 TEST_F(TlsDownloadTest, LargeFileArrivesWhole) {

@@ -1,5 +1,6 @@
 """The TLS peers nginx cannot play, for tls_servers.py: tls_raw_server.py DIR NAME=PORT...
-(cut, stall, no_close_notify, close_notify), with DIR/good.pem and DIR/good.key."""
+(cut, stall, no_close_notify, close_notify, and ftp: an FTP server offering AUTH TLS, user
+"veltra" password "segredo", serving DIR/www), with DIR/good.pem and DIR/good.key."""
 import socket
 import ssl
 import sys
@@ -42,13 +43,30 @@ def handle(name, conn, context):
         conn.close()
 
 
+def serve_ftp(d, port):
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import TLS_FTPHandler
+    from pyftpdlib.servers import FTPServer
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("veltra", "segredo", f"{d}/www", perm="elr")
+    handler = TLS_FTPHandler
+    handler.certfile = f"{d}/good.pem"
+    handler.keyfile = f"{d}/good.key"
+    handler.authorizer = authorizer
+    handler.passive_ports = None
+    FTPServer(("127.0.0.1", port), handler).serve_forever()
+
+
 def main():
     d = sys.argv[1]
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(f"{d}/good.pem", f"{d}/good.key")
     servers = [arg.split("=") for arg in sys.argv[2:]]
     for name, port in servers[1:]:
-        threading.Thread(target=serve, args=(name, int(port), context), daemon=True).start()
+        if name == "ftp":
+            threading.Thread(target=serve_ftp, args=(d, int(port)), daemon=True).start()
+        else:
+            threading.Thread(target=serve, args=(name, int(port), context), daemon=True).start()
     serve(servers[0][0], int(servers[0][1]), context)
 
 

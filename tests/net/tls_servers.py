@@ -7,6 +7,7 @@ port, with certificates made for the run by a private CA (ca.pem) that only the 
   a Python TLS server: "cut" (reads the client's hello and closes), "stall" (never answers),
   "no_close_notify" and "close_notify" (a body without a length, ended by closing the
   connection, without and with the TLS close)
+  pyftpdlib: "ftp", an FTP server that offers AUTH TLS (user veltra, password segredo)
   tinyproxy: "proxy", an HTTP proxy whose CONNECT tunnels reach them
 
   tls_servers.py start DIR   writes DIR/ports ("good=N", ..., "ca=PATH", "big_sha256=HEX")
@@ -26,7 +27,7 @@ from fixture_servers import free_port, main, start_server, write_ports  # noqa: 
 import tls_certs  # noqa: E402
 
 SERVERS = ("good", "unknown_ca", "self_signed", "wrong_host", "expired")
-RAW = ("cut", "stall", "no_close_notify", "close_notify")
+RAW = ("cut", "stall", "no_close_notify", "close_notify", "ftp")
 BODY = b"".join(b"%08d veltra tls\n" % i for i in range(4096))
 
 
