@@ -55,6 +55,9 @@ struct TVltFTP {
   std::string FtpUser;
   std::string FtpPass;
   std::int32_t FtpTimeout = 300000;  // milliseconds
+  // AUTH TLS on the control connection and PROT P on the data connection, the server's
+  // certificate checked as for https; a server that refuses them is not used.
+  bool FtpTLS = false;
 };
 
 }  // namespace vlt::download

@@ -46,6 +46,9 @@ void TVltFTPDownload::StartDownload() {
     ftp.UserName = settings.FtpUser;
     ftp.Password = settings.FtpPass;
     ftp.Timeout = settings.FtpTimeout;
+    ftp.SetAutoTLS(settings.FtpTLS);
+    ftp.SetTLSonData(settings.FtpTLS);
+    ftp.Sock().SSL().SetCertCAFile(fOwner->CertCAFile());
     std::string name = platform::LastComponent(fRemoteName);
     if (!name.empty()) name += ".part";
     fFilePart = name;
@@ -53,6 +56,11 @@ void TVltFTPDownload::StartDownload() {
   if (!ftp.Login()) {
     // The operator's text, and beside it what the server or the connection said.
     fFailure = ftp.FailureText().empty() ? std::string("no reason given") : ftp.FailureText();
+    throw Exception("Não foi possível efetuar o login!\rMotivo: " + fFailure);
+  }
+  if (fOwner->FTP().FtpTLS && !ftp.IsTLS()) {
+    // Going on in the clear would give away the password the settings asked to protect.
+    fFailure = "the server does not accept AUTH TLS";
     throw Exception("Não foi possível efetuar o login!\rMotivo: " + fFailure);
   }
   if (fFilePart.empty()) throw Exception("File To Save not found");

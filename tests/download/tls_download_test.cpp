@@ -177,6 +177,19 @@ TEST_F(TlsDownloadTest, FtpOverTlsWhereTheServerOffersIt) {
   EXPECT_EQ(ftp.DataStream().Bytes().size(), 81920u);
   ftp.Logout();
 
+  // The component, asked for TLS.
+  d.SetProtocolo(protFTP);
+  d.FTP().FtpHost = "localhost";
+  d.FTP().FtpPort = tls["ftp"];
+  d.FTP().FtpUser = "veltra";
+  d.FTP().FtpPass = "segredo";
+  d.FTP().FtpTLS = true;
+  d.SetDownloadUrl("ftp://localhost/small.bin");
+  d.SetDownloadNomeArq("");
+  d.StartDownload();
+  ASSERT_TRUE(platform::FileExists(tmp / "small.bin")) << Reason();
+  EXPECT_EQ(test::ReadFile(tmp / "small.bin").size(), 81920u);
+
   // Without the CA the server is not who it says: no login, and the reason.
   net::TFTPClient strange;
   strange.TargetHost = "127.0.0.1";
