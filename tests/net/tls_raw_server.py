@@ -1,5 +1,5 @@
 """The TLS peers nginx cannot play, for tls_servers.py: tls_raw_server.py DIR NAME=PORT...
-(cut, stall, no_close_notify, close_notify, and ftp: an FTP server offering AUTH TLS, user
+(cut, stall, no_close_notify, close_notify, eager, and ftp: an FTP server offering AUTH TLS, user
 "veltra" password "segredo", serving DIR/www), with DIR/good.pem and DIR/good.key."""
 import socket
 import ssl
@@ -25,6 +25,12 @@ def handle(name, conn, context):
         elif name == "stall":
             conn.recv(1024)
             conn.recv(1024)  # waits until the client gives up
+        elif name == "eager":
+            # The reply goes out with the end of the handshake, before the request is read.
+            tls = context.wrap_socket(conn, server_side=True)
+            tls.sendall(REPLY)
+            tls.recv(4096)
+            tls.unwrap()
         else:
             tls = context.wrap_socket(conn, server_side=True)
             data = b""

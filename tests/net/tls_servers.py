@@ -6,7 +6,8 @@ port, with certificates made for the run by a private CA (ca.pem) that only the 
   expired last year); each serves small.bin, big.bin and their .sha256
   a Python TLS server: "cut" (reads the client's hello and closes), "stall" (never answers),
   "no_close_notify" and "close_notify" (a body without a length, ended by closing the
-  connection, without and with the TLS close)
+  connection, without and with the TLS close), "eager" (the reply comes with the end of the
+  handshake, before the request)
   pyftpdlib: "ftp", an FTP server that offers AUTH TLS (user veltra, password segredo)
   tinyproxy: "proxy", an HTTP proxy whose CONNECT tunnels reach them
 
@@ -27,7 +28,7 @@ from fixture_servers import free_port, main, start_server, write_ports  # noqa: 
 import tls_certs  # noqa: E402
 
 SERVERS = ("good", "unknown_ca", "self_signed", "wrong_host", "expired")
-RAW = ("cut", "stall", "no_close_notify", "close_notify", "ftp")
+RAW = ("cut", "stall", "no_close_notify", "close_notify", "eager", "ftp")
 BODY = b"".join(b"%08d veltra tls\n" % i for i in range(4096))
 
 
