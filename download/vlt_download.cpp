@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/flag_scope.h"
 #include "platform/log.h"
+#include "platform/paths.h"
 
 namespace vlt::download {
 
@@ -58,7 +59,7 @@ void TVltDownload::LogOutcome(std::uint32_t ms, const std::string& error) const 
   if (d.Finished()) {
     std::string file = d.FilePart();
     if (file.ends_with(".part")) file.resize(file.size() - 5);
-    line += " -> " + file;
+    line += " -> " + platform::NormalizePath(file);
   } else {
     line += ": " + (error.empty() ? d.FailureText() : error);
   }

@@ -2,6 +2,7 @@
 
 #include "installer/principal.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace vlt {
 namespace {
@@ -57,6 +58,9 @@ bool GravaResultado(const std::string& arquivo, const ResultadoInstalacao& resul
                     std::string& erro) {
   const std::string texto = TextoResultado(resultado);
   const std::string novo = arquivo + ".novo";
+  if (const std::string pasta = platform::ExtractFileDir(arquivo);
+      !pasta.empty() && !platform::DirectoryExists(pasta))
+    platform::ForceDirectories(pasta);
   {
     platform::File f;
     if (!f.Open(novo, platform::FileAccess::Write, platform::FileShare::Exclusive,
@@ -78,6 +82,10 @@ bool GravaResultado(const std::string& arquivo, const ResultadoInstalacao& resul
 
 bool AbreRegistro(platform::LogFile& log, const std::string& pedido, std::string& erro) {
   if (!pedido.empty()) {
+    // A deployment tool names a folder of its own for the logs of a fleet: made if missing.
+    if (const std::string pasta = platform::ExtractFileDir(pedido);
+        !pasta.empty() && !platform::DirectoryExists(pasta))
+      platform::ForceDirectories(pasta);
     if (log.Open(pedido)) return true;
     erro = "Não foi possível abrir o registro da instalação \"" + pedido + "\": " + log.ErrorText();
     return false;

@@ -401,6 +401,12 @@ bool TfrmPrincipal::PreparaInstalacao(const PaginaProduto& pagina) {
     dir.pop_back();  // one backslash only
     view_.SetText(pagina.diretorio, dir);
   }
+  platform::Log("Instalação de " + settings_.SistemaSelecionado + " em " + dir +
+                " (TIPO=" + settings_.TipoInstalacao + ", IP=" + settings_.ServidorIPNome +
+                (pagina.diretorio == Control::edtDirTerminal
+                     ? ", pasta do Quenda " + view_.GetText(Control::edtDirTerminalQuenda)
+                     : std::string()) +
+                ")");
   if (platform::FileExists(dir + "\\" + pagina.base) &&
       !platform::FileExists(dir + "\\" + kMarcaIncompleta)) {
     Termina(C::Pasta, kBaseExistente);
@@ -466,13 +472,6 @@ void TfrmPrincipal::ConcluiInstalacao(const std::string& dir) {
 
 void TfrmPrincipal::Instala(const PaginaProduto& pagina, void (TfrmPrincipal::*rotina)()) {
   desfecho_ = {C::Falha, "A instalação terminou sem ser concluída."};
-  platform::Log("Instalação de " + settings_.SistemaSelecionado + " em \"" +
-                view_.GetText(pagina.diretorio) + "\" (TIPO=" + settings_.TipoInstalacao +
-                ", IP=" + settings_.ServidorIPNome +
-                (pagina.diretorio == Control::edtDirTerminal
-                     ? ", pasta do Quenda \"" + view_.GetText(Control::edtDirTerminalQuenda) + "\""
-                     : std::string()) +
-                ")");
   const bool preparada = PreparaInstalacao(pagina);
   diretorio_ = view_.GetText(pagina.diretorio);
   if (!preparada) return;

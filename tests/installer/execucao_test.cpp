@@ -42,7 +42,10 @@ TEST(ResultadoTest, WrittenWholeInPlaceOfAnOlderOne) {
   EXPECT_EQ(test::ReadFile(arquivo), TextoResultado(r));
   EXPECT_FALSE(platform::FileExists(arquivo + ".novo"));
 
-  EXPECT_FALSE(GravaResultado(tmp / "falta\\resultado.txt", r, erro));
+  // A missing folder is made; a file where the folder should be is not replaced.
+  ASSERT_TRUE(GravaResultado(tmp / "frota\\pdv01\\resultado.txt", r, erro)) << erro;
+  EXPECT_EQ(test::ReadFile(tmp / "frota\\pdv01\\resultado.txt"), TextoResultado(r));
+  EXPECT_FALSE(GravaResultado(arquivo + "\\resultado.txt", r, erro));
   EXPECT_FALSE(erro.empty());
 }
 
@@ -70,8 +73,10 @@ TEST(RegistroTest, TheDefaultLogNeverMixesTwoRuns) {
   test::TempDir tmp;
   platform::LogFile pedido;
   std::string erro;
-  EXPECT_FALSE(AbreRegistro(pedido, tmp / "falta\\x.log", erro));
-  EXPECT_NE(erro.find("falta"), std::string::npos) << erro;
+  test::WriteFile(tmp / "arquivo", "");
+  EXPECT_FALSE(AbreRegistro(pedido, tmp / "arquivo\\x.log", erro));
+  EXPECT_NE(erro.find("arquivo\\x.log"), std::string::npos) << erro;
+  ASSERT_TRUE(AbreRegistro(pedido, tmp / "logs\\frota\\x.log", erro)) << erro;
 }
 
 TEST(RegistroTest, TheCommandLineAsGiven) {
