@@ -23,13 +23,14 @@ using vlt::platform::Log;
 // A windowed program has no console of its own: what it must say about its command line goes
 // to standard error when that leads somewhere (a deployment tool's capture, a redirection),
 // else to a box. An unattended run never waits on a box: its log and exit code say it.
-void Diz(const std::string& texto, bool erro, bool silencioso) {
+void Diz(const std::string& texto, const std::string& uso, bool erro, bool silencioso) {
   if (vlt::platform::StderrAttached()) {
-    std::string linhas = texto;
+    std::string linhas = texto + uso;
     if (!linhas.ends_with('\n')) linhas += '\n';
     vlt::platform::WriteStderr(linhas);
   } else if (!silencioso) {
-    MessageBoxW(nullptr, vlt::platform::Widen(texto).c_str(), vlt::app::kApplicationTitle,
+    const std::string caixa = erro ? texto + vlt::TextoUsoCurto() : uso;
+    MessageBoxW(nullptr, vlt::platform::Widen(caixa).c_str(), vlt::app::kApplicationTitle,
                 MB_OK | (erro ? MB_ICONSTOP : MB_ICONINFORMATION));
   }
 }
@@ -67,7 +68,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
   if (!erro.empty()) {
     // Nothing is started: no window, no installation.
     Log("Erro: " + erro);
-    Diz(erro + "\n\n" + vlt::TextoUso(), true, p.silencioso);
+    Diz(erro + "\n\n", vlt::TextoUso(), true, p.silencioso);
     vlt::ResultadoInstalacao resultado;
     resultado.desfecho = {vlt::CodigoSaida::Parametros, erro};
     resultado.registro = vlt::platform::LogPath();
@@ -76,7 +77,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     return static_cast<int>(vlt::CodigoSaida::Parametros);
   }
   if (p.ajuda) {
-    Diz(vlt::TextoUso(), false, false);
+    Diz("", vlt::TextoUso(), false, false);
     return 0;
   }
   Log(p.silencioso ? "Modo: silencioso" : "Modo: assistente");

@@ -27,11 +27,19 @@ constexpr NomeOpcao kOpcoes[] = {
     {"ajuda", Opcao::ajuda},
 };
 
+// The first refusal is the one reported; the options after it are still read, so that a
+// refused command line is logged and reported where it asked.
 std::string Le(const std::vector<std::string>& argumentos, ParametrosInstalacao& p) {
+  std::string erro;
+  auto recusa = [&erro](const std::string& motivo) {
+    if (erro.empty()) erro = motivo;
+  };
   bool visto[static_cast<int>(Opcao::ajuda) + 1] = {};
   for (const std::string& argumento : argumentos) {
-    if (argumento.empty() || argumento[0] != '/')
-      return "Parâmetro inválido: \"" + argumento + "\" (os parâmetros começam com \"/\").";
+    if (argumento.empty() || argumento[0] != '/') {
+      recusa("Parâmetro inválido: \"" + argumento + "\" (os parâmetros começam com \"/\").");
+      continue;
+    }
     const size_t igual = argumento.find('=');
     const bool com_valor = igual != std::string::npos;
     const std::string nome =
@@ -40,15 +48,27 @@ std::string Le(const std::vector<std::string>& argumentos, ParametrosInstalacao&
     const NomeOpcao* achada = nullptr;
     for (const NomeOpcao& o : kOpcoes)
       if (nome == o.nome) achada = &o;
-    if (achada == nullptr) return "Parâmetro desconhecido: \"" + argumento + "\".";
+    if (achada == nullptr) {
+      recusa("Parâmetro desconhecido: \"" + argumento + "\".");
+      continue;
+    }
     const Opcao opcao = achada->opcao;
     bool& ja_visto = visto[static_cast<int>(opcao)];
-    if (ja_visto) return "O parâmetro /" + nome + " foi informado mais de uma vez.";
+    if (ja_visto) {
+      recusa("O parâmetro /" + nome + " foi informado mais de uma vez.");
+      continue;
+    }
     ja_visto = true;
     if (opcao == Opcao::silencioso || opcao == Opcao::ajuda) {
-      if (com_valor) return "O parâmetro /" + nome + " não leva valor: \"" + argumento + "\".";
+      if (com_valor) {
+        recusa("O parâmetro /" + nome + " não leva valor: \"" + argumento + "\".");
+        continue;
+      }
     } else if (valor.empty()) {
-      return "O parâmetro /" + nome + " precisa de um valor: /" + nome + "=...";
+      {
+        recusa("O parâmetro /" + nome + " precisa de um valor: /" + nome + "=...");
+        continue;
+      }
     }
     const std::string minusculo = AsciiLower(valor);
     switch (opcao) {
@@ -57,16 +77,20 @@ std::string Le(const std::vector<std::string>& argumentos, ParametrosInstalacao&
           p.produto = std::string(kProdutoLoja);
         else if (minusculo == "pdv")
           p.produto = std::string(kProdutoPDV);
-        else
-          return "Produto inválido: \"" + valor + "\" (use /produto=loja ou /produto=pdv).";
+        else {
+          recusa("Produto inválido: \"" + valor + "\" (use /produto=loja ou /produto=pdv).");
+          continue;
+        }
         break;
       case Opcao::tipo:
         if (minusculo == "servidor")
           p.tipo = std::string("0");
         else if (EhEstacao(minusculo))
           p.tipo = std::string("1");
-        else
-          return "Tipo inválido: \"" + valor + "\" (use /tipo=servidor ou /tipo=estacao).";
+        else {
+          recusa("Tipo inválido: \"" + valor + "\" (use /tipo=servidor ou /tipo=estacao).");
+          continue;
+        }
         break;
       case Opcao::servidor:
         p.servidor = valor;
@@ -91,6 +115,7 @@ std::string Le(const std::vector<std::string>& argumentos, ParametrosInstalacao&
         break;
     }
   }
+  if (!erro.empty()) return erro;
   // Options that only make sense together.
   if ((p.dir || p.dirquenda) && p.produto.empty())
     return "/dir e /dirquenda precisam de /produto: a pasta é de qual produto?";
@@ -149,6 +174,12 @@ std::string TextoUso() {
     texto.append("  ").append(d.significado).append("\n");
   }
   return texto;
+}
+
+std::string TextoUsoCurto() {
+  return "Parâmetros aceitos: /produto=loja|pdv  /tipo=servidor|estacao  /servidor=NOME  "
+         "/dir=PASTA  /dirquenda=PASTA  /silencioso  /log=ARQUIVO  /resultado=ARQUIVO\n\n"
+         "InstaladorVeltra.exe /? descreve cada um e os códigos de saída.";
 }
 
 }  // namespace vlt

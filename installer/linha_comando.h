@@ -34,5 +34,7 @@ LinhaComando LeLinhaComando(const std::vector<std::string>& argumentos);
 
 // What the options are and what the exit codes mean, in Portuguese.
 std::string TextoUso();
+// The valid options in one paragraph, for a box (the whole text is too wide for one).
+std::string TextoUsoCurto();
 
 }  // namespace vlt

@@ -96,9 +96,10 @@ TEST(LinhaComandoTest, RefusedCommandLinesUseNothingButWhereToReport) {
     EXPECT_EQ(l.parametros.tipo, "");
     EXPECT_FALSE(l.parametros.dir);
   }
-  // Where the refusal is logged and reported survives it.
+  // Where the refusal is logged and reported survives it, also given after the refused option.
   const LinhaComando l = LeLinhaComando(
-      Args({"/silencioso", "/produto=pdv", "/tipo=estacao", "/log=a.log", "/resultado=r.txt"}));
+      Args({"/produto=erp", "/tipo=servidor", "/silencioso", "/log=a.log", "/resultado=r.txt"}));
+  EXPECT_NE(l.erro.find("erp"), std::string::npos) << l.erro;
   EXPECT_EQ(l.parametros.log, "a.log");
   EXPECT_EQ(l.parametros.resultado, "r.txt");
   EXPECT_TRUE(l.parametros.silencioso);
@@ -114,6 +115,8 @@ TEST(LinhaComandoTest, UsageNamesEveryOptionAndExitCode) {
     EXPECT_NE(uso.find(std::to_string(static_cast<int>(d.codigo)) + "  " + d.significado),
               std::string::npos)
         << d.nome;
+  for (const char* opcao : {"/produto=loja|pdv", "/silencioso", "/resultado=ARQUIVO", "/?"})
+    EXPECT_NE(TextoUsoCurto().find(opcao), std::string::npos) << opcao;
 }
 
 }  // namespace
