@@ -177,8 +177,9 @@ std::string TextoUso() {
 }
 
 std::string TextoUsoCurto() {
-  return "Parâmetros aceitos: /produto=loja|pdv  /tipo=servidor|estacao  /servidor=NOME  "
-         "/dir=PASTA  /dirquenda=PASTA  /silencioso  /log=ARQUIVO  /resultado=ARQUIVO\n\n"
+  return "Parâmetros aceitos:\n"
+         "/produto=loja|pdv\n/tipo=servidor|estacao\n/servidor=NOME\n/dir=PASTA\n"
+         "/dirquenda=PASTA\n/silencioso\n/log=ARQUIVO\n/resultado=ARQUIVO\n\n"
          "InstaladorVeltra.exe /? descreve cada um e os códigos de saída.";
 }
 
