@@ -356,7 +356,7 @@ void MainWindow::RunHandler(Control control) {
   try {
     form_->Dispatch(control);
   } catch (const std::exception& e) {
-    // The routines logged it; the box says where support finds the log.
+    // The box says where support finds the log of what led here.
     std::string text = e.what();
     if (const std::string log = platform::LogPath(); !log.empty())
       text += "\r\rRegistro da instalação: " + log;

@@ -123,10 +123,15 @@ void TfrmPrincipal::ParaCadaProduto(Action action) {
 
 // ---- steps shared by the routines ----
 
+namespace {
+
+// Closes a failure's box: where support finds the whole story.
 std::string NotaRegistro() {
   const std::string registro = platform::LogPath();
   return registro.empty() ? std::string() : "\r\rRegistro da instalação: " + registro;
 }
+
+}  // namespace
 
 void TfrmPrincipal::Aviso(const std::string& texto, bool falha) {
   platform::Log("Aviso: " + texto);

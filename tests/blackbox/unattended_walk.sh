@@ -8,9 +8,10 @@
 #                 not the published one (5), no Firebird and no setup to install it (3), bad
 #                 parameters (2, on stderr; in a box when there is no stderr and no /silencioso);
 #   killed        a run killed in the middle leaves its log whole up to its last line;
+#   closed        closing an unattended run's window stops it at once, with no question (9);
 #   wizard        with parameters but without /silencioso the wizard opens on the page they lead
 #                 to, with the fields filled (screenshots).
-# Usage: unattended_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [pdv|erp|failures|killed|wizard|all]
+# Usage: unattended_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [pdv|erp|failures|killed|closed|wizard|all]
 set -euo pipefail
 exe=$1 probe=$2 shots=$3 what=${4:-all}
 caption="Veltra Sistemas | Instalador"
@@ -212,6 +213,31 @@ if [[ "$what" == killed || "$what" == all ]]; then
   grep -qa 'Fim:' "$logs/morto.log" && fail "the killed run logged an end"
   no_file "$logs/morto.txt"
   echo "killed: the log holds $(wc -l <"$logs/morto.log") whole lines, up to \"$(tail -1 "$logs/morto.log" | tr -d '\r' | cut -c26-)\""
+fi
+
+if [[ "$what" == closed || "$what" == all ]]; then
+  # Closing an unattended run's window (a deployment tool giving up, a shutdown) stops it
+  # without a question: 9, and the log says why.
+  fresh
+  rm -f "$logs/fechado.log" "$logs/fechado.txt"
+  wine "$exe" /produto=pdv /tipo=servidor /silencioso '/log=C:\frota\fechado.log' '/resultado=C:\frota\fechado.txt' \
+    </dev/null >/dev/null 2>&1 &
+  app=$!
+  for _ in $(seq 300); do grep -qa 'Etapa: Baixando Sistema' "$logs/fechado.log" 2>/dev/null && break; sleep 0.1; done
+  win=$(xdotool search --name "^$caption\$" | head -1)
+  [[ -n "$win" ]] || fail "the unattended run shows no window"
+  xdotool windowactivate --sync "$win" key alt+F4
+  set +e
+  for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
+  wait "$app"
+  code=$?
+  set -e
+  app=""
+  cp -f "$logs/fechado.log" "$shots/fechado.log"
+  check_result fechado 9 cancelada 'C:\Progs5\TerminalNFC-e'
+  check_file "$logs/fechado.log" 'Pedido de fechamento da janela durante a instalação'
+  check_file "$logs/fechado.log" 'Interrompida: A instalação foi interrompida antes do fim'
+  echo "closed: exit 9 without a question"
 fi
 
 if [[ "$what" == wizard || "$what" == all ]]; then
