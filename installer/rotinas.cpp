@@ -347,7 +347,8 @@ void TfrmPrincipal::StatusFirebird(const std::string& texto) {
 
 void TfrmPrincipal::Executa(CodigoSaida codigo, const std::string& etapa,
                             const std::string& programa, const std::string& argumentos) {
-  platform::Log("Executando: \"" + programa + "\"" + (argumentos.empty() ? "" : " " + argumentos));
+  platform::Log("Executando: \"" + platform::NormalizePath(programa) + "\"" +
+                (argumentos.empty() ? "" : " " + argumentos));
   const std::uint32_t inicio = platform::TickMs();
   Etapa(codigo, etapa, [&] { system_.ExecutaEAguarda(programa, argumentos); });
   platform::Log("Terminou: \"" + platform::ExtractFileName(programa) + "\" em " +

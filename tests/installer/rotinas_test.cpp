@@ -702,7 +702,7 @@ TEST_F(RotinasTest, TheLogTellsTheInstallationAndTheBoxesPointToIt) {
            "  Gravado: " + erp + "\\GLOBAL.INI [DADOS] CAMINHO=" + erp + "\\\r\n",
            "  Versão do servidor de banco de dados: ",
            "CompDemo.Ini [Databases] TargetDB=" + erp + "\\DADOS.GDB\r\n",
-           "  Executando: \"" + erp + "\\..\\Uteis\\VeltraDBCompare\\databasecompare.exe\"\r\n",
+           "  Executando: \"" + tmp / "Progs5\\Uteis\\VeltraDBCompare\\databasecompare.exe\"\r\n",
            "  Cópia de segurança: " + erp + "\\estoque.exe -> estoque.exe_antes1\r\n",
            "  Copiado: " + erp + "\\Relatorios\\vendas.rtm\r\n",
            "  Instalação concluída em " + erp + "\r\n"})
