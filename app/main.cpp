@@ -7,16 +7,87 @@
 
 #include "app/main_window.h"
 #include "controls/gdiplus_api.h"
+#include "installer/execucao.h"
+#include "installer/linha_comando.h"
 #include "net/socket_layer.h"
 #include "net/ssl_stream.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/log.h"
 #include "platform/shell.h"
 #include "platform/win_text.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+namespace {
+
+using vlt::platform::Log;
+
+// A windowed program has no console of its own: what it must say about its command line goes
+// to standard error when that leads somewhere (a deployment tool's capture, a redirection),
+// else to a box. An unattended run never waits on a box: its log and exit code say it.
+void Diz(const std::string& texto, const std::string& uso, bool erro, bool silencioso) {
+  if (vlt::platform::StderrAttached()) {
+    std::string linhas = texto + uso;
+    if (!linhas.ends_with('\n')) linhas += '\n';
+    vlt::platform::WriteStderr(linhas);
+  } else if (!silencioso) {
+    const std::string caixa = erro ? texto + vlt::TextoUsoCurto() : uso;
+    MessageBoxW(nullptr, vlt::platform::Widen(caixa).c_str(), vlt::app::kApplicationTitle,
+                MB_OK | (erro ? MB_ICONSTOP : MB_ICONINFORMATION));
+  }
+}
+
+// The result file, when one was asked for; a failure to write it is logged, not fatal.
+void Conclui(const std::string& arquivo, const vlt::ResultadoInstalacao& resultado) {
+  Log("Fim: código " + std::to_string(static_cast<int>(resultado.desfecho.codigo)) + " (" +
+      vlt::DescricaoDe(resultado.desfecho.codigo).nome + ") em " +
+      std::to_string((resultado.duracao_ms + 500) / 1000) + " s: " + resultado.desfecho.mensagem);
+  if (arquivo.empty()) return;
+  std::string erro;
+  if (vlt::GravaResultado(arquivo, resultado, erro))
+    Log("Resultado gravado em " + arquivo);
+  else
+    Log("Erro: não foi possível gravar o resultado em " + arquivo + ": " + erro);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
+  const std::uint32_t inicio = vlt::platform::TickMs();
+  const std::vector<std::string> argumentos = vlt::platform::CommandLineArguments(0, nullptr);
+  const vlt::LinhaComando linha = vlt::LeLinhaComando(argumentos);
+  const vlt::ParametrosInstalacao& p = linha.parametros;
+
+  // The log is always written; a run without one still installs, unless the log it was asked
+  // to write cannot be.
+  vlt::platform::LogFile log;
+  std::string erro_registro;
+  const bool registrando = vlt::AbreRegistro(log, p.log, erro_registro);
+  vlt::platform::ScopedLog registro(log);
+  Log("InstaladorVeltra 1.0.0.0; parâmetros: " + vlt::LinhaParaRegistro(argumentos));
+  std::string erro = linha.erro;
+  if (erro.empty() && !registrando && !p.log.empty()) erro = erro_registro;
+  if (!erro.empty()) {
+    // Nothing is started: no window, no installation.
+    Log("Erro: " + erro);
+    Diz(erro + "\n\n", vlt::TextoUso(), true, p.silencioso);
+    vlt::ResultadoInstalacao resultado;
+    resultado.desfecho = {vlt::CodigoSaida::Parametros, erro};
+    resultado.registro = vlt::platform::LogPath();
+    resultado.duracao_ms = vlt::platform::TickMs() - inicio;
+    Conclui(p.resultado, resultado);
+    return static_cast<int>(vlt::CodigoSaida::Parametros);
+  }
+  if (p.ajuda) {
+    Diz("", vlt::TextoUso(), false, false);
+    return 0;
+  }
+  Log(p.silencioso ? "Modo: silencioso" : "Modo: assistente");
+
   // COM on the user-interface thread, for the desktop shortcut and the folder picker.
   vlt::platform::ComSession com;
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
+  int codigo = 0;
   try {
     // The socket library first: without it nothing can be downloaded, and the start stops
     // with its message.
@@ -27,12 +98,28 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // what only it draws.
     vlt::controls::GdiplusSession gdiplus;
     vlt::app::MainWindow window;
-    window.Create();
-    window.Show();
-    return window.Run();
+    window.Create(p.silencioso);
+    if (p.silencioso) {
+      // The window shows the status and the progress (or nothing, when started hidden).
+      window.Show(show_command);
+      codigo = static_cast<int>(window.RunSilent(p).codigo);
+    } else {
+      window.Form().AplicaParametros(p);
+      window.Show();
+      codigo = window.Run();
+    }
+    Conclui(p.resultado, vlt::ResultadoDe(window.Form(), vlt::platform::TickMs() - inicio));
+    return p.silencioso ? codigo : 0;
   } catch (const std::exception& e) {
-    MessageBoxW(nullptr, vlt::platform::Widen(e.what()).c_str(), vlt::app::kApplicationTitle,
-                MB_OK | MB_ICONSTOP);
+    Log(std::string("Erro: ") + e.what());
+    if (!p.silencioso)
+      MessageBoxW(nullptr, vlt::platform::Widen(e.what()).c_str(), vlt::app::kApplicationTitle,
+                  MB_OK | MB_ICONSTOP);
+    vlt::ResultadoInstalacao resultado;
+    resultado.desfecho = {vlt::CodigoSaida::Falha, e.what()};
+    resultado.registro = vlt::platform::LogPath();
+    resultado.duracao_ms = vlt::platform::TickMs() - inicio;
+    Conclui(p.resultado, resultado);
     return 1;
   }
 }

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "platform/log.h"
 #include "platform/win_text.h"
 
 namespace vlt::app {
@@ -27,7 +28,8 @@ Control ControlOfId(int id) {
 MainWindow::MainWindow() = default;
 MainWindow::~MainWindow() = default;
 
-void MainWindow::Create() {
+void MainWindow::Create(bool silencioso) {
+  silencioso_ = silencioso;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
@@ -61,12 +63,17 @@ void MainWindow::Create() {
   CreateControls();
   ApplyLayout();
 
-  system_ = std::make_unique<PlatformSystemOps>(*this);
-  form_ = std::make_unique<TfrmPrincipal>(*this, *system_);
+  WizardView* view = this;
+  if (silencioso_) {
+    vista_silenciosa_ = std::make_unique<VistaSilenciosa>(*this);
+    view = vista_silenciosa_.get();
+  }
+  system_ = std::make_unique<PlatformSystemOps>(*view);
+  form_ = std::make_unique<TfrmPrincipal>(*view, *system_);
   form_->FormCreate();
 }
 
-void MainWindow::Show() {
+void MainWindow::Show(int show_command) {
   if (!shown_) {
     // Centred on the monitor the first time it shows.
     RECT r{};
@@ -80,8 +87,12 @@ void MainWindow::Show() {
                  work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     shown_ = true;
   }
-  ShowWindow(window_.Get(), SW_SHOW);
+  ShowWindow(window_.Get(), show_command);
   UpdateWindow(window_.Get());
+}
+
+Desfecho MainWindow::RunSilent(const ParametrosInstalacao& parametros) {
+  return form_->InstalaSemPerguntas(parametros);
 }
 
 int MainWindow::Run() {
@@ -247,6 +258,10 @@ int MainWindow::SelectedIndex(Control list) {
   return control == nullptr ? -1 : control->SelectedIndex();
 }
 
+void MainWindow::SetSelectedIndex(Control list, int index) {
+  if (WizardControl* c = Find(list)) c->SetSelectedIndex(index);
+}
+
 void MainWindow::WarningBox(const std::string& text, const std::string& title) {
   MessageBoxW(window_.Get(), Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONWARNING);
 }
@@ -341,7 +356,11 @@ void MainWindow::RunHandler(Control control) {
   try {
     form_->Dispatch(control);
   } catch (const std::exception& e) {
-    MessageBoxW(window_.Get(), Widen(e.what()).c_str(), kApplicationTitle, MB_OK | MB_ICONSTOP);
+    // The box says where support finds the log of what led here.
+    std::string text = e.what();
+    if (const std::string log = platform::LogPath(); !log.empty())
+      text += "\r\rRegistro da instalação: " + log;
+    MessageBoxW(window_.Get(), Widen(text).c_str(), kApplicationTitle, MB_OK | MB_ICONSTOP);
   }
 }
 
@@ -440,6 +459,13 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       // yes let the routine stop its transfer and end at its next step; the handler then
       // closes the window.
       if (form_->RotinaEmAndamento()) {
+        // Nobody is there to answer an unattended run's question (a deployment tool closing
+        // it, or the system shutting down): it stops.
+        if (silencioso_) {
+          platform::Log("Pedido de fechamento da janela durante a instalação.");
+          form_->Cancela();
+          return 0;
+        }
         if (!closing_prompt_ && !form_->Cancelado()) {
           closing_prompt_ = true;
           const int answer = MessageBoxW(

@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "app/wizard_controls.h"
+#include "installer/codigos_saida.h"
+#include "installer/linha_comando.h"
 #include "installer/principal.h"
 #include "installer/system_ops.h"
+#include "installer/vista_silenciosa.h"
 #include "installer/wizard_view.h"
 #include "platform/win_handle.h"
 
@@ -28,11 +31,15 @@ class MainWindow final : public WizardView {
   MainWindow& operator=(const MainWindow&) = delete;
 
   // Creates the window and its controls (runs FormCreate); Show() puts it on screen, centred
-  // the first time.
-  void Create();
-  void Show();
+  // the first time. An unattended window asks nothing of anyone: its boxes go to the log only,
+  // and closing it stops the installation without a question.
+  void Create(bool silencioso = false);
+  void Show(int show_command = SW_SHOW);
   // Runs the event loop until Quit(); returns the exit code.
   int Run();
+  // Runs the installation the parameters name, start to end, without the event loop's help;
+  // returns how it ended.
+  Desfecho RunSilent(const ParametrosInstalacao& parametros);
 
   HWND Handle() const { return window_.Get(); }
   HWND ControlHandle(Control id) const;
@@ -50,6 +57,7 @@ class MainWindow final : public WizardView {
   void SetEnabled(Control button, bool enabled) override;
   void Focus(Control edit) override;
   int SelectedIndex(Control list) override;
+  void SetSelectedIndex(Control list, int index) override;
   void WarningBox(const std::string& text, const std::string& title) override;
   void InformationBox(const std::string& text) override;
   std::optional<std::string> PickFolder(const std::string& title, const std::string& ok_label,
@@ -91,6 +99,8 @@ class MainWindow final : public WizardView {
   std::vector<std::unique_ptr<WizardControl>> controls_;  // in layout order
   std::map<Control, WizardControl*> by_id_;
   std::map<Control, bool> visible_;
+  bool silencioso_ = false;
+  std::unique_ptr<VistaSilenciosa> vista_silenciosa_;
   std::unique_ptr<PlatformSystemOps> system_;
   std::unique_ptr<TfrmPrincipal> form_;
   platform::UniqueWindow window_;

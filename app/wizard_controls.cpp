@@ -43,7 +43,10 @@ class TextLabel : public WizardControl {
   using WizardControl::WizardControl;
   void Create(HWND parent, int id) override {
     const DWORD align = Centred(Layout()) ? SS_CENTER : SS_LEFT;
-    CreateChild(parent, id, L"STATIC", WS_CHILD | SS_NOPREFIX | SS_ENDELLIPSIS | align, 0,
+    // A path keeps its drive and its file name when it is too long: the middle gives way.
+    const DWORD ellipsis =
+        Layout().kind == ControlKind::PathLabel ? SS_PATHELLIPSIS : SS_ENDELLIPSIS;
+    CreateChild(parent, id, L"STATIC", WS_CHILD | SS_NOPREFIX | ellipsis | align, 0,
                 std::string(Layout().text));
   }
 };
@@ -279,6 +282,9 @@ class DropDownList : public WizardControl {
   int SelectedIndex() const override {
     return static_cast<int>(SendMessageW(Handle(), CB_GETCURSEL, 0, 0));
   }
+  void SetSelectedIndex(int index) override {
+    SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  }
 };
 
 // The download progress display: an arc gauge with the stored settings Min 0, Progress 80,
@@ -382,6 +388,7 @@ std::unique_ptr<WizardControl> MakeWizardControl(const ControlLayout& layout) {
     case ControlKind::Title:
       return std::make_unique<TitleLabel>(layout);
     case ControlKind::Label:
+    case ControlKind::PathLabel:
       return std::make_unique<TextLabel>(layout);
     case ControlKind::Caption:
       return std::make_unique<CaptionLabel>(layout);

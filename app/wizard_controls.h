@@ -92,6 +92,7 @@ class WizardControl {
   virtual void SetEnabled(bool enabled);
   virtual void Focus();
   virtual int SelectedIndex() const { return -1; }
+  virtual void SetSelectedIndex(int) {}
   virtual void SetGaugeMax(std::int64_t) {}
   virtual void SetGaugeProgress(std::int64_t) {}
 

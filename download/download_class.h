@@ -45,6 +45,9 @@ class TVltDownloadClass : public net::TBodySink {
   std::int64_t BytesDownloaded() const { return fBytesDownloaded; }
   std::int64_t BytesToDownload() const { return fBytesToDownload; }
   std::int32_t ResultCode() const { return fResultCode; }
+  // Bytes the partial file holds, and how many of them an earlier attempt had left there.
+  std::int64_t FileSize() const { return fFileSize; }
+  std::int64_t BytesResumed() const { return fBytesResumed; }
   // The partial file was given its final name.
   bool Finished() const { return fFinished; }
   // The whole file arrived but its SHA-256 was not the expected one: it was deleted.

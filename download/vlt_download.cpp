@@ -3,7 +3,10 @@
 #include "download/ftp_download.h"
 #include "download/http_download.h"
 #include "net/sha256.h"
+#include "platform/clock.h"
 #include "platform/flag_scope.h"
+#include "platform/log.h"
+#include "platform/paths.h"
 
 namespace vlt::download {
 
@@ -31,7 +34,36 @@ void TVltDownload::StartDownload() {
   else
     fDown = std::make_unique<TVltHTTPDownload>(this);
   fDownloadStatus = stDownload;
-  fDown->StartDownload();
+  // One log line per URL, when the transfer has ended: its reply, its bytes and its time.
+  const std::uint32_t start = platform::TickMs();
+  try {
+    fDown->StartDownload();
+  } catch (const std::exception& e) {
+    LogOutcome(platform::TickMs() - start, e.what());
+    throw;
+  }
+  LogOutcome(platform::TickMs() - start, {});
+}
+
+void TVltDownload::LogOutcome(std::uint32_t ms, const std::string& error) const {
+  const TVltDownloadClass& d = *fDown;
+  std::string line = (d.Finished() ? "Download: " : "Download falhou: ") + fDownloadUrl;
+  if (d.DownloadUrl() != fDownloadUrl) line += " (redirecionado para " + d.DownloadUrl() + ")";
+  if (d.ResultCode() != 0)
+    line +=
+        std::string(fProtocolo == protFTP ? ", FTP " : ", HTTP ") + std::to_string(d.ResultCode());
+  line += ", " + std::to_string(d.FileSize() - d.BytesResumed()) + " bytes";
+  if (d.BytesResumed() > 0) line += " (retomado de " + std::to_string(d.BytesResumed()) + ")";
+  line += " em " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) +
+          std::to_string(ms % 100 / 10) + " s";
+  if (d.Finished()) {
+    std::string file = d.FilePart();
+    if (file.ends_with(".part")) file.resize(file.size() - 5);
+    line += " -> " + platform::NormalizePath(file);
+  } else {
+    line += ": " + (error.empty() ? d.FailureText() : error);
+  }
+  platform::Log(line);
 }
 
 void TVltDownload::SetSizeRecvBuffer(std::int32_t Value) {

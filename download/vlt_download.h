@@ -74,6 +74,8 @@ class TVltDownload : public TVltComponent {
   TVltDownloadClass& Engine() const { return *fDown; }
 
  private:
+  void LogOutcome(std::uint32_t ms, const std::string& error) const;
+
   std::unique_ptr<TVltDownloadClass> fDown;
   TVltProtocolo fProtocolo = protNenhum;
   std::string fDownloadDest;

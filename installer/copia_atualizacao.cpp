@@ -8,6 +8,7 @@
 #include "platform/exception.h"
 #include "platform/file_attributes.h"
 #include "platform/files.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -45,6 +46,8 @@ class Renomeacoes {
     done_.emplace_back(from, to);
     return true;
   }
+  // What was moved, for the log.
+  const std::vector<std::pair<std::string, std::string>>& Done() const { return done_; }
   void Undo() {
     for (auto it = done_.rbegin(); it != done_.rend(); ++it) {
       platform::RenameFile(it->second, it->first);
@@ -79,6 +82,14 @@ std::optional<std::string> RodaBackupsEInstala(const std::string& novo,
     return motivo;
   }
   Descarta(descarte);
+  for (const auto& [from, to] : feitas.Done()) {
+    if (to == descarte)
+      platform::Log("Descartada a cópia de segurança mais antiga: " + from);
+    else if (from == novo)
+      platform::Log("Copiado: " + to);
+    else
+      platform::Log("Cópia de segurança: " + from + " -> " + platform::ExtractFileName(to));
+  }
   return std::nullopt;
 }
 
@@ -126,9 +137,12 @@ void Copia::Arquivo(const std::string& origem, const std::string& destino, bool 
     motivo = RodaBackupsEInstala(novo, destino);
   } else if (!platform::RenameFileReplacing(novo, destino)) {
     motivo = platform::LastFileErrorText();
+  } else {
+    platform::Log("Copiado: " + destino);
   }
   if (!motivo) return;
   falhas_.push_back("Não foi possível atualizar o arquivo: " + destino + ". " + *motivo);
+  platform::Log("Erro: " + falhas_.back());
   Descarta(novo);
 }
 

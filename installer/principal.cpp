@@ -1,7 +1,9 @@
 #include "installer/principal.h"
 
+#include "installer/linha_comando.h"
 #include "installer/system_ops.h"
 #include "installer/wizard_view.h"
+#include "platform/log.h"
 #include "platform/text.h"
 
 namespace vlt {
@@ -49,7 +51,7 @@ void TfrmPrincipal::VltButtonStyle2Click() {
 void TfrmPrincipal::VltButtonStyle3Click() {
   const int tipo = view_.SelectedIndex(Control::cbbTipoInstall);
   if (platform::Trim(view_.GetText(Control::edtIPNomeServidor)).empty() && tipo == 1) {
-    view_.WarningBox("O campo \"IP/Nome Servidor\" não pode ficar vazio.", "Atenção");
+    Aviso("O campo \"IP/Nome Servidor\" não pode ficar vazio.", false);
     view_.Focus(Control::edtIPNomeServidor);
     return;
   }
@@ -141,6 +143,30 @@ bool TfrmPrincipal::Dispatch(Control control) {
     default:
       return false;
   }
+}
+
+bool TfrmPrincipal::AplicaParametros(const ParametrosInstalacao& p) {
+  // The fields first, on their pages; then the clicks an operator would make, so that the
+  // wizard's own checks and settings apply as they do by hand.
+  if (p.dir) {
+    view_.SetText(p.produto == kProdutoPDV ? Control::edtDirTerminal : Control::edtDirZadoveve,
+                  *p.dir);
+  }
+  if (p.dirquenda) view_.SetText(Control::edtDirTerminalQuenda, *p.dirquenda);
+  if (p.servidor) view_.SetText(Control::edtIPNomeServidor, *p.servidor);
+  if (!p.tipo.empty()) {
+    view_.SetSelectedIndex(Control::cbbTipoInstall, p.tipo == "1" ? 1 : 0);
+    cbbTipoInstallChange();
+  }
+  if (p.produto == kProdutoLoja) btnZadoveveClick();
+  if (p.produto == kProdutoPDV) btnPDVClick();
+  if (p.produto.empty() || p.tipo.empty()) return false;
+  if (p.tipo == "1" && !p.servidor) {
+    view_.Focus(Control::edtIPNomeServidor);  // the one field left to fill
+    return false;
+  }
+  VltButtonStyle3Click();
+  return true;
 }
 
 }  // namespace vlt

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "download/vlt_download.h"
+#include "installer/codigos_saida.h"
 #include "installer/package_server.h"
 #include "installer/wizard_layout.h"
 #include "net/block_socket.h"
@@ -14,6 +15,7 @@ namespace vlt {
 
 class SystemOps;
 class WizardView;
+struct ParametrosInstalacao;
 
 // The operator's choices, carried from the wizard to the installation routines. They start
 // empty and are overwritten, never cleared.
@@ -99,8 +101,26 @@ class TfrmPrincipal {
   // Routes a click or change of a control to its handler; false when it has none.
   bool Dispatch(Control control);
 
+  // Fills the wizard's fields from the command line and takes the steps an operator's clicks
+  // would take towards the product page; true when it got there (false leaves the wizard on the
+  // page where a choice is still missing).
+  bool AplicaParametros(const ParametrosInstalacao& parametros);
+  // The unattended installation: the parameters' product page, then its "Continuar", with
+  // nothing asked of anyone (the view keeps the boxes to itself). Returns how it ended.
+  Desfecho InstalaSemPerguntas(const ParametrosInstalacao& parametros);
+  // How the latest installation ended (before any: closed without installing).
+  const Desfecho& UltimoDesfecho() const { return desfecho_; }
+  // The folder of the latest installation started ("" before any).
+  const std::string& DiretorioInstalacao() const { return diretorio_; }
+
  private:
   void EscolhePasta(Control edit);
+  // The boxes the routines show, logged first; a failure's box also says where the log is.
+  void Aviso(const std::string& texto, bool falha);
+  void Informacao(const std::string& texto, bool falha);
+  // The routine ends here, without an error box of its own: `codigo` and the box's text are its
+  // outcome.
+  void Termina(CodigoSaida codigo, const std::string& texto);
   // The controls of one product's directory page.
   struct PaginaProduto {
     Control diretorio;
@@ -126,6 +146,10 @@ class TfrmPrincipal {
   void Extrai(const std::string& archive, const std::string& directory);
   void VerificaCancelamento();
   void StatusFirebird(const std::string& texto);
+  void ProvisionaFirebird();
+  // Starts a program and waits for it, logged; a program that cannot start fails the step.
+  void Executa(CodigoSaida codigo, const std::string& etapa, const std::string& programa,
+               const std::string& argumentos);
   void Baixa(const std::string& destino, const std::string& nome, const std::string& url);
   // The SHA-256 the server publishes for the package at `url` (in "URL.sha256"); empty when it
   // publishes none and the build lets that pass. `falha` begins the message of a failure.
@@ -143,6 +167,8 @@ class TfrmPrincipal {
   bool rotina_em_andamento_ = false;
   bool instalacao_concluida_ = false;  // the running routine reached the closing page
   bool cancelado_ = false;
+  std::string diretorio_;
+  Desfecho desfecho_{CodigoSaida::Cancelada, "O instalador foi fechado sem instalar."};
   struct Progresso {
     std::uint32_t tick = 0;  // of the last showing, or of the start
     bool iniciado = false, mostrar = false, com_total = false;

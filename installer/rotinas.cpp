@@ -7,6 +7,7 @@
 #include "database/version_probe.h"
 #include "download/vlt_download.h"
 #include "installer/copia_atualizacao.h"
+#include "installer/linha_comando.h"
 #include "installer/principal.h"
 #include "installer/system_ops.h"
 #include "installer/transfer_line.h"
@@ -18,6 +19,8 @@
 #include "platform/flag_scope.h"
 #include "platform/ini.h"
 #include "platform/locale.h"
+#include "platform/log.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace vlt {
@@ -43,25 +46,43 @@ constexpr char kMarcaIncompleta[] = "InstaladorVeltra.incompleto";
 constexpr char kBaseExistente[] =
     "O diretório selecionado contem uma base de dados a operação sera abortada";
 
-// A step that failed: its message already names the step.
-class EtapaFalhou : public Exception {
- public:
-  using Exception::Exception;
-};
+using C = CodigoSaida;
 
-// Runs one step of a routine; a failure says which step failed, then its detail. A
-// cancellation, and a failure already named by an inner step, pass through as they are.
+// Runs one step of a routine; a failure says which step failed, then its detail, and carries
+// the kind of step for the exit code. A cancellation, and a failure already named by an inner
+// step, pass through as they are.
 template <typename Passo>
-void Etapa(const std::string& etapa, Passo passo) {
+void Etapa(CodigoSaida codigo, const std::string& etapa, Passo passo) {
   try {
     passo();
   } catch (const InstalacaoCancelada&) {
     throw;
-  } catch (const EtapaFalhou&) {
+  } catch (const FalhaInstalacao&) {
     throw;
   } catch (const std::exception& e) {
-    throw EtapaFalhou(etapa + "\r" + e.what());
+    throw FalhaInstalacao(codigo, etapa + "\r" + e.what());
   }
+}
+
+// How a routine that ended with an exception ended.
+Desfecho DesfechoDe(const std::exception_ptr& erro) {
+  try {
+    std::rethrow_exception(erro);
+  } catch (const InstalacaoCancelada&) {
+    return {C::Cancelada, "A instalação foi interrompida antes do fim."};
+  } catch (const FalhaInstalacao& e) {
+    return {e.Codigo(), e.what()};
+  } catch (const std::exception& e) {
+    return {C::Falha, e.what()};
+  } catch (...) {
+    return {C::Falha, "Erro desconhecido."};
+  }
+}
+
+// "2.35 s"
+std::string Segundos(std::uint32_t ms) {
+  return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) +
+         std::to_string(ms % 100 / 10) + " s";
 }
 
 // Why files cannot be written into `dir`; empty when they can (the mark is written there).
@@ -102,6 +123,30 @@ void TfrmPrincipal::ParaCadaProduto(Action action) {
 
 // ---- steps shared by the routines ----
 
+namespace {
+
+// Closes a failure's box: where support finds the whole story.
+std::string NotaRegistro() {
+  const std::string registro = platform::LogPath();
+  return registro.empty() ? std::string() : "\r\rRegistro da instalação: " + registro;
+}
+
+}  // namespace
+
+void TfrmPrincipal::Aviso(const std::string& texto, bool falha) {
+  platform::Log("Aviso: " + texto);
+  view_.WarningBox(falha ? texto + NotaRegistro() : texto, "Atenção");
+}
+
+void TfrmPrincipal::Informacao(const std::string& texto, bool falha) {
+  platform::Log("Mensagem: " + texto);
+  view_.InformationBox(falha ? texto + NotaRegistro() : texto);
+}
+
+void TfrmPrincipal::Termina(CodigoSaida codigo, const std::string& texto) {
+  desfecho_ = {codigo, texto};
+}
+
 void TfrmPrincipal::Pausa() {
   // The routine waits and takes no input; the window keeps painting what it was told.
   view_.Wait(kPausaMs);
@@ -138,9 +183,14 @@ bool TfrmPrincipal::ProgressoDevido(std::int64_t feito, std::int64_t total) {
 
 void TfrmPrincipal::Extrai(const std::string& archive, const std::string& directory) {
   const std::string nome = archive.substr(archive.find_last_of("\\/") + 1);
-  Etapa("Falha ao extrair o pacote " + nome + ".", [&] {
+  const std::uint32_t inicio = platform::TickMs();
+  size_t arquivos = 0;
+  Etapa(C::Extracao, "Falha ao extrair o pacote " + nome + ".", [&] {
     TZipFile zip;
     zip.Open(archive, zmRead);
+    arquivos = zip.FileCount();
+    platform::Log("Extraindo " + archive + " em " + directory + " (" + std::to_string(arquivos) +
+                  " arquivos)");
     // The page's gauge shows the extraction as it shows a download, and the window keeps
     // answering; closing it stops the extraction (the file being written is removed).
     progresso_ = {.tick = platform::TickMs()};
@@ -170,6 +220,8 @@ void TfrmPrincipal::Extrai(const std::string& archive, const std::string& direct
     };
     zip.ExtractAll(directory);
   });
+  platform::Log("Extraído: " + nome + ", " + std::to_string(arquivos) + " arquivos em " +
+                Segundos(platform::TickMs() - inicio));
   ParaCadaProduto([&](const ControlesProduto& c, bool) {
     view_.SetVisible(c.gauge, false);
     view_.SetVisible(c.linha, false);
@@ -205,7 +257,7 @@ std::string TfrmPrincipal::SomaPublicada(const std::string& destino, const std::
   soma.SetOnHeartbeat([&](download::TVltDownloadClass*) { atende(); });
   soma.SetOnHookMonitor([&](net::TBlockSocket*, std::int64_t, std::int64_t, double, std::uint16_t,
                             std::uint16_t, std::uint16_t) { atende(); });
-  Etapa(falha, [&] {
+  Etapa(C::Download, falha, [&] {
     platform::RemoveFile(caminho + ".part");
     soma.StartDownload();
   });
@@ -213,22 +265,29 @@ std::string TfrmPrincipal::SomaPublicada(const std::string& destino, const std::
   const download::TVltDownloadClass& engine = soma.Engine();
   if (!engine.Finished()) {
     if (engine.ResultCode() == 404 || engine.ResultCode() == 410) {
-      if (!servidor_.SomasObrigatorias) return {};
-      throw EtapaFalhou(
+      if (!servidor_.SomasObrigatorias) {
+        platform::Log("Aviso: o servidor não publica " + publicada +
+                      "; o pacote será instalado sem conferência.");
+        return {};
+      }
+      throw FalhaInstalacao(
+          C::Verificacao,
           falha + "\rMotivo: o servidor não publica a soma de verificação SHA-256 do pacote (" +
-          publicada + ").");
+              publicada + ").");
     }
-    throw EtapaFalhou(
+    throw FalhaInstalacao(
+        C::Download,
         falha + "\rMotivo: não foi possível baixar a soma de verificação SHA-256 do pacote (" +
-        publicada + "): " + engine.FailureText());
+            publicada + "): " + engine.FailureText());
   }
   std::string conteudo, erro;
   const bool lida = platform::ReadWholeFile(caminho, kMaxSomaPublicada, conteudo, erro);
   platform::RemoveFile(caminho);
   const std::string digest = lida ? net::Sha256sumDigestFor(conteudo, remoto) : std::string();
   if (digest.empty())
-    throw EtapaFalhou(falha + "\rMotivo: a soma de verificação publicada pelo servidor (" +
-                      publicada + ") não traz uma soma SHA-256 válida para o pacote.");
+    throw FalhaInstalacao(C::Verificacao,
+                          falha + "\rMotivo: a soma de verificação publicada pelo servidor (" +
+                              publicada + ") não traz uma soma SHA-256 válida para o pacote.");
   return digest;
 }
 
@@ -239,7 +298,7 @@ void TfrmPrincipal::Baixa(const std::string& destino, const std::string& nome,
   const std::string falha =
       "Falha ao baixar o pacote " + nome + " do servidor " + ServidorDe(url) + ".";
   const std::string esperada = SomaPublicada(destino, nome, url, falha);
-  Etapa(falha, [&] {
+  Etapa(C::Download, falha, [&] {
     VltDownload.SetProtocolo(protHTTP);
     VltDownload.SetDownloadDest(destino);
     VltDownload.SetDownloadNomeArq(nome);
@@ -250,11 +309,15 @@ void TfrmPrincipal::Baixa(const std::string& destino, const std::string& nome,
   VerificaCancelamento();
   const download::TVltDownloadClass& engine = VltDownload.Engine();
   if (engine.DigestMismatch())
-    throw EtapaFalhou(falha +
-                      "\rMotivo: o pacote recebido não confere com a soma de verificação SHA-256 "
-                      "publicada pelo servidor e foi descartado.\rEsperada: " +
-                      esperada + "\rRecebida: " + engine.ReceivedSha256());
-  if (!engine.Finished()) throw EtapaFalhou(falha + "\rMotivo: " + engine.FailureText());
+    throw FalhaInstalacao(
+        C::Verificacao,
+        falha +
+            "\rMotivo: o pacote recebido não confere com a soma de verificação SHA-256 "
+            "publicada pelo servidor e foi descartado.\rEsperada: " +
+            esperada + "\rRecebida: " + engine.ReceivedSha256());
+  if (!engine.Finished())
+    throw FalhaInstalacao(C::Download, falha + "\rMotivo: " + engine.FailureText());
+  if (!esperada.empty()) platform::Log("Conferido: " + nome + ", SHA-256 " + esperada);
 }
 
 std::string TfrmPrincipal::UrlPacote(const std::string& caminho) const {
@@ -262,23 +325,50 @@ std::string TfrmPrincipal::UrlPacote(const std::string& caminho) const {
 }
 
 void TfrmPrincipal::EscreveGlobalIni(const std::string& arquivo, const std::string& caminho) {
-  Etapa("Falha ao gravar a configuração " + arquivo + ".", [&] {
-    platform::WriteIniString(arquivo, "DADOS", "CAMINHO", caminho);
-    platform::WriteIniString(arquivo, "DADOS", "TIPO", settings_.TipoInstalacao);
-    platform::WriteIniString(arquivo, "DADOS", "IP", settings_.ServidorIPNome);
+  Etapa(C::Falha, "Falha ao gravar a configuração " + arquivo + ".", [&] {
+    for (const auto& [chave, valor] : {std::pair<const char*, std::string>{"CAMINHO", caminho},
+                                       {"TIPO", settings_.TipoInstalacao},
+                                       {"IP", settings_.ServidorIPNome}}) {
+      platform::WriteIniString(arquivo, "DADOS", chave, valor);
+      platform::Log("Gravado: " + arquivo + " [DADOS] " + chave + "=" + valor);
+    }
   });
 }
 
 // ---- Firebird ----
 
 void TfrmPrincipal::StatusFirebird(const std::string& texto) {
+  platform::Log("Etapa: " + texto);
   view_.SetText(Control::lbStatus, texto);
   view_.SetText(Control::lbStatusInstallTerminal, texto);
   view_.PumpEvents();
   Pausa();
 }
 
+void TfrmPrincipal::Executa(CodigoSaida codigo, const std::string& etapa,
+                            const std::string& programa, const std::string& argumentos) {
+  platform::Log("Executando: \"" + platform::NormalizePath(programa) + "\"" +
+                (argumentos.empty() ? "" : " " + argumentos));
+  const std::uint32_t inicio = platform::TickMs();
+  Etapa(codigo, etapa, [&] { system_.ExecutaEAguarda(programa, argumentos); });
+  platform::Log("Terminou: \"" + platform::ExtractFileName(programa) + "\" em " +
+                Segundos(platform::TickMs() - inicio));
+  VerificaCancelamento();
+}
+
 void TfrmPrincipal::RotinaFirebird() {
+  // Whatever fails here (the setup's download included) leaves the machine without a database
+  // server: one kind of failure for whoever reads the exit code.
+  try {
+    ProvisionaFirebird();
+  } catch (const InstalacaoCancelada&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw FalhaInstalacao(C::Firebird, e.what());
+  }
+}
+
+void TfrmPrincipal::ProvisionaFirebird() {
   // The cycle is bounded: a server that never starts (an unreachable package server, a setup
   // that fails) ends the routine with a message instead of cycling until the window is closed.
   for (int passada = 1;; ++passada) {
@@ -292,23 +382,19 @@ void TfrmPrincipal::RotinaFirebird() {
           "pacotes e tente novamente.");
     }
     StatusFirebird("Firebird não está ativo");
+    platform::Log("Etapa: Baixando Firebird");
     view_.SetText(Control::lbStatus, "Baixando Firebird");
     view_.SetText(Control::lbStatusInstallTerminal, "Baixando Firebird");
     const std::string uteis = view_.GetText(Control::edtDirZadoveve) + "/../Uteis/";
     if (!system_.DirectoryExists(uteis)) system_.ForceDirectories(uteis);
     Baixa(uteis, "Firebird-2.5.9x86.exe", UrlPacote("/Drive/app/Uteis/Firebird-2.5.9x86.exe"));
     StatusFirebird("Inicia instalação do Firebird");
-    Etapa("Falha ao instalar o Firebird.", [&] {
-      system_.ExecutaEAguarda(VltDownload.DownloadDest() + VltDownload.DownloadNomeArq(),
-                              "/SILENT /TASKS /NORESTART");
-    });
-    VerificaCancelamento();
+    Executa(C::Firebird, "Falha ao instalar o Firebird.",
+            VltDownload.DownloadDest() + VltDownload.DownloadNomeArq(),
+            "/SILENT /TASKS /NORESTART");
     StatusFirebird("Inicia serviço do Firebird");
-    Etapa("Falha ao iniciar o serviço do Firebird.", [&] {
-      system_.ExecutaEAguarda("C:\\Windows\\System32\\cmd",
-                              "/c net start \"firebird guardian - defaultinstance\"");
-    });
-    VerificaCancelamento();
+    Executa(C::Firebird, "Falha ao iniciar o serviço do Firebird.", "C:\\Windows\\System32\\cmd",
+            "/c net start \"firebird guardian - defaultinstance\"");
   }
   StatusFirebird("Firebird está ativo");
 }
@@ -321,16 +407,25 @@ bool TfrmPrincipal::PreparaInstalacao(const PaginaProduto& pagina) {
     dir.pop_back();  // one backslash only
     view_.SetText(pagina.diretorio, dir);
   }
+  platform::Log("Instalação de " + settings_.SistemaSelecionado + " em " + dir +
+                " (TIPO=" + settings_.TipoInstalacao + ", IP=" + settings_.ServidorIPNome +
+                (pagina.diretorio == Control::edtDirTerminal
+                     ? ", pasta do Quenda " + view_.GetText(Control::edtDirTerminalQuenda)
+                     : std::string()) +
+                ")");
   if (platform::FileExists(dir + "\\" + pagina.base) &&
       !platform::FileExists(dir + "\\" + kMarcaIncompleta)) {
-    view_.WarningBox(kBaseExistente, "Atenção");
+    Termina(C::Pasta, kBaseExistente);
+    Aviso(kBaseExistente, true);
     return false;
   }
   // The folder must exist (or be made) and take files before anything is downloaded: a
   // missing drive or a read-only folder is said here, and the page stays as it was.
   if (!system_.DirectoryExists(dir)) system_.ForceDirectories(dir);
   if (const std::string motivo = PastaInutilizavel(dir); !motivo.empty()) {
-    view_.WarningBox("Não é possível instalar na pasta \"" + dir + "\".\r" + motivo, "Atenção");
+    const std::string texto = "Não é possível instalar na pasta \"" + dir + "\".\r" + motivo;
+    Termina(C::Pasta, texto);
+    Aviso(texto, true);
     return false;
   }
   view_.SetVisible(pagina.painel, false);
@@ -357,9 +452,11 @@ void TfrmPrincipal::ExecutaComNovaTentativa(const PaginaProduto& pagina, Rotina 
   try {
     platform::FlagScope em_andamento(rotina_em_andamento_);
     rotina();
-  } catch (const InstalacaoCancelada&) {
-    throw;
   } catch (...) {
+    desfecho_ = DesfechoDe(std::current_exception());
+    platform::Log((desfecho_.codigo == C::Cancelada ? "Interrompida: " : "Erro: ") +
+                  desfecho_.mensagem);
+    if (desfecho_.codigo == C::Cancelada) throw;
     devolve_pagina();  // the failure box follows; then the page is there to try again
     throw;
   }
@@ -369,17 +466,41 @@ void TfrmPrincipal::ExecutaComNovaTentativa(const PaginaProduto& pagina, Rotina 
 void TfrmPrincipal::ConcluiInstalacao(const std::string& dir) {
   platform::RemoveFile(dir + "\\" + kMarcaIncompleta);
   instalacao_concluida_ = true;
+  desfecho_ = {C::Instalado, "Instalação concluída"};
+  platform::Log("Instalação concluída em " + dir);
+  // Where support finds the record of this installation.
+  const std::string registro = platform::LogPath();
+  view_.SetText(Control::lbArquivoRegistro, registro);
+  view_.SetVisible(Control::lbRegistro, !registro.empty());
+  view_.SetVisible(Control::lbArquivoRegistro, !registro.empty());
   view_.ShowPage(Page::tsFinal);
 }
 
 void TfrmPrincipal::Instala(const PaginaProduto& pagina, void (TfrmPrincipal::*rotina)()) {
-  if (!PreparaInstalacao(pagina)) return;
+  desfecho_ = {C::Falha, "A instalação terminou sem ser concluída."};
+  const bool preparada = PreparaInstalacao(pagina);
+  diretorio_ = view_.GetText(pagina.diretorio);
+  if (!preparada) return;
   ExecutaComNovaTentativa(pagina, [&] {
     const std::string d = view_.GetText(pagina.diretorio);
     if (!system_.DirectoryExists(d)) system_.ForceDirectories(d);
     RotinaFirebird();
     (this->*rotina)();
   });
+}
+
+Desfecho TfrmPrincipal::InstalaSemPerguntas(const ParametrosInstalacao& parametros) {
+  if (!AplicaParametros(parametros)) {
+    desfecho_ = {C::Parametros, "Faltam parâmetros para instalar sem perguntar."};
+    return desfecho_;
+  }
+  try {
+    if (settings_.SistemaSelecionado == kProdutoLoja) InstalaLoja();
+    if (settings_.SistemaSelecionado == kProdutoPDV) InstalaTerminal();
+  } catch (...) {
+    desfecho_ = DesfechoDe(std::current_exception());
+  }
+  return desfecho_;
 }
 
 void TfrmPrincipal::InstalaLoja() {
@@ -390,7 +511,10 @@ void TfrmPrincipal::InstalaLoja() {
 
 void TfrmPrincipal::RotinaZadoveve() {
   auto dir = [&] { return view_.GetText(Control::edtDirZadoveve); };
-  auto status = [&](const char* texto) { view_.SetText(Control::lbStatus, texto); };
+  auto status = [&](const char* texto) {
+    platform::Log(std::string("Etapa: ") + texto);
+    view_.SetText(Control::lbStatus, texto);
+  };
 
   status("Baixando Sistema");
   Pausa();
@@ -403,21 +527,27 @@ void TfrmPrincipal::RotinaZadoveve() {
 
   // Only the attachment is guarded; reading the version after it is not.
   std::unique_ptr<TFbDatabase> base;
+  platform::Log("Conectando ao banco de dados " + dir() + "\\DADOS.GDB");
   try {
     base = ConnectErpDatabase(dir());
   } catch (const Exception& e) {
-    view_.InformationBox(std::string("Não foi possivel conectar ao banco de dados motivo:") + "\r" +
-                         e.what());
+    const std::string texto =
+        std::string("Não foi possivel conectar ao banco de dados motivo:") + "\r" + e.what();
+    Termina(C::BancoDeDados, texto);
+    Informacao(texto, true);
     return;
   }
-  const std::string versao = ReadServerVersion(*base);
+  std::string versao;
+  Etapa(C::BancoDeDados, "Falha ao ler a versão do banco de dados.",
+        [&] { versao = ReadServerVersion(*base); });
   base.reset();
+  platform::Log("Versão do servidor de banco de dados: " + versao);
   if (versao.find("Firebird 2.5") == std::string::npos) {
-    view_.WarningBox(
+    Aviso(
         "Foi encontrada uma versão incompatível do “Firebird” instalado nesse sistema, o Quenda "
         "pode não funcionar de forma correta.\rVersão Instalada: " +
             versao,
-        "Atenção");
+        false);
   }
 
   status("Baixando Atualização");
@@ -436,28 +566,34 @@ void TfrmPrincipal::RotinaZadoveve() {
     view_.PumpEvents();
     Pausa();
     const std::string compara = dir() + "\\..\\Uteis\\VeltraDBCompare\\";
-    platform::WriteIniString(compara + "CompDemo.Ini", "Databases", "MasterDB",
-                             "C:\\Atualiza\\DADOS.GDB");
-    platform::WriteIniString(compara + "CompDemo.Ini", "Databases", "TargetDB",
-                             dir() + "\\DADOS.GDB");
-    Etapa("Falha ao atualizar o banco de dados.",
-          [&] { system_.ExecutaEAguarda(compara + "databasecompare.exe", ""); });
-    VerificaCancelamento();
+    Etapa(C::Atualizacao, "Falha ao atualizar o banco de dados.", [&] {
+      for (const auto& [chave, valor] :
+           {std::pair<const char*, std::string>{"MasterDB", "C:\\Atualiza\\DADOS.GDB"},
+            {"TargetDB", dir() + "\\DADOS.GDB"}}) {
+        platform::WriteIniString(compara + "CompDemo.Ini", "Databases", chave, valor);
+        platform::Log("Gravado: " + compara + "CompDemo.Ini [Databases] " + chave + "=" + valor);
+      }
+    });
+    Executa(C::Atualizacao, "Falha ao atualizar o banco de dados.", compara + "databasecompare.exe",
+            "");
   }
-  Etapa("Falha ao copiar a atualização para " + dir() + ".",
+  platform::Log("Copiando a atualização de C:\\Atualiza\\ para " + dir());
+  Etapa(C::Atualizacao, "Falha ao copiar a atualização para " + dir() + ".",
         [&] { CopiaAtualizacao("C:\\Atualiza\\", dir(), "*.*"); });
-  Etapa("Falha ao criar o atalho na Área de Trabalho.",
+  Etapa(C::Falha, "Falha ao criar o atalho na Área de Trabalho.",
         [&] { system_.CriaAtalho(dir() + "\\estoque.exe", "", dir(), "Quenda"); });
   ConcluiInstalacao(dir());
 }
 
 void TfrmPrincipal::RotinaUteis() {
+  platform::Log("Etapa: Baixando Utilitários");
   view_.SetText(Control::lbStatus, "Baixando Utilitários");
   view_.PumpEvents();
   Pausa();
   const std::string destino = view_.GetText(Control::edtDirZadoveve) + "/../Uteis/";
   if (!system_.DirectoryExists(destino)) system_.ForceDirectories(destino);
   Baixa(destino, "Uteis.zip", UrlPacote("/Drive/app/Uteis/Uteis.zip"));
+  platform::Log("Etapa: Extraindo Utilitários");
   view_.SetText(Control::lbStatus, "Extraindo Utilitários");
   Pausa();
   Extrai(VltDownload.DownloadDest() + VltDownload.DownloadNomeArq(), VltDownload.DownloadDest());
@@ -475,6 +611,7 @@ void TfrmPrincipal::InstalaTerminal() {
 void TfrmPrincipal::RotinaTerminal() {
   auto dir = [&] { return view_.GetText(Control::edtDirTerminal); };
   auto status = [&](const char* texto) {
+    platform::Log(std::string("Etapa: ") + texto);
     view_.SetText(Control::lbStatusInstallTerminal, texto);
     Pausa();
   };
@@ -486,11 +623,9 @@ void TfrmPrincipal::RotinaTerminal() {
   // The ERP directory exactly as typed: its default already ends in a backslash.
   EscreveGlobalIni(dir() + "\\GLOBAL.INI", view_.GetText(Control::edtDirTerminalQuenda) + "\\");
   status("Atualizando Sistema...");
-  Etapa("Falha ao atualizar o sistema.",
-        [&] { system_.ExecutaEAguarda(dir() + "\\Atualizador.exe", "/auto"); });
-  VerificaCancelamento();
+  Executa(C::Atualizacao, "Falha ao atualizar o sistema.", dir() + "\\Atualizador.exe", "/auto");
   status("Atualizando Sistema...");
-  Etapa("Falha ao criar o atalho na Área de Trabalho.",
+  Etapa(C::Falha, "Falha ao criar o atalho na Área de Trabalho.",
         [&] { system_.CriaAtalho(dir() + "\\terminal.exe", "", dir(), "Veltra PDV NFC-e"); });
   ConcluiInstalacao(dir());
 }

@@ -3,6 +3,7 @@
 #include "installer/wizard_view.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -60,8 +61,12 @@ void PlatformSystemOps::CriaAtalho(const std::string& target, const std::string&
         "o atalho \"" +
         name + "\".");
   }
-  // A failed save leaves no shortcut and reports nothing.
-  platform::WriteShortcut(link, platform::ShortcutFileName(desktop, name));
+  // A failed save leaves no shortcut and stops nothing; the log says so.
+  const std::string file = platform::ShortcutFileName(desktop, name);
+  if (platform::WriteShortcut(link, file))
+    platform::Log("Atalho: " + file + " -> " + target);
+  else
+    platform::Log("Aviso: o atalho " + file + " não pôde ser gravado.");
 }
 
 bool PlatformSystemOps::FirebirdAtivo() {

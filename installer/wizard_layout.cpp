@@ -75,6 +75,8 @@ constexpr std::array kLayout = {
     // tsFinal
     ControlLayout{C::Label15, "Label15", P::tsFinal, C::None, K::Title, "Instalação Concluída", true, 24, 124, 529, 40, kCenter},
     ControlLayout{C::btnClose, "btnClose", P::tsFinal, C::None, K::Button, "Fechar", true, 225, 196, 127, 64},
+    ControlLayout{C::lbRegistro, "lbRegistro", P::tsFinal, C::None, K::Label, "Registro da instalação:", false, 24, 286, 529, 20, kCenter},
+    ControlLayout{C::lbArquivoRegistro, "lbArquivoRegistro", P::tsFinal, C::None, K::PathLabel, "", false, 24, 308, 529, 20, kCenter},
 };
 // clang-format on
 

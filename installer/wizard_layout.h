@@ -26,13 +26,14 @@ enum class Control {
   Image5, Label13, edtDirTerminalQuenda, lbStatusInstallTerminal, Gauge1Terminal,
   lConectionTerminal, btnVoltarTerminal, btnInstalTerminal,
   // tsFinal
-  Label15, btnClose,
+  Label15, btnClose, lbRegistro, lbArquivoRegistro,
 };
 // clang-format on
 
 enum class ControlKind {
   Title,       // large label
   Label,       // plain label
+  PathLabel,   // a file's path: shortened in its middle when it does not fit
   Caption,     // bold label inside a card or header
   Panel,       // card holding other controls
   Header,      // coloured band at the top of a product page

@@ -20,6 +20,8 @@ class WizardView {
   virtual void SetEnabled(Control button, bool enabled) = 0;
   virtual void Focus(Control edit) = 0;
   virtual int SelectedIndex(Control list) = 0;
+  // Selects an item as the program's choice; the list's change handler is not run by it.
+  virtual void SetSelectedIndex(Control list, int index) = 0;
   // Modal box with the warning icon and one OK button, owned by the wizard window.
   virtual void WarningBox(const std::string& text, const std::string& title) = 0;
   // Modal box with the application's title and one OK button.

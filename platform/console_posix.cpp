@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/console.h"
@@ -10,6 +11,18 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 
 bool StderrIsTerminal() {
   return isatty(STDERR_FILENO) != 0;
+}
+
+bool StderrAttached() {
+  return fcntl(STDERR_FILENO, F_GETFD) != -1;
+}
+
+void WriteStderr(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = write(STDERR_FILENO, text.data(), text.size());
+    if (n <= 0) return;
+    text.remove_prefix(static_cast<size_t>(n));
+  }
 }
 
 }  // namespace vlt::platform

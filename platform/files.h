@@ -29,6 +29,9 @@ bool RemoveFile(std::string_view path);
 bool RemoveDir(std::string_view path);  // an empty directory
 // Rename within the file system; fails when the target exists.
 bool RenameFile(std::string_view from, std::string_view to);
+// The user's folder for temporary files (%TEMP% on Windows, $TMPDIR or /tmp natively), without
+// a trailing separator.
+std::string TemporaryFolder();
 // The last file-system error of this thread, as the system words it.
 std::string LastFileErrorText();
 

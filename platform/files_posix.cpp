@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -103,6 +104,13 @@ bool RenameFile(std::string_view from, std::string_view to) {
     return false;
   }
   return Check(rename(HostPath(from).c_str(), target.c_str()) == 0);
+}
+
+std::string TemporaryFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string path = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
 }
 
 std::string LastFileErrorText() {

@@ -68,6 +68,15 @@ bool RenameFile(std::string_view from, std::string_view to) {
   return Check(MoveFileW(Widen(from).c_str(), Widen(to).c_str()));
 }
 
+std::string TemporaryFolder() {
+  wchar_t buffer[MAX_PATH + 2];
+  const DWORD n = GetTempPathW(MAX_PATH + 2, buffer);
+  std::string path = n == 0 || n > MAX_PATH + 1 ? std::string("C:\\Windows\\Temp")
+                                                : Narrow(std::wstring_view(buffer, n));
+  if (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
 std::string LastFileErrorText() {
   return TrimmedMessage(last_error);
 }

@@ -89,6 +89,9 @@ run_to_final() {
   while ((SECONDS < deadline)); do
     if see | awk -F'\t' '$2 == "Instalação Concluída" {f=1} END {exit !f}'; then
       shot "$name-final"
+      # The closing page says where the installation's log is.
+      see | grep -qE $'\tC:\\\\.*\\\\InstaladorVeltra-[0-9]{8}-[0-9]{6}(-[0-9]+)?\\.log\t' ||
+        fail "the closing page does not show the log's path"
       return 0
     fi
     for title in "Atenção" "InstaladorVeltra"; do
@@ -253,6 +256,7 @@ if [[ "$what" == retry || "$what" == both ]]; then
   grep -q "Falha ao baixar o pacote estoque_2010.zip do servidor 127.0.0.2" <<<"$said" ||
     fail "the box does not say which package failed: $said"
   grep -q "Motivo: the server answered 404" <<<"$said" || fail "the box gives no reason: $said"
+  grep -qE 'Registro da instalação: C:\\.*\.log' <<<"$said" || fail "the box does not say where the log is: $said"
   xdotool windowactivate --sync "$box" key Return
   expect_focus "Continuar"
   expect_text 'C:\Progs5\Berfon'

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/dir_list.h"
 #include "platform/files.h"
+#include "platform/log.h"
 #include "platform/sockets.h"
 #include "tests/download/download_helpers.h"
 #include "tests/net/script_server.h"
@@ -711,6 +712,44 @@ TEST(DownloadEngine, TransferTimeFollowsTheTickNotTheLocalTime) {
     EXPECT_EQ(t.seen.m, 2);
     EXPECT_DOUBLE_EQ(t.seen.speed, 100.0 / 3720);
   }
+}
+
+}  // namespace
+}  // namespace vlt::download
+
+namespace vlt::download {
+namespace {
+
+// One log line per URL when its transfer ends, whatever the outcome: the reply, the bytes
+// written (a resumed part said apart), the time and the file, or why there is none. A refused
+// connection, which leaves no reply at all, says so too.
+TEST_F(DownloadTest, EachTransferEndsWithOneLogLine) {
+  platform::LogFile file;
+  ASSERT_TRUE(file.Open(tmp / "registro.log"));
+  platform::ScopedLog scope(file);
+  test::WriteFile(tmp / "a.zip.part", Pattern(5000));
+  ScriptServer resumed(Serve(Head206(5000, 95000, 100000) + Pattern(100000).substr(5000)));
+  Start(Url(resumed));
+  ScriptServer missing(Serve("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
+  Start(Url(missing, "/b.zip"), "b.zip");
+  const std::string closed = "http://127.0.0.1:" + test::ClosedPort() + "/c.zip";
+  Start(closed, "c.zip");
+
+  std::vector<std::string> lines;
+  const std::string text = test::ReadFile(tmp / "registro.log");
+  for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+    lines.push_back(text.substr(at + 25, end - at - 25));  // after the time
+  ASSERT_EQ(lines.size(), 3u) << text;
+  EXPECT_TRUE(lines[0].starts_with("Download: " + Url(resumed) +
+                                   ", HTTP 206, 95000 bytes (retomado de 5000) em "))
+      << lines[0];
+  EXPECT_TRUE(lines[0].ends_with(" s -> " + tmp / "a.zip")) << lines[0];
+  EXPECT_TRUE(lines[1].starts_with("Download falhou: " + Url(missing, "/b.zip") +
+                                   ", HTTP 404, 0 bytes em "))
+      << lines[1];
+  EXPECT_TRUE(lines[1].ends_with(": the server answered 404 Not Found")) << lines[1];
+  EXPECT_TRUE(lines[2].starts_with("Download falhou: " + closed)) << lines[2];
+  EXPECT_NE(lines[2].find("(10061)"), std::string::npos) << lines[2];
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "installer/linha_comando.h"
 #include "platform/exception.h"
 #include "platform/files.h"
 #include "tests/installer/recording_system_ops.h"
@@ -169,6 +170,70 @@ TEST_F(WizardTest, FolderIconWithEmptyEditRaisesBeforeThePicker) {
 TEST_F(WizardTest, ControlsWithoutHandlersAreNotDispatched) {
   EXPECT_FALSE(form.Dispatch(Control::Label1));
   EXPECT_FALSE(form.Dispatch(Control::Gauger1));
+}
+
+}  // namespace
+}  // namespace vlt
+
+namespace vlt {
+namespace {
+
+// Started with parameters, the wizard opens on the page they lead to, its fields filled, as if
+// the operator had clicked that far; what is still missing is asked on its page.
+TEST_F(WizardTest, ParametersOpenThePageTheyLeadTo) {
+  const struct {
+    const char* name;
+    ParametrosInstalacao p;
+    Page page;
+    bool reached;
+    Control focused;
+  } cases[] = {
+      {"none", {}, Page::tsHome, false, Control::None},
+      {"type only", {.tipo = "1", .servidor = "srv"}, Page::tsHome, false, Control::None},
+      {"product only", {.produto = kProdutoPDV}, Page::tsTipoInstall, false, Control::None},
+      {"workstation without its server",
+       {.produto = kProdutoLoja, .tipo = "1"},
+       Page::tsTipoInstall,
+       false,
+       Control::edtIPNomeServidor},
+      {"ERP server",
+       {.produto = kProdutoLoja, .tipo = "0", .dir = "D:\\Lojas\\Berfon"},
+       Page::tsZadoveve,
+       true,
+       Control::None},
+      {"PDV workstation",
+       {.produto = kProdutoPDV,
+        .tipo = "1",
+        .servidor = "caixa07",
+        .dir = "D:\\PDV",
+        .dirquenda = "D:\\Lojas\\Berfon"},
+       Page::tsTerminal,
+       true,
+       Control::None},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedView v;
+    TfrmPrincipal f(v, system);
+    f.FormCreate();
+    EXPECT_EQ(f.AplicaParametros(c.p), c.reached);
+    EXPECT_EQ(v.page, c.page);
+    EXPECT_EQ(v.focused, c.focused);
+    EXPECT_EQ(f.Settings().SistemaSelecionado, c.p.produto);
+    EXPECT_EQ(v.selected, c.p.tipo == "1" ? 1 : 0);
+    EXPECT_EQ(v.visible[Control::edtIPNomeServidor], c.p.tipo == "1");
+    EXPECT_EQ(v.text[Control::edtIPNomeServidor], c.p.servidor.value_or(""));
+    if (c.reached) {
+      EXPECT_EQ(f.Settings().TipoInstalacao, c.p.tipo);
+      EXPECT_EQ(f.Settings().ServidorIPNome, c.p.servidor.value_or(""));
+    }
+    const Control dir =
+        c.p.produto == kProdutoPDV ? Control::edtDirTerminal : Control::edtDirZadoveve;
+    EXPECT_EQ(v.text[dir], c.p.dir.value_or(std::string(LayoutOf(dir).text)));
+    EXPECT_EQ(v.text[Control::edtDirTerminalQuenda],
+              c.p.dirquenda.value_or("C:\\Progs5\\Berfon\\"));
+    EXPECT_TRUE(v.warnings.empty());
+  }
 }
 
 }  // namespace

@@ -11,11 +11,14 @@
 #include <map>
 #include <string>
 
+#include "installer/linha_comando.h"
 #include "installer/principal.h"
+#include "installer/vista_silenciosa.h"
 #include "net/sha256.h"
 #include "platform/clock.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/log.h"
 #include "platform/text.h"
 #include "tests/archive/zip_builder.h"
 #include "tests/installer/recording_system_ops.h"
@@ -69,6 +72,7 @@ class RotinasTest : public ::testing::Test {
   std::string site;  // host path of this test's package site
   const std::string erp = tmp / "Progs5\\Berfon";
   const std::string pdv = tmp / "Progs5\\TerminalNFC-e";
+  TfrmPrincipal* form_silenciosa = nullptr;  // the unattended run under way, if any
 
   void SetUp() override {
     ASSERT_TRUE(nginx.count("http")) << "no nginx: run through ctest (fixture download_nginx)";
@@ -578,6 +582,156 @@ TEST_F(RotinasTest, ClosingTheWindowStopsTheTransferAndTheRoutine) {
   EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip"));
   EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip.part"));
   EXPECT_NE(view.TextsOf(Control::lbStatus).back(), "Extraindo Sistema");
+}
+
+}  // namespace
+}  // namespace vlt
+
+namespace vlt {
+namespace {
+
+// The unattended run: each way an installation ends gives its own code, and no box is shown
+// (the silent view keeps them; the scripted window beneath never sees one).
+TEST_F(RotinasTest, UnattendedRunsEndWithTheCodeOfTheirStep) {
+  const std::string uteis = "/Drive/app/Uteis/Uteis.zip";
+  const struct {
+    const char* name;
+    CodigoSaida codigo;
+    std::function<void()> arrange;
+    const char* mensagem;  // how the outcome's message begins
+  } cases[] = {
+      {"installed", CodigoSaida::Instalado, [] {}, "Instalação concluída"},
+      {"package missing", CodigoSaida::Download, [&] { std::filesystem::remove(site + uteis); },
+       "Falha ao baixar o pacote Uteis.zip"},
+      {"package tampered", CodigoSaida::Verificacao,
+       [&] { PutRaw(uteis, test::BuildZip({{.name = "x", .data = "y"}}).bytes); },
+       "Falha ao baixar o pacote Uteis.zip"},
+      {"package not an archive", CodigoSaida::Extracao, [&] { Put(uteis, "not a zip"); },
+       "Falha ao extrair o pacote Uteis.zip."},
+      {"no database", CodigoSaida::BancoDeDados, [&] { PutErpPackages(false); },
+       "Não foi possivel conectar ao banco de dados motivo:\r"},
+      {"comparison tool cannot start", CodigoSaida::Atualizacao,
+       [&] {
+         system.on_run = [](const test::RecordingSystemOps::Run&) {
+           throw Exception("Não foi possível iniciar o programa");
+         };
+       },
+       "Falha ao atualizar o banco de dados.\r"},
+      {"Firebird never starts", CodigoSaida::Firebird,
+       [&] {
+         system.firebird_running = false;
+         Put("/Drive/app/Uteis/Firebird-2.5.9x86.exe", "instalador");
+       },
+       "Não foi possível iniciar o servidor Firebird"},
+      {"Firebird setup missing", CodigoSaida::Firebird, [&] { system.firebird_running = false; },
+       "Falha ao baixar o pacote Firebird-2.5.9x86.exe"},
+      {"folder holds a database", CodigoSaida::Pasta,
+       [&] {
+         platform::ForceDirectories(erp);
+         test::WriteFile(erp + "\\Dados.gdb", "base");
+       },
+       "O diretório selecionado contem uma base de dados"},
+      {"window closed", CodigoSaida::Cancelada,
+       [&] {
+         view.on_pump = [&] {
+           if (view.text[Control::lbStatus] == "Baixando Utilitários") form_silenciosa->Cancela();
+         };
+       },
+       "A instalação foi interrompida"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(site);
+    std::filesystem::remove_all(platform::HostPath(erp));
+    std::filesystem::remove_all(platform::HostPath(tmp / "Progs5\\Uteis"));
+    std::filesystem::remove_all(platform::HostPath("C:\\Atualiza"));
+    view = ScriptedView();
+    system = test::RecordingSystemOps();
+    system.firebird_running = true;
+    PutErpPackages();
+    VistaSilenciosa silenciosa(view);
+    TfrmPrincipal silencioso(silenciosa, system);
+    form_silenciosa = &silencioso;
+    silencioso.Servidor() = form.Servidor();
+    silencioso.FormCreate();
+    c.arrange();
+    ParametrosInstalacao p;
+    p.produto = kProdutoLoja;
+    p.tipo = "0";
+    p.silencioso = true;
+    p.dir = erp;
+    const Desfecho d = silencioso.InstalaSemPerguntas(p);
+    EXPECT_EQ(d.codigo, c.codigo) << d.mensagem;
+    EXPECT_TRUE(d.mensagem.starts_with(c.mensagem)) << d.mensagem;
+    EXPECT_EQ(silencioso.DiretorioInstalacao(), erp);
+    EXPECT_TRUE(view.warnings.empty() && view.information.empty()) << "a box waited for a person";
+    EXPECT_EQ(view.page == Page::tsFinal, c.codigo == CodigoSaida::Instalado);
+    // The boxes the run would have shown are its outcome's text (or a warning it went past).
+    if (c.codigo == CodigoSaida::BancoDeDados || c.codigo == CodigoSaida::Pasta) {
+      ASSERT_EQ(silenciosa.Caixas().size(), 1u);
+      EXPECT_NE(silenciosa.Caixas()[0].find(d.mensagem), std::string::npos);
+    }
+    if (c.codigo == CodigoSaida::Instalado && !ProbeSeesFirebird25()) {
+      ASSERT_EQ(silenciosa.Caixas().size(), 1u);  // the incompatible version: logged, went on
+      EXPECT_TRUE(silenciosa.Caixas()[0].starts_with("Atenção: Foi encontrada uma versão"));
+    }
+    form_silenciosa = nullptr;
+  }
+}
+
+// What support reads after an installation: every step, download, file written and the
+// database's version, one line each; a failure box and the closing page say where it is.
+TEST_F(RotinasTest, TheLogTellsTheInstallationAndTheBoxesPointToIt) {
+  PutErpPackages();
+  platform::LogFile log;
+  ASSERT_TRUE(log.Open(tmp / "instalacao.log"));
+  platform::ScopedLog scope(log);
+  ChooseProduct(kProdutoLoja, "0", "");
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  ASSERT_EQ(view.page, Page::tsFinal);
+  EXPECT_TRUE(view.visible[Control::lbArquivoRegistro]);
+  EXPECT_EQ(view.text[Control::lbArquivoRegistro], tmp / "instalacao.log");
+
+  const std::string texto = test::ReadFile(tmp / "instalacao.log");
+  for (const std::string& evento : std::vector<std::string>{
+           "  Instalação de Quenda em " + erp + " (TIPO=0, IP=)\r\n",
+           "  Etapa: Verificando Firebird\r\n", "  Etapa: Extraindo Atualização\r\n",
+           "  Download: " + form.Servidor().Base +
+               "/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip, HTTP 200, ",
+           "  Conferido: quenda_2010.zip, SHA-256 ", "  Extraído: quenda_2010.zip, 3 arquivos em ",
+           "  Gravado: " + erp + "\\GLOBAL.INI [DADOS] CAMINHO=" + erp + "\\\r\n",
+           "  Versão do servidor de banco de dados: ",
+           "CompDemo.Ini [Databases] TargetDB=" + erp + "\\DADOS.GDB\r\n",
+           "  Executando: \"" + tmp / "Progs5\\Uteis\\VeltraDBCompare\\databasecompare.exe\"\r\n",
+           "  Cópia de segurança: " + erp + "\\estoque.exe -> estoque.exe_antes1\r\n",
+           "  Copiado: " + erp + "\\Relatorios\\vendas.rtm\r\n",
+           "  Instalação concluída em " + erp + "\r\n"})
+    EXPECT_NE(texto.find(evento), std::string::npos) << evento << "\n--- log:\n" << texto;
+
+  // A failure: its box and its log line carry the whole message, the box the log's place.
+  // (In a new folder: the finished installation's database refuses this one.)
+  std::filesystem::remove(site + "/atualiza/Drive/app/Sistemas/estoque_2010.zip");
+  std::filesystem::remove_all(platform::HostPath(erp));
+  view.ShowPage(Page::tsZadoveve);
+  const std::string what = FailureOf(Control::btnContinuarZadoveve);
+  const std::string texto_falha = test::ReadFile(tmp / "instalacao.log");
+  EXPECT_NE(texto_falha.find("  Download falhou: " + form.Servidor().UpdateBase +
+                             "/Drive/app/Sistemas/estoque_2010.zip, HTTP 404, 0 bytes em "),
+            std::string::npos)
+      << texto_falha;
+  std::string linha = what;
+  for (size_t at; (at = linha.find('\r')) != std::string::npos;) linha.replace(at, 1, " | ");
+  EXPECT_NE(texto_falha.find("  Erro: " + linha + "\r\n"), std::string::npos) << texto_falha;
+  EXPECT_EQ(form.UltimoDesfecho().codigo, CodigoSaida::Download);
+
+  // The boxes the routines show for a failure name the log too.
+  PutErpPackages(/*with_database=*/false);
+  std::filesystem::remove_all(platform::HostPath(erp));
+  ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
+  ASSERT_FALSE(view.information.empty());
+  EXPECT_TRUE(
+      view.information.back().ends_with("\r\rRegistro da instalação: " + tmp / "instalacao.log"))
+      << view.information.back();
 }
 
 }  // namespace

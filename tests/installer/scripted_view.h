@@ -42,6 +42,7 @@ class ScriptedView : public WizardView {
   void SetEnabled(Control c, bool e) override { enabled[c] = e; }
   void Focus(Control c) override { focused = c; }
   int SelectedIndex(Control) override { return selected; }
+  void SetSelectedIndex(Control, int index) override { selected = index; }
   void WarningBox(const std::string& t, const std::string& title) override {
     warnings.push_back({t, title});
   }

@@ -1,0 +1,115 @@
+#include "installer/execucao.h"
+
+#include "installer/principal.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace vlt {
+namespace {
+
+std::string UmaLinha(const std::string& valor) {
+  std::string out;
+  for (size_t i = 0; i < valor.size(); ++i) {
+    const char c = valor[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < valor.size() && valor[i + 1] == '\n') ++i;
+      out.append(" | ");
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+ResultadoInstalacao ResultadoDe(TfrmPrincipal& form, std::uint32_t duracao_ms) {
+  ResultadoInstalacao r;
+  const InstallSettings& s = form.Settings();
+  if (s.SistemaSelecionado == kProdutoLoja) r.produto = "loja";
+  if (s.SistemaSelecionado == kProdutoPDV) r.produto = "pdv";
+  r.diretorio = form.DiretorioInstalacao();
+  if (s.TipoInstalacao == "0") r.tipo = "servidor";
+  if (s.TipoInstalacao == "1") r.tipo = "estacao";
+  r.desfecho = form.UltimoDesfecho();
+  r.registro = platform::LogPath();
+  r.duracao_ms = duracao_ms;
+  return r;
+}
+
+std::string TextoResultado(const ResultadoInstalacao& r) {
+  std::string texto;
+  auto linha = [&](const char* chave, const std::string& valor) {
+    texto.append(chave).append("=").append(UmaLinha(valor)).append("\r\n");
+  };
+  linha("produto", r.produto);
+  linha("tipo", r.tipo);
+  linha("diretorio", r.diretorio);
+  linha("codigo", std::to_string(static_cast<int>(r.desfecho.codigo)));
+  linha("situacao", DescricaoDe(r.desfecho.codigo).nome);
+  linha("mensagem", r.desfecho.mensagem);
+  linha("registro", r.registro);
+  // Whole seconds, rounded.
+  linha("duracao", std::to_string((r.duracao_ms + 500) / 1000));
+  return texto;
+}
+
+bool GravaResultado(const std::string& arquivo, const ResultadoInstalacao& resultado,
+                    std::string& erro) {
+  const std::string texto = TextoResultado(resultado);
+  const std::string novo = arquivo + ".novo";
+  if (const std::string pasta = platform::ExtractFileDir(arquivo);
+      !pasta.empty() && !platform::DirectoryExists(pasta))
+    platform::ForceDirectories(pasta);
+  {
+    platform::File f;
+    if (!f.Open(novo, platform::FileAccess::Write, platform::FileShare::Exclusive,
+                platform::FileCreate::CreateAlways) ||
+        !f.Write(texto.data(), texto.size())) {
+      erro = f.ErrorText();
+      f.Close();
+      platform::RemoveFile(novo);
+      return false;
+    }
+  }
+  if (!platform::RenameFileReplacing(novo, arquivo)) {
+    erro = platform::LastFileErrorText();
+    platform::RemoveFile(novo);
+    return false;
+  }
+  return true;
+}
+
+bool AbreRegistro(platform::LogFile& log, const std::string& pedido, std::string& erro) {
+  if (!pedido.empty()) {
+    // A deployment tool names a folder of its own for the logs of a fleet: made if missing.
+    if (const std::string pasta = platform::ExtractFileDir(pedido);
+        !pasta.empty() && !platform::DirectoryExists(pasta))
+      platform::ForceDirectories(pasta);
+    if (log.Open(pedido)) return true;
+    erro = "Não foi possível abrir o registro da instalação \"" + pedido + "\": " + log.ErrorText();
+    return false;
+  }
+  const std::string base = platform::DefaultLogPath();
+  std::string caminho = base;
+  for (int n = 2; platform::FileExists(caminho) && n < 100; ++n)
+    caminho = base.substr(0, base.size() - 4) + "-" + std::to_string(n) + ".log";
+  if (log.Open(caminho)) return true;
+  erro = "Não foi possível criar o registro da instalação \"" + caminho + "\": " + log.ErrorText();
+  return false;
+}
+
+std::string LinhaParaRegistro(const std::vector<std::string>& argumentos) {
+  if (argumentos.empty()) return "(sem parâmetros)";
+  std::string texto;
+  for (const std::string& a : argumentos) {
+    if (!texto.empty()) texto += ' ';
+    if (a.empty() || a.find_first_of(" \t\"") != std::string::npos)
+      texto.append("\"").append(a).append("\"");
+    else
+      texto.append(a);
+  }
+  return texto;
+}
+
+}  // namespace vlt

@@ -1,0 +1,282 @@
+#!/usr/bin/env bash
+# The real InstaladorVeltra.exe under Wine started from the command line, as a deployment tool
+# starts it, from the local demo package server (scripts/demo-server, started by the caller):
+#   pdv, erp      unattended PDV workstation and ERP workstation installations: exit 0, the
+#                 files, the log and the result file;
+#   failures      each failed step ends the run with its own exit code, in its result file and
+#                 its log, without a box: a package missing on the server (4), a package that is
+#                 not the published one (5), no Firebird and no setup to install it (3), bad
+#                 parameters (2, on stderr; in a box when there is no stderr and no /silencioso);
+#   killed        a run killed in the middle leaves its log whole up to its last line;
+#   closed        closing an unattended run's window stops it at once, with no question (9);
+#   wizard        with parameters but without /silencioso the wizard opens on the page they lead
+#                 to, with the fields filled (screenshots).
+# Usage: unattended_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [pdv|erp|failures|killed|closed|wizard|all]
+set -euo pipefail
+exe=$1 probe=$2 shots=$3 what=${4:-all}
+caption="Veltra Sistemas | Instalador"
+[[ -n "${DISPLAY:-}" ]] || { echo "FAIL: no X display (scripts/test provides Xvfb + openbox)"; exit 1; }
+[[ -n "${WINEPREFIX:-}" ]] || { echo "FAIL: no WINEPREFIX"; exit 1; }
+mkdir -p "$shots"
+c="$WINEPREFIX/drive_c"
+logs="$c/frota"  # C:\frota: the logs and result files of this walk
+www="$(cd "$(dirname "$exe")/.." && pwd)/demo/www"
+app=""
+hidden=()
+cleanup() {
+  [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
+  local f
+  for f in "${hidden[@]}"; do
+    mv -f "$f.hidden" "$f"
+    mv -f "$f.sha256.hidden" "$f.sha256"
+  done
+  hidden=()
+}
+trap cleanup EXIT
+source "$(dirname "$0")/walk_lib.sh"
+
+# Puts a package aside on the demo server (back at the end of the case, or on exit).
+hide_package() {
+  [[ -f "$1" ]] || fail "no $1 on the demo server"
+  mv "$1" "$1.hidden"
+  cp "$1.sha256" "$1.sha256.hidden"
+  hidden+=("$1")
+}
+check_file() {  # PATH EXPECTED-CONTENT-REGEX
+  [[ -f "$1" ]] || fail "missing $1"
+  grep -qaE "$2" "$1" || fail "$1 does not hold /$2/: $(tr -d '\r' <"$1" | tail -8)"
+}
+no_file() { [[ ! -e "$1" ]] || fail "$1 should not be there"; }
+
+# Runs the installer unattended as NAME with the arguments given (plus /silencioso, /log= and
+# /resultado= in C:\frota); sets $code. A run that outlives the limit waits for someone:
+# that is a failure of its own.
+run_silent() {
+  local name=$1
+  shift
+  rm -f "$logs/$name.log" "$logs/$name.txt"
+  set +e
+  timeout 240 wine "$exe" "$@" /silencioso "/log=C:\\frota\\$name.log" "/resultado=C:\\frota\\$name.txt" \
+    </dev/null >"$shots/$name.stdout" 2>"$shots/$name.stderr"
+  code=$?
+  set -e
+  ((code != 124)) || fail "$name: still running after 240 s (waiting on a box?)"
+  cp -f "$logs/$name.log" "$shots/$name.log" 2>/dev/null || true
+}
+# The result file of run NAME holds CODE, its key for it, the log's path and the directory.
+check_result() {
+  local name=$1 want=$2 key=$3 dir=$4 r="$logs/$1.txt"
+  ((code == want)) || fail "$name: exit code $code, not $want; log: $(tr -d '\r' <"$logs/$name.log" | tail -5)"
+  check_file "$r" "^codigo=$want"$'\r'"\$"
+  check_file "$r" "^situacao=$key"$'\r'"\$"
+  check_file "$r" '^registro=C:\\frota\\'"$name"'\.log'
+  check_file "$r" "^diretorio=$(sed 's/\\/\\\\/g' <<<"$dir")"
+  check_file "$r" '^duracao=[0-9]+'
+  check_file "$logs/$name.log" "Fim: código $want \\($key\\)"
+  # Every line of the log is whole: a time, two blanks, the event, CR LF.
+  local bad
+  bad=$(grep -cvaE $'^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}  .+\r$' "$logs/$name.log" || true)
+  ((bad == 0)) || fail "$name: $bad lines of the log are not one event each"
+}
+# The demo's stand-in Firebird server of this prefix, by PID (see install_walk.sh).
+stop_standin_server() {
+  local p pid
+  for p in /proc/[0-9]*; do
+    pid=${p#/proc/}
+    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qi 'fbserver\.exe' || continue
+    kill "$pid" 2>/dev/null || true
+  done
+}
+fresh() { rm -rf "$c/Progs5" "$c/Atualiza" "$c/Lojas"; }
+
+if [[ "$what" == pdv || "$what" == all ]]; then
+  fresh
+  run_silent pdv /produto=pdv /tipo=estacao /servidor=caixa01 '/dirquenda=C:\Lojas\Berfon'
+  check_result pdv 0 instalado 'C:\Progs5\TerminalNFC-e'
+  t="$c/Progs5/TerminalNFC-e"
+  check_file "$t/GLOBAL.INI" '^CAMINHO=C:\\Lojas\\Berfon\\'$'\r'
+  check_file "$t/GLOBAL.INI" '^TIPO=1'
+  check_file "$t/GLOBAL.INI" '^IP=caixa01'
+  check_file "$t/Atualizador.log" '^/auto'
+  [[ -f "$t/terminal.exe" ]] || fail "no terminal.exe"
+  ls "$c"/users/*/Desktop/"Veltra PDV NFC-e.lnk" >/dev/null 2>&1 || fail "no PDV shortcut"
+  for want in 'Modo: silencioso' 'Etapa: Baixando Sistema' \
+    'Download: http://127\.0\.0\.1:[0-9]+/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa\.zip, HTTP 200, [0-9]+ bytes em [0-9.]+ s -> C:\\Progs5\\TerminalNFC-e\\terminalnfce\.zip' \
+    'Conferido: terminalnfce\.zip, SHA-256 [0-9a-f]{64}' \
+    'Gravado: C:\\Progs5\\TerminalNFC-e\\GLOBAL\.INI \[DADOS\] IP=caixa01' \
+    'Executando: "C:\\Progs5\\TerminalNFC-e\\Atualizador\.exe" /auto' \
+    'Atalho: .*Veltra PDV NFC-e\.lnk -> C:\\Progs5\\TerminalNFC-e\\terminal\.exe'; do
+    check_file "$logs/pdv.log" "$want"
+  done
+  echo "pdv: exit 0; $(tr -d '\r' <"$logs/pdv.txt" | tr '\n' ' ')"
+fi
+
+if [[ "$what" == erp || "$what" == all ]]; then
+  fresh
+  run_silent erp /produto=loja /tipo=estacao /servidor=servidor01 '/dir=C:\Lojas\Berfon'
+  check_result erp 0 instalado 'C:\Lojas\Berfon'
+  b="$c/Lojas/Berfon"
+  check_file "$b/GLOBAL.INI" '^CAMINHO=C:\\Lojas\\Berfon\\'$'\r'
+  check_file "$b/GLOBAL.INI" '^TIPO=1'
+  check_file "$b/GLOBAL.INI" '^IP=servidor01'
+  [[ -f "$b/estoque.exe" && -f "$b/estoque.exe_antes1" ]] || fail "no estoque.exe and its backup"
+  no_file "$c/Lojas/Uteis/VeltraDBCompare/CompDemo.Ini"  # a workstation leaves the database alone
+  for want in 'Download: http://127\.0\.0\.2:[0-9]+/Drive/app/Sistemas/estoque_2010\.zip, HTTP 200' \
+    'Versão do servidor de banco de dados: .*Firebird 2\.5' \
+    'Cópia de segurança: C:\\Lojas\\Berfon\\estoque\.exe -> estoque\.exe_antes1' \
+    'Copiado: C:\\Lojas\\Berfon\\estoque\.exe' \
+    'Atalho: .*Quenda\.lnk -> C:\\Lojas\\Berfon\\estoque\.exe'; do
+    check_file "$logs/erp.log" "$want"
+  done
+  grep -qa 'databasecompare' "$logs/erp.log" && fail "a workstation ran the comparison tool"
+  echo "erp: exit 0; $(tr -d '\r' <"$logs/erp.txt" | tr '\n' ' ')"
+fi
+
+if [[ "$what" == failures || "$what" == all ]]; then
+  # A package missing on the server: 4, named with its server and the reply.
+  fresh
+  hide_package "$www/Drive/app/Uteis/Uteis.zip"
+  run_silent sem-pacote /produto=loja /tipo=servidor
+  cleanup
+  check_result sem-pacote 4 download 'C:\Progs5\Berfon'
+  check_file "$logs/sem-pacote.txt" '^mensagem=Falha ao baixar o pacote Uteis\.zip do servidor 127\.0\.0\.1:[0-9]+\. \| Motivo: the server answered 404'
+  check_file "$logs/sem-pacote.log" 'Download falhou: http://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Uteis\.zip, HTTP 404, 0 bytes em [0-9.]+ s: the server answered 404'
+  check_file "$logs/sem-pacote.log" 'Erro: Falha ao baixar o pacote Uteis\.zip'
+  no_file "$c/Progs5/Uteis/VeltraDBCompare"
+
+  # A package that is not the one its published SHA-256 names: 5, and nothing of it is kept.
+  fresh
+  sistema="$www/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip"
+  hide_package "$sistema"
+  printf 'PK not the published package' >"$sistema"
+  run_silent adulterado /produto=pdv /tipo=servidor
+  cleanup
+  check_result adulterado 5 verificacao 'C:\Progs5\TerminalNFC-e'
+  check_file "$logs/adulterado.txt" '^mensagem=Falha ao baixar o pacote terminalnfce\.zip .*não confere com a soma de verificação SHA-256'
+  check_file "$logs/adulterado.log" 'Download falhou: .*TerminalNFC-eInstalacaoLimpa\.zip, HTTP 200, .*SHA-256'
+  ls "$c/Progs5/TerminalNFC-e" | grep -q '^terminalnfce' && fail "the tampered package was kept"
+
+  # No Firebird running and no setup on the server: 3.
+  fresh
+  stop_standin_server
+  hide_package "$www/Drive/app/Uteis/Firebird-2.5.9x86.exe"
+  run_silent sem-firebird /produto=pdv /tipo=servidor
+  cleanup
+  check_result sem-firebird 3 firebird 'C:\Progs5\TerminalNFC-e'
+  check_file "$logs/sem-firebird.log" 'Etapa: Firebird não está ativo'
+  check_file "$logs/sem-firebird.log" 'Erro: Falha ao baixar o pacote Firebird-2\.5\.9x86\.exe .*404'
+  no_file "$c/Progs5/TerminalNFC-e/GLOBAL.INI"
+
+  # Bad parameters: 2, the reason and the usage on stderr, nothing started, nothing installed.
+  fresh
+  run_silent parametros /produto=erp /tipo=servidor
+  ((code == 2)) || fail "bad parameters: exit code $code, not 2"
+  grep -q 'Produto inválido: "erp"' "$shots/parametros.stderr" || fail "stderr: $(cat "$shots/parametros.stderr")"
+  grep -q '/produto=loja|pdv' "$shots/parametros.stderr" || fail "no usage on stderr"
+  check_file "$logs/parametros.txt" '^codigo=2'$'\r'
+  check_file "$logs/parametros.log" 'Erro: Produto inválido'
+  no_file "$c/Progs5"
+  # Without a stderr (started from the desktop) and without /silencioso: a box says it.
+  rm -f "$shots/parametros-caixa.png"
+  wine start /wait /unix "$exe" /tipo=cliente </dev/null >/dev/null 2>&1 &
+  app=$!
+  box=$(wait_box InstaladorVeltra "no box for bad parameters without a stderr")
+  sleep 0.5
+  shot parametros-caixa
+  said=$(wine "$probe" InstaladorVeltra 2>/dev/null | tr -d '\r')
+  for want in 'Tipo inválido: "cliente"' '/produto=loja|pdv' '/resultado=ARQUIVO'; do
+    grep -qF "$want" <<<"$said" || fail "the box does not say \"$want\": $said"
+  done
+  xdotool search --name "^$caption\$" >/dev/null 2>&1 && fail "the wizard started with bad parameters"
+  xdotool windowactivate --sync "$box" key Return
+  wait "$app" || true
+  app=""
+  echo "failures: 4 download, 5 verificacao, 3 firebird, 2 parametros (stderr and box)"
+fi
+
+if [[ "$what" == killed || "$what" == all ]]; then
+  fresh
+  rm -f "$logs/morto.log"
+  wine "$exe" /produto=loja /tipo=servidor /silencioso '/log=C:\frota\morto.log' '/resultado=C:\frota\morto.txt' \
+    </dev/null >/dev/null 2>&1 &
+  app=$!
+  for _ in $(seq 300); do grep -qa 'Etapa: Extraindo Sistema' "$logs/morto.log" 2>/dev/null && break; sleep 0.1; done
+  grep -qa 'Etapa: Extraindo Sistema' "$logs/morto.log" || fail "the run did not get to the extraction"
+  kill -9 "$app"
+  wait "$app" 2>/dev/null || true
+  app=""
+  cp -f "$logs/morto.log" "$shots/morto.log"
+  check_file "$logs/morto.log" 'Download: http://.*/QuendaInstalacaoLimpa\.zip, HTTP 200'
+  check_file "$logs/morto.log" 'Etapa: Extraindo Sistema'
+  [[ "$(tail -c 2 "$logs/morto.log" | od -An -c | tr -d ' ')" == '\r\n' ]] || fail "the log's last line was cut"
+  grep -qa 'Fim:' "$logs/morto.log" && fail "the killed run logged an end"
+  no_file "$logs/morto.txt"
+  echo "killed: the log holds $(wc -l <"$logs/morto.log") whole lines, up to \"$(tail -1 "$logs/morto.log" | tr -d '\r' | cut -c26-)\""
+fi
+
+if [[ "$what" == closed || "$what" == all ]]; then
+  # Closing an unattended run's window (a deployment tool giving up, a shutdown) stops it
+  # without a question: 9, and the log says why.
+  fresh
+  rm -f "$logs/fechado.log" "$logs/fechado.txt"
+  wine "$exe" /produto=pdv /tipo=servidor /silencioso '/log=C:\frota\fechado.log' '/resultado=C:\frota\fechado.txt' \
+    </dev/null >/dev/null 2>&1 &
+  app=$!
+  for _ in $(seq 300); do grep -qa 'Etapa: Baixando Sistema' "$logs/fechado.log" 2>/dev/null && break; sleep 0.1; done
+  win=$(xdotool search --name "^$caption\$" | head -1)
+  [[ -n "$win" ]] || fail "the unattended run shows no window"
+  xdotool windowactivate --sync "$win" key alt+F4
+  set +e
+  for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
+  wait "$app"
+  code=$?
+  set -e
+  app=""
+  cp -f "$logs/fechado.log" "$shots/fechado.log"
+  check_result fechado 9 cancelada 'C:\Progs5\TerminalNFC-e'
+  check_file "$logs/fechado.log" 'Pedido de fechamento da janela durante a instalação'
+  check_file "$logs/fechado.log" 'Interrompida: A instalação foi interrompida antes do fim'
+  echo "closed: exit 9 without a question"
+fi
+
+if [[ "$what" == wizard || "$what" == all ]]; then
+  start_with() {
+    wine "$exe" "$@" </dev/null >/dev/null 2>&1 &
+    app=$!
+    for _ in $(seq 100); do xdotool search --name "$caption" >/dev/null 2>&1 && break; sleep 0.2; done
+    win=$(xdotool search --name "$caption" | head -1)
+    [[ -n "$win" ]] || fail "the window did not appear"
+  }
+  stop_app() {
+    kill "$app" 2>/dev/null || true
+    wait "$app" 2>/dev/null || true
+    app=""
+    sleep 0.5
+  }
+  # Everything chosen: the PDV page, both folders as given; Enter would install.
+  start_with /produto=pdv /tipo=estacao /servidor=caixa07 '/dir=C:\Lojas\PDV' '/dirquenda=C:\Lojas\Berfon'
+  expect_text 'Diretorio de instalação do PDV'
+  expect_text 'C:\Lojas\PDV'
+  expect_text 'C:\Lojas\Berfon'
+  expect_focus 'C:\\Lojas\\PDV'
+  sleep 0.5
+  shot wizard-01-pdv
+  stop_app
+  # A workstation without its server: the type page, "Estação" chosen, the name field waiting.
+  start_with /produto=loja /tipo=estacao '/dir=C:\Lojas\Berfon'
+  expect_text 'Qual o "IP/Nome" do Servidor?'
+  expect_text 'Estação'
+  expect_focus class:Edit
+  sleep 0.5
+  shot wizard-02-tipo
+  keys s r v 0 1 Return
+  expect_text 'C:\Lojas\Berfon'
+  shot wizard-03-loja
+  stop_app
+  echo "wizard: the PDV page and the type page came filled in"
+fi
+
+trap - EXIT
+cleanup
+echo "PASS: unattended walk; logs and screenshots in $shots"

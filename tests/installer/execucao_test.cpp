@@ -1,0 +1,89 @@
+#include "installer/execucao.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "tests/support/temp_dir.h"
+
+namespace vlt {
+namespace {
+
+TEST(ResultadoTest, OneKeyPerLineInAFixedOrder) {
+  ResultadoInstalacao r;
+  r.produto = "loja";
+  r.tipo = "servidor";
+  r.diretorio = "C:\\Progs5\\Berfon";
+  r.desfecho = {CodigoSaida::Download,
+                "Falha ao baixar o pacote Uteis.zip do servidor 127.0.0.1:8080.\rMotivo: the "
+                "server answered 404 Not Found"};
+  r.registro = "C:\\Temp\\InstaladorVeltra-20260131-140507.log";
+  r.duracao_ms = 83'600;
+  EXPECT_EQ(TextoResultado(r),
+            "produto=loja\r\n"
+            "tipo=servidor\r\n"
+            "diretorio=C:\\Progs5\\Berfon\r\n"
+            "codigo=4\r\n"
+            "situacao=download\r\n"
+            "mensagem=Falha ao baixar o pacote Uteis.zip do servidor 127.0.0.1:8080. | Motivo: "
+            "the server answered 404 Not Found\r\n"
+            "registro=C:\\Temp\\InstaladorVeltra-20260131-140507.log\r\n"
+            "duracao=84\r\n");
+}
+
+TEST(ResultadoTest, WrittenWholeInPlaceOfAnOlderOne) {
+  test::TempDir tmp;
+  const std::string arquivo = tmp / "resultado.txt";
+  test::WriteFile(arquivo, "codigo=7\r\n(de uma execução anterior, mais longa do que esta)\r\n");
+  ResultadoInstalacao r;
+  r.desfecho = {CodigoSaida::Instalado, "Instalação concluída"};
+  std::string erro;
+  ASSERT_TRUE(GravaResultado(arquivo, r, erro)) << erro;
+  EXPECT_EQ(test::ReadFile(arquivo), TextoResultado(r));
+  EXPECT_FALSE(platform::FileExists(arquivo + ".novo"));
+
+  // A missing folder is made; a file where the folder should be is not replaced.
+  ASSERT_TRUE(GravaResultado(tmp / "frota\\pdv01\\resultado.txt", r, erro)) << erro;
+  EXPECT_EQ(test::ReadFile(tmp / "frota\\pdv01\\resultado.txt"), TextoResultado(r));
+  EXPECT_FALSE(GravaResultado(arquivo + "\\resultado.txt", r, erro));
+  EXPECT_FALSE(erro.empty());
+}
+
+// The default log is named for the moment; a second run in the same second gets a name of its
+// own instead of writing into the first one's log.
+TEST(RegistroTest, TheDefaultLogNeverMixesTwoRuns) {
+  platform::ManualClock clock;
+  platform::ScopedClock use_clock(clock);
+  clock.SetLocalTime({2031, 7, 4, 9, 8, 7, 0});
+  const std::string primeiro = platform::DefaultLogPath();
+  const std::string segundo = primeiro.substr(0, primeiro.size() - 4) + "-2.log";
+  platform::RemoveFile(primeiro);
+  platform::RemoveFile(segundo);
+  {
+    platform::LogFile a, b;
+    std::string erro;
+    ASSERT_TRUE(AbreRegistro(a, "", erro)) << erro;
+    ASSERT_TRUE(AbreRegistro(b, "", erro)) << erro;
+    EXPECT_EQ(a.Path(), primeiro);
+    EXPECT_EQ(b.Path(), segundo);
+  }
+  platform::RemoveFile(primeiro);
+  platform::RemoveFile(segundo);
+
+  test::TempDir tmp;
+  platform::LogFile pedido;
+  std::string erro;
+  test::WriteFile(tmp / "arquivo", "");
+  EXPECT_FALSE(AbreRegistro(pedido, tmp / "arquivo\\x.log", erro));
+  EXPECT_NE(erro.find("arquivo\\x.log"), std::string::npos) << erro;
+  ASSERT_TRUE(AbreRegistro(pedido, tmp / "logs\\frota\\x.log", erro)) << erro;
+}
+
+TEST(RegistroTest, TheCommandLineAsGiven) {
+  EXPECT_EQ(LinhaParaRegistro({}), "(sem parâmetros)");
+  EXPECT_EQ(LinhaParaRegistro({"/produto=pdv", "/dir=C:\\Meus Programas\\PDV", ""}),
+            "/produto=pdv \"/dir=C:\\Meus Programas\\PDV\" \"\"");
+}
+
+}  // namespace
+}  // namespace vlt
