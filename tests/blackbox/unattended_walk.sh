@@ -102,7 +102,7 @@ if [[ "$what" == pdv || "$what" == all ]]; then
   [[ -f "$t/terminal.exe" ]] || fail "no terminal.exe"
   ls "$c"/users/*/Desktop/"Veltra PDV NFC-e.lnk" >/dev/null 2>&1 || fail "no PDV shortcut"
   for want in 'Modo: silencioso' 'Etapa: Baixando Sistema' \
-    'Download: http://127\.0\.0\.1:[0-9]+/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa\.zip, HTTP 200, [0-9]+ bytes em [0-9.]+ s -> C:\\Progs5\\TerminalNFC-e\\terminalnfce\.zip' \
+    'Download: https?://127\.0\.0\.1:[0-9]+/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa\.zip, HTTP 200, [0-9]+ bytes em [0-9.]+ s -> C:\\Progs5\\TerminalNFC-e\\terminalnfce\.zip' \
     'Conferido: terminalnfce\.zip, SHA-256 [0-9a-f]{64}' \
     'Gravado: C:\\Progs5\\TerminalNFC-e\\GLOBAL\.INI \[DADOS\] IP=caixa01' \
     'Executando: "C:\\Progs5\\TerminalNFC-e\\Atualizador\.exe" /auto' \
@@ -122,7 +122,7 @@ if [[ "$what" == erp || "$what" == all ]]; then
   check_file "$b/GLOBAL.INI" '^IP=servidor01'
   [[ -f "$b/estoque.exe" && -f "$b/estoque.exe_antes1" ]] || fail "no estoque.exe and its backup"
   no_file "$c/Lojas/Uteis/VeltraDBCompare/CompDemo.Ini"  # a workstation leaves the database alone
-  for want in 'Download: http://127\.0\.0\.2:[0-9]+/Drive/app/Sistemas/estoque_2010\.zip, HTTP 200' \
+  for want in 'Download: https?://127\.0\.0\.2:[0-9]+/Drive/app/Sistemas/estoque_2010\.zip, HTTP 200' \
     'Versão do servidor de banco de dados: .*Firebird 2\.5' \
     'Cópia de segurança: C:\\Lojas\\Berfon\\estoque\.exe -> estoque\.exe_antes1' \
     'Copiado: C:\\Lojas\\Berfon\\estoque\.exe' \
@@ -141,7 +141,7 @@ if [[ "$what" == failures || "$what" == all ]]; then
   cleanup
   check_result sem-pacote 4 download 'C:\Progs5\Berfon'
   check_file "$logs/sem-pacote.txt" '^mensagem=Falha ao baixar o pacote Uteis\.zip do servidor 127\.0\.0\.1:[0-9]+\. \| Motivo: the server answered 404'
-  check_file "$logs/sem-pacote.log" 'Download falhou: http://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Uteis\.zip, HTTP 404, 0 bytes em [0-9.]+ s: the server answered 404'
+  check_file "$logs/sem-pacote.log" 'Download falhou: https?://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Uteis\.zip, HTTP 404, 0 bytes em [0-9.]+ s: the server answered 404'
   check_file "$logs/sem-pacote.log" 'Erro: Falha ao baixar o pacote Uteis\.zip'
   no_file "$c/Progs5/Uteis/VeltraDBCompare"
 
@@ -207,7 +207,7 @@ if [[ "$what" == killed || "$what" == all ]]; then
   wait "$app" 2>/dev/null || true
   app=""
   cp -f "$logs/morto.log" "$shots/morto.log"
-  check_file "$logs/morto.log" 'Download: http://.*/QuendaInstalacaoLimpa\.zip, HTTP 200'
+  check_file "$logs/morto.log" 'Download: https?://.*/QuendaInstalacaoLimpa\.zip, HTTP 200'
   check_file "$logs/morto.log" 'Etapa: Extraindo Sistema'
   [[ "$(tail -c 2 "$logs/morto.log" | od -An -c | tr -d ' ')" == '\r\n' ]] || fail "the log's last line was cut"
   grep -qa 'Fim:' "$logs/morto.log" && fail "the killed run logged an end"
