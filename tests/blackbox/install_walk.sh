@@ -27,6 +27,8 @@ caption="Veltra Sistemas | Instalador"
 [[ -n "${DISPLAY:-}" ]] || { echo "FAIL: no X display (scripts/test provides Xvfb + openbox)"; exit 1; }
 [[ -n "${WINEPREFIX:-}" ]] || { echo "FAIL: no WINEPREFIX"; exit 1; }
 mkdir -p "$shots"
+# shellcheck source=standin_server.sh
+source "$(dirname "$0")/standin_server.sh"
 c="$WINEPREFIX/drive_c"
 app=""
 hidden_package=""
@@ -309,17 +311,6 @@ PY
 fi
 
 if [[ "$what" == firebird || "$what" == both ]]; then
-  # The demo's stand-in server, left running by an earlier installation in this prefix (and
-  # only this prefix: other build trees have servers of their own).
-  stop_standin_server() {
-    local p pid
-    for p in /proc/[0-9]*; do
-      pid=${p#/proc/}
-      tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
-      tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qi 'fbserver\.exe' || continue
-      kill "$pid" 2>/dev/null || true
-    done
-  }
   stop_standin_server
   setup="$www/Drive/app/Uteis/Firebird-2.5.9x86.exe"
   rm -rf "$c/Progs5/Berfon" "$c/Progs5/Uteis" "$c/Atualiza"

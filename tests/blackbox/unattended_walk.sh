@@ -78,16 +78,8 @@ check_result() {
   bad=$(grep -cvaE $'^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}  .+\r$' "$logs/$name.log" || true)
   ((bad == 0)) || fail "$name: $bad lines of the log are not one event each"
 }
-# The demo's stand-in Firebird server of this prefix, by PID (see install_walk.sh).
-stop_standin_server() {
-  local p pid
-  for p in /proc/[0-9]*; do
-    pid=${p#/proc/}
-    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
-    tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qi 'fbserver\.exe' || continue
-    kill "$pid" 2>/dev/null || true
-  done
-}
+# shellcheck source=standin_server.sh
+source "$(dirname "$0")/standin_server.sh"
 fresh() { rm -rf "$c/Progs5" "$c/Atualiza" "$c/Lojas"; }
 
 if [[ "$what" == pdv || "$what" == all ]]; then

@@ -167,14 +167,17 @@ TEST_F(TlsDownloadTest, ThroughAnHttpProxyTunnel) {
 // FTP with AUTH TLS on the control connection and PROT P on the data connection, the
 // certificate checked as for https.
 TEST_F(TlsDownloadTest, FtpOverTlsWhereTheServerOffersIt) {
+  const auto configure = [&](net::TFTPClient& c, const std::string& host) {
+    c.TargetHost = host;
+    c.TargetPort = tls["ftp"];
+    c.UserName = "veltra";
+    c.Password = "segredo";
+    c.Timeout = 10000;
+    c.SetAutoTLS(true);
+    c.SetTLSonData(true);
+  };
   net::TFTPClient ftp;
-  ftp.TargetHost = "localhost";
-  ftp.TargetPort = tls["ftp"];
-  ftp.UserName = "veltra";
-  ftp.Password = "segredo";
-  ftp.Timeout = 10000;
-  ftp.SetAutoTLS(true);
-  ftp.SetTLSonData(true);
+  configure(ftp, "localhost");
   ftp.Sock().SSL().SetCertCAFile(tls["ca"]);
   ASSERT_TRUE(ftp.Login()) << ftp.FailureText();
   EXPECT_TRUE(ftp.IsTLS());
@@ -198,12 +201,7 @@ TEST_F(TlsDownloadTest, FtpOverTlsWhereTheServerOffersIt) {
 
   // Without the CA the server is not who it says: no login, and the reason.
   net::TFTPClient strange;
-  strange.TargetHost = "127.0.0.1";
-  strange.TargetPort = tls["ftp"];
-  strange.UserName = "veltra";
-  strange.Password = "segredo";
-  strange.Timeout = 10000;
-  strange.SetAutoTLS(true);
+  configure(strange, "127.0.0.1");
   EXPECT_FALSE(strange.Login());
   EXPECT_NE(strange.FailureText().find("the certificate of 127.0.0.1 is not trusted"),
             std::string::npos)
