@@ -11,6 +11,7 @@
 #include "download/download_types.h"
 #include "net/block_socket.h"
 #include "net/body_sink.h"
+#include "net/ssl_plugin.h"
 #include "platform/files.h"
 
 namespace vlt::download {
@@ -56,6 +57,8 @@ class TVltDownloadClass : public net::TBodySink {
   const std::string& ReceivedSha256() const { return fReceivedSha256; }
   // Why the file was not finished, in one line; empty once it was.
   virtual std::string FailureText() const;
+  // The security plug-in of the connection the file came over; nullptr for none.
+  virtual net::TCustomSSL* Security() const { return nullptr; }
 
   // The client's body sink.
   void BodyBegin() override;

@@ -23,6 +23,7 @@ class TVltFTPDownload : public TVltDownloadClass {
   void StartDownload() override;
   std::string FailureText() const override;
   void BodyEnd(const net::TTransferEnd& End) override;
+  net::TCustomSSL* Security() const override { return &fFTPClient->DSock().SSL(); }
 
   net::TFTPClient& FTPClient() const { return *fFTPClient; }
 

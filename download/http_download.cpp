@@ -219,6 +219,9 @@ void TVltHTTPDownload::BodyEnd(const net::TTransferEnd& End) {
                scheme != "http" && scheme != "https") {
       // Only HTTP can fetch it; anything else would send this request to another protocol.
       failure = "redirection (302) to an unsupported address: " + Printable(*target);
+    } else if (scheme == "http" && net::UrlScheme(fDownloadUrl) == "https") {
+      // What was asked for over TLS is not fetched where anyone on the path can replace it.
+      failure = "redirection (302) from https to plain http refused: " + Printable(*target);
     } else {
       fEnd = End;
       fDownloadStatus = stRedirect;

@@ -25,6 +25,7 @@ class TVltHTTPDownload : public TVltDownloadClass {
   void StartDownload() override;
   std::string FailureText() const override;
   void BodyEnd(const net::TTransferEnd& End) override;
+  net::TCustomSSL* Security() const override { return &fHTTPClient->Sock().SSL(); }
 
   net::THTTPClient& HTTPClient() const { return *fHTTPClient; }
 

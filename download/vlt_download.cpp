@@ -56,6 +56,10 @@ void TVltDownload::LogOutcome(std::uint32_t ms, const std::string& error) const 
   if (d.BytesResumed() > 0) line += " (retomado de " + std::to_string(d.BytesResumed()) + ")";
   line += " em " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) +
           std::to_string(ms % 100 / 10) + " s";
+  // Over TLS, what support needs to tell a genuine server: the session and the certificate.
+  if (net::TCustomSSL* ssl = d.Security(); ssl != nullptr && !ssl->GetSSLVersion().empty())
+    line += ", " + ssl->GetSSLVersion() + " " + ssl->GetCipherName() + ", certificado de " +
+            ssl->GetPeerName() + " (SHA-256 " + ssl->GetPeerFingerprint() + ")";
   if (d.Finished()) {
     std::string file = d.FilePart();
     if (file.ends_with(".part")) file.resize(file.size() - 5);

@@ -12,6 +12,7 @@
 #include "net/http_client.h"
 #include "net/ssl_stream.h"
 #include "platform/files.h"
+#include "platform/log.h"
 #include "tests/download/download_helpers.h"
 #include "tests/support/fixture_settings.h"
 #include "tests/support/temp_dir.h"
@@ -60,6 +61,9 @@ class TlsDownloadTest : public ::testing::Test {
 };
 
 TEST_F(TlsDownloadTest, GoodCertificateByAddressAndByName) {
+  platform::LogFile log;
+  ASSERT_TRUE(log.Open(tmp / "registro.log"));
+  platform::ScopedLog scope(log);
   for (const std::string host : {"127.0.0.1", "localhost"}) {
     SCOPED_TRACE(host);
     Fetch(Url("good", "/small.bin", host));
@@ -69,6 +73,10 @@ TEST_F(TlsDownloadTest, GoodCertificateByAddressAndByName) {
     EXPECT_EQ(body.substr(0, 22), "00000000 veltra tls\n00");
     platform::RemoveFile(tmp / "f.bin");
   }
+  // The log names the session and the certificate each file came with.
+  const std::string logged = test::ReadFile(tmp / "registro.log");
+  EXPECT_NE(logged.find(", certificado de localhost (SHA-256 "), std::string::npos) << logged;
+  EXPECT_NE(logged.find(", TLSv1."), std::string::npos) << logged;
 }
 
 TEST_F(TlsDownloadTest, BadCertificatesAreRefusedWithTheirReason) {
@@ -94,6 +102,14 @@ TEST_F(TlsDownloadTest, BadCertificatesAreRefusedWithTheirReason) {
     ExpectNothingKept();
     EXPECT_NE(Reason().find(c.reason), std::string::npos) << Reason();
   }
+}
+
+// A file asked for over TLS is not fetched in the clear because the server says so.
+TEST_F(TlsDownloadTest, ARedirectionToPlainHttpIsRefused) {
+  Fetch(Url("good", "/to-plain"));
+  EXPECT_FALSE(Finished());
+  EXPECT_NE(Reason().find("redirection (302) from https to plain http refused"), std::string::npos)
+      << Reason();
 }
 
 TEST_F(TlsDownloadTest, HandshakesThatGoWrongEndWithAReason) {

@@ -3,7 +3,8 @@ port, with certificates made for the run by a private CA (ca.pem) that only the 
 
   nginx, one server per certificate: "good" (localhost and 127.0.0.1, by the CA), "unknown_ca"
   (by another CA), "self_signed", "wrong_host" (names other.example), "expired" (by the CA,
-  expired last year); each serves small.bin, big.bin and their .sha256
+  expired last year); each serves small.bin, big.bin and their .sha256, and redirects
+  /to-plain to an http:// address
   a Python TLS server: "cut" (reads the client's hello and closes), "stall" (never answers),
   "no_close_notify" and "close_notify" (a body without a length, ended by closing the
   connection, without and with the TLS close), "eager" (the reply comes with the end of the
@@ -77,6 +78,7 @@ def start(d):
     ssl_certificate_key {d}/{name}.key;
     ssl_protocols TLSv1.2 TLSv1.3;
     root {d}/www;
+    location = /to-plain {{ return 302 http://127.0.0.1:{ports[name]}/small.bin; }}
   }}""" for name in SERVERS)
     with open(f"{d}/nginx.conf", "w") as f:
         f.write(f"""daemon off;
