@@ -30,7 +30,7 @@ inline constexpr const char* kProdutoPDV = "PDV NFCe";
 
 // Where the packages come from: the build's settings unless a test points elsewhere.
 struct ServidorPacotes {
-  std::string Base = kPackageBase;        // Firebird, ERP, utilities, PDV
+  std::string Base = kPackageBase;       // Firebird, ERP, utilities, PDV
   std::string UpdateBase = kUpdateBase;  // the ERP update
   // A package without a published NAME.sha256 is refused (else installed unchecked).
   bool SomasObrigatorias = kPackageChecksumsRequired;
