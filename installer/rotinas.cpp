@@ -189,7 +189,8 @@ void TfrmPrincipal::Extrai(const std::string& archive, const std::string& direct
     TZipFile zip;
     zip.Open(archive, zmRead);
     arquivos = zip.FileCount();
-    platform::Log("Extraindo " + archive + " em " + directory + " (" + std::to_string(arquivos) +
+    platform::Log("Extraindo " + platform::NormalizePath(archive) + " em " +
+                  platform::NormalizePath(directory) + " (" + std::to_string(arquivos) +
                   " arquivos)");
     // The page's gauge shows the extraction as it shows a download, and the window keeps
     // answering; closing it stops the extraction (the file being written is removed).
@@ -571,7 +572,8 @@ void TfrmPrincipal::RotinaZadoveve() {
            {std::pair<const char*, std::string>{"MasterDB", "C:\\Atualiza\\DADOS.GDB"},
             {"TargetDB", dir() + "\\DADOS.GDB"}}) {
         platform::WriteIniString(compara + "CompDemo.Ini", "Databases", chave, valor);
-        platform::Log("Gravado: " + compara + "CompDemo.Ini [Databases] " + chave + "=" + valor);
+        platform::Log("Gravado: " + platform::NormalizePath(compara + "CompDemo.Ini") +
+                      " [Databases] " + chave + "=" + valor);
       }
     });
     Executa(C::Atualizacao, "Falha ao atualizar o banco de dados.", compara + "databasecompare.exe",
