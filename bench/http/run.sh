@@ -8,7 +8,9 @@
 #     curl --cacert;
 #  3. the same download by the Windows build's veltra-fetch under Wine beside bare_read.exe
 #     (plain 64 KiB receives, written to a file the same way), one wineserver kept running;
-#     then over https (SChannel) beside the same veltra-fetch.exe over http.
+#     then over https (SChannel) beside the same veltra-fetch.exe over http and beside
+#     bare_tls_read.exe (the same TLS session driven by plain blocking receives: SChannel's own
+#     cost, the ceiling).
 # Files are written to /dev/shm when it exists, so that the disk does not set the pace.
 # Prints medians with min-max of wall time, CPU time (user + sys) and peak RSS, and the ratios.
 #   bench/http/run.sh        MIB=512 ROUNDS=5 NATIVE=build/native WINDOWS=build/windows
@@ -113,9 +115,11 @@ if [[ -x "$windows/tools/veltra-fetch.exe" && -x "$windows/bench/http/bare_read.
   (cd "$out" && measure wine_bare_noWrite wine "$windows/bench/http/bare_read.exe" 127.0.0.1 "$port" /big.bin)
   ca=$(winepath -w "$work/tls/ca.pem")
   for ((i = 0; i < rounds; i++)); do
-    for tool in $( ((i % 2)) && echo "plain tls" || echo "tls plain"); do
+    for tool in $( ((i % 2)) && echo "plain bare tls" || echo "tls bare plain"); do
       rm -f "$out"/*
-      if [[ $tool == tls ]]; then
+      if [[ $tool == bare ]]; then
+        (cd "$out" && measure wine_bare_tls wine "$windows/bench/http/bare_tls_read.exe" 127.0.0.1 "$tls_port" /big.bin "$ca" b.bin); check_size "$out/b.bin"
+      elif [[ $tool == tls ]]; then
         (cd "$out" && measure wine_fetch_tls wine "$windows/tools/veltra-fetch.exe" --cacert "$ca" -o w.bin "$tls_url"); check_size "$out/w.bin"
       else
         (cd "$out" && measure wine_fetch_http wine "$windows/tools/veltra-fetch.exe" -o w.bin "$url"); check_size "$out/w.bin"
@@ -127,5 +131,5 @@ else
 fi
 
 /usr/bin/python3 "$root/bench/times_table.py" "$work/times" "$mib" \
-  fetch,curl,fetch_resume,curl_resume,fetch_sha256,curl_sha256sum,fetch_tls,curl_tls,wine_fetch,wine_bare,wine_bare_noWrite,wine_fetch_tls,wine_fetch_http \
-  fetch/curl fetch_resume/curl_resume fetch_sha256/curl_sha256sum fetch_tls/curl_tls wine_fetch/wine_bare wine_fetch_tls/wine_fetch_http
+  fetch,curl,fetch_resume,curl_resume,fetch_sha256,curl_sha256sum,fetch_tls,curl_tls,wine_fetch,wine_bare,wine_bare_noWrite,wine_fetch_tls,wine_fetch_http,wine_bare_tls \
+  fetch/curl fetch_resume/curl_resume fetch_sha256/curl_sha256sum fetch_tls/curl_tls wine_fetch/wine_bare wine_fetch_tls/wine_fetch_http wine_fetch_tls/wine_bare_tls
