@@ -46,6 +46,8 @@ class TVltDownloadClass : public net::TBodySink {
   std::int64_t BytesDownloaded() const { return fBytesDownloaded; }
   std::int64_t BytesToDownload() const { return fBytesToDownload; }
   std::int32_t ResultCode() const { return fResultCode; }
+  // A reply of the server was read (ResultCode is then the server's, not the client's 500).
+  bool ReplyReceived() const { return fHeadKnown; }
   // Bytes the partial file holds, and how many of them an earlier attempt had left there.
   std::int64_t FileSize() const { return fFileSize; }
   std::int64_t BytesResumed() const { return fBytesResumed; }

@@ -49,7 +49,8 @@ void TVltDownload::LogOutcome(std::uint32_t ms, const std::string& error) const 
   const TVltDownloadClass& d = *fDown;
   std::string line = (d.Finished() ? "Download: " : "Download falhou: ") + fDownloadUrl;
   if (d.DownloadUrl() != fDownloadUrl) line += " (redirecionado para " + d.DownloadUrl() + ")";
-  if (d.ResultCode() != 0)
+  // Over HTTP a failure before any reply leaves the client's own 500: no server said it.
+  if (d.ResultCode() != 0 && (fProtocolo == protFTP || d.ReplyReceived()))
     line +=
         std::string(fProtocolo == protFTP ? ", FTP " : ", HTTP ") + std::to_string(d.ResultCode());
   line += ", " + std::to_string(d.FileSize() - d.BytesResumed()) + " bytes";

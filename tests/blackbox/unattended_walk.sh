@@ -7,6 +7,7 @@
 #                 its log, without a box: a package missing on the server (4), a package that is
 #                 not the published one (5), no Firebird and no setup to install it (3), bad
 #                 parameters (2, on stderr; in a box when there is no stderr and no /silencioso);
+#                 over https, a server whose certificate the prefix does not trust (4);
 #   killed        a run killed in the middle leaves its log whole up to its last line;
 #   closed        closing an unattended run's window stops it at once, with no question (9);
 #   wizard        with parameters but without /silencioso the wizard opens on the page they lead
@@ -25,6 +26,7 @@ app=""
 hidden=()
 cleanup() {
   [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
+  [[ -n "${ca_untrusted:-}" ]] && trust_demo_ca || true
   local f
   for f in "${hidden[@]}"; do
     mv -f "$f.hidden" "$f"
@@ -80,6 +82,20 @@ check_result() {
 }
 # shellcheck source=standin_server.sh
 source "$(dirname "$0")/standin_server.sh"
+# The demo's CA in this prefix's trusted roots (scripts/wine-env puts it there): taken out for a
+# case, and always put back.
+demo_ca="$(dirname "$www")/tls/ca.pem"
+trust_tool="$(dirname "$probe")/vlt_trust_ca.exe"
+ca_untrusted=""
+untrust_demo_ca() {
+  ca_untrusted=1
+  wine "$trust_tool" --remove "$(winepath -w "$demo_ca")" </dev/null || fail "cannot untrust $demo_ca"
+}
+trust_demo_ca() {
+  [[ -n "$ca_untrusted" ]] || return 0
+  wine "$trust_tool" "$(winepath -w "$demo_ca")" </dev/null || fail "cannot trust $demo_ca again"
+  ca_untrusted=""
+}
 fresh() { rm -rf "$c/Progs5" "$c/Atualiza" "$c/Lojas"; }
 
 if [[ "$what" == pdv || "$what" == all ]]; then
@@ -133,9 +149,25 @@ if [[ "$what" == failures || "$what" == all ]]; then
   cleanup
   check_result sem-pacote 4 download 'C:\Progs5\Berfon'
   check_file "$logs/sem-pacote.txt" '^mensagem=Falha ao baixar o pacote Uteis\.zip do servidor 127\.0\.0\.1:[0-9]+\. \| Motivo: the server answered 404'
-  check_file "$logs/sem-pacote.log" 'Download falhou: https?://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Uteis\.zip, HTTP 404, 0 bytes em [0-9.]+ s: the server answered 404'
+  check_file "$logs/sem-pacote.log" 'Download falhou: https?://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Uteis\.zip, HTTP 404, 0 bytes em [0-9.]+ s(, TLS[^:]*)?: the server answered 404'
   check_file "$logs/sem-pacote.log" 'Erro: Falha ao baixar o pacote Uteis\.zip'
   no_file "$c/Progs5/Uteis/VeltraDBCompare"
+
+  # Over https, a server this machine does not trust is refused before anything is fetched:
+  # the demo's CA is taken out of the prefix's roots for the run (Firebird is running now, so
+  # the product's package is the first download).
+  if [[ "$(sed -n 's|^VLT_PACKAGE_HOST:STRING=\(https\{0,1\}\)://.*|\1|p' "$(dirname "$www")/../CMakeCache.txt")" == https ]]; then
+    fresh
+    untrust_demo_ca
+    run_silent impostor /produto=pdv /tipo=servidor
+    trust_demo_ca
+    check_result impostor 4 download 'C:\Progs5\TerminalNFC-e'
+    check_file "$logs/impostor.txt" '^mensagem=Falha ao baixar o pacote .* \| Motivo: .*the certificate of 127\.0\.0\.1 is not trusted: its issuer is unknown'
+    check_file "$logs/impostor.log" 'Download falhou: https://127\.0\.0\.1:[0-9]+/.*: the certificate of 127\.0\.0\.1 is not trusted'
+    ls "$c/Progs5/TerminalNFC-e" 2>/dev/null | grep -qE '^terminalnfce\.zip(\.sha256)?$' &&
+      fail "a file of the untrusted server was kept: $(ls "$c/Progs5/TerminalNFC-e")"
+    echo "impostor: refused with code 4 and the certificate's reason"
+  fi
 
   # A package that is not the one its published SHA-256 names: 5, and nothing of it is kept.
   fresh

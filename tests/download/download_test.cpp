@@ -750,6 +750,7 @@ TEST_F(DownloadTest, EachTransferEndsWithOneLogLine) {
   EXPECT_TRUE(lines[1].ends_with(": the server answered 404 Not Found")) << lines[1];
   EXPECT_TRUE(lines[2].starts_with("Download falhou: " + closed)) << lines[2];
   EXPECT_NE(lines[2].find("(10061)"), std::string::npos) << lines[2];
+  EXPECT_EQ(lines[2].find("HTTP"), std::string::npos) << "no server answered: " << lines[2];
 }
 
 }  // namespace
