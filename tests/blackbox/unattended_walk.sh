@@ -110,7 +110,7 @@ if [[ "$what" == pdv || "$what" == all ]]; then
   [[ -f "$t/terminal.exe" ]] || fail "no terminal.exe"
   ls "$c"/users/*/Desktop/"Veltra PDV NFC-e.lnk" >/dev/null 2>&1 || fail "no PDV shortcut"
   for want in 'Modo: silencioso' 'Etapa: Baixando Sistema' \
-    'Download: https?://127\.0\.0\.1:[0-9]+/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa\.zip, HTTP 200, [0-9]+ bytes em [0-9.]+ s -> C:\\Progs5\\TerminalNFC-e\\terminalnfce\.zip' \
+    'Download: https?://127\.0\.0\.1:[0-9]+/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa\.zip, HTTP 200, [0-9]+ bytes em [0-9.]+ s(, TLSv1\.[23] [^,]+, certificado de [^ ]+ \(SHA-256 [0-9a-f]{64}\))? -> C:\\Progs5\\TerminalNFC-e\\terminalnfce\.zip' \
     'Conferido: terminalnfce\.zip, SHA-256 [0-9a-f]{64}' \
     'Gravado: C:\\Progs5\\TerminalNFC-e\\GLOBAL\.INI \[DADOS\] IP=caixa01' \
     'Executando: "C:\\Progs5\\TerminalNFC-e\\Atualizador\.exe" /auto' \
@@ -149,7 +149,7 @@ if [[ "$what" == failures || "$what" == all ]]; then
   cleanup
   check_result sem-pacote 4 download 'C:\Progs5\Berfon'
   check_file "$logs/sem-pacote.txt" '^mensagem=Falha ao baixar o pacote Uteis\.zip do servidor 127\.0\.0\.1:[0-9]+\. \| Motivo: the server answered 404'
-  check_file "$logs/sem-pacote.log" 'Download falhou: https?://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Uteis\.zip, HTTP 404, 0 bytes em [0-9.]+ s(, TLS[^:]*)?: the server answered 404'
+  check_file "$logs/sem-pacote.log" 'Download falhou: https?://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Uteis\.zip, HTTP 404, 0 bytes em [0-9.]+ s(, TLSv1\.[23] [^,]+, certificado de [^ ]+ \(SHA-256 [0-9a-f]{64}\))?: the server answered 404'
   check_file "$logs/sem-pacote.log" 'Erro: Falha ao baixar o pacote Uteis\.zip'
   no_file "$c/Progs5/Uteis/VeltraDBCompare"
 
