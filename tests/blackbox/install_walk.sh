@@ -102,7 +102,8 @@ run_to_final() {
         fail "a box appeared: $(wine "$probe" "$title" 2>/dev/null | tr -d '\r')"
       fi
     done
-    shown=$(see)
+    # A look can miss the window while it changes pages: the next look tells.
+    shown=$(see || true)
     if [[ -z "$during_shot" ]] && grep -q " KB  -  " <<<"$shown"; then
       shot "$name-download"
       during_shot=1
