@@ -10,7 +10,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from fixture_servers import free_port, main, start_server, write_ports  # noqa: E402
+from fixture_servers import free_port, main, start_server, write_nginx_conf, write_ports  # noqa: E402
 
 FILES = {"a.zip": 300000}
 
@@ -30,24 +30,9 @@ def start(d):
     access = f"{d}/logs/access.log"
     if os.path.exists(access):
         os.remove(access)
-    with open(f"{d}/nginx.conf", "w") as f:
-        f.write(f"""daemon off;
-master_process off;
-pid {d}/nginx.pid;
-error_log {d}/logs/error.log;
-events {{ worker_connections 64; }}
-http {{
-  log_format ranges '$request_uri $status "$http_range"';
+    write_nginx_conf(d, f"""  log_format ranges '$request_uri $status "$http_range"';
   access_log {access} ranges;
-  client_body_temp_path {d}/tmp;
-  proxy_temp_path {d}/tmp;
-  fastcgi_temp_path {d}/tmp;
-  uwsgi_temp_path {d}/tmp;
-  scgi_temp_path {d}/tmp;
-  default_type application/octet-stream;
-  server {{ listen 127.0.0.1:{port}; root {d}/www; }}
-}}
-""")
+  server {{ listen 127.0.0.1:{port}; root {d}/www; }}""")
     start_server(d, "nginx", port, ["/usr/sbin/nginx", "-p", d, "-c", f"{d}/nginx.conf"])
     write_ports(d, {"http": port, "log": access})
     print(f"nginx on {port}")

@@ -25,7 +25,7 @@ import sys
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "support"))
 sys.path.insert(0, os.path.join(here, "..", "..", "scripts"))
-from fixture_servers import free_port, main, start_server, write_ports  # noqa: E402
+from fixture_servers import free_port, main, start_server, write_nginx_conf, write_ports  # noqa: E402
 import tls_certs  # noqa: E402
 
 SERVERS = ("good", "unknown_ca", "self_signed", "wrong_host", "expired")
@@ -80,22 +80,7 @@ def start(d):
     root {d}/www;
     location = /to-plain {{ return 302 http://127.0.0.1:{ports[name]}/small.bin; }}
   }}""" for name in SERVERS)
-    with open(f"{d}/nginx.conf", "w") as f:
-        f.write(f"""daemon off;
-master_process off;
-pid {d}/nginx.pid;
-error_log {d}/logs/error.log;
-events {{ worker_connections 64; }}
-http {{
-  access_log {d}/logs/access.log;
-  client_body_temp_path {d}/tmp;
-  proxy_temp_path {d}/tmp;
-  fastcgi_temp_path {d}/tmp;
-  uwsgi_temp_path {d}/tmp;
-  scgi_temp_path {d}/tmp;
-  default_type application/octet-stream;{servers}
-}}
-""")
+    write_nginx_conf(d, f"  access_log {d}/logs/access.log;{servers}")
     start_server(d, "nginx", ports["good"], ["/usr/sbin/nginx", "-p", d, "-c", f"{d}/nginx.conf"])
     raw_args = [f"{name}={ports[name]}" for name in RAW]
     start_server(d, "raw", ports["cut"],

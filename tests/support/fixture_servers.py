@@ -39,6 +39,27 @@ def start_server(d, name, port, argv):
     wait_ready(port, p, name, f"{d}/{name}.out")
 
 
+def write_nginx_conf(d, http):
+    """DIR/nginx.conf for one foreground nginx process whose files all stay in DIR; `http` is
+    the inside of its http block (logs, servers)."""
+    with open(f"{d}/nginx.conf", "w") as f:
+        f.write(f"""daemon off;
+master_process off;
+pid {d}/nginx.pid;
+error_log {d}/logs/error.log;
+events {{ worker_connections 64; }}
+http {{
+  client_body_temp_path {d}/tmp;
+  proxy_temp_path {d}/tmp;
+  fastcgi_temp_path {d}/tmp;
+  uwsgi_temp_path {d}/tmp;
+  scgi_temp_path {d}/tmp;
+  default_type application/octet-stream;
+{http}
+}}
+""")
+
+
 def write_ports(d, settings):
     with open(f"{d}/ports.tmp", "w") as f:
         f.write("".join(f"{k}={v}\n" for k, v in settings.items()))
