@@ -79,17 +79,21 @@ bool TSSLStream::SendRaw(const std::string& bytes) {
   return true;
 }
 
-int TSSLStream::ReadRaw(int TimeoutMs, const char* during) {
+int TSSLStream::ReceiveRaw(bool waiting, int& error) {
   const std::size_t had = FRaw.size();
+  int n = 0;
+  FRaw.resize_and_overwrite(had + kReadBlock, [&](char* data, std::size_t) {
+    n = waiting ? p::RecvSocketWaiting(FSocket->Socket(), data + had, kReadBlock)
+                : p::RecvSocket(FSocket->Socket(), data + had, kReadBlock, 0);
+    if (n < 0) error = p::LastSocketError();
+    return had + static_cast<std::size_t>(std::max(n, 0));
+  });
+  return n;
+}
+
+int TSSLStream::ReadRaw(int TimeoutMs, const char* during) {
   int n = 0, error = 0;
-  auto read = [&](bool waiting) {
-    FRaw.resize_and_overwrite(had + kReadBlock, [&](char* data, std::size_t) {
-      n = waiting ? p::RecvSocketWaiting(FSocket->Socket(), data + had, kReadBlock)
-                  : p::RecvSocket(FSocket->Socket(), data + had, kReadBlock, 0);
-      if (n < 0) error = p::LastSocketError();
-      return had + static_cast<std::size_t>(std::max(n, 0));
-    });
-  };
+  auto read = [&](bool waiting) { n = ReceiveRaw(waiting, error); };
   // What is already there costs one call; only an empty socket is waited for. After the wait
   // the same kind of receive again: switching the socket's mode costs the system a call (a
   // server round trip under Wine); only a wake with nothing to read asks the blocking way,
@@ -261,13 +265,8 @@ int TSSLStream::WaitingData() {
   // Takes what the socket holds without waiting, so that one call tells whether a whole record
   // is in. An error found here is kept for the receive that follows: the system reports a
   // reset only once.
-  const std::size_t had = FRaw.size();
-  int n = 0, error = 0;
-  FRaw.resize_and_overwrite(had + kReadBlock, [&](char* data, std::size_t) {
-    n = p::RecvSocketWaiting(FSocket->Socket(), data + had, kReadBlock);
-    if (n < 0) error = p::LastSocketError();
-    return had + static_cast<std::size_t>(std::max(n, 0));
-  });
+  int error = 0;
+  const int n = ReceiveRaw(true, error);
   if (n < 0) FPending = "receiving from " + FHost + ": " + GetErrorDesc(error);
   if (n <= 0) return 0;
   FPlain.clear();

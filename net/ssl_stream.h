@@ -50,6 +50,9 @@ class TSSLStream : public TCustomSSL {
   // Reads what the socket has onto FRaw, waiting at most TimeoutMs for the first byte:
   // > 0 bytes read, 0 the peer closed, -1 an error or the time-out (already reported).
   int ReadRaw(int TimeoutMs, const char* during);
+  // One receive onto FRaw, of what is there (`waiting`) or blocking: the count, 0, or -1 with
+  // the system's error in `error`.
+  int ReceiveRaw(bool waiting, int& error);
   // Decrypts FRaw; false on an error (reported).
   bool DecryptRaw();
   void Reset();
