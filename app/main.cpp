@@ -9,10 +9,15 @@
 #include "controls/gdiplus_api.h"
 #include "installer/execucao.h"
 #include "installer/linha_comando.h"
+#include "installer/motor.h"
+#include "installer/observadores.h"
+#include "installer/plano.h"
+#include "installer/system_ops.h"
 #include "net/socket_layer.h"
 #include "net/ssl_stream.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/instance_lock.h"
 #include "platform/log.h"
 #include "platform/shell.h"
 #include "platform/win_text.h"
@@ -83,33 +88,67 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
   }
   Log(p.silencioso ? "Modo: silencioso" : "Modo: assistente");
 
+  // One installation at a time on this machine: a second one would unpack over the first as it
+  // runs and scramble its backups. It is held until the process ends.
+  vlt::platform::InstanceLock instalacao;
+  if (!instalacao.Acquire("InstaladorVeltra")) {
+    const std::string texto = "Já existe uma instalação em andamento.";
+    Log("Erro: " + texto);
+    if (!p.silencioso)
+      MessageBoxW(nullptr, vlt::platform::Widen(texto).c_str(), vlt::app::kApplicationTitle,
+                  MB_OK | MB_ICONWARNING);
+    vlt::ResultadoInstalacao resultado;
+    resultado.desfecho = {vlt::CodigoSaida::EmAndamento, texto};
+    resultado.registro = vlt::platform::LogPath();
+    resultado.duracao_ms = vlt::platform::TickMs() - inicio;
+    Conclui(p.resultado, resultado);
+    return static_cast<int>(vlt::CodigoSaida::EmAndamento);
+  }
+
   // COM on the user-interface thread, for the desktop shortcut and the folder picker.
   vlt::platform::ComSession com;
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  int codigo = 0;
   try {
     // The socket library first: without it nothing can be downloaded, and the start stops
     // with its message.
     vlt::net::SocketLayer sockets;
     // https package hosts: every socket gets the system's TLS.
     vlt::net::DefaultSecurityPlugin = vlt::net::SystemSecurityPlugin;
+    if (p.silencioso) {
+      std::string erro_plano;
+      const auto plano = vlt::PlanoDeParametros(p, vlt::ServidorPacotes{}, erro_plano);
+      vlt::Desfecho desfecho{vlt::CodigoSaida::Parametros, erro_plano, {}, false};
+      if (plano && show_command == SW_HIDE) {
+        // Started hidden: nobody sees it, so no window is made at all.
+        vlt::PlatformSystemOps system;
+        vlt::ObservadorSilencioso observador(nullptr);
+        desfecho = vlt::MotorInstalacao(*plano, observador, system).Executa();
+      } else if (plano) {
+        // The window shows the status and the progress; closing it stops the installation.
+        vlt::controls::GdiplusSession gdiplus;
+        vlt::app::MainWindow window;
+        window.Create(true);
+        window.Show(show_command);
+        desfecho = window.RunSilent(*plano);
+      }
+      Conclui(p.resultado,
+              plano ? vlt::ResultadoDe(*plano, desfecho, vlt::platform::TickMs() - inicio)
+                    : vlt::ResultadoInstalacao{.desfecho = desfecho,
+                                               .registro = vlt::platform::LogPath(),
+                                               .duracao_ms = vlt::platform::TickMs() - inicio});
+      return static_cast<int>(desfecho.codigo);
+    }
     // The drawing library of the gauges and the button pictures; without it they leave out
     // what only it draws.
     vlt::controls::GdiplusSession gdiplus;
     vlt::app::MainWindow window;
-    window.Create(p.silencioso);
-    if (p.silencioso) {
-      // The window shows the status and the progress (or nothing, when started hidden).
-      window.Show(show_command);
-      codigo = static_cast<int>(window.RunSilent(p).codigo);
-    } else {
-      window.Form().AplicaParametros(p);
-      window.Show();
-      codigo = window.Run();
-    }
+    window.Create();
+    window.Form().AbreComParametros(p);
+    window.Show();
+    window.Run();
     Conclui(p.resultado, vlt::ResultadoDe(window.Form(), vlt::platform::TickMs() - inicio));
-    return p.silencioso ? codigo : 0;
+    return 0;
   } catch (const std::exception& e) {
     Log(std::string("Erro: ") + e.what());
     if (!p.silencioso)

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "installer/observadores.h"
 #include "platform/log.h"
 #include "platform/win_text.h"
 
@@ -63,13 +64,8 @@ void MainWindow::Create(bool silencioso) {
   CreateControls();
   ApplyLayout();
 
-  WizardView* view = this;
-  if (silencioso_) {
-    vista_silenciosa_ = std::make_unique<VistaSilenciosa>(*this);
-    view = vista_silenciosa_.get();
-  }
-  system_ = std::make_unique<PlatformSystemOps>(*view);
-  form_ = std::make_unique<TfrmPrincipal>(*view, *system_);
+  system_ = std::make_unique<PlatformSystemOps>();
+  form_ = std::make_unique<TfrmPrincipal>(*this, *system_);
   form_->FormCreate();
 }
 
@@ -91,8 +87,13 @@ void MainWindow::Show(int show_command) {
   UpdateWindow(window_.Get());
 }
 
-Desfecho MainWindow::RunSilent(const ParametrosInstalacao& parametros) {
-  return form_->InstalaSemPerguntas(parametros);
+Desfecho MainWindow::RunSilent(const PlanoInstalacao& plano) {
+  const ObservadorJanela::Pagina& pagina = ObservadorJanela::PaginaDe(plano.produto);
+  SetText(pagina.diretorio, plano.dir);
+  ShowPage(plano.produto == Produto::Loja ? Page::tsZadoveve : Page::tsTerminal);
+  ObservadorJanela janela(*this, plano.produto, [this] { return form_->Cancelado(); });
+  ObservadorSilencioso silencioso(&janela);
+  return form_->Instala(plano, silencioso);
 }
 
 int MainWindow::Run() {
@@ -357,9 +358,7 @@ void MainWindow::RunHandler(Control control) {
     form_->Dispatch(control);
   } catch (const std::exception& e) {
     // The box says where support finds the log of what led here.
-    std::string text = e.what();
-    if (const std::string log = platform::LogPath(); !log.empty())
-      text += "\r\rRegistro da instalação: " + log;
+    const std::string text = e.what() + platform::LogNote();
     MessageBoxW(window_.Get(), Widen(text).c_str(), kApplicationTitle, MB_OK | MB_ICONSTOP);
   }
 }

@@ -11,10 +11,9 @@
 
 #include "app/wizard_controls.h"
 #include "installer/codigos_saida.h"
-#include "installer/linha_comando.h"
+#include "installer/plano.h"
 #include "installer/principal.h"
 #include "installer/system_ops.h"
-#include "installer/vista_silenciosa.h"
 #include "installer/wizard_view.h"
 #include "platform/win_handle.h"
 
@@ -37,9 +36,9 @@ class MainWindow final : public WizardView {
   void Show(int show_command = SW_SHOW);
   // Runs the event loop until Quit(); returns the exit code.
   int Run();
-  // Runs the installation the parameters name, start to end, without the event loop's help;
-  // returns how it ended.
-  Desfecho RunSilent(const ParametrosInstalacao& parametros);
+  // Runs an unattended installation of `plano` on its product's page, start to end, without the
+  // event loop's help: nothing waits for a person. Returns how it ended.
+  Desfecho RunSilent(const PlanoInstalacao& plano);
 
   HWND Handle() const { return window_.Get(); }
   HWND ControlHandle(Control id) const;
@@ -100,7 +99,6 @@ class MainWindow final : public WizardView {
   std::map<Control, WizardControl*> by_id_;
   std::map<Control, bool> visible_;
   bool silencioso_ = false;
-  std::unique_ptr<VistaSilenciosa> vista_silenciosa_;
   std::unique_ptr<PlatformSystemOps> system_;
   std::unique_ptr<TfrmPrincipal> form_;
   platform::UniqueWindow window_;

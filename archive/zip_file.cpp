@@ -401,6 +401,7 @@ void TZipFile::ExtractOne(size_t index, std::string_view directory) {
     const std::uint32_t attributes = central.ExternalAttributes & 0xFF;
     if (attributes != platform::kAttrArchive) platform::SetFileAttributesDos(path, attributes);
   }
+  if (OnFileExtracted) OnFileExtracted(path);
   ++progress_.entries_done;
   if (OnProgress) OnProgress(progress_);
 }

@@ -71,6 +71,8 @@ class TZipFile {
   // Called on the extracting thread, so a window can repaint and show the progress; an
   // exception thrown from it stops the extraction (the entry being written is removed).
   std::function<void(const TZipProgress&)> OnProgress;
+  // Called with the path of each file once it is written whole (directories are not told).
+  std::function<void(const std::string& path)> OnFileExtracted;
 
   TZipMode Mode() const { return mode_; }
   const ByteString& Comment() const { return comment_; }

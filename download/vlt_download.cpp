@@ -55,8 +55,7 @@ void TVltDownload::LogOutcome(std::uint32_t ms, const std::string& error) const 
         std::string(fProtocolo == protFTP ? ", FTP " : ", HTTP ") + std::to_string(d.ResultCode());
   line += ", " + std::to_string(d.FileSize() - d.BytesResumed()) + " bytes";
   if (d.BytesResumed() > 0) line += " (retomado de " + std::to_string(d.BytesResumed()) + ")";
-  line += " em " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) +
-          std::to_string(ms % 100 / 10) + " s";
+  line += " em " + platform::DurationText(ms);
   // Over TLS, what support needs to tell a genuine server: the session and the certificate.
   if (net::TCustomSSL* ssl = d.Security(); ssl != nullptr && !ssl->GetSSLVersion().empty())
     line += ", " + ssl->GetSSLVersion() + " " + ssl->GetCipherName() + ", certificado de " +

@@ -21,6 +21,8 @@ enum class CodigoSaida : int {
   Atualizacao = 8,
   Cancelada = 9,
   Pasta = 10,
+  // The number deployment tools already read as "another installation is running, retry later".
+  EmAndamento = 1618,
 };
 
 struct DescricaoSaida {
@@ -33,22 +35,30 @@ struct DescricaoSaida {
 std::span<const DescricaoSaida> TabelaSaidas();
 const DescricaoSaida& DescricaoDe(CodigoSaida codigo);
 
-// A failed step of an installation: the message names the step, then its detail; the code
-// says which kind of step it was.
-class FalhaInstalacao : public Exception {
- public:
-  FalhaInstalacao(CodigoSaida codigo, const std::string& mensagem)
-      : Exception(mensagem), codigo_(codigo) {}
-  CodigoSaida Codigo() const { return codigo_; }
-
- private:
-  CodigoSaida codigo_;
-};
-
-// How the routine that ran last ended.
+// How an installation ended, and the one shape every failure takes on its way up: what failed
+// (the code of the exit-code table), in which step of the plan ("firebird", "uteis"), and why,
+// in the operator's words first and the technical detail after.
 struct Desfecho {
   CodigoSaida codigo = CodigoSaida::Falha;
   std::string mensagem;
+  std::string etapa;      // the step that ended it; "" when none had begun
+  bool mostrada = false;  // a box already told the operator
+};
+
+// A failed step, thrown from where the failure is found up to the engine's step runner, which
+// fills in the step when the thrower did not know it.
+class FalhaInstalacao : public Exception {
+ public:
+  FalhaInstalacao(CodigoSaida codigo, const std::string& mensagem, std::string etapa = {},
+                  bool mostrada = false)
+      : Exception(mensagem), desfecho_{codigo, mensagem, std::move(etapa), mostrada} {}
+  explicit FalhaInstalacao(Desfecho desfecho)
+      : Exception(desfecho.mensagem), desfecho_(std::move(desfecho)) {}
+  CodigoSaida Codigo() const { return desfecho_.codigo; }
+  const Desfecho& Resultado() const { return desfecho_; }
+
+ private:
+  Desfecho desfecho_;
 };
 
 }  // namespace vlt

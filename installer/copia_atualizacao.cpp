@@ -1,6 +1,7 @@
 #include "installer/copia_atualizacao.h"
 
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -93,16 +94,39 @@ std::optional<std::string> RodaBackupsEInstala(const std::string& novo,
   return std::nullopt;
 }
 
+// How two names of one file compare: separators and "..", then case, as Windows sees them.
+std::string Chave(const std::string& path) {
+  return platform::AsciiLower(platform::NormalizePath(path));
+}
+
 class Copia {
  public:
+  explicit Copia(const std::vector<std::string>* somente) {
+    if (somente == nullptr) return;
+    filtro_ = true;
+    for (const std::string& arquivo : *somente) {
+      std::string chave = Chave(arquivo);
+      // Every folder above a file is walked.
+      for (size_t barra = chave.rfind('\\'); barra != std::string::npos && barra > 0;
+           barra = chave.rfind('\\', barra - 1))
+        pastas_.insert(chave.substr(0, barra));
+      arquivos_.insert(std::move(chave));
+    }
+  }
   void Diretorio(const std::string& source, const std::string& destination,
                  const std::string& pattern);
   const std::vector<std::string>& Falhas() const { return falhas_; }
 
  private:
   void Arquivo(const std::string& origem, const std::string& destino, bool executavel);
+  bool Incluido(const std::string& path, bool pasta) const {
+    if (!filtro_) return true;
+    return (pasta ? pastas_ : arquivos_).contains(Chave(path));
+  }
 
   std::vector<std::string> falhas_;
+  bool filtro_ = false;
+  std::set<std::string> arquivos_, pastas_;
 };
 
 void Copia::Diretorio(const std::string& source, const std::string& destination,
@@ -113,6 +137,7 @@ void Copia::Diretorio(const std::string& source, const std::string& destination,
     const std::string& name = entry.name;
     if (entry.directory) {
       if (name == "." || name == "..") continue;
+      if (!Incluido(origem + name, true)) continue;
       // A directory that cannot be made shows up as the failures of the files it should hold.
       platform::ForceDirectories(destino + name);
       Diretorio(origem + name, destino + name, "*.*");
@@ -121,6 +146,7 @@ void Copia::Diretorio(const std::string& source, const std::string& destination,
     if (NomeProtegido(name)) continue;
     // An unfinished download is not part of any update.
     if (platform::AsciiLower(name).ends_with(".part")) continue;
+    if (!Incluido(origem + name, false)) continue;
     Arquivo(origem + name, destino + name, platform::AsciiLower(name) == kExecutavelPrincipal);
   }
 }
@@ -153,8 +179,8 @@ bool NomeProtegido(const std::string& name) {
 }
 
 void CopiaAtualizacao(const std::string& source, const std::string& destination,
-                      const std::string& pattern) {
-  Copia copia;
+                      const std::string& pattern, const std::vector<std::string>* somente) {
+  Copia copia(somente);
   copia.Diretorio(source, destination, pattern);
   const std::vector<std::string>& falhas = copia.Falhas();
   if (falhas.empty()) return;

@@ -1,6 +1,7 @@
 #pragma once
 // Copying an unpacked update over an installed product.
 #include <string>
+#include <vector>
 
 namespace vlt {
 
@@ -11,8 +12,11 @@ namespace vlt {
 // and takes its place only once complete; a file that fails stays as installed (backups
 // included), the walk goes on, and at the end the failures are raised together, one line per
 // file naming it.
+// With `somente`, only those files of `source` (full paths, as the update's extraction wrote
+// them) are copied: what an earlier installation left in `source` is not part of this update.
 void CopiaAtualizacao(const std::string& source, const std::string& destination,
-                      const std::string& pattern);
+                      const std::string& pattern,
+                      const std::vector<std::string>* somente = nullptr);
 
 // True when the ASCII-lower-cased file name occurs anywhere in the protected-name list text.
 bool NomeProtegido(const std::string& name);

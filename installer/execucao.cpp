@@ -37,6 +37,18 @@ ResultadoInstalacao ResultadoDe(TfrmPrincipal& form, std::uint32_t duracao_ms) {
   return r;
 }
 
+ResultadoInstalacao ResultadoDe(const PlanoInstalacao& plano, const Desfecho& desfecho,
+                                std::uint32_t duracao_ms) {
+  ResultadoInstalacao r;
+  r.produto = plano.produto == Produto::Loja ? "loja" : "pdv";
+  r.tipo = plano.tipo == "1" ? "estacao" : "servidor";
+  r.diretorio = plano.dir;
+  r.desfecho = desfecho;
+  r.registro = platform::LogPath();
+  r.duracao_ms = duracao_ms;
+  return r;
+}
+
 std::string TextoResultado(const ResultadoInstalacao& r) {
   std::string texto;
   auto linha = [&](const char* chave, const std::string& valor) {
@@ -51,6 +63,8 @@ std::string TextoResultado(const ResultadoInstalacao& r) {
   linha("registro", r.registro);
   // Whole seconds, rounded.
   linha("duracao", std::to_string((r.duracao_ms + 500) / 1000));
+  // Added after the first keys, which fleet tools already read in this order.
+  linha("etapa", r.desfecho.codigo == CodigoSaida::Instalado ? std::string() : r.desfecho.etapa);
   return texto;
 }
 

@@ -10,6 +10,7 @@
 namespace vlt {
 
 class TfrmPrincipal;
+struct PlanoInstalacao;
 
 // What the result file holds, one "chave=valor" line each, in this order.
 struct ResultadoInstalacao {
@@ -23,11 +24,14 @@ struct ResultadoInstalacao {
 
 // The run's outcome as the wizard holds it now.
 ResultadoInstalacao ResultadoDe(TfrmPrincipal& form, std::uint32_t duracao_ms);
+// The outcome of an unattended run of `plano`.
+ResultadoInstalacao ResultadoDe(const PlanoInstalacao& plano, const Desfecho& desfecho,
+                                std::uint32_t duracao_ms);
 
 // The result file's text: UTF-8, CR LF lines; a value's own line breaks become " | ".
 //   produto=loja / tipo=servidor / diretorio=C:\Progs5\Berfon / codigo=0 / situacao=instalado /
 //   mensagem=Instalação concluída / registro=C:\...\InstaladorVeltra-20260131-140507.log /
-//   duracao=84
+//   duracao=84 / etapa=uteis (the step that ended a failed run; empty otherwise)
 std::string TextoResultado(const ResultadoInstalacao& resultado);
 // Writes it beside its name first, then in its place: a reader never sees half of it. False
 // with the system's reason.

@@ -1,7 +1,7 @@
 #include "installer/linha_comando.h"
 
 #include "installer/codigos_saida.h"
-#include "installer/principal.h"
+#include "installer/plano.h"
 #include "platform/text.h"
 
 namespace vlt {

@@ -1,28 +1,16 @@
 #include "installer/principal.h"
 
 #include "installer/linha_comando.h"
+#include "installer/observadores.h"
 #include "installer/system_ops.h"
 #include "installer/wizard_view.h"
+#include "platform/flag_scope.h"
 #include "platform/log.h"
 #include "platform/text.h"
 
 namespace vlt {
 
-TfrmPrincipal::TfrmPrincipal(WizardView& view, SystemOps& system) : view_(view), system_(system) {
-  VltDownload.SetOnBeforeDownload(
-      [this](download::TVltDownloadClass*) { VltDownloadBeforeDownload(); });
-  VltDownload.SetOnHookStatus(
-      [this](net::TBlockSocket*, net::THookSocketReason reason, std::int64_t total,
-             std::int64_t done) { VltDownloadHookStatus(reason, total, done); });
-  VltDownload.SetOnHookMonitor(
-      [this](net::TBlockSocket*, std::int64_t total, std::int64_t done, double speed, std::uint16_t,
-             std::uint16_t,
-             std::uint16_t sec) { VltDownloadHookMonitor(total, done, speed, sec); });
-  VltDownload.SetOnAfterDownload(
-      [this](download::TVltDownloadClass*) { VltDownloadAfterDownload(); });
-  VltDownload.SetHeartbeatRate(kIntervaloJanelaMs);
-  VltDownload.SetOnHeartbeat([this](download::TVltDownloadClass*) { VltDownloadHeartbeat(); });
-}
+TfrmPrincipal::TfrmPrincipal(WizardView& view, SystemOps& system) : view_(view), system_(system) {}
 
 void TfrmPrincipal::FormCreate() {
   view_.ShowPage(Page::tsHome);
@@ -50,8 +38,11 @@ void TfrmPrincipal::VltButtonStyle2Click() {
 
 void TfrmPrincipal::VltButtonStyle3Click() {
   const int tipo = view_.SelectedIndex(Control::cbbTipoInstall);
-  if (platform::Trim(view_.GetText(Control::edtIPNomeServidor)).empty() && tipo == 1) {
-    Aviso("O campo \"IP/Nome Servidor\" não pode ficar vazio.", false);
+  if (const std::string erro =
+          ValidaServidor(std::to_string(tipo), view_.GetText(Control::edtIPNomeServidor));
+      !erro.empty()) {
+    platform::Log("Aviso: " + erro);
+    view_.WarningBox(erro, "Atenção");
     view_.Focus(Control::edtIPNomeServidor);
     return;
   }
@@ -85,19 +76,47 @@ void TfrmPrincipal::EscolhePasta(Control edit) {
 }
 
 void TfrmPrincipal::btnContinuarZadoveveClick() {
-  try {
-    InstalaLoja();
-  } catch (const InstalacaoCancelada&) {
-    view_.Quit();  // the operator closed the window and confirmed
-  }
+  InstalaPelaJanela(Produto::Loja);
 }
 
 void TfrmPrincipal::btnInstalTerminalClick() {
-  try {
-    InstalaTerminal();
-  } catch (const InstalacaoCancelada&) {
-    view_.Quit();
+  InstalaPelaJanela(Produto::PDV);
+}
+
+PlanoInstalacao TfrmPrincipal::PlanoDaJanela(Produto produto) {
+  PlanoInstalacao plano;
+  plano.produto = produto;
+  plano.tipo = settings_.TipoInstalacao;
+  plano.servidor = settings_.ServidorIPNome;
+  const Control campo = ObservadorJanela::PaginaDe(produto).diretorio;
+  plano.dir = SemBarraFinal(view_.GetText(campo));
+  plano.dir_loja = produto == Produto::Loja ? plano.dir : view_.GetText(Control::edtDirZadoveve);
+  plano.dir_quenda = view_.GetText(Control::edtDirTerminalQuenda);
+  plano.pacotes = servidor_;
+  return plano;
+}
+
+Desfecho TfrmPrincipal::Instala(const PlanoInstalacao& plano, ObservadorInstalacao& observador) {
+  diretorio_ = plano.dir;
+  platform::FlagScope em_andamento(rotina_em_andamento_);
+  MotorInstalacao motor(plano, observador, system_);
+  desfecho_ = motor.Executa();
+  return desfecho_;
+}
+
+void TfrmPrincipal::InstalaPelaJanela(Produto produto) {
+  // "Continuar" takes the folder without its one trailing backslash, and the field shows it so.
+  const Control campo = ObservadorJanela::PaginaDe(produto).diretorio;
+  if (const std::string dir = view_.GetText(campo); SemBarraFinal(dir) != dir)
+    view_.SetText(campo, SemBarraFinal(dir));
+  ObservadorJanela janela(view_, produto, [this] { return cancelado_; });
+  const Desfecho desfecho = Instala(PlanoDaJanela(produto), janela);
+  if (desfecho.codigo == CodigoSaida::Cancelada) {
+    view_.Quit();  // the operator closed the window and confirmed
+    return;
   }
+  if (desfecho.codigo != CodigoSaida::Instalado && !desfecho.mostrada)
+    throw FalhaInstalacao(desfecho);
 }
 
 void TfrmPrincipal::btnCloseClick() {
@@ -145,9 +164,9 @@ bool TfrmPrincipal::Dispatch(Control control) {
   }
 }
 
-bool TfrmPrincipal::AplicaParametros(const ParametrosInstalacao& p) {
-  // The fields first, on their pages; then the clicks an operator would make, so that the
-  // wizard's own checks and settings apply as they do by hand.
+bool TfrmPrincipal::AbreComParametros(const ParametrosInstalacao& p) {
+  // The fields first, on their pages, then the choices the pages would have stored; the wizard
+  // opens after the last page the command line answers.
   if (p.dir) {
     view_.SetText(p.produto == kProdutoPDV ? Control::edtDirTerminal : Control::edtDirZadoveve,
                   *p.dir);
@@ -158,14 +177,16 @@ bool TfrmPrincipal::AplicaParametros(const ParametrosInstalacao& p) {
     view_.SetSelectedIndex(Control::cbbTipoInstall, p.tipo == "1" ? 1 : 0);
     cbbTipoInstallChange();
   }
-  if (p.produto == kProdutoLoja) btnZadoveveClick();
-  if (p.produto == kProdutoPDV) btnPDVClick();
-  if (p.produto.empty() || p.tipo.empty()) return false;
-  if (p.tipo == "1" && !p.servidor) {
-    view_.Focus(Control::edtIPNomeServidor);  // the one field left to fill
+  if (p.produto.empty()) return false;
+  settings_.SistemaSelecionado = p.produto;
+  if (p.tipo.empty() || !ValidaServidor(p.tipo, p.servidor.value_or("")).empty()) {
+    view_.ShowPage(Page::tsTipoInstall);
+    if (!p.tipo.empty()) view_.Focus(Control::edtIPNomeServidor);  // the one field left to fill
     return false;
   }
-  VltButtonStyle3Click();
+  settings_.TipoInstalacao = p.tipo;
+  settings_.ServidorIPNome = platform::Trim(p.servidor.value_or(""));
+  view_.ShowPage(p.produto == kProdutoPDV ? Page::tsTerminal : Page::tsZadoveve);
   return true;
 }
 

@@ -1,6 +1,5 @@
 #include "installer/system_ops.h"
 
-#include "installer/wizard_view.h"
 #include "platform/exception.h"
 #include "platform/files.h"
 #include "platform/log.h"
@@ -37,7 +36,9 @@ bool ListHasFirebirdServer(const std::vector<std::string>& executable_names) {
   return list.find("fbserver") != std::string::npos;
 }
 
-void PlatformSystemOps::ExecutaEAguarda(const std::string& program, const std::string& arguments) {
+std::int64_t PlatformSystemOps::ExecutaEAguarda(const std::string& program,
+                                                const std::string& arguments,
+                                                const std::function<void()>& while_waiting) {
   platform::StartResult start = platform::ShellStart(program, arguments);
   if (!start.started) {
     // The program and the system's reason, in one box (the shell shows none of its own); the
@@ -47,7 +48,9 @@ void PlatformSystemOps::ExecutaEAguarda(const std::string& program, const std::s
                     std::to_string(start.error) + ")");
   }
   // Sliced waits keep the window repainting while a long program (an installer) runs.
-  while (!start.process.Wait(kWaitSliceMs)) view_.PumpEvents();
+  while (!start.process.Wait(kWaitSliceMs))
+    if (while_waiting) while_waiting();
+  return start.process.ExitCode();
 }
 
 void PlatformSystemOps::CriaAtalho(const std::string& target, const std::string& arguments,
@@ -61,12 +64,12 @@ void PlatformSystemOps::CriaAtalho(const std::string& target, const std::string&
         "o atalho \"" +
         name + "\".");
   }
-  // A failed save leaves no shortcut and stops nothing; the log says so.
+  // A shortcut that cannot be saved is a failed step: the operator would find no way to start
+  // the product.
   const std::string file = platform::ShortcutFileName(desktop, name);
-  if (platform::WriteShortcut(link, file))
-    platform::Log("Atalho: " + file + " -> " + target);
-  else
-    platform::Log("Aviso: o atalho " + file + " não pôde ser gravado.");
+  if (!platform::WriteShortcut(link, file))
+    throw Exception("Não foi possível gravar o atalho \"" + file + "\".");
+  platform::Log("Atalho: " + file + " -> " + target);
 }
 
 bool PlatformSystemOps::FirebirdAtivo() {

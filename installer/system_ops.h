@@ -1,21 +1,23 @@
 #pragma once
 // The operating-system operations the wizard and the installation routines use. A seam, so
 // that the routines can be exercised with a recording stand-in.
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace vlt {
 
-class WizardView;
-
 class SystemOps {
  public:
   virtual ~SystemOps() = default;
-  // Starts the program and waits for it, keeping the window alive; a program that cannot be
-  // started is reported in the information box. Nobody learns how it ended.
-  virtual void ExecutaEAguarda(const std::string& program, const std::string& arguments) = 0;
+  // Starts the program and waits for it, calling `while_waiting` between slices of the wait so
+  // that a window stays alive. Returns the program's exit code (-1 when the system does not
+  // tell); throws, naming the program and the system's reason, when it cannot be started.
+  virtual std::int64_t ExecutaEAguarda(const std::string& program, const std::string& arguments,
+                                       const std::function<void()>& while_waiting) = 0;
   // Puts a shortcut called `name` on the operator's desktop, replacing an older one. Throws
-  // when the system names no desktop folder.
+  // when the system names no desktop folder or the shortcut cannot be saved.
   virtual void CriaAtalho(const std::string& target, const std::string& arguments,
                           const std::string& working_directory, const std::string& name) = 0;
   // True while a process whose executable name contains "fbserver" runs.
@@ -28,8 +30,8 @@ class SystemOps {
 // The real operations, through platform/.
 class PlatformSystemOps final : public SystemOps {
  public:
-  explicit PlatformSystemOps(WizardView& view) : view_(view) {}
-  void ExecutaEAguarda(const std::string& program, const std::string& arguments) override;
+  std::int64_t ExecutaEAguarda(const std::string& program, const std::string& arguments,
+                               const std::function<void()>& while_waiting) override;
   void CriaAtalho(const std::string& target, const std::string& arguments,
                   const std::string& working_directory, const std::string& name) override;
   bool FirebirdAtivo() override;
@@ -38,9 +40,6 @@ class PlatformSystemOps final : public SystemOps {
 
   // How long one wait for a started program lasts before events are pumped again.
   static constexpr int kWaitSliceMs = 50;
-
- private:
-  WizardView& view_;
 };
 
 // The system's message text as the information box shows it: trailing characters of code 32

@@ -82,4 +82,14 @@ std::string LogPath() {
   return current_log != nullptr && current_log->IsOpen() ? current_log->Path() : std::string();
 }
 
+std::string DurationText(std::uint32_t ms) {
+  return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) +
+         std::to_string(ms % 100 / 10) + " s";
+}
+
+std::string LogNote() {
+  const std::string path = LogPath();
+  return path.empty() ? std::string() : "\r\rRegistro da instalação: " + path;
+}
+
 }  // namespace vlt::platform

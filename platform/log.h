@@ -3,6 +3,7 @@
 // the system as soon as it is written, so a killed process leaves the log up to its last line;
 // the file is opened for appending and shared, so support can read it while it grows. One log
 // serves the whole process (put in place by ScopedLog); without one, Log() does nothing.
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -51,5 +52,10 @@ class ScopedLog {
 void Log(std::string_view text);
 // The process's log file, "" when there is none.
 std::string LogPath();
+
+// How long something took, as the log says it: "2.35 s".
+std::string DurationText(std::uint32_t ms);
+// Closes a failure's box: where support finds the whole story ("" without a log).
+std::string LogNote();
 
 }  // namespace vlt::platform

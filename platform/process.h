@@ -26,10 +26,14 @@ class Process {
   bool Valid() const { return handle_.Valid(); }
   // Waits at most `milliseconds` (-1: no limit); true once the process has ended.
   bool Wait(int milliseconds);
+  // The program's exit code once Wait saw it end; -1 while it runs or when the system does not
+  // tell (no handle, or a native child that ended on a signal).
+  std::int64_t ExitCode() const { return exit_code_; }
   void Close() { handle_.Reset(); }
 
  private:
   UniqueResource<ProcessOwnerTraits> handle_;
+  std::int64_t exit_code_ = -1;
 };
 
 struct StartResult {

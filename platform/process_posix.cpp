@@ -59,12 +59,14 @@ bool Process::Wait(int milliseconds) {
   if (!Valid()) return true;
   const auto pid = static_cast<pid_t>(handle_.Get());
   // There is no timed waitpid: the system side of the wait polls in short real pauses.
+  std::int64_t& exit_code = exit_code_;
   const bool ended = CurrentClock().WaitFor(
-      [pid](int ms) {
+      [pid, &exit_code](int ms) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         for (;;) {
           int status = 0;
           const pid_t r = waitpid(pid, &status, WNOHANG);
+          if (r == pid && WIFEXITED(status)) exit_code = WEXITSTATUS(status);
           if (r == pid || (r < 0 && errno != EINTR)) return true;
           if (ms >= 0 && std::chrono::steady_clock::now() >= deadline) return false;
           std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -38,12 +38,15 @@ void ProcessOwnerTraits::Close(std::intptr_t handle) {
 bool Process::Wait(int milliseconds) {
   if (!Valid()) return true;
   const auto process = reinterpret_cast<HANDLE>(handle_.Get());
-  return CurrentClock().WaitFor(
+  const bool ended = CurrentClock().WaitFor(
       [process](int ms) {
         return WaitForSingleObject(process, ms < 0 ? INFINITE : static_cast<DWORD>(ms)) !=
                WAIT_TIMEOUT;
       },
       milliseconds);
+  DWORD code = 0;
+  if (ended && GetExitCodeProcess(process, &code) && code != STILL_ACTIVE) exit_code_ = code;
+  return ended;
 }
 
 StartResult ShellStart(std::string_view program, std::string_view arguments) {

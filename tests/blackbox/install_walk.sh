@@ -75,6 +75,7 @@ outside_home() {
 }
 
 start_installer() {
+  wait_no_other_installer
   wine "$exe" </dev/null >/dev/null 2>&1 &
   app=$!
   for _ in $(seq 100); do xdotool search --name "$caption" >/dev/null 2>&1 && break; sleep 0.2; done

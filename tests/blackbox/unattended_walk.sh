@@ -57,6 +57,7 @@ run_silent() {
   local name=$1
   shift
   rm -f "$logs/$name.log" "$logs/$name.txt"
+  wait_no_other_installer
   set +e
   timeout 240 wine "$exe" "$@" /silencioso "/log=C:\\frota\\$name.log" "/resultado=C:\\frota\\$name.txt" \
     </dev/null >"$shots/$name.stdout" 2>"$shots/$name.stderr"
@@ -85,7 +86,7 @@ source "$(dirname "$0")/standin_server.sh"
 # The demo's CA in this prefix's trusted roots (scripts/wine-env puts it there): taken out for a
 # case, and always put back.
 demo_ca="$(dirname "$www")/tls/ca.pem"
-trust_tool="$(dirname "$probe")/vlt_trust_ca.exe"
+trust_tool="$(dirname "$www")/tools/vlt_trust_ca.exe"
 ca_untrusted=""
 untrust_demo_ca() {
   ca_untrusted=1
@@ -222,6 +223,7 @@ fi
 if [[ "$what" == killed || "$what" == all ]]; then
   fresh
   rm -f "$logs/morto.log"
+  wait_no_other_installer
   wine "$exe" /produto=loja /tipo=servidor /silencioso '/log=C:\frota\morto.log' '/resultado=C:\frota\morto.txt' \
     </dev/null >/dev/null 2>&1 &
   app=$!
@@ -244,6 +246,7 @@ if [[ "$what" == closed || "$what" == all ]]; then
   # without a question: 9, and the log says why.
   fresh
   rm -f "$logs/fechado.log" "$logs/fechado.txt"
+  wait_no_other_installer
   wine "$exe" /produto=pdv /tipo=servidor /silencioso '/log=C:\frota\fechado.log' '/resultado=C:\frota\fechado.txt' \
     </dev/null >/dev/null 2>&1 &
   app=$!
@@ -266,6 +269,7 @@ fi
 
 if [[ "$what" == wizard || "$what" == all ]]; then
   start_with() {
+    wait_no_other_installer
     wine "$exe" "$@" </dev/null >/dev/null 2>&1 &
     app=$!
     for _ in $(seq 100); do xdotool search --name "$caption" >/dev/null 2>&1 && break; sleep 0.2; done

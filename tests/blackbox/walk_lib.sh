@@ -1,6 +1,21 @@
 # Shared by the black-box walks: what a person sees of the wizard and how they act on it.
 # Needs $probe (the window probe), $caption and $shots set by the walk.
 
+# A walk never ends in silence: any command that stops it under `set -e` is named with its line.
+set -E
+trap 'walk_status=$?; echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: \"$BASH_COMMAND\" ended with status $walk_status" >&2' ERR
+
+# Waits until no installer window of an earlier test is left (TRIES x 0.2 s, default 150), so that
+# the window a walk finds by its caption is its own installer's.
+wait_no_other_installer() {
+  for _ in $(seq "${1:-150}"); do
+    xdotool search --name "^$caption\$" >/dev/null 2>&1 || return 0
+    sleep 0.2
+  done
+  echo "FAIL: an installer window of an earlier test is still open: $(xdotool search --name "^$caption\$" 2>/dev/null | tr '\n' ' ')"
+  exit 1
+}
+
 fail() { echo "FAIL: $*"; echo "--- window shows:"; see || true; exit 1; }
 see() { wine "$probe" "$caption" 2>/dev/null | tr -d '\r'; }
 # Waits until the window shows a control with exactly this text (TRIES x 0.2 s, default 50).

@@ -14,12 +14,13 @@ caption="Veltra Sistemas | Instalador"
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 
+source "$(dirname "$0")/walk_lib.sh"
+wait_no_other_installer
+
 wine "$exe" </dev/null >/dev/null 2>&1 &
 app=$!
 cleanup() { kill "$app" 2>/dev/null || true; }
 trap cleanup EXIT
-
-source "$(dirname "$0")/walk_lib.sh"
 
 for _ in $(seq 100); do xdotool search --name "$caption" >/dev/null 2>&1 && break; sleep 0.2; done
 win=$(xdotool search --name "$caption" | head -1)

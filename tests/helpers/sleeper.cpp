@@ -3,6 +3,7 @@
 //   vlt_sleeper until RELEASE [MARKER]   stays alive until the file RELEASE exists (at most a
 //                                        minute, so that a failed test leaves nothing behind)
 // and, when MARKER is given, creates that file just before it exits.
+//   vlt_sleeper exit CODE                ends at once with the exit code CODE
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 
 int main(int argc, char** argv) {
   using namespace std::chrono;
+  if (argc > 2 && std::string(argv[1]) == "exit") return std::atoi(argv[2]);
   const bool until = argc > 2 && std::string(argv[1]) == "until";
   if (until) {
     const auto give_up = steady_clock::now() + minutes(1);

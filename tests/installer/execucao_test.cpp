@@ -16,7 +16,8 @@ TEST(ResultadoTest, OneKeyPerLineInAFixedOrder) {
   r.diretorio = "C:\\Progs5\\Berfon";
   r.desfecho = {CodigoSaida::Download,
                 "Falha ao baixar o pacote Uteis.zip do servidor 127.0.0.1:8080.\rMotivo: the "
-                "server answered 404 Not Found"};
+                "server answered 404 Not Found",
+                "uteis"};
   r.registro = "C:\\Temp\\InstaladorVeltra-20260131-140507.log";
   r.duracao_ms = 83'600;
   EXPECT_EQ(TextoResultado(r),
@@ -28,7 +29,8 @@ TEST(ResultadoTest, OneKeyPerLineInAFixedOrder) {
             "mensagem=Falha ao baixar o pacote Uteis.zip do servidor 127.0.0.1:8080. | Motivo: "
             "the server answered 404 Not Found\r\n"
             "registro=C:\\Temp\\InstaladorVeltra-20260131-140507.log\r\n"
-            "duracao=84\r\n");
+            "duracao=84\r\n"
+            "etapa=uteis\r\n");
 }
 
 TEST(ResultadoTest, WrittenWholeInPlaceOfAnOlderOne) {

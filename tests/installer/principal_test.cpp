@@ -216,7 +216,7 @@ TEST_F(WizardTest, ParametersOpenThePageTheyLeadTo) {
     ScriptedView v;
     TfrmPrincipal f(v, system);
     f.FormCreate();
-    EXPECT_EQ(f.AplicaParametros(c.p), c.reached);
+    EXPECT_EQ(f.AbreComParametros(c.p), c.reached);
     EXPECT_EQ(v.page, c.page);
     EXPECT_EQ(v.focused, c.focused);
     EXPECT_EQ(f.Settings().SistemaSelecionado, c.p.produto);
@@ -234,6 +234,47 @@ TEST_F(WizardTest, ParametersOpenThePageTheyLeadTo) {
               c.p.dirquenda.value_or("C:\\Progs5\\Berfon\\"));
     EXPECT_TRUE(v.warnings.empty());
   }
+}
+
+// The pages and the command line build the same plan for the same choices: one installation,
+// whichever way it was asked for.
+TEST_F(WizardTest, ThePagesAndTheCommandLineBuildTheSamePlan) {
+  const ParametrosInstalacao cases[] = {
+      {.produto = kProdutoLoja, .tipo = "0", .dir = "D:\\Lojas\\Berfon\\"},
+      {.produto = kProdutoLoja, .tipo = "1", .servidor = "srv01"},
+      {.produto = kProdutoPDV, .tipo = "1", .servidor = "caixa07", .dirquenda = "E:\\Quenda"},
+      {.produto = kProdutoPDV, .tipo = "0", .dir = "D:\\PDV"},
+  };
+  for (const ParametrosInstalacao& p : cases) {
+    SCOPED_TRACE(p.produto + " " + p.tipo);
+    ScriptedView v;
+    TfrmPrincipal f(v, system);
+    f.FormCreate();
+    ASSERT_TRUE(f.AbreComParametros(p));
+    const Produto produto = p.produto == kProdutoPDV ? Produto::PDV : Produto::Loja;
+    const PlanoInstalacao janela = f.PlanoDaJanela(produto);
+    std::string erro;
+    const auto linha = PlanoDeParametros(p, f.Servidor(), erro);
+    ASSERT_TRUE(linha) << erro;
+    EXPECT_EQ(janela.produto, linha->produto);
+    EXPECT_EQ(janela.tipo, linha->tipo);
+    EXPECT_EQ(janela.servidor, linha->servidor);
+    EXPECT_EQ(janela.dir, linha->dir);
+    EXPECT_FALSE(janela.dir.ends_with("\\")) << janela.dir;
+    EXPECT_EQ(janela.dir_loja, linha->dir_loja);
+    EXPECT_EQ(janela.dir_quenda, linha->dir_quenda);
+    EXPECT_EQ(janela.pacotes.Base, linha->pacotes.Base);
+  }
+  // The checks the type page makes are the plan's own, with the same text.
+  std::string erro;
+  EXPECT_FALSE(PlanoDeParametros({.produto = kProdutoLoja, .tipo = "1", .servidor = " "},
+                                 ServidorPacotes{}, erro));
+  EXPECT_EQ(erro, "O campo \"IP/Nome Servidor\" não pode ficar vazio.");
+  EXPECT_EQ(ValidaPasta("C:\\Progs5\\Berfon"), "");
+  EXPECT_EQ(ValidaPasta("\\\\servidor\\pasta"), "");
+  EXPECT_NE(ValidaPasta("Berfon"), "");
+  EXPECT_NE(ValidaPasta("C:Berfon"), "");
+  EXPECT_NE(ValidaPasta(""), "");
 }
 
 }  // namespace

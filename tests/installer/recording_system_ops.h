@@ -20,9 +20,11 @@ class RecordingSystemOps : public SystemOps {
     std::string target, arguments, working_directory, name;
   };
 
-  void ExecutaEAguarda(const std::string& program, const std::string& arguments) override {
+  std::int64_t ExecutaEAguarda(const std::string& program, const std::string& arguments,
+                               const std::function<void()>&) override {
     runs.push_back({program, arguments});
     if (on_run) on_run(runs.back());
+    return exit_code;
   }
   void CriaAtalho(const std::string& target, const std::string& arguments,
                   const std::string& working_directory, const std::string& name) override {
@@ -42,6 +44,7 @@ class RecordingSystemOps : public SystemOps {
   std::vector<Shortcut> shortcuts;
   std::vector<std::string> created;  // every ForceDirectories, in order
   bool firebird_running = false;
+  std::int64_t exit_code = 0;  // what every started program ends with
   int firebird_checks = 0;
   // What the started program would do meanwhile (a stand-in installer, say).
   std::function<void(const Run&)> on_run;

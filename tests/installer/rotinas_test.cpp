@@ -12,8 +12,8 @@
 #include <string>
 
 #include "installer/linha_comando.h"
+#include "installer/observadores.h"
 #include "installer/principal.h"
-#include "installer/vista_silenciosa.h"
 #include "net/sha256.h"
 #include "platform/clock.h"
 #include "platform/exception.h"
@@ -115,6 +115,7 @@ class RotinasTest : public ::testing::Test {
             {.name = "Relatorios/vendas.rtm", .data = "vendas 2010"}});
   }
   // The message of the error the button's handler ends with; "no error" when it ends well.
+  // The installation's exit code and step are in form.UltimoDesfecho().
   std::string FailureOf(Control button) {
     try {
       form.Dispatch(button);
@@ -122,6 +123,10 @@ class RotinasTest : public ::testing::Test {
       return e.what();
     }
     return "no error";
+  }
+  void ExpectEnded(CodigoSaida codigo, const std::string& etapa) {
+    EXPECT_EQ(form.UltimoDesfecho().codigo, codigo) << form.UltimoDesfecho().mensagem;
+    EXPECT_EQ(form.UltimoDesfecho().etapa, etapa);
   }
   void ChooseProduct(const char* product, const std::string& tipo, const std::string& ip) {
     form.Settings().SistemaSelecionado = product;
@@ -132,6 +137,10 @@ class RotinasTest : public ::testing::Test {
 
 TEST_F(RotinasTest, ErpServerInstallation) {
   PutErpPackages();
+  // What an earlier installation left in the update folder is not part of this update.
+  ASSERT_TRUE(platform::ForceDirectories("C:\\Atualiza\\Antigo"));
+  test::WriteFile("C:\\Atualiza\\velho.dll", "velho");
+  test::WriteFile("C:\\Atualiza\\Antigo\\velho.rtm", "velho");
   ChooseProduct(kProdutoLoja, "0", "");
   view.ShowPage(Page::tsZadoveve);
   ASSERT_TRUE(form.Dispatch(Control::btnContinuarZadoveve));
@@ -164,6 +173,8 @@ TEST_F(RotinasTest, ErpServerInstallation) {
   EXPECT_NE(test::ReadFile(erp + "\\DADOS.GDB"), "base de referência");
   EXPECT_TRUE(platform::FileExists(erp + "\\estoque_2010.zip"));
   EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip.part"));
+  EXPECT_FALSE(platform::FileExists(erp + "\\velho.dll"));
+  EXPECT_FALSE(platform::DirectoryExists(erp + "\\Antigo"));
 
   ASSERT_EQ(system.shortcuts.size(), 1u);
   EXPECT_EQ(system.shortcuts[0].target, erp + "\\estoque.exe");
@@ -291,6 +302,7 @@ TEST_F(RotinasTest, AFailedStepIsNamedBeforeItsDetail) {
   const std::string what = FailureOf(Control::btnContinuarZadoveve);
   EXPECT_TRUE(what.starts_with("Falha ao extrair o pacote quenda_2010.zip.\r")) << what;
   EXPECT_GT(what.size(), std::string("Falha ao extrair o pacote quenda_2010.zip.\r").size());
+  ExpectEnded(CodigoSaida::Extracao, "sistema");
   EXPECT_FALSE(platform::FileExists(erp + "\\GLOBAL.INI"));
 }
 
@@ -304,6 +316,7 @@ TEST_F(RotinasTest, AProbeFailureEndsTheRoutineWithItsBox) {
       view.information[0].starts_with("Não foi possivel conectar ao banco de dados motivo:\r"))
       << view.information[0];
   EXPECT_GT(view.information[0].size(), 52u);  // the reason follows
+  ExpectEnded(CodigoSaida::BancoDeDados, "banco");
   EXPECT_EQ(view.page, Page::tsZadoveve);
   EXPECT_TRUE(system.shortcuts.empty());
   EXPECT_TRUE(system.runs.empty());
@@ -319,10 +332,13 @@ TEST_F(RotinasTest, AMissingPackageEndsTheRoutineNamingItAndItsServer) {
     const char* missing;  // the package path on the server
     const char* name;
     const char* last_status;
+    const char* etapa;
   } cases[] = {
-      {"/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip", "quenda_2010.zip", "Baixando Sistema"},
-      {"/Drive/app/Uteis/Uteis.zip", "Uteis.zip", "Baixando Utilitários"},
-      {"/atualiza/Drive/app/Sistemas/estoque_2010.zip", "estoque_2010.zip", "Baixando Atualização"},
+      {"/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip", "quenda_2010.zip", "Baixando Sistema",
+       "sistema"},
+      {"/Drive/app/Uteis/Uteis.zip", "Uteis.zip", "Baixando Utilitários", "uteis"},
+      {"/atualiza/Drive/app/Sistemas/estoque_2010.zip", "estoque_2010.zip", "Baixando Atualização",
+       "atualizacao"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -349,6 +365,7 @@ TEST_F(RotinasTest, AMissingPackageEndsTheRoutineNamingItAndItsServer) {
           " do servidor 127.0.0.1:" + nginx["http"] + ".\rMotivo: the server answered 404"))
           << e.what();
     }
+    ExpectEnded(CodigoSaida::Download, c.etapa);
     EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), c.last_status);
     EXPECT_NE(view.page, Page::tsFinal);
     EXPECT_TRUE(system.runs.empty()) << "the comparison tool ran";
@@ -390,6 +407,7 @@ TEST_F(RotinasTest, ATamperedPackageStopsTheRoutineBeforeItIsUnpacked) {
                   ".\rMotivo: o pacote recebido não confere com a soma de verificação SHA-256 "
                   "publicada pelo servidor e foi descartado.\rEsperada: " +
                   published + "\rRecebida: " + net::Sha256Hex(tampered));
+    EXPECT_EQ(form.UltimoDesfecho().codigo, CodigoSaida::Verificacao);
     EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), c.last_status);
     EXPECT_FALSE(platform::FileExists(c.dir + "\\" + c.name));
     EXPECT_FALSE(platform::FileExists(c.dir + "\\" + c.name + ".part"));
@@ -442,6 +460,9 @@ TEST_F(RotinasTest, APackageWithoutAUsableDigest) {
     view.ShowPage(Page::tsZadoveve);
     EXPECT_EQ(FailureOf(Control::btnContinuarZadoveve), c.failure);
     const bool installed = c.failure == "no error";
+    // A digest that is missing or unusable is a checksum failure, not a download failure.
+    EXPECT_EQ(form.UltimoDesfecho().codigo,
+              installed ? CodigoSaida::Instalado : CodigoSaida::Verificacao);
     EXPECT_EQ(view.page, installed ? Page::tsFinal : Page::tsZadoveve);
     EXPECT_EQ(platform::FileExists(erp + "\\quenda_2010.zip"), installed);
     EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip.sha256"));
@@ -458,6 +479,7 @@ TEST_F(RotinasTest, AnUnreachableServerIsShownWithTheReason) {
       "Falha ao baixar o pacote quenda_2010.zip do servidor 127.0.0.1:" + porta + ".\rMotivo: "))
       << what;
   EXPECT_NE(what.find("(10061)"), std::string::npos) << what;
+  ExpectEnded(CodigoSaida::Download, "sistema");
   EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), "Baixando Sistema");
 }
 
@@ -479,6 +501,7 @@ TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {
                   ".\rMotivo: o servidor não publica a soma de verificação SHA-256 do pacote "
                   "(TerminalNFC-eInstalacaoLimpa.zip.sha256).");
   }
+  ExpectEnded(CodigoSaida::Verificacao, "sistema");
   const std::vector<std::string> expected = {
       "Verificando Firebird", "Firebird não está ativo",       "Baixando Firebird",
       "Download concluído",   "Inicia instalação do Firebird", "Inicia serviço do Firebird",
@@ -502,6 +525,7 @@ TEST_F(RotinasTest, AServerThatNeverStartsEndsAfterThreeAttempts) {
     EXPECT_NE(std::string(e.what()).find("Firebird"), std::string::npos);
     EXPECT_NE(std::string(e.what()).find("Nada foi instalado"), std::string::npos);
   }
+  ExpectEnded(CodigoSaida::Firebird, "firebird");
   EXPECT_EQ(system.firebird_checks, kPassadasFirebird + 1);
   EXPECT_EQ(system.runs.size(), 2u * kPassadasFirebird);
   EXPECT_FALSE(platform::FileExists(erp + "\\quenda_2010.zip"));
@@ -527,7 +551,7 @@ TEST_F(RotinasTest, PdvInstallation) {
   EXPECT_EQ(system.shortcuts[0].target, pdv + "\\terminal.exe");
   EXPECT_EQ(view.TextsOf(Control::lbStatusInstallTerminal).back(), "Atualizando Sistema...");
   EXPECT_FALSE(view.visible[Control::Gauge1Terminal]);
-  EXPECT_TRUE(view.TextsOf(Control::lbStatus).size() == 2u);  // only the Firebird statuses
+  EXPECT_TRUE(view.TextsOf(Control::lbStatus).empty()) << "the ERP page was written to";
 }
 
 // Every read of a transfer and every file of an extraction brings progress; the window is told
@@ -590,48 +614,67 @@ TEST_F(RotinasTest, ClosingTheWindowStopsTheTransferAndTheRoutine) {
 namespace vlt {
 namespace {
 
-// The unattended run: each way an installation ends gives its own code, and no box is shown
-// (the silent view keeps them; the scripted window beneath never sees one).
+// The unattended run: each way an installation ends gives its own code and names its step, and
+// no box is shown (the unattended observer keeps them; the scripted window never sees one).
 TEST_F(RotinasTest, UnattendedRunsEndWithTheCodeOfTheirStep) {
   const std::string uteis = "/Drive/app/Uteis/Uteis.zip";
   const struct {
     const char* name;
     CodigoSaida codigo;
+    const char* etapa;
     std::function<void()> arrange;
     const char* mensagem;  // how the outcome's message begins
   } cases[] = {
-      {"installed", CodigoSaida::Instalado, [] {}, "Instalação concluída"},
-      {"package missing", CodigoSaida::Download, [&] { std::filesystem::remove(site + uteis); },
-       "Falha ao baixar o pacote Uteis.zip"},
-      {"package tampered", CodigoSaida::Verificacao,
+      {"installed", CodigoSaida::Instalado, "", [] {}, "Instalação concluída"},
+      {"package missing", CodigoSaida::Download, "uteis",
+       [&] { std::filesystem::remove(site + uteis); }, "Falha ao baixar o pacote Uteis.zip"},
+      {"package tampered", CodigoSaida::Verificacao, "uteis",
        [&] { PutRaw(uteis, test::BuildZip({{.name = "x", .data = "y"}}).bytes); },
        "Falha ao baixar o pacote Uteis.zip"},
-      {"package not an archive", CodigoSaida::Extracao, [&] { Put(uteis, "not a zip"); },
+      {"digest missing", CodigoSaida::Verificacao, "uteis",
+       [&] { std::filesystem::remove(site + uteis + ".sha256"); },
+       "Falha ao baixar o pacote Uteis.zip"},
+      {"package not an archive", CodigoSaida::Extracao, "uteis", [&] { Put(uteis, "not a zip"); },
        "Falha ao extrair o pacote Uteis.zip."},
-      {"no database", CodigoSaida::BancoDeDados, [&] { PutErpPackages(false); },
+      {"no database", CodigoSaida::BancoDeDados, "banco", [&] { PutErpPackages(false); },
        "Não foi possivel conectar ao banco de dados motivo:\r"},
-      {"comparison tool cannot start", CodigoSaida::Atualizacao,
+      {"comparison tool cannot start", CodigoSaida::Atualizacao, "comparacao",
        [&] {
          system.on_run = [](const test::RecordingSystemOps::Run&) {
            throw Exception("Não foi possível iniciar o programa");
          };
        },
        "Falha ao atualizar o banco de dados.\r"},
-      {"Firebird never starts", CodigoSaida::Firebird,
+      {"comparison tool fails", CodigoSaida::Atualizacao, "comparacao",
+       [&] { system.exit_code = 3; }, "Falha ao atualizar o banco de dados.\rO programa \""},
+      {"Firebird never starts", CodigoSaida::Firebird, "firebird",
        [&] {
          system.firebird_running = false;
          Put("/Drive/app/Uteis/Firebird-2.5.9x86.exe", "instalador");
        },
        "Não foi possível iniciar o servidor Firebird"},
-      {"Firebird setup missing", CodigoSaida::Firebird, [&] { system.firebird_running = false; },
+      {"Firebird setup fails", CodigoSaida::Firebird, "firebird",
+       [&] {
+         system.firebird_running = false;
+         system.exit_code = 1;
+         Put("/Drive/app/Uteis/Firebird-2.5.9x86.exe", "instalador");
+       },
+       "Falha ao instalar o Firebird.\rO programa \""},
+      // What failed is the download, wherever it was needed.
+      {"Firebird setup missing", CodigoSaida::Download, "firebird",
+       [&] {
+         system.firebird_running = false;
+         PutRaw("/Drive/app/Uteis/Firebird-2.5.9x86.exe.sha256",
+                std::string(64, 'a') + "  Firebird-2.5.9x86.exe\n");
+       },
        "Falha ao baixar o pacote Firebird-2.5.9x86.exe"},
-      {"folder holds a database", CodigoSaida::Pasta,
+      {"folder holds a database", CodigoSaida::Pasta, "pasta",
        [&] {
          platform::ForceDirectories(erp);
          test::WriteFile(erp + "\\Dados.gdb", "base");
        },
        "O diretório selecionado contem uma base de dados"},
-      {"window closed", CodigoSaida::Cancelada,
+      {"window closed", CodigoSaida::Cancelada, "uteis",
        [&] {
          view.on_pump = [&] {
            if (view.text[Control::lbStatus] == "Baixando Utilitários") form_silenciosa->Cancela();
@@ -649,19 +692,22 @@ TEST_F(RotinasTest, UnattendedRunsEndWithTheCodeOfTheirStep) {
     system = test::RecordingSystemOps();
     system.firebird_running = true;
     PutErpPackages();
-    VistaSilenciosa silenciosa(view);
-    TfrmPrincipal silencioso(silenciosa, system);
+    TfrmPrincipal silencioso(view, system);
     form_silenciosa = &silencioso;
-    silencioso.Servidor() = form.Servidor();
-    silencioso.FormCreate();
     c.arrange();
     ParametrosInstalacao p;
     p.produto = kProdutoLoja;
     p.tipo = "0";
     p.silencioso = true;
     p.dir = erp;
-    const Desfecho d = silencioso.InstalaSemPerguntas(p);
+    std::string erro;
+    const auto plano = PlanoDeParametros(p, form.Servidor(), erro);
+    ASSERT_TRUE(plano) << erro;
+    ObservadorJanela janela(view, Produto::Loja, [&] { return silencioso.Cancelado(); });
+    ObservadorSilencioso silenciosa(&janela);
+    const Desfecho d = silencioso.Instala(*plano, silenciosa);
     EXPECT_EQ(d.codigo, c.codigo) << d.mensagem;
+    EXPECT_EQ(d.etapa, c.etapa);
     EXPECT_TRUE(d.mensagem.starts_with(c.mensagem)) << d.mensagem;
     EXPECT_EQ(silencioso.DiretorioInstalacao(), erp);
     EXPECT_TRUE(view.warnings.empty() && view.information.empty()) << "a box waited for a person";
@@ -676,6 +722,45 @@ TEST_F(RotinasTest, UnattendedRunsEndWithTheCodeOfTheirStep) {
       EXPECT_TRUE(silenciosa.Caixas()[0].starts_with("Atenção: Foi encontrada uma versão"));
     }
     form_silenciosa = nullptr;
+  }
+}
+
+// Started hidden, an unattended run has no window at all: the engine needs none.
+TEST_F(RotinasTest, AnUnattendedRunNeedsNoWindow) {
+  PutZip("/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip",
+         {{.name = "Atualizador.exe", .data = "atualizador"},
+          {.name = "terminal.exe", .data = "terminal"}});
+  ParametrosInstalacao p;
+  p.produto = kProdutoPDV;
+  p.tipo = "1";
+  p.servidor = "caixa01";
+  p.silencioso = true;
+  p.dir = pdv;
+  std::string erro;
+  const auto plano = PlanoDeParametros(p, form.Servidor(), erro);
+  ASSERT_TRUE(plano) << erro;
+  ObservadorSilencioso ninguem(nullptr);
+  const Desfecho d = MotorInstalacao(*plano, ninguem, system).Executa();
+  EXPECT_EQ(d.codigo, CodigoSaida::Instalado) << d.mensagem;
+  EXPECT_EQ(test::ReadFile(pdv + "\\GLOBAL.INI"),
+            "[DADOS]\r\nCAMINHO=C:\\Progs5\\Berfon\\\\\r\nTIPO=1\r\nIP=caixa01\r\n");
+  EXPECT_EQ(system.shortcuts.size(), 1u);
+  EXPECT_EQ(view.TextsOf(Control::lbStatusInstallTerminal).size(), 0u);
+
+  // A folder that is not a full path is refused by name before anything is downloaded.
+  for (const char* pasta : {"Progs5\\PDV", " "}) {
+    SCOPED_TRACE(pasta);
+    p.dir = pasta;
+    const auto relativo = PlanoDeParametros(p, form.Servidor(), erro);
+    ASSERT_TRUE(relativo) << erro;
+    ObservadorSilencioso outro(nullptr);
+    const Desfecho recusado = MotorInstalacao(*relativo, outro, system).Executa();
+    EXPECT_EQ(recusado.codigo, CodigoSaida::Pasta) << recusado.mensagem;
+    EXPECT_NE(recusado.mensagem.find("caminho completo, como C:\\Progs5\\Berfon"),
+              std::string::npos)
+        << recusado.mensagem;
+    ASSERT_EQ(outro.Caixas().size(), 1u);
+    EXPECT_EQ(system.firebird_checks, 1) << "the refused run went on";
   }
 }
 

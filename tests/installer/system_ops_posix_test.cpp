@@ -9,7 +9,6 @@
 #include "platform/exception.h"
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "tests/installer/scripted_view.h"
 #include "tests/support/temp_dir.h"
 
 namespace vlt {
@@ -35,8 +34,7 @@ class Unset {
 
 TEST(SystemOpsPosixTest, WithoutADesktopFolderTheShortcutIsRefusedByName) {
   test::TempDir tmp;
-  test::ScriptedView view;
-  PlatformSystemOps ops(view);
+  PlatformSystemOps ops;
   Unset xdg("XDG_DESKTOP_DIR"), home("HOME");
   ASSERT_EQ(platform::DesktopFolder(), "");
   try {
@@ -48,6 +46,22 @@ TEST(SystemOpsPosixTest, WithoutADesktopFolderTheShortcutIsRefusedByName) {
                  "atalho \"Quenda Teste\".");
   }
   EXPECT_FALSE(platform::FileExists("/Quenda Teste.desktop"));
+}
+
+// A shortcut that cannot be saved fails the step: no way to start the product is no success.
+TEST(SystemOpsPosixTest, AShortcutThatCannotBeSavedIsAFailure) {
+  test::TempDir tmp;
+  PlatformSystemOps ops;
+  test::WriteFile(tmp / "Desktop", "a file where the desktop folder should be");
+  setenv("XDG_DESKTOP_DIR", platform::HostPath(tmp / "Desktop").c_str(), 1);
+  try {
+    ops.CriaAtalho(tmp / "Berfon\\estoque.exe", "", tmp / "Berfon", "Quenda Teste");
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_TRUE(std::string(e.what()).starts_with("Não foi possível gravar o atalho \""))
+        << e.what();
+  }
+  unsetenv("XDG_DESKTOP_DIR");
 }
 
 }  // namespace

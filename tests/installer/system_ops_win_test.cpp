@@ -14,7 +14,6 @@
 #include "platform/shell.h"
 #include "platform/win_handle.h"
 #include "platform/win_text.h"
-#include "tests/installer/scripted_view.h"
 #include "tests/support/temp_dir.h"
 
 namespace vlt {
@@ -70,8 +69,7 @@ std::string KnownDesktopFolder() {
 
 TEST(SystemOpsWinTest, WithoutExplorersDesktopValueTheShortcutGoesToTheKnownFolder) {
   platform::ComSession com;
-  test::ScriptedView view;
-  PlatformSystemOps ops(view);
+  PlatformSystemOps ops;
   test::TempDir tmp;
   const std::string known = KnownDesktopFolder();
   ASSERT_FALSE(known.empty());

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/instance_lock.h"
 #include "tests/support/temp_dir.h"
 
 namespace vlt::platform {
@@ -32,6 +33,25 @@ TEST(ProcessTest, WaitsPassOnTheClockAndTheOwnerMoves) {
   test::WriteFile(release, "");
   EXPECT_TRUE(child.Wait(-1));
   EXPECT_TRUE(child.Wait(0));  // an ended process stays ended
+  EXPECT_EQ(child.ExitCode(), 0);
+}
+
+// One holder of a name at a time, also within one process; the name is free again once its
+// holder lets go.
+TEST(InstanceLockTest, OneHolderAtATime) {
+  const std::string name = "VltTeste-" + std::to_string(TickMs());
+  {
+    InstanceLock first;
+    ASSERT_TRUE(first.Acquire(name));
+    EXPECT_TRUE(first.Held());
+    InstanceLock second;
+    EXPECT_FALSE(second.Acquire(name));
+    EXPECT_FALSE(second.Held());
+    InstanceLock other;
+    EXPECT_TRUE(other.Acquire(name + "-outro"));
+  }
+  InstanceLock again;
+  EXPECT_TRUE(again.Acquire(name));
 }
 
 }  // namespace

@@ -1,0 +1,110 @@
+#pragma once
+// The installation engine: runs one plan, step by step, in the order listed in motor.cpp, and
+// tells an observer what happens. It reads nothing from a window and shows nothing itself.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "download/vlt_download.h"
+#include "installer/codigos_saida.h"
+#include "installer/observador.h"
+#include "installer/plano.h"
+
+namespace vlt {
+
+class SystemOps;
+
+// How often, at most, a running step lets whatever shows it handle its events (about 25 times
+// a second) and shows its progress (10 times: each repaint of the gauge costs milliseconds).
+inline constexpr std::uint32_t kIntervaloJanelaMs = 40;
+inline constexpr std::uint32_t kIntervaloProgressoMs = 100;
+
+// How many times Firebird provisioning downloads and runs the setup before it gives up.
+inline constexpr int kPassadasFirebird = 3;
+
+// Lies in the product folder while an installation of this program is unfinished: a database
+// next to it is this installer's own half-done work, not a real installation to protect.
+inline constexpr char kMarcaIncompleta[] = "InstaladorVeltra.incompleto";
+
+// Ends an installation whose window the operator asked to close; not an error to show.
+class InstalacaoCancelada : public std::runtime_error {
+ public:
+  InstalacaoCancelada() : std::runtime_error("instalação cancelada") {}
+};
+
+class MotorInstalacao {
+ public:
+  MotorInstalacao(const PlanoInstalacao& plano, ObservadorInstalacao& observador,
+                  SystemOps& system);
+
+  // Runs the plan to its end and tells the observer how it ended. Never throws: a failure is
+  // the outcome.
+  Desfecho Executa();
+
+  // One step of an installation: its name in the log and the result file, and what it does.
+  struct Passo {
+    const char* etapa;
+    void (MotorInstalacao::*executa)();
+  };
+  // The steps of the plan's product, in the order they run.
+  static std::span<const Passo> Passos(Produto produto);
+
+ private:
+  // The folders the plan writes into, checked before anything is downloaded.
+  void VerificaPastas();
+  // The steps.
+  void ProvisionaFirebird();
+  void SistemaLoja();
+  void ConfiguracaoLoja();
+  void Uteis();
+  void VerificaBanco();
+  void BaixaAtualizacao();
+  void AtualizaBanco();
+  void CopiaAtualizacao();
+  void AtalhoLoja();
+  void SistemaTerminal();
+  void ConfiguracaoTerminal();
+  void AtualizadorTerminal();
+  void AtalhoTerminal();
+  void Conclui();
+
+  // What the steps share.
+  void Status(const std::string& texto, bool atende);
+  void Pausa();
+  void VerificaCancelamento();
+  void Atende();
+  bool ProgressoDevido(std::int64_t feito, std::int64_t total);
+  // Unpacks `archive` into `directory`; the files written are added to `extraidos` when given.
+  void Extrai(const std::string& archive, const std::string& directory,
+              std::vector<std::string>* extraidos = nullptr);
+  // Starts a program and waits for it; a program that cannot start, or that ends with another
+  // code than 0 when `zero_sucesso`, fails the step with `codigo`.
+  void Executa(CodigoSaida codigo, const std::string& etapa, const std::string& programa,
+               const std::string& argumentos, bool zero_sucesso);
+  // The package is there, whole, under its final name, with the digest the server publishes
+  // for it, or the step fails; returns where it is.
+  std::string Baixa(const std::string& destino, const std::string& nome, const std::string& url);
+  std::string SomaPublicada(const std::string& destino, const std::string& nome,
+                            const std::string& url, const std::string& falha);
+  // Hands the transfer's settings to a download component and binds its events here.
+  void Prepara(download::TVltDownload& d, const std::string& destino, const std::string& nome,
+               const std::string& url, bool com_progresso);
+  void EscreveGlobalIni(const std::string& arquivo, const std::string& caminho);
+  std::string UrlPacote(const std::string& caminho) const;
+
+  const PlanoInstalacao plano_;
+  ObservadorInstalacao& observador_;
+  SystemOps& system_;
+  struct Progresso {
+    std::uint32_t tick = 0;  // of the last showing, or of the start
+    bool iniciado = false, mostrar = false, com_total = false;
+    std::int64_t feito = 0;
+  } progresso_;  // of the transfer or extraction under way
+  // What this run's update put into the update folder: only these are copied into the product.
+  std::vector<std::string> atualizacao_;
+  std::uint32_t ultimo_atende_ = 0;  // when a running step last let the window handle events
+  bool atende_feito_ = false;        // since the start of the transfer or extraction
+};
+
+}  // namespace vlt
