@@ -66,7 +66,10 @@ def make_certs(d):
             ("rsa_chain", rsa_ca.issue(names, key=tls_certs.rsa_key(2048))),
             ("sha1_ca", sha1_ca.issue(names)),
             ("rsa1024", ca.issue(names, key=tls_certs.rsa_key(1024))),
-            ("key_cert_sign", ca.issue(names, key_usage={"key_cert_sign": True})),
+            # RSA: at TLS 1.2 (where Wine's SChannel stops) the server would not even offer an
+            # EC key its key usage forbids to sign with.
+            ("key_cert_sign", ca.issue(names, key=tls_certs.rsa_key(2048),
+                                       key_usage={"key_cert_sign": True})),
             ("client_auth", ca.issue(names, purposes=[client_auth]))):
         tls_certs.write_pair(d, name, pair)
 
