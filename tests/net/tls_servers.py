@@ -29,12 +29,13 @@ import hashlib
 import os
 import sys
 
+from cryptography.x509.oid import ExtendedKeyUsageOID
+
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "support"))
 sys.path.insert(0, os.path.join(here, "..", "..", "scripts"))
 from fixture_servers import free_port, main, start_server, write_nginx_conf, write_ports  # noqa: E402
 import tls_certs  # noqa: E402
-from cryptography import x509  # noqa: E402
 
 SERVERS = ("good", "unknown_ca", "self_signed", "wrong_host", "expired")
 RAW = ("cut", "stall", "no_close_notify", "close_notify", "eager", "ftp")
@@ -56,7 +57,7 @@ def make_certs(d):
                                                 tls_certs.NOW - year))
     rsa_ca = tls_certs.Authority("Veltra test RSA CA", parent=ca, key=tls_certs.rsa_key(2048))
     sha1_ca = tls_certs.Authority("Veltra test SHA-1 CA", parent=ca, digest="sha1")
-    client_auth = x509.oid.ExtendedKeyUsageOID.CLIENT_AUTH
+    client_auth = ExtendedKeyUsageOID.CLIENT_AUTH
     for name, pair in (
             ("wildcard", ca.issue(["*.x.test"])),
             ("partial_wildcard", ca.issue(["f*.x.test"])),
