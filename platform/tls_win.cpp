@@ -17,8 +17,8 @@
 #include "platform/dynamic_library.h"
 #include "platform/files.h"
 #include "platform/sockets.h"
-#include "platform/text.h"
 #include "platform/tls.h"
+#include "platform/unique_resource.h"
 #include "platform/win_text.h"
 
 namespace vlt::platform {
@@ -64,6 +64,8 @@ struct Crypt32Api : EntryPointTable {
   EntryPoint<decltype(::CryptDecodeObjectEx)> CryptDecodeObjectEx{*this, "CryptDecodeObjectEx"};
   EntryPoint<decltype(::CertGetNameStringW)> CertGetNameStringW{*this, "CertGetNameStringW"};
   EntryPoint<decltype(::CertNameToStrW)> CertNameToStrW{*this, "CertNameToStrW"};
+  EntryPoint<decltype(::CertGetPublicKeyLength)> CertGetPublicKeyLength{*this,
+                                                                        "CertGetPublicKeyLength"};
 };
 
 struct Libraries {
@@ -73,7 +75,7 @@ struct Libraries {
 };
 
 // Loaded once, on the first secure connection, and kept for the life of the program.
-Libraries* Apis(std::string& error) {
+Libraries& Libs() {
   static Libraries* libs = [] {
     auto* l = new Libraries;
     if (!l->sspi.Load("secur32.dll"))
@@ -82,12 +84,51 @@ Libraries* Apis(std::string& error) {
       l->error = l->crypt32.ErrorText();
     return l;
   }();
-  if (!libs->error.empty()) {
-    error = "the system's TLS cannot be used: " + libs->error;
+  return *libs;
+}
+
+Libraries* Apis(std::string& error) {
+  Libraries& libs = Libs();
+  if (!libs.error.empty()) {
+    error = "the system's TLS cannot be used: " + libs.error;
     return nullptr;
   }
-  return libs;
+  return &libs;
 }
+
+// Owners of what the security package and the certificate functions hand out. They free it
+// through the libraries, which a session loaded before it could be handed anything.
+struct CertContextTraits {
+  using Type = PCCERT_CONTEXT;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type c) { Libs().crypt32.Api().CertFreeCertificateContext(c); }
+};
+struct CertStoreTraits {
+  using Type = HCERTSTORE;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type s) { Libs().crypt32.Api().CertCloseStore(s, 0); }
+};
+struct CertChainTraits {
+  using Type = PCCERT_CHAIN_CONTEXT;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type c) { Libs().crypt32.Api().CertFreeCertificateChain(c); }
+};
+struct ContextBufferTraits {
+  using Type = void*;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type b) { Libs().sspi.Api().FreeContextBuffer(b); }
+};
+// What CryptDecodeObjectEx allocates for the caller.
+struct LocalBufferTraits {
+  using Type = void*;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type b) { LocalFree(b); }
+};
+using CertContext = UniqueResource<CertContextTraits>;
+using CertStore = UniqueResource<CertStoreTraits>;
+using CertChain = UniqueResource<CertChainTraits>;
+using ContextBuffer = UniqueResource<ContextBufferTraits>;
+using LocalBuffer = UniqueResource<LocalBufferTraits>;
 
 constexpr unsigned char kAlertRecord = 21;
 
@@ -144,17 +185,20 @@ std::string Der(PCCERT_CONTEXT cert) {
   return std::string(reinterpret_cast<const char*>(cert->pbCertEncoded), cert->cbCertEncoded);
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-  return AsciiLower(a) == AsciiLower(b);
+std::string Oid(LPCSTR oid) {
+  return oid != nullptr ? oid : "";
 }
 
-// A DNS name of the certificate against the host: exact, or "*.rest" for one left-most label.
-bool NameMatches(std::string pattern, const std::string& host) {
-  if (!pattern.empty() && pattern.back() == '.') pattern.pop_back();
-  if (SameText(pattern, host)) return true;
-  if (!pattern.starts_with("*.")) return false;
-  const std::size_t dot = host.find('.');
-  return dot != std::string::npos && dot > 0 && SameText(pattern.substr(1), host.substr(dot));
+// The size of a public key in bits: an EC key is a point of the curve, whose coordinates are as
+// long as the curve's field (04 X Y uncompressed, 02/03 X compressed).
+int KeyBits(const Crypt32Api& api, const CERT_PUBLIC_KEY_INFO& key) {
+  if (Oid(key.Algorithm.pszObjId) == szOID_ECC_PUBLIC_KEY) {
+    const DWORD n = key.PublicKey.cbData;
+    if (n < 2) return 0;
+    return static_cast<int>(key.PublicKey.pbData[0] == 4 ? (n - 1) / 2 * 8 : (n - 1) * 8);
+  }
+  return static_cast<int>(
+      api.CertGetPublicKeyLength(X509_ASN_ENCODING, const_cast<CERT_PUBLIC_KEY_INFO*>(&key)));
 }
 
 std::string TimeText(const FILETIME& t) {
@@ -225,10 +269,9 @@ class SchannelClient final : public TlsClient {
           &expiry);
       if (!have_context_ && (s == SEC_I_CONTINUE_NEEDED || s == SEC_E_OK)) have_context_ = true;
       for (SecBuffer& b : out_buffers) {
-        if (b.pvBuffer == nullptr) continue;
-        if (b.BufferType == SECBUFFER_TOKEN && b.cbBuffer > 0)
+        const ContextBuffer owned(b.pvBuffer);
+        if (owned && b.BufferType == SECBUFFER_TOKEN && b.cbBuffer > 0)
           out.append(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
-        sspi_.FreeContextBuffer(b.pvBuffer);
       }
       if (s == SEC_E_INCOMPLETE_MESSAGE) return Status::kNeedInput;
       if (s == SEC_I_CONTINUE_NEEDED || s == SEC_E_OK || s == SEC_I_INCOMPLETE_CREDENTIALS) {
@@ -238,6 +281,7 @@ class SchannelClient final : public TlsClient {
         if (in.empty()) return Status::kNeedInput;
         continue;
       }
+      if (have_context_ && RefusedCertificate()) return Status::kFailed;
       return Fail("TLS handshake with " + host_ + " failed: " + StatusText(s));
     }
   }
@@ -331,9 +375,9 @@ class SchannelClient final : public TlsClient {
     const SECURITY_STATUS s = sspi_.InitializeSecurityContextW(
         &cred_, &context_, target_.empty() ? nullptr : target_.data(), kRequest, 0, 0, nullptr, 0,
         &context_, &out_desc, &attributes, &expiry);
-    if ((s == SEC_E_OK || s == SEC_I_CONTEXT_EXPIRED) && o.pvBuffer != nullptr)
+    const ContextBuffer owned(o.pvBuffer);
+    if ((s == SEC_E_OK || s == SEC_I_CONTEXT_EXPIRED) && owned)
       out.append(static_cast<const char*>(o.pvBuffer), o.cbBuffer);
-    if (o.pvBuffer != nullptr) sspi_.FreeContextBuffer(o.pvBuffer);
   }
 
   TlsPeerInfo Info() const override { return info_; }
@@ -350,29 +394,43 @@ class SchannelClient final : public TlsClient {
   Status Finish() {
     SECURITY_STATUS s = sspi_.QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
     if (s != SEC_E_OK) return Fail("TLS: " + StatusText(s));
-    PCCERT_CONTEXT cert = nullptr;
-    s = sspi_.QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &cert);
-    if (s != SEC_E_OK || cert == nullptr) return FailCertificate(CertProblem::kBadChain, host_);
-    const Status checked = Check(cert);
-    if (checked == Status::kOk) Describe(cert);
-    crypt_.CertFreeCertificateContext(cert);
+    CertContext cert;
+    s = sspi_.QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, cert.Put());
+    if (s != SEC_E_OK || !cert) return FailCertificate(CertProblem::kBadChain, host_);
+    const Status checked = Check(cert.Get());
+    if (checked == Status::kOk) Describe(cert.Get());
     return checked;
+  }
+
+  // A handshake the security package broke off may already hold the server's certificate
+  // (Wine's stops at a key usage that does not allow the handshake): when the checks here
+  // refuse it, that is the reason to give.
+  bool RefusedCertificate() {
+    CertContext cert;
+    if (sspi_.QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, cert.Put()) !=
+            SEC_E_OK ||
+        !cert)
+      return false;
+    return Check(cert.Get()) == Status::kFailed && problem_ != CertProblem::kCertOk;
   }
 
   Status Check(PCCERT_CONTEXT cert) {
     // The certificates the server sent and the CA file, where the chain engine looks beside
     // the system's stores.
-    HCERTSTORE extra =
-        crypt_.CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr);
-    if (extra == nullptr) return FailCertificate(CertProblem::kBadChain, host_);
+    const CertStore extra(
+        crypt_.CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+    if (!extra) return FailCertificate(CertProblem::kBadChain, host_);
     for (const std::string& der : ca_)
-      crypt_.CertAddEncodedCertificateToStore(
-          extra, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-          static_cast<DWORD>(der.size()), CERT_STORE_ADD_USE_EXISTING, nullptr);
+      crypt_.CertAddEncodedCertificateToStore(extra.Get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
+                                              reinterpret_cast<const BYTE*>(der.data()),
+                                              static_cast<DWORD>(der.size()),
+                                              CERT_STORE_ADD_USE_EXISTING, nullptr);
     if (cert->hCertStore != nullptr) {
+      // Each call frees the context it was given; the last returns none.
       PCCERT_CONTEXT c = nullptr;
       while ((c = crypt_.CertEnumCertificatesInStore(cert->hCertStore, c)) != nullptr)
-        crypt_.CertAddCertificateContextToStore(extra, c, CERT_STORE_ADD_USE_EXISTING, nullptr);
+        crypt_.CertAddCertificateContextToStore(extra.Get(), c, CERT_STORE_ADD_USE_EXISTING,
+                                                nullptr);
     }
     LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA para{};
@@ -380,18 +438,12 @@ class SchannelClient final : public TlsClient {
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    const BOOL built =
-        crypt_.CertGetCertificateChain(nullptr, cert, nullptr, extra, &para, 0, nullptr, &chain);
-    Status result = Status::kOk;
-    if (!built || chain == nullptr || chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) {
-      result = FailCertificate(CertProblem::kBadChain, host_);
-    } else {
-      result = Judge(cert, chain);
-    }
-    if (chain != nullptr) crypt_.CertFreeCertificateChain(chain);
-    crypt_.CertCloseStore(extra, 0);
-    return result;
+    CertChain chain;
+    const BOOL built = crypt_.CertGetCertificateChain(nullptr, cert, nullptr, extra.Get(), &para, 0,
+                                                      nullptr, chain.Put());
+    if (!built || !chain || chain.Get()->cChain == 0 || chain.Get()->rgpChain[0]->cElement == 0)
+      return FailCertificate(CertProblem::kBadChain, host_);
+    return Judge(cert, chain.Get());
   }
 
   Status Judge(PCCERT_CONTEXT cert, PCCERT_CHAIN_CONTEXT chain) {
@@ -415,8 +467,17 @@ class SchannelClient final : public TlsClient {
     if (errors & (CERT_TRUST_IS_NOT_TIME_VALID | CERT_TRUST_CTL_IS_NOT_TIME_VALID))
       return FailCertificate(CertProblem::kExpired, host_);
     if (errors & CERT_TRUST_IS_REVOKED) return FailCertificate(CertProblem::kRevoked, host_);
+    // Ours before the chain engine's other findings: not every chain engine weighs digests,
+    // key sizes and usages (Wine's does not), and when one does its flags do not say which.
+    if (const std::string weak = WeakChainText(ChainOf(simple)); !weak.empty())
+      return FailCertificate(CertProblem::kWeak, host_, weak);
+    if (const std::string usage = WrongUsageText(UsageOf(cert)); !usage.empty())
+      return FailCertificate(CertProblem::kWrongUsage, host_, usage);
     if (errors != 0) return FailCertificate(CertProblem::kBadChain, host_);
-    if (!NamesHost(cert)) return FailCertificate(CertProblem::kWrongHost, host_);
+    std::vector<std::string> names;
+    if (!NamesHost(cert, names))
+      return FailCertificate(CertProblem::kWrongHost, host_,
+                             CertNamesText(names, CommonName(cert)));
     // The system's SSL policy over the same chain, for what the checks above leave to it; the
     // root the CA file supplied and the name just matched are not its to judge again.
     std::wstring server = Widen(host_);
@@ -452,9 +513,52 @@ class SchannelClient final : public TlsClient {
     }
   }
 
-  // The host against the certificate's alternative names (addresses byte for byte, names with
-  // one left-most wildcard); the common name counts only when there are none.
-  bool NamesHost(PCCERT_CONTEXT cert) {
+  std::vector<ChainCert> ChainOf(const CERT_SIMPLE_CHAIN* simple) const {
+    std::vector<ChainCert> chain;
+    for (DWORD i = 0; i < simple->cElement; ++i) {
+      PCCERT_CONTEXT c = simple->rgpElement[i]->pCertContext;
+      const CERT_INFO* info = c->pCertInfo;
+      chain.push_back({CommonName(c), Oid(info->SignatureAlgorithm.pszObjId),
+                       Oid(info->SubjectPublicKeyInfo.Algorithm.pszObjId),
+                       KeyBits(crypt_, info->SubjectPublicKeyInfo)});
+    }
+    return chain;
+  }
+
+  CertUsage UsageOf(PCCERT_CONTEXT cert) const {
+    CertUsage usage;
+    const CERT_INFO* info = cert->pCertInfo;
+    DWORD size = 0;
+    if (PCERT_EXTENSION ext =
+            crypt_.CertFindExtension(szOID_KEY_USAGE, info->cExtension, info->rgExtension)) {
+      // An extension that cannot be read allows nothing.
+      usage.has_key_usage = true;
+      LocalBuffer decoded;
+      if (crypt_.CryptDecodeObjectEx(X509_ASN_ENCODING, X509_KEY_USAGE, ext->Value.pbData,
+                                     ext->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr,
+                                     decoded.Put(), &size)) {
+        const auto* bits = static_cast<const CRYPT_BIT_BLOB*>(decoded.Get());
+        if (bits->cbData > 0) usage.key_usage = bits->pbData[0];
+      }
+    }
+    if (PCERT_EXTENSION ext = crypt_.CertFindExtension(szOID_ENHANCED_KEY_USAGE, info->cExtension,
+                                                       info->rgExtension)) {
+      usage.has_extended = true;
+      LocalBuffer decoded;
+      if (crypt_.CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ENHANCED_KEY_USAGE, ext->Value.pbData,
+                                     ext->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr,
+                                     decoded.Put(), &size)) {
+        const auto* eku = static_cast<const CERT_ENHKEY_USAGE*>(decoded.Get());
+        for (DWORD i = 0; i < eku->cUsageIdentifier; ++i)
+          usage.extended.push_back(Oid(eku->rgpszUsageIdentifier[i]));
+      }
+    }
+    return usage;
+  }
+
+  // The host against the certificate's alternative names (addresses byte for byte, DNS names
+  // by CertNameMatches), never its common name; `names` gets what the certificate holds.
+  bool NamesHost(PCCERT_CONTEXT cert, std::vector<std::string>& names) {
     const bool address = IsAddressText(host_);
     TVarSin sin;
     AddrHints hints;
@@ -470,27 +574,28 @@ class SchannelClient final : public TlsClient {
     const CERT_INFO* info = cert->pCertInfo;
     PCERT_EXTENSION ext =
         crypt_.CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
-    if (ext != nullptr) {
-      CERT_ALT_NAME_INFO* names = nullptr;
-      DWORD size = 0;
-      if (!crypt_.CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, ext->Value.pbData,
-                                      ext->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names,
-                                      &size))
-        return false;
-      bool found = false;
-      for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
-        const CERT_ALT_NAME_ENTRY& e = names->rgAltEntry[i];
-        if (address && e.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS)
-          found = std::string(reinterpret_cast<const char*>(e.IPAddress.pbData),
-                              e.IPAddress.cbData) == wanted;
-        else if (!address && e.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME)
-          found = NameMatches(Narrow(e.pwszDNSName), host_);
+    if (ext == nullptr) return false;
+    LocalBuffer decoded;
+    DWORD size = 0;
+    if (!crypt_.CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, ext->Value.pbData,
+                                    ext->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr,
+                                    decoded.Put(), &size))
+      return false;
+    const auto* alt = static_cast<const CERT_ALT_NAME_INFO*>(decoded.Get());
+    bool found = false;
+    for (DWORD i = 0; i < alt->cAltEntry; ++i) {
+      const CERT_ALT_NAME_ENTRY& e = alt->rgAltEntry[i];
+      if (e.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS) {
+        const std::string bytes(reinterpret_cast<const char*>(e.IPAddress.pbData),
+                                e.IPAddress.cbData);
+        names.push_back(AddressBytesText(bytes));
+        found |= address && bytes == wanted;
+      } else if (e.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME) {
+        names.push_back(Narrow(e.pwszDNSName));
+        found |= !address && CertNameMatches(names.back(), host_);
       }
-      LocalFree(names);
-      return found;
     }
-    if (address) return false;
-    return NameMatches(CommonName(cert), host_);
+    return found;
   }
 
   std::string CommonName(PCCERT_CONTEXT cert) const {

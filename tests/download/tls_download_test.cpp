@@ -104,6 +104,84 @@ TEST_F(TlsDownloadTest, BadCertificatesAreRefusedWithTheirReason) {
   }
 }
 
+// Names as RFC 9525 has them: a wildcard only as a whole left-most label standing for one label,
+// and never the subject's common name. The session is asked for the name while the connection
+// goes to 127.0.0.1, as a resolver would send it.
+TEST_F(TlsDownloadTest, CertificateNamesCountOnlyAsTheRulesSay) {
+  struct Case {
+    const char* server;
+    const char* host;
+    const char* refusal;  // nullptr: accepted
+  } const cases[] = {
+      {"wildcard", "foo.x.test", nullptr},
+      {"wildcard", "FOO.X.Test", nullptr},
+      {"wildcard", "a.foo.x.test",
+       "the certificate of a.foo.x.test does not name a.foo.x.test: it names *.x.test"},
+      {"wildcard", "x.test", "the certificate of x.test does not name x.test: it names *.x.test"},
+      {"partial_wildcard", "foo.x.test",
+       "the certificate of foo.x.test does not name foo.x.test: it names f*.x.test (a wildcard "
+       "counts only as a whole left-most label)"},
+      {"cn_only", "localhost",
+       "the certificate of localhost does not name localhost: it names no host (only its "
+       "subject's common name says \"localhost\", which does not count)"},
+      {"wrong_host", "localhost",
+       "the certificate of localhost does not name localhost: it names other.example"},
+      {"good", "127.0.0.2",
+       "the certificate of 127.0.0.2 does not name 127.0.0.2: it names localhost, 127.0.0.1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.server) + " as " + c.host);
+    net::THTTPClient http;
+    http.Sock().SSL().SetCertCAFile(tls["ca"]);
+    http.Sock().SSL().SNIHost = c.host;
+    const bool fetched = http.HTTPMethod("GET", Url(c.server));
+    if (c.refusal == nullptr) {
+      EXPECT_TRUE(fetched) << http.Sock().SSL().LastErrorDesc();
+      EXPECT_EQ(http.Document().Size(), 81920);
+    } else {
+      EXPECT_FALSE(fetched);
+      EXPECT_EQ(http.Sock().SSL().LastErrorDesc(), c.refusal);
+    }
+  }
+}
+
+// Refused by the product's own checks, whatever the system's library would let through: weak
+// digests anywhere below the root, short keys, and certificates not meant for a server.
+TEST_F(TlsDownloadTest, WeakOrMisusedCertificatesAreRefusedWithTheFault) {
+  struct Case {
+    const char* server;
+    const char* refusal;  // nullptr: accepted
+  } const cases[] = {
+      {"rsa_chain", nullptr},  // the MD5 case's chain, signed with SHA-256
+      {"sha1", "is too weak: it is signed with SHA-1"},
+      {"md5", "is too weak: it is signed with MD5"},
+      {"sha1_ca",
+       "is too weak: the CA certificate \"Veltra test SHA-1 CA\" in its chain is signed with "
+       "SHA-1"},
+      {"rsa1024", "is too weak: its RSA key has 1024 bits (at least 2048 are needed)"},
+      {"key_cert_sign",
+       "is not meant for a TLS server: its key usage allows neither digital signatures nor key "
+       "encipherment (only certificate signing)"},
+      {"client_auth",
+       "is not meant for a TLS server: its extended key usage does not include server "
+       "authentication (only client authentication)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.server);
+    Fetch(Url(c.server));
+    if (c.refusal == nullptr) {
+      ASSERT_TRUE(Finished()) << Reason();
+      EXPECT_EQ(test::ReadFile(tmp / "f.bin").size(), 81920u);
+      platform::RemoveFile(tmp / "f.bin");
+    } else {
+      ExpectNothingKept();
+      EXPECT_NE(Reason().find(std::string("the certificate of 127.0.0.1 ") + c.refusal),
+                std::string::npos)
+          << Reason();
+    }
+  }
+}
+
 // A file asked for over TLS is not fetched in the clear because the server says so.
 TEST_F(TlsDownloadTest, ARedirectionToPlainHttpIsRefused) {
   Fetch(Url("good", "/to-plain"));

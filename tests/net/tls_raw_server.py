@@ -1,12 +1,14 @@
 """The TLS peers nginx cannot play, for tls_servers.py: tls_raw_server.py DIR NAME=PORT...
 (cut, stall, no_close_notify, close_notify, eager, and ftp: an FTP server offering AUTH TLS, user
-"veltra" password "segredo", serving DIR/www), with DIR/good.pem and DIR/good.key."""
+"veltra" password "segredo", serving DIR/www), with DIR/good.pem and DIR/good.key; and one per
+name of tls_servers.CERTIFICATES, with DIR/NAME.pem and DIR/NAME.key, answering as close_notify
+does."""
 import socket
 import ssl
 import sys
 import threading
 
-from tls_servers import BODY
+from tls_servers import BODY, CERTIFICATES
 
 REPLY = b"HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n" + BODY
 
@@ -40,7 +42,7 @@ def handle(name, conn, context):
                     return
                 data += chunk
             tls.sendall(REPLY)
-            if name == "close_notify":
+            if name == "close_notify" or name in CERTIFICATES:
                 tls.unwrap()  # close_notify, then the TCP close below
             # no_close_notify: the TCP connection just ends
     except (OSError, ssl.SSLError):
@@ -69,7 +71,13 @@ def main():
     context.load_cert_chain(f"{d}/good.pem", f"{d}/good.key")
     servers = [arg.split("=") for arg in sys.argv[2:]]
     for name, port in servers[1:]:
-        if name == "ftp":
+        if name in CERTIFICATES:
+            # Weak certificates too: the client is the one that must refuse them.
+            own = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            own.set_ciphers("DEFAULT:@SECLEVEL=0")
+            own.load_cert_chain(f"{d}/{name}.pem", f"{d}/{name}.key")
+            threading.Thread(target=serve, args=(name, int(port), own), daemon=True).start()
+        elif name == "ftp":
             threading.Thread(target=serve_ftp, args=(d, int(port)), daemon=True).start()
         else:
             threading.Thread(target=serve, args=(name, int(port), context), daemon=True).start()

@@ -9,6 +9,13 @@ port, with certificates made for the run by a private CA (ca.pem) that only the 
   "no_close_notify" and "close_notify" (a body without a length, ended by closing the
   connection, without and with the TLS close), "eager" (the reply comes with the end of the
   handshake, before the request)
+  a Python TLS server per certificate the product must refuse or accept by its own checks,
+  answering any request with the body, willing to serve what it is given (security level 0) so
+  that it is the client that judges: "wildcard" (*.x.test), "partial_wildcard" (f*.x.test),
+  "cn_only" (localhost in the common name, no alternative names), "sha1" (signed with SHA-1),
+  "md5" and "rsa_chain" (by an RSA CA under the CA, signed with MD5 and with SHA-256), "sha1_ca"
+  (under a CA the CA signed with SHA-1), "rsa1024" (a 1024-bit RSA key), "key_cert_sign" (key
+  usage keyCertSign only), "client_auth" (extended key usage clientAuth only)
   pyftpdlib: "ftp", an FTP server that offers AUTH TLS (user veltra, password segredo)
   tinyproxy: "proxy", an HTTP proxy whose CONNECT tunnels reach them
 
@@ -22,6 +29,8 @@ import hashlib
 import os
 import sys
 
+from cryptography.x509.oid import ExtendedKeyUsageOID
+
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "support"))
 sys.path.insert(0, os.path.join(here, "..", "..", "scripts"))
@@ -30,6 +39,8 @@ import tls_certs  # noqa: E402
 
 SERVERS = ("good", "unknown_ca", "self_signed", "wrong_host", "expired")
 RAW = ("cut", "stall", "no_close_notify", "close_notify", "eager", "ftp")
+CERTIFICATES = ("wildcard", "partial_wildcard", "cn_only", "sha1", "md5", "rsa_chain", "sha1_ca",
+                "rsa1024", "key_cert_sign", "client_auth")
 BODY = b"".join(b"%08d veltra tls\n" % i for i in range(4096))
 
 
@@ -44,6 +55,24 @@ def make_certs(d):
     tls_certs.write_pair(d, "wrong_host", ca.issue(["other.example"]))
     tls_certs.write_pair(d, "expired", ca.issue(names, tls_certs.NOW - 2 * year,
                                                 tls_certs.NOW - year))
+    rsa_ca = tls_certs.Authority("Veltra test RSA CA", parent=ca, key=tls_certs.rsa_key(2048))
+    sha1_ca = tls_certs.Authority("Veltra test SHA-1 CA", parent=ca, digest="sha1")
+    client_auth = ExtendedKeyUsageOID.CLIENT_AUTH
+    for name, pair in (
+            ("wildcard", ca.issue(["*.x.test"])),
+            ("partial_wildcard", ca.issue(["f*.x.test"])),
+            ("cn_only", ca.issue(["localhost"], san=False)),
+            ("sha1", ca.issue(names, digest="sha1")),
+            ("md5", rsa_ca.issue(names, digest="md5", key=tls_certs.rsa_key(2048))),
+            ("rsa_chain", rsa_ca.issue(names, key=tls_certs.rsa_key(2048))),
+            ("sha1_ca", sha1_ca.issue(names)),
+            ("rsa1024", ca.issue(names, key=tls_certs.rsa_key(1024))),
+            # RSA: at TLS 1.2 (where Wine's SChannel stops) the server would not even offer an
+            # EC key its key usage forbids to sign with.
+            ("key_cert_sign", ca.issue(names, key=tls_certs.rsa_key(2048),
+                                       key_usage={"key_cert_sign": True})),
+            ("client_auth", ca.issue(names, purposes=[client_auth]))):
+        tls_certs.write_pair(d, name, pair)
 
 
 def make_files(d):
@@ -70,7 +99,7 @@ def start(d):
         os.makedirs(f"{d}/{sub}", exist_ok=True)
     make_certs(d)
     big = make_files(d)
-    ports = {name: free_port() for name in SERVERS + RAW + ("proxy",)}
+    ports = {name: free_port() for name in SERVERS + RAW + CERTIFICATES + ("proxy",)}
     servers = "".join(f"""
   server {{
     listen 127.0.0.1:{ports[name]} ssl;
@@ -82,7 +111,7 @@ def start(d):
   }}""" for name in SERVERS)
     write_nginx_conf(d, f"  access_log {d}/logs/access.log;{servers}")
     start_server(d, "nginx", ports["good"], ["/usr/sbin/nginx", "-p", d, "-c", f"{d}/nginx.conf"])
-    raw_args = [f"{name}={ports[name]}" for name in RAW]
+    raw_args = [f"{name}={ports[name]}" for name in RAW + CERTIFICATES]
     start_server(d, "raw", ports["cut"],
                  ["/usr/bin/python3", os.path.join(here, "tls_raw_server.py"), d] + raw_args)
     with open(f"{d}/tinyproxy.conf", "w") as f:
