@@ -71,6 +71,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
   Log("InstaladorVeltra 1.0.0.0; parâmetros: " + vlt::LinhaParaRegistro(argumentos));
   std::string erro = linha.erro;
   if (erro.empty() && !registrando && !p.log.empty()) erro = erro_registro;
+  // A result nobody could read back is found now, not after the installation.
+  if (erro.empty() && !p.resultado.empty()) vlt::ResultadoGravavel(p.resultado, erro);
   if (!erro.empty()) {
     // Nothing is started: no window, no installation.
     Log("Erro: " + erro);

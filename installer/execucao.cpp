@@ -2,26 +2,10 @@
 
 #include "installer/principal.h"
 #include "platform/files.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 
 namespace vlt {
-namespace {
-
-std::string UmaLinha(const std::string& valor) {
-  std::string out;
-  for (size_t i = 0; i < valor.size(); ++i) {
-    const char c = valor[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < valor.size() && valor[i + 1] == '\n') ++i;
-      out.append(" | ");
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 ResultadoInstalacao ResultadoDe(TfrmPrincipal& form, std::uint32_t duracao_ms) {
   ResultadoInstalacao r;
@@ -52,7 +36,7 @@ ResultadoInstalacao ResultadoDe(const PlanoInstalacao& plano, const Desfecho& de
 std::string TextoResultado(const ResultadoInstalacao& r) {
   std::string texto;
   auto linha = [&](const char* chave, const std::string& valor) {
-    texto.append(chave).append("=").append(UmaLinha(valor)).append("\r\n");
+    texto.append(chave).append("=").append(platform::OneLine(valor)).append("\r\n");
   };
   linha("produto", r.produto);
   linha("tipo", r.tipo);
@@ -91,6 +75,23 @@ bool GravaResultado(const std::string& arquivo, const ResultadoInstalacao& resul
     platform::RemoveFile(novo);
     return false;
   }
+  return true;
+}
+
+bool ResultadoGravavel(const std::string& arquivo, std::string& erro) {
+  // The file itself is written only at the end; its temporary neighbour is tried now.
+  const std::string teste = arquivo + ".novo";
+  if (const std::string pasta = platform::ExtractFileDir(arquivo);
+      !pasta.empty() && !platform::DirectoryExists(pasta))
+    platform::ForceDirectories(pasta);
+  platform::File f;
+  if (!f.Open(teste, platform::FileAccess::Write, platform::FileShare::Exclusive,
+              platform::FileCreate::CreateAlways)) {
+    erro = "Não é possível gravar o resultado em \"" + arquivo + "\": " + f.ErrorText();
+    return false;
+  }
+  f.Close();
+  platform::RemoveFile(teste);
   return true;
 }
 

@@ -38,6 +38,10 @@ std::string TextoResultado(const ResultadoInstalacao& resultado);
 bool GravaResultado(const std::string& arquivo, const ResultadoInstalacao& resultado,
                     std::string& erro);
 
+// Whether the result file can be written where it was asked, tried before anything starts (its
+// folder is made); false with the reason.
+bool ResultadoGravavel(const std::string& arquivo, std::string& erro);
+
 // Opens the run's log: the file asked for, else a new one in the temporary folder named for the
 // moment (with "-2", "-3"... when a run in the same second took the name). False with the
 // reason.

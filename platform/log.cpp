@@ -41,8 +41,12 @@ std::string LogLineText(std::string_view text) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d  ", t.year, t.month, t.day,
                 t.hour, t.minute, t.second, t.millisecond);
-  std::string line = stamp;
-  line.reserve(line.size() + text.size());
+  return stamp + OneLine(text);
+}
+
+std::string OneLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\r' || c == '\n') {

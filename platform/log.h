@@ -32,6 +32,8 @@ class LogFile {
 // "2026-01-31 14:05:07.123  text" at the clock's local time: line breaks inside the text
 // become " | ", so that every event stays one line; no end of line.
 std::string LogLineText(std::string_view text);
+// The text with each line break (CR LF, CR or LF) made " | ".
+std::string OneLine(std::string_view text);
 
 // "<temporary folder>\InstaladorVeltra-AAAAMMDD-HHMMSS.log" for the clock's local time.
 std::string DefaultLogPath();

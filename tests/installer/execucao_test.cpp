@@ -49,6 +49,15 @@ TEST(ResultadoTest, WrittenWholeInPlaceOfAnOlderOne) {
   EXPECT_EQ(test::ReadFile(tmp / "frota\\pdv01\\resultado.txt"), TextoResultado(r));
   EXPECT_FALSE(GravaResultado(arquivo + "\\resultado.txt", r, erro));
   EXPECT_FALSE(erro.empty());
+
+  // Whether it can be written is known before the installation starts, and the try leaves
+  // nothing behind.
+  erro.clear();
+  EXPECT_TRUE(ResultadoGravavel(tmp / "novo\\resultado.txt", erro)) << erro;
+  EXPECT_FALSE(platform::FileExists(tmp / "novo\\resultado.txt"));
+  EXPECT_FALSE(platform::FileExists(tmp / "novo\\resultado.txt.novo"));
+  EXPECT_FALSE(ResultadoGravavel(arquivo + "\\resultado.txt", erro));
+  EXPECT_TRUE(erro.starts_with("Não é possível gravar o resultado em \"")) << erro;
 }
 
 // The default log is named for the moment; a second run in the same second gets a name of its
