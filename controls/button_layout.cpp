@@ -1,5 +1,7 @@
 #include "controls/button_layout.h"
 
+#include <algorithm>
+
 namespace vlt::controls {
 
 ButtonLook SelectLook(const ButtonState& s) {
@@ -29,6 +31,12 @@ ButtonLayout ComputeButtonLayout(const ButtonLayoutInput& in) {
     const int o = w / 2;
     out.box = {o, o, o + in.width - w + 1, o + in.height - w + 1};
   }
+  // Clear of the outline by two pixels (three where corners are rounded), so that the ring is
+  // seen as a ring of its own and not as a thicker outline.
+  const int inset = std::max(w, 1) + (in.shape == TVltButtonStyleType::stRoundRect ? 3 : 2);
+  if (out.box.Width() > 2 * inset + 4 && out.box.Height() > 2 * inset + 4)
+    out.focus = {out.box.left + inset, out.box.top + inset, out.box.right - inset,
+                 out.box.bottom - inset};
 
   const int max_w = in.max_picture_width, max_h = in.max_picture_height;
   const int th = in.text_height;

@@ -49,6 +49,9 @@ struct ButtonLayoutInput {
 struct ButtonLayout {
   int pen_width = 1;  // what the outline is drawn with
   Box box;            // the outline's rectangle
+  // The keyboard focus ring: inside the outline, clear of it; empty when the button is too
+  // small to hold one.
+  Box focus;
   int picture_x = 0, picture_y = 0;
   int caption_x = 0, caption_y = 0;
 };

@@ -576,6 +576,18 @@ void TVltButtonStyle::Paint(HDC dc) const {
     TextOutW(dc, ox + out.caption_x, oy + out.caption_y, caption.c_str(),
              static_cast<int>(caption.size()));
   }
+  // The keyboard focus is a ring of its own in the caption's colour (the colour the button is
+  // sure to set off), not only the hot shade: seen at a glance, also in high contrast.
+  if (enabled_ && Focused() && out.focus.Width() > 0) {
+    const int thickness = std::max(1, MulDiv(2, static_cast<int>(dpi_), 96));
+    platform::UniqueGdiObject ring(CreatePen(PS_SOLID, thickness, ColorToRGB(font.color)));
+    SelectObject(dc, ring.Get());
+    SelectObject(dc, GetStockObject(NULL_BRUSH));
+    const int r = std::max(0, a.radius - 2 * (out.focus.left - out.box.left));
+    RoundRect(dc, ox + out.focus.left, oy + out.focus.top, ox + out.focus.right,
+              oy + out.focus.bottom, r, r);
+    SelectObject(dc, GetStockObject(NULL_PEN));
+  }
   RestoreDC(dc, saved);
 }
 

@@ -167,7 +167,7 @@ class ControlsWindowTest : public ::testing::Test {
   // The fill of a button, away from its picture and caption.
   Rgb Fill(const Capture& shot, Control id) const {
     const RECT r = Area(id);
-    return shot.At(r.left + 8, r.bottom - 5);
+    return shot.At(r.left + 12, r.bottom - 10);  // clear of the outline and the focus ring
   }
 
   platform::ComSession com;
@@ -276,6 +276,13 @@ TEST_F(ControlsWindowTest, PageButtonsAreSquareAndShowDisabledAndFocusedLooks) {
       << Show(Fill(shot, Control::VltButtonStyle3));
   EXPECT_TRUE(Near(Fill(shot, Control::VltButtonStyle2), kPurpleDark, 2))
       << Show(Fill(shot, Control::VltButtonStyle2));
+  // The keyboard focus is a ring in the caption's colour along the focused button's edge, not
+  // only a darker shade; the other button has none.
+  const auto edge = [](const RECT& r) {
+    return RECT{r.left + 2, r.top + 8, r.left + 9, r.bottom - 8};
+  };
+  EXPECT_GT(Count(shot, edge(Area(Control::VltButtonStyle2)), kWhite), 10);
+  EXPECT_EQ(Count(shot, edge(Area(Control::VltButtonStyle3)), kWhite), 0);
 
   // A disabled button ignores the mouse and keeps its look.
   const RECT c = Area(Control::VltButtonStyle3);

@@ -363,6 +363,8 @@ TEST(ZipFileTest, RefusesNamesOutsideTheTargetInvalidCharactersDevicesAndBadUtf8
       {"../evil.txt", "outside"},
       {"sub/../../evil.txt", "outside"},
       {".. /evil.txt", "outside"},  // Windows may drop the trailing blank
+      {".../evil.txt", "outside"},  // and the trailing dots: "..." may act as ".."
+      {"...", "outside"},
       {"/evil.txt", "outside"},
       {"\\evil.txt", "outside"},
       {"C:\\evil.txt", "outside"},

@@ -5,14 +5,21 @@
 #                 files, the log and the result file;
 #   failures      each failed step ends the run with its own exit code, in its result file and
 #                 its log, without a box: a package missing on the server (4), a package that is
-#                 not the published one (5), no Firebird and no setup to install it (3), bad
-#                 parameters (2, on stderr; in a box when there is no stderr and no /silencioso);
-#                 over https, a server whose certificate the prefix does not trust (4);
+#                 not the published one (5), no Firebird and its setup missing on the server (4,
+#                 etapa=firebird), bad parameters (2, on stderr; in a box when there is no stderr
+#                 and no /silencioso); over https, a server whose certificate the prefix does not
+#                 trust (4);
+#   pastas        every folder the installation writes into is refused before any download (10):
+#                 ..\Uteis or C:\Atualiza that cannot be made, a /dir that is not a full path;
+#                 a /resultado= that cannot be written (2);
+#   concorrentes  two unattended installations into one folder, started together and 5 s apart:
+#                 one installs, the other ends with 1618 and touches nothing;
 #   killed        a run killed in the middle leaves its log whole up to its last line;
 #   closed        closing an unattended run's window stops it at once, with no question (9);
 #   wizard        with parameters but without /silencioso the wizard opens on the page they lead
 #                 to, with the fields filled (screenshots).
-# Usage: unattended_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR [pdv|erp|failures|killed|closed|wizard|all]
+# Usage: unattended_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR
+#          [pdv|erp|failures|pastas|concorrentes|killed|closed|wizard|all]
 set -euo pipefail
 exe=$1 probe=$2 shots=$3 what=${4:-all}
 caption="Veltra Sistemas | Instalador"
@@ -182,13 +189,15 @@ if [[ "$what" == failures || "$what" == all ]]; then
   check_file "$logs/adulterado.log" 'Download falhou: .*TerminalNFC-eInstalacaoLimpa\.zip, HTTP 200, .*SHA-256'
   ls "$c/Progs5/TerminalNFC-e" | grep -q '^terminalnfce' && fail "the tampered package was kept"
 
-  # No Firebird running and no setup on the server: 3.
+  # No Firebird running and its setup missing on the server: what failed is a download (4),
+  # and the result file says it was Firebird's.
   fresh
   stop_standin_server
   hide_package "$www/Drive/app/Uteis/Firebird-2.5.9x86.exe"
   run_silent sem-firebird /produto=pdv /tipo=servidor
   cleanup
-  check_result sem-firebird 3 firebird 'C:\Progs5\TerminalNFC-e'
+  check_result sem-firebird 4 download 'C:\Progs5\TerminalNFC-e'
+  check_file "$logs/sem-firebird.txt" '^etapa=firebird'$'\r'
   check_file "$logs/sem-firebird.log" 'Etapa: Firebird não está ativo'
   check_file "$logs/sem-firebird.log" 'Erro: Falha ao baixar o pacote Firebird-2\.5\.9x86\.exe .*404'
   no_file "$c/Progs5/TerminalNFC-e/GLOBAL.INI"
@@ -217,7 +226,92 @@ if [[ "$what" == failures || "$what" == all ]]; then
   xdotool windowactivate --sync "$box" key Return
   wait "$app" || true
   app=""
-  echo "failures: 4 download, 5 verificacao, 3 firebird, 2 parametros (stderr and box)"
+  echo "failures: 4 download, 5 verificacao, 4 firebird's setup, 2 parametros (stderr and box)"
+fi
+
+if [[ "$what" == pastas || "$what" == all ]]; then
+  # A folder the installation writes into that cannot be made (a file stands in its place, which
+  # stops root as well as anyone) is refused by name before anything is downloaded: 10.
+  for caso in uteis atualiza; do
+    fresh
+    rm -f "$c/Atualiza"
+    mkdir -p "$c/Progs5"
+    case $caso in
+      uteis) echo "não é uma pasta" >"$c/Progs5/Uteis"; pasta='C:\\Progs5\\Uteis' ;;
+      atualiza) echo "não é uma pasta" >"$c/Atualiza"; pasta='C:\\Atualiza' ;;
+    esac
+    run_silent "pasta-$caso" /produto=loja /tipo=servidor
+    rm -f "$c/Progs5/Uteis" "$c/Atualiza"
+    check_result "pasta-$caso" 10 pasta 'C:\Progs5\Berfon'
+    check_file "$logs/pasta-$caso.txt" "^mensagem=Não é possível usar a pasta .*\"$pasta\\\\?\""
+    check_file "$logs/pasta-$caso.txt" '^etapa=pasta'$'\r'
+    grep -qa 'Download' "$logs/pasta-$caso.log" && fail "pasta-$caso: something was downloaded"
+    grep -qa 'Etapa:' "$logs/pasta-$caso.log" && fail "pasta-$caso: a step began"
+  done
+  # A folder that is not a full path would land wherever the program started.
+  fresh
+  run_silent pasta-relativa /produto=pdv /tipo=servidor /dir=Progs5
+  check_result pasta-relativa 10 pasta 'Progs5'
+  check_file "$logs/pasta-relativa.txt" '^mensagem=A pasta "Progs5" não serve: .*caminho completo, como C:\\Progs5\\Berfon'
+  grep -qa 'Download' "$logs/pasta-relativa.log" && fail "pasta-relativa: something was downloaded"
+  # A result file that cannot be written is a bad parameter, said before anything starts.
+  fresh
+  mkdir -p "$logs"
+  echo "não é uma pasta" >"$logs/arquivo"
+  wait_no_other_installer
+  set +e
+  timeout 120 wine "$exe" /produto=pdv /tipo=servidor /silencioso '/log=C:\frota\resultado.log' \
+    '/resultado=C:\frota\arquivo\r.txt' </dev/null >"$shots/resultado.stdout" 2>"$shots/resultado.stderr"
+  code=$?
+  set -e
+  rm -f "$logs/arquivo"
+  ((code == 2)) || fail "an unwritable /resultado=: exit code $code, not 2"
+  grep -q 'Não é possível gravar o resultado em "C:\\frota\\arquivo\\r.txt"' "$shots/resultado.stderr" ||
+    fail "stderr: $(cat "$shots/resultado.stderr")"
+  check_file "$logs/resultado.log" 'Fim: código 2 \(parametros\)'
+  no_file "$c/Progs5"
+  echo "pastas: ..\\Uteis and C:\\Atualiza refused with 10 before any download, a relative /dir 10, /resultado= 2"
+fi
+
+if [[ "$what" == concorrentes || "$what" == all ]]; then
+  # Two installations into one folder: the second, whether it starts with the first or while
+  # the first runs, ends with 1618 and touches nothing (a Unix parent sees 1618 mod 256 = 82:
+  # the result files tell).
+  concorrente() {  # NAME: an unattended ERP server installation in the background
+    rm -f "$logs/$1.log" "$logs/$1.txt"
+    wine "$exe" /produto=loja /tipo=servidor /silencioso "/log=C:\\frota\\$1.log" \
+      "/resultado=C:\\frota\\$1.txt" </dev/null >/dev/null 2>&1 &
+  }
+  result_code() { sed -n 's/^codigo=\([0-9]*\)\r$/\1/p' "$logs/$1.txt" 2>/dev/null; }
+  for intervalo in 0 5; do
+    fresh
+    wait_no_other_installer
+    concorrente "primeira-$intervalo"
+    a=$!
+    sleep "$intervalo"
+    concorrente "segunda-$intervalo"
+    b=$!
+    set +e
+    wait "$a"
+    wait "$b"
+    set -e
+    codes="$(result_code "primeira-$intervalo") $(result_code "segunda-$intervalo")"
+    case "$codes" in
+      "0 1618") perdedora="segunda-$intervalo" ;;
+      "1618 0") perdedora="primeira-$intervalo" ;;
+      *) fail "two installations $intervalo s apart ended with codes \"$codes\" (one 0, one 1618 expected)" ;;
+    esac
+    ((intervalo == 0)) || [[ "$perdedora" == "segunda-$intervalo" ]] || fail "the first installation was refused"
+    check_file "$logs/$perdedora.txt" '^situacao=em_andamento'$'\r'
+    check_file "$logs/$perdedora.txt" '^mensagem=Já existe uma instalação em andamento\.'$'\r'
+    grep -qa 'Etapa:' "$logs/$perdedora.log" && fail "$perdedora: the refused run began a step"
+    b="$c/Progs5/Berfon"
+    check_file "$b/estoque.exe_antes1" '.'
+    no_file "$b/estoque.exe_antes2"  # one update, one backup generation
+    [[ "$(grep -ac 'Executando: .*databasecompare' "$logs/primeira-$intervalo.log" "$logs/segunda-$intervalo.log" | awk -F: '{s+=$2} END {print s}')" == 1 ]] ||
+      fail "the database tool ran more than once"
+  done
+  echo "concorrentes: together and 5 s apart, one installs and the other ends with 1618"
 fi
 
 if [[ "$what" == killed || "$what" == all ]]; then

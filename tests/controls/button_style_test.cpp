@@ -127,6 +127,31 @@ TEST(ButtonLayoutTest, PictureAndCaptionPositions) {
   }
 }
 
+// The focus ring lies inside the outline, clear of it, on every shape; a button too small to
+// hold one gets none rather than a ring over its caption.
+TEST(ButtonLayoutTest, TheFocusRingLiesInsideTheOutline) {
+  const struct {
+    TVltButtonStyleType shape;
+    int pen_width, width, height;
+    Box focus;
+  } cases[] = {
+      {TVltButtonStyleType::stRectangle, 1, 127, 33, {3, 3, 124, 30}},
+      {TVltButtonStyleType::stRoundRect, 1, 127, 33, {4, 4, 123, 29}},
+      {TVltButtonStyleType::stRectangle, 3, 100, 40, {6, 6, 94, 34}},
+      {TVltButtonStyleType::stRectangle, 0, 100, 40, {3, 3, 97, 37}},
+      {TVltButtonStyleType::stRectangle, 1, 9, 9, {}},
+  };
+  for (const auto& c : cases) {
+    ButtonLayoutInput in;
+    in.shape = c.shape;
+    in.pen_width = c.pen_width;
+    in.width = c.width;
+    in.height = c.height;
+    const ButtonLayout out = ComputeButtonLayout(in);
+    EXPECT_EQ(out.focus, c.focus) << c.width << "x" << c.height << " pen " << c.pen_width;
+  }
+}
+
 TEST(ButtonLayoutTest, BlankCaptionsAreNotDrawn) {
   EXPECT_FALSE(CaptionDrawn(true, ""));
   EXPECT_FALSE(CaptionDrawn(true, "   \t"));
