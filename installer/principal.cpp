@@ -12,16 +12,18 @@ TfrmPrincipal::TfrmPrincipal(WizardView& view, SystemOps& system) : view_(view),
   VltDownload.SetOnBeforeDownload(
       [this](download::TVltDownloadClass*) { VltDownloadBeforeDownload(); });
   VltDownload.SetOnHookStatus(
-      [this](net::TBlockSocket*, net::THookSocketReason reason, std::int64_t total,
-             std::int64_t done) { VltDownloadHookStatus(reason, total, done); });
+      [this](net::THookSocketReason reason, std::int64_t total, std::int64_t done) {
+        VltDownloadHookStatus(reason, total, done);
+      });
   VltDownload.SetOnHookMonitor(
-      [this](net::TBlockSocket*, std::int64_t total, std::int64_t done, double speed, std::uint16_t,
-             std::uint16_t,
-             std::uint16_t sec) { VltDownloadHookMonitor(total, done, speed, sec); });
+      [this](std::int64_t total, std::int64_t done, double speed, std::uint32_t sec) {
+        VltDownloadHookMonitor(total, done, speed, sec);
+      });
   VltDownload.SetOnAfterDownload(
       [this](download::TVltDownloadClass*) { VltDownloadAfterDownload(); });
   VltDownload.SetHeartbeatRate(kIntervaloJanelaMs);
-  VltDownload.SetOnHeartbeat([this](download::TVltDownloadClass*) { VltDownloadHeartbeat(); });
+  VltDownload.SetOnHeartbeat(
+      [this](download::TVltDownloadClass*, std::uint32_t) { VltDownloadHeartbeat(); });
 }
 
 void TfrmPrincipal::FormCreate() {

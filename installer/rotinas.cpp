@@ -255,9 +255,8 @@ std::string TfrmPrincipal::SomaPublicada(const std::string& destino, const std::
     AtendeJanela();
     if (cancelado_) soma.SetDownloadStatus(stStop);
   };
-  soma.SetOnHeartbeat([&](download::TVltDownloadClass*) { atende(); });
-  soma.SetOnHookMonitor([&](net::TBlockSocket*, std::int64_t, std::int64_t, double, std::uint16_t,
-                            std::uint16_t, std::uint16_t) { atende(); });
+  soma.SetOnHeartbeat([&](download::TVltDownloadClass*, std::uint32_t) { atende(); });
+  soma.SetOnHookMonitor([&](std::int64_t, std::int64_t, double, std::uint32_t) { atende(); });
   Etapa(C::Download, falha, [&] {
     platform::RemoveFile(caminho + ".part");
     soma.StartDownload();
