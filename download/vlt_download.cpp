@@ -3,7 +3,7 @@
 #include "download/ftp_download.h"
 #include "download/http_download.h"
 #include "net/sha256.h"
-#include "platform/clock.h"
+#include "net/text_functions.h"
 #include "platform/flag_scope.h"
 #include "platform/log.h"
 #include "platform/paths.h"
@@ -71,16 +71,16 @@ void TVltDownload::RunEngine() {
     fDown = std::make_unique<TVltHTTPDownload>(Settings(), Events());
   fDownloadStatus = stDownload;
   // One log line per URL, when the transfer has ended: its reply, its bytes and its time.
-  const std::uint32_t start = platform::TickMs();
+  const std::uint32_t start = net::TickMilliseconds();
   try {
     fDown->StartDownload();
   } catch (const std::exception& e) {
     fDown->Settle(e.what());
-    LogOutcome(platform::TickMs() - start);
+    LogOutcome(net::TickDifference(start, net::TickMilliseconds()));
     throw;
   }
   fDown->Settle();
-  LogOutcome(platform::TickMs() - start);
+  LogOutcome(net::TickDifference(start, net::TickMilliseconds()));
 }
 
 void TVltDownload::LogOutcome(std::uint32_t ms) const {
