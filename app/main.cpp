@@ -78,7 +78,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     Log("Erro: " + erro);
     Diz(erro + "\n\n", vlt::TextoUso(), true, p.silencioso);
     vlt::ResultadoInstalacao resultado;
-    resultado.desfecho = {vlt::CodigoSaida::Parametros, erro};
+    resultado.desfecho = {vlt::CodigoSaida::Parametros, erro, {}, false};
     resultado.registro = vlt::platform::LogPath();
     resultado.duracao_ms = vlt::platform::TickMs() - inicio;
     Conclui(p.resultado, resultado);
@@ -100,7 +100,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
       MessageBoxW(nullptr, vlt::platform::Widen(texto).c_str(), vlt::app::kApplicationTitle,
                   MB_OK | MB_ICONWARNING);
     vlt::ResultadoInstalacao resultado;
-    resultado.desfecho = {vlt::CodigoSaida::EmAndamento, texto};
+    resultado.desfecho = {vlt::CodigoSaida::EmAndamento, texto, {}, false};
     resultado.registro = vlt::platform::LogPath();
     resultado.duracao_ms = vlt::platform::TickMs() - inicio;
     Conclui(p.resultado, resultado);
@@ -157,7 +157,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
       MessageBoxW(nullptr, vlt::platform::Widen(e.what()).c_str(), vlt::app::kApplicationTitle,
                   MB_OK | MB_ICONSTOP);
     vlt::ResultadoInstalacao resultado;
-    resultado.desfecho = {vlt::CodigoSaida::Falha, e.what()};
+    resultado.desfecho = {vlt::CodigoSaida::Falha, e.what(), {}, false};
     resultado.registro = vlt::platform::LogPath();
     resultado.duracao_ms = vlt::platform::TickMs() - inicio;
     Conclui(p.resultado, resultado);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "download/vlt_download.h"
 #include "net/sha256.h"
 #include "net/text_functions.h"
 #include "platform/clock.h"
@@ -14,21 +13,24 @@ namespace p = vlt::platform;
 
 namespace {
 
-constexpr std::int64_t kMsPerDay = 86400000;
 // Read back in pieces this size when the file is checked: memory stays the same whatever the
 // size of the package.
 constexpr size_t kHashChunk = 256 * 1024;
 
 }  // namespace
 
-TVltDownloadClass::TVltDownloadClass(TVltComponent* AOwner) {
-  fOwner = dynamic_cast<TVltDownload*>(AOwner);
-  if (fOwner == nullptr) throw Exception("Essa Classe deve ser instanciada por TVltDownload");
-  // The URL changes with redirections and the status with the transfer: the engine's own from
-  // here on. Everything else stays the component's.
-  fDownloadUrl = fOwner->DownloadUrl();
-  fDownloadStatus = fOwner->DownloadStatus();
-  fSizeRecvBuffer = fOwner->SizeRecvBuffer();
+std::string PartFileTarget(const std::string& FilePart) {
+  constexpr std::string_view kPart = ".part";
+  if (!FilePart.ends_with(kPart)) return FilePart;
+  return FilePart.substr(0, FilePart.size() - kPart.size());
+}
+
+TVltDownloadClass::TVltDownloadClass(TVltDownloadSettings Settings, TVltDownloadEvents Events)
+    : fSettings(std::move(Settings)), fEvents(std::move(Events)) {
+  // The URL changes with redirections and the status with the transfer: the engine's own.
+  fDownloadUrl = fSettings.DownloadUrl;
+  fDownloadStatus = fSettings.DownloadStatus;
+  fSizeRecvBuffer = fSettings.SizeRecvBuffer;
 }
 
 TVltDownloadClass::~TVltDownloadClass() {
@@ -42,14 +44,16 @@ void TVltDownloadClass::AttachSocket(net::TBlockSocket& Sock) {
   Sock.OnMonitor = [this](net::TBlockSocket* s, bool w, const void* b, int n) {
     SocketMonitor(s, w, b, n);
   };
-  Sock.SetHeartbeatRate(fOwner->HeartbeatRate());
+  Sock.SetHeartbeatRate(fSettings.HeartbeatRate);
   Sock.OnHeartbeat = [this](net::TBlockSocket* s) {
-    if (fOwner->OnHeartbeat()) fOwner->OnHeartbeat()(this);
+    if (fEvents.OnHeartbeat)
+      fEvents.OnHeartbeat(this, net::TickDifference(fLastHeard, net::TickMilliseconds()));
     // A stop or pause asked while the server keeps the transfer waiting ends the wait now.
     if (fDownloadStatus == stStop || fDownloadStatus == stPause) s->SetStopFlag(true);
   };
   fSock = &Sock;
-  SetSizeRecvBuffer(fOwner->SizeRecvBuffer());
+  fLastHeard = net::TickMilliseconds();
+  SetSizeRecvBuffer(fSettings.SizeRecvBuffer);
 }
 
 void TVltDownloadClass::DetachSocket() {
@@ -64,7 +68,7 @@ void TVltDownloadClass::DetachSocket() {
 
 void TVltDownloadClass::SetDownloadStatus(TDownloadStatus Value) {
   fDownloadStatus = Value;
-  if (fOwner->OnDownloadStatus()) fOwner->OnDownloadStatus()(this, Value);
+  if (fEvents.OnDownloadStatus) fEvents.OnDownloadStatus(this, Value);
 }
 
 void TVltDownloadClass::SetSizeRecvBuffer(std::int32_t Value) {
@@ -72,8 +76,20 @@ void TVltDownloadClass::SetSizeRecvBuffer(std::int32_t Value) {
   if (fSock != nullptr) fSock->SetSizeRecvBuffer(Value);
 }
 
+std::int32_t TVltDownloadClass::ReceiveTimeout(std::int32_t protocol_timeout) const {
+  const std::int32_t silence = fSettings.SilenceTimeout;
+  if (silence <= 0) return protocol_timeout;
+  if (protocol_timeout < 0) return silence;
+  return std::min(protocol_timeout, silence);
+}
+
 std::string TVltDownloadClass::FailureText() const {
+  return fSettled ? fFalha.Detalhe : ReasonText();
+}
+
+std::string TVltDownloadClass::ReasonText() const {
   if (fFinished) return {};
+  if (HasFileFault()) return fFalha.Detalhe;
   if (fDownloadStatus == stPause) return "paused";
   if (fDownloadStatus == stStop) return "stopped";
   if (!fFailure.empty()) return fFailure;
@@ -81,26 +97,82 @@ std::string TVltDownloadClass::FailureText() const {
   return "the transfer ended before the file was complete";
 }
 
-void TVltDownloadClass::Notify(net::TBlockSocket* Sender, net::THookSocketReason Reason) {
-  if (fOwner->OnHookStatus())
-    fOwner->OnHookStatus()(Sender, Reason, fBytesToDownload, fBytesDownloaded);
+void TVltDownloadClass::FileFault(const std::string& detail) {
+  if (!HasFileFault()) fFalha = {ftArquivo, 0, detail};
 }
 
-void TVltDownloadClass::OpenPartFile() {
-  fFilePart = net::PathWithSeparator(fOwner->DownloadDest()) + fFilePart;
+TFalhaDownload TVltDownloadClass::SocketFailure(const std::string& detail) const {
+  // The server's orderly close in the middle of the body: it ended the file early.
+  if (fEndSocketError == 0 || (fEndClosedByPeer && fEnd.Outcome == net::toCut))
+    return {ftIncompleta, fResultCode, detail};
+  switch (fEndSocketError) {
+    case platform::kWSAETIMEDOUT:
+      return {ftTempo, fEndSocketError, detail};
+    case platform::kWSASYSNOTREADY:  // the security plug-in refused or lost the session
+      return {ftCertificado, fEndSocketError, detail};
+    default:
+      return {ftConexao, fEndSocketError, detail};
+  }
+}
+
+TFalhaDownload TVltDownloadClass::ClassifyFailure(const std::string& detail) const {
+  if (fEnd.Outcome == net::toComplete || fOverrun) return {ftIncompleta, fResultCode, detail};
+  return SocketFailure(detail);
+}
+
+void TVltDownloadClass::Settle(const std::string& error) {
+  CloseFile();
+  // A partial file exists only while it holds a prefix of the file: one that received nothing
+  // is not left behind.
+  if (!fFinished && fPartOpened && fFileSize == 0 && p::FileExists(fFilePart)) RemovePartFile();
+  if (fFinished) {
+    fFalha = {};
+  } else if (fFalha.Tipo != ftNenhuma) {
+    // Set where it happened (a local file, a refused login): kept as it is.
+  } else if (fDownloadStatus == stStop || fDownloadStatus == stPause) {
+    fFalha = {ftInterrompida, 0, ReasonText()};
+  } else if (fDigestMismatch) {
+    fFalha = {ftSoma, 0, ReasonText()};
+  } else {
+    fFalha = ClassifyFailure(error.empty() ? ReasonText() : error);
+  }
+  if (!fFinished && fFalha.Detalhe.empty()) fFalha.Detalhe = error.empty() ? ReasonText() : error;
+  fSettled = true;
+}
+
+void TVltDownloadClass::Notify(net::THookSocketReason Reason) {
+  if (fEvents.OnHookStatus) fEvents.OnHookStatus(Reason, fBytesToDownload, fBytesDownloaded);
+}
+
+void TVltDownloadClass::RemovePartFile() {
+  CloseFile();
+  p::RemoveFile(ValidatorPath());
+  // A partial file that is already gone counts as deleted.
+  if (!p::RemoveFile(fFilePart) && p::FileExists(fFilePart))
+    FileFault("cannot delete " + fFilePart + ": " + p::LastFileErrorText());
+}
+
+bool TVltDownloadClass::OpenPartFile() {
+  fFilePart = net::PathWithSeparator(fSettings.DownloadDest) + fFilePart;
   auto file = std::make_unique<p::File>();
   if (p::FileExists(fFilePart)) {
     fDownloadStatus = stResume;
     if (!file->Open(fFilePart, p::FileAccess::ReadWrite, p::FileShare::Exclusive,
-                    p::FileCreate::OpenExisting))
-      throw Exception("Cannot open file \"" + fFilePart + "\". " + file->ErrorText());
+                    p::FileCreate::OpenExisting)) {
+      FileFault("cannot open " + fFilePart + ": " + file->ErrorText());
+      return false;
+    }
     fBytesResumed = file->SeekEnd();
   } else {
     fDownloadStatus = stNone;
     if (!file->Open(fFilePart, p::FileAccess::ReadWrite, p::FileShare::Exclusive,
-                    p::FileCreate::CreateAlways))
-      throw Exception("Cannot create file \"" + fFilePart + "\". " + file->ErrorText());
+                    p::FileCreate::CreateAlways)) {
+      FileFault("cannot create " + fFilePart + ": " + file->ErrorText());
+      return false;
+    }
     fBytesResumed = 0;
+    // A validator left without its partial file describes nothing.
+    p::RemoveFile(ValidatorPath());
   }
   fFileStream = std::move(file);
   fFileSize = fBytesResumed;
@@ -110,18 +182,23 @@ void TVltDownloadClass::OpenPartFile() {
   // does not count).
   fBytesDownloaded = 0;
   fClockStarted = false;
+  return true;
 }
 
 void TVltDownloadClass::CloseFile() {
   fFileStream.reset();
 }
 
-void TVltDownloadClass::EmptyPartFile() {
-  if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate())
-    throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
-                    fFileStream->ErrorText() + ")");
+bool TVltDownloadClass::EmptyPartFile() {
+  p::RemoveFile(ValidatorPath());
+  if (fFileStream->Seek(0) != 0 || !fFileStream->Truncate()) {
+    FileFault("cannot write " + fFilePart + ": " + fFileStream->ErrorText());
+    CloseFile();
+    return false;
+  }
   fFileSize = 0;
   fBytesResumed = 0;
+  return true;
 }
 
 void TVltDownloadClass::BeginReply() {
@@ -133,6 +210,9 @@ void TVltDownloadClass::BeginReply() {
   fOverrun = false;
   fFailure.clear();
   fEnd = {};
+  fEndSocketError = 0;
+  fEndClosedByPeer = false;
+  fLastHeard = net::TickMilliseconds();
 }
 
 void TVltDownloadClass::JudgeReply(bool closing) {
@@ -174,9 +254,12 @@ bool TVltDownloadClass::BodyData(std::string_view Bytes) {
       fFailure = "the server sent more than the " + std::to_string(fWriteLimit) +
                  " bytes the file may hold";
     }
-    if (!keep.empty() && !fFileStream->Write(keep.data(), keep.size()))
-      throw Exception("Não foi possível gravar o arquivo: " + fFilePart + " (" +
-                      fFileStream->ErrorText() + ")");
+    if (!keep.empty() && !fFileStream->Write(keep.data(), keep.size())) {
+      FileFault("cannot write " + fFilePart + ": " + fFileStream->ErrorText());
+      CloseFile();
+      fVerdict = rvReject;
+      return false;
+    }
     fFileSize += static_cast<std::int64_t>(keep.size());
   }
   // What is not the file's is read no further than needed; a paused or stopped transfer not at
@@ -189,6 +272,10 @@ bool TVltDownloadClass::BodyData(std::string_view Bytes) {
 void TVltDownloadClass::BodyEnd(const net::TTransferEnd& End) {
   fResultCode = ReplyCode();
   fEnd = End;
+  if (fSock != nullptr) {
+    fEndSocketError = fSock->LastError();
+    fEndClosedByPeer = fSock->ClosedByPeer();
+  }
   JudgeReply(true);
   if (fFileStream && (fVerdict == rvAccept || fVerdict == rvComplete)) CloseFile();
   switch (fDownloadStatus) {
@@ -209,42 +296,32 @@ void TVltDownloadClass::BodyEnd(const net::TTransferEnd& End) {
 void TVltDownloadClass::Halt() {
   // Windows refuses to delete a file held open.
   CloseFile();
-  // A partial file that is already gone counts as deleted.
-  if (fDownloadStatus == stStop && fPartOpened && !p::RemoveFile(fFilePart) &&
-      p::FileExists(fFilePart))
-    throw Exception("Não foi possível excluir o arquivo: " + fFilePart);
+  if (fDownloadStatus == stStop && fPartOpened) RemovePartFile();
 }
 
-void TVltDownloadClass::SocketMonitor(net::TBlockSocket* Sender, bool Writing, const void*,
-                                      int Len) {
+void TVltDownloadClass::SocketMonitor(net::TBlockSocket*, bool Writing, const void*, int Len) {
   if (Writing) return;
   fBytesDownloaded += Len;
+  const std::uint32_t now = net::TickMilliseconds();
+  if (Len > 0) fLastHeard = now;
 
-  // Time of day of the elapsed time, and the speed over the bytes of this transfer. The clock
-  // starts at the first block received, or anew when the transfer starts. It is the tick
-  // counter, not the local time, so that a change of the system time or of daylight saving
-  // time does not stretch or stop the transfer; unsigned subtraction carries it across the
-  // counter's wrap.
-  const std::uint32_t now = p::TickMs();
+  // The speed over the bytes of this transfer and the time left. The clock starts at the first
+  // block received, or anew when the transfer starts. It is the tick counter, not the local
+  // time, so that a change of the system time or of daylight saving time does not stretch or
+  // stop the transfer.
   if (!fClockStarted) {
     fClockStarted = true;
     fStartTick = now;
     fBytesAtStart = fBytesDownloaded - Len;
   }
-  const std::int64_t elapsed = static_cast<std::uint32_t>(now - fStartTick) % kMsPerDay;
-  const auto H = static_cast<std::uint16_t>(elapsed / 3600000);
-  const auto M = static_cast<std::uint16_t>(elapsed / 60000 % 60);
-  const auto S = static_cast<std::uint16_t>(elapsed / 1000 % 60);
-  const auto MS = static_cast<std::uint16_t>(elapsed % 1000);
-  const auto E = static_cast<std::uint16_t>(M * 60 + S + H * 3600);
-  const double T = MS / 1000.0 + E;
+  const double T = net::TickDifference(fStartTick, now) / 1000.0;
   if (T > 0) fAverageSpeed = static_cast<double>(fBytesDownloaded - fBytesAtStart) / 1024.0 / T;
-  std::uint16_t sec = E;
-  if (fAverageSpeed > 0 && fBytesToDownload >= fBytesDownloaded) {
-    // The time left, held at the largest value the event can carry.
-    const double left =
+  std::uint32_t left = 0;
+  if (fAverageSpeed > 0 && fBytesToDownload > 0 && fBytesToDownload >= fBytesDownloaded) {
+    // Held at the largest value the event can carry.
+    const double s =
         static_cast<double>(fBytesToDownload - fBytesDownloaded) / 1024.0 / fAverageSpeed;
-    sec = left >= 65535.0 ? std::uint16_t{65535} : static_cast<std::uint16_t>(left);
+    left = s >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(s);
   }
 
   // A pause or stop asked for in an earlier event ends the transfer at this block, which
@@ -253,31 +330,35 @@ void TVltDownloadClass::SocketMonitor(net::TBlockSocket* Sender, bool Writing, c
     Halt();
     fSock->CloseSocket();
   }
-  if (fOwner->OnHookMonitor())
-    fOwner->OnHookMonitor()(Sender, fBytesToDownload, fBytesDownloaded, fAverageSpeed, H, M, sec);
+  if (fEvents.OnHookMonitor)
+    fEvents.OnHookMonitor(fBytesToDownload, fBytesDownloaded, fAverageSpeed, left);
 }
 
-void TVltDownloadClass::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
+void TVltDownloadClass::SocketStatus(net::TBlockSocket*, net::THookSocketReason Reason,
                                      const std::string&) {
   switch (Reason) {
     case net::HR_Connect:
-      Notify(Sender, Reason);
+      fLastHeard = net::TickMilliseconds();
+      Notify(Reason);
       break;
     case net::HR_ReadCount:
-      if ((fDownloadStatus == stNone || fDownloadStatus == stResume) && fDownloadSize != 0) {
-        // The transfer starts now: bytes of its body that came with the reply head count.
+      // The transfer starts with the first block read once the body of an accepted reply has
+      // begun, whether or not its size is known (0: unknown).
+      if ((fDownloadStatus == stNone || fDownloadStatus == stResume) && fHeadKnown &&
+          fVerdict == rvAccept) {
+        // Bytes of its body that came with the reply head count.
         fClockStarted = true;
-        fStartTick = p::TickMs();
+        fStartTick = net::TickMilliseconds();
         fAverageSpeed = 0;
         fDownloadStatus = stDownload;
         fBytesDownloaded = fBytesResumed + fReplyBytes;
         fBytesAtStart = fBytesDownloaded;
-        fBytesToDownload = fBytesResumed + fDownloadSize;
-        Notify(Sender, Reason);
+        fBytesToDownload = fDownloadSize > 0 ? fBytesResumed + fDownloadSize : 0;
+        Notify(Reason);
       }
       break;
     case net::HR_SocketClose:
-      Notify(Sender, Reason);
+      Notify(Reason);
       break;
     default:
       break;
@@ -299,21 +380,24 @@ bool TVltDownloadClass::ReadyToFinish() {
 }
 
 bool TVltDownloadClass::DigestMatches() {
-  const std::string& expected = fOwner->ExpectedSha256();
+  const std::string& expected = fSettings.ExpectedSha256;
   if (expected.empty()) return true;
   // The whole file is read back, not the bytes of this transfer: a resumed file holds bytes an
   // earlier run wrote, and those are checked too.
   p::File file;
   if (!file.Open(fFilePart, p::FileAccess::Read, p::FileShare::DenyWrite,
-                 p::FileCreate::OpenExisting))
-    throw Exception("Não foi possível ler o arquivo: " + fFilePart + " (" + file.ErrorText() + ")");
+                 p::FileCreate::OpenExisting)) {
+    FileFault("cannot read " + fFilePart + ": " + file.ErrorText());
+    return false;
+  }
   net::Sha256 hash;
   std::string chunk(kHashChunk, '\0');
   for (;;) {
     const std::ptrdiff_t n = file.Read(chunk.data(), chunk.size());
-    if (n < 0)
-      throw Exception("Não foi possível ler o arquivo: " + fFilePart + " (" + file.ErrorText() +
-                      ")");
+    if (n < 0) {
+      FileFault("cannot read " + fFilePart + ": " + file.ErrorText());
+      return false;
+    }
     if (n == 0) break;
     hash.Update(std::string_view(chunk.data(), static_cast<size_t>(n)));
   }
@@ -323,26 +407,31 @@ bool TVltDownloadClass::DigestMatches() {
   // Not the file that was published: resuming it could never make it right.
   fDigestMismatch = true;
   fFailure = "the file's SHA-256 is " + fReceivedSha256 + ", not the expected " + expected;
-  if (!p::RemoveFile(fFilePart) && p::FileExists(fFilePart))
-    throw Exception("Não foi possível excluir o arquivo: " + fFilePart);
+  RemovePartFile();
   return false;
 }
 
 void TVltDownloadClass::FinishFile() {
   CloseFile();
   if (!DigestMatches()) return;
-  constexpr std::string_view kPart = ".part";
-  if (fFilePart.ends_with(kPart)) {
-    const std::string final_path = fFilePart.substr(0, fFilePart.size() - kPart.size());
-    if (p::FileExists(final_path) && p::FileExists(fFilePart) && !p::RemoveFile(final_path))
-      throw Exception("Não foi possível excluir o arquivo: " + final_path);
-    if (p::FileExists(fFilePart) && !p::RenameFile(fFilePart, final_path))
-      throw Exception("Não foi possível renomear o arquivo: " + fFilePart + " para " + final_path);
+  const std::string final_path = PartFileTarget(fFilePart);
+  if (final_path != fFilePart) {
+    // Taking the name replaces an older file of that name in one step.
+    if (!p::RenameFileReplacing(fFilePart, final_path)) {
+      FileFault("cannot rename " + fFilePart + " to " + final_path + ": " + p::LastFileErrorText());
+      return;
+    }
   } else {
-    const std::string leftover = fFilePart + std::string(kPart);
-    if (p::FileExists(leftover) && !p::RemoveFile(leftover))
-      throw Exception("Não foi possível excluir o arquivo: " + leftover);
+    // The final name was written directly (a followed redirection): a partial file of an
+    // earlier attempt is no longer needed.
+    const std::string leftover = fFilePart + ".part";
+    if (p::FileExists(leftover) && !p::RemoveFile(leftover)) {
+      FileFault("cannot delete " + leftover + ": " + p::LastFileErrorText());
+      return;
+    }
+    p::RemoveFile(leftover + ".validador");
   }
+  p::RemoveFile(fFilePart + ".validador");
   fFinished = true;
 }
 

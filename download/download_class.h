@@ -2,8 +2,8 @@
 // TVltDownloadClass: what the protocol engines of the download component share. An engine is
 // the body sink of its protocol client: it writes the body into a partial file whose name ends
 // in ".part" as it arrives and, once the client reports the whole of it, gives the partial file
-// its final name. The client socket's notifications only feed the component's events. The
-// settings and events are the component's own, read from it when needed.
+// its final name. The client socket's notifications only feed the events. An engine is given
+// its settings and events by value when it is made and knows nothing of who made it.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,23 +16,24 @@
 
 namespace vlt::download {
 
-class TVltDownload;
-
 class TVltDownloadClass : public net::TBodySink {
  public:
-  // Raises "Essa Classe deve ser instanciada por TVltDownload" for any other owner.
-  explicit TVltDownloadClass(TVltComponent* AOwner);
+  TVltDownloadClass(TVltDownloadSettings Settings, TVltDownloadEvents Events);
   ~TVltDownloadClass() override;
   TVltDownloadClass(const TVltDownloadClass&) = delete;
   TVltDownloadClass& operator=(const TVltDownloadClass&) = delete;
 
-  // Handlers of the client socket's status and monitor hooks: the component's progress events.
+  // Handlers of the client socket's status and monitor hooks: the progress events.
   virtual void SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                             const std::string& Value);
   virtual void SocketMonitor(net::TBlockSocket* Sender, bool Writing, const void* Buffer, int Len);
   virtual void StartDownload() {}
+  // Once the transfer has ended, by return or by an error (`error`: its text): an empty
+  // partial file is removed, the file is released and Falha() is settled.
+  void Settle(const std::string& error = {});
 
-  // The address being fetched: the component's at the start, a redirection's target after it.
+  const TVltDownloadSettings& Settings() const { return fSettings; }
+  // The address being fetched: the settings' at the start, a redirection's target after it.
   const std::string& DownloadUrl() const { return fDownloadUrl; }
   TDownloadStatus DownloadStatus() const { return fDownloadStatus; }
   // Stores the value, then tells OnDownloadStatus.
@@ -57,8 +58,10 @@ class TVltDownloadClass : public net::TBodySink {
   bool DigestMismatch() const { return fDigestMismatch; }
   // The SHA-256 of the whole file, once it was checked.
   const std::string& ReceivedSha256() const { return fReceivedSha256; }
-  // Why the file was not finished, in one line; empty once it was.
-  virtual std::string FailureText() const;
+  // Why the file was not finished; settled when the transfer has ended.
+  const TFalhaDownload& Falha() const { return fFalha; }
+  // Falha().Detalhe once settled; before that, the reason as it stands.
+  std::string FailureText() const;
   // The security plug-in of the connection the file came over; nullptr for none.
   virtual net::TCustomSSL* Security() const { return nullptr; }
 
@@ -79,11 +82,19 @@ class TVltDownloadClass : public net::TBodySink {
   // Points the socket's hooks at this engine.
   void AttachSocket(net::TBlockSocket& Sock);
   void DetachSocket();
-  void OpenPartFile();
+  // False when the partial file could not be opened or created (Falha() says why).
+  bool OpenPartFile();
   void CloseFile();
   // Empties the partial file: what it holds is not a prefix of the file (a whole new copy
-  // comes, or it turned out longer than the file).
-  void EmptyPartFile();
+  // comes, or it turned out longer than the file). False when that failed.
+  bool EmptyPartFile();
+  // A local file operation failed: the transfer ends as ftArquivo with `detail`; the first
+  // such failure is the one kept.
+  void FileFault(const std::string& detail);
+  bool HasFileFault() const { return fFalha.Tipo == ftArquivo; }
+  // Beside the partial file: what identifies the version of the file it holds a prefix of.
+  std::string ValidatorPath() const { return fFilePart + ".validador"; }
+  void RemovePartFile();
   // A new request begins: its reply is judged afresh.
   void BeginReply();
   // Decides fVerdict once the reply head is known; `closing` when the transfer has ended.
@@ -92,9 +103,17 @@ class TVltDownloadClass : public net::TBodySink {
   virtual bool BodyComplete();
   // The protocol client's code for the reply being received.
   virtual std::int32_t ReplyCode() const { return fResultCode; }
-  void Notify(net::TBlockSocket* Sender, net::THookSocketReason Reason);
+  // Why the file is not finished, as it stands now, in one line.
+  virtual std::string ReasonText() const;
+  // The failure of a transfer that ended without a local fault, a stop or a digest mismatch.
+  virtual TFalhaDownload ClassifyFailure(const std::string& detail) const;
+  // Failure kind and number from the socket error the transfer ended with.
+  TFalhaDownload SocketFailure(const std::string& detail) const;
+  void Notify(net::THookSocketReason Reason);
   // The caller paused or stopped the transfer: the partial file is closed, and deleted on stop.
   void Halt();
+  // The protocol's own time-out, shortened to the silence the settings allow.
+  std::int32_t ReceiveTimeout(std::int32_t protocol_timeout) const;
 
  private:
   bool ReadyToFinish();
@@ -109,15 +128,17 @@ class TVltDownloadClass : public net::TBodySink {
   double fAverageSpeed = 0;
   std::int32_t fSizeRecvBuffer = 0;
   std::int64_t fBytesAtStart = 0;  // counted bytes when the clock started
+  std::uint32_t fLastHeard = 0;    // the tick of the connection or of the last byte received
 
  protected:
-  TVltDownload* fOwner = nullptr;
+  const TVltDownloadSettings fSettings;
+  const TVltDownloadEvents fEvents;
   net::TBlockSocket* fSock = nullptr;
   std::unique_ptr<platform::File> fFileStream;
   TDownloadStatus fDownloadStatus = stNone;
   std::int64_t fBytesDownloaded = 0;
   std::string fFilePart;
-  std::int64_t fDownloadSize = 0;
+  std::int64_t fDownloadSize = 0;  // the body's size when the protocol tells it; 0: unknown
   std::int32_t fResultCode = 0;
   std::string fDownloadUrl;
   std::int64_t fBytesResumed = 0;
@@ -135,9 +156,13 @@ class TVltDownloadClass : public net::TBodySink {
   // The partial file never grows past this many bytes (-1: no limit known): bytes a server
   // sends beyond what it announced are not the file's.
   std::int64_t fWriteLimit = -1;
-  bool fOverrun = false;   // the server sent more than fWriteLimit allows
-  std::string fFailure;    // why the current reply cannot finish the file
-  net::TTransferEnd fEnd;  // how the client ended the last transfer
+  bool fOverrun = false;          // the server sent more than fWriteLimit allows
+  std::string fFailure;           // why the current reply cannot finish the file
+  net::TTransferEnd fEnd;         // how the client ended the last transfer
+  int fEndSocketError = 0;        // the socket's error when the transfer ended
+  bool fEndClosedByPeer = false;  // ... and it was the server's orderly close
+  TFalhaDownload fFalha;
+  bool fSettled = false;
 
  public:
   // A rejected reply (an error page, a redirection) is read no further than this: a server

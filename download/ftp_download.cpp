@@ -1,6 +1,5 @@
 #include "download/ftp_download.h"
 
-#include "download/vlt_download.h"
 #include "net/text_functions.h"
 #include "platform/text.h"
 
@@ -22,8 +21,9 @@ class LogoutGuard {
 
 }  // namespace
 
-TVltFTPDownload::TVltFTPDownload(TVltComponent* AOwner)
-    : TVltDownloadClass(AOwner), fFTPClient(std::make_unique<net::TFTPClient>()) {
+TVltFTPDownload::TVltFTPDownload(TVltDownloadSettings Settings, TVltDownloadEvents Events)
+    : TVltDownloadClass(std::move(Settings), std::move(Events)),
+      fFTPClient(std::make_unique<net::TFTPClient>()) {
   AttachSocket(fFTPClient->DSock());
   fFTPClient->SetBodySink(this);
 }
@@ -40,15 +40,15 @@ void TVltFTPDownload::StartDownload() {
     net::SplitUrl(fDownloadUrl, u);
     fRemoteName = u.Path;
     // The settings stand even when empty: the URL's host and port are not used.
-    const TVltFTP& settings = fOwner->FTP();
+    const TVltFTP& settings = fSettings.FTP;
     ftp.TargetHost = settings.FtpHost;
     ftp.TargetPort = settings.FtpPort;
     ftp.UserName = settings.FtpUser;
     ftp.Password = settings.FtpPass;
-    ftp.Timeout = settings.FtpTimeout;
+    ftp.Timeout = ReceiveTimeout(settings.FtpTimeout);
     ftp.SetAutoTLS(settings.FtpTLS);
     ftp.SetTLSonData(settings.FtpTLS);
-    ftp.Sock().SSL().SetCertCAFile(fOwner->CertCAFile());
+    ftp.Sock().SSL().SetCertCAFile(fSettings.CertCAFile);
     std::string name = platform::LastComponent(fRemoteName);
     if (!name.empty()) name += ".part";
     fFilePart = name;
@@ -56,15 +56,28 @@ void TVltFTPDownload::StartDownload() {
   if (!ftp.Login()) {
     // The operator's text, and beside it what the server or the connection said.
     fFailure = ftp.FailureText().empty() ? std::string("no reason given") : ftp.FailureText();
+    const int e = ftp.Sock().LastError();
+    if (e == platform::kWSAETIMEDOUT)
+      fFalha = {ftTempo, e, fFailure};
+    else if (e == platform::kWSASYSNOTREADY)
+      fFalha = {ftCertificado, e, fFailure};
+    else if (e != 0 || ftp.ResultCode() == 0)
+      fFalha = {ftConexao, e, fFailure};
+    else
+      fFalha = {ftServidor, ftp.ResultCode(), fFailure};
     throw Exception("Não foi possível efetuar o login!\rMotivo: " + fFailure);
   }
-  if (fOwner->FTP().FtpTLS && !ftp.IsTLS()) {
+  if (fSettings.FTP.FtpTLS && !ftp.IsTLS()) {
     // Going on in the clear would give away the password the settings asked to protect.
     fFailure = "the server does not accept AUTH TLS";
+    fFalha = {ftCertificado, 0, fFailure};
     throw Exception("Não foi possível efetuar o login!\rMotivo: " + fFailure);
   }
   if (fFilePart.empty()) throw Exception("File To Save not found");
-  OpenPartFile();
+  if (!OpenPartFile()) {
+    if (fEvents.OnAfterDownload) fEvents.OnAfterDownload(this);
+    return;
+  }
   ftp.SetDirectFileName(fFilePart);
   ftp.SetDirectFile(false);
 
@@ -73,8 +86,10 @@ void TVltFTPDownload::StartDownload() {
   // The restart offset is what the partial file holds. A server without restarts sends the
   // whole file, which must then replace the old bytes, not follow them; and a partial file
   // longer than the file is not a prefix of it, so no resume can ever finish it.
-  if (fBytesResumed > 0 && (!ftp.CanResume() || (size >= 0 && fBytesResumed > size))) {
-    EmptyPartFile();
+  if (fBytesResumed > 0 && (!ftp.CanResume() || (size >= 0 && fBytesResumed > size)) &&
+      !EmptyPartFile()) {
+    if (fEvents.OnAfterDownload) fEvents.OnAfterDownload(this);
+    return;
   }
   BeginReply();
   fDownloadSize = size;
@@ -83,7 +98,7 @@ void TVltFTPDownload::StartDownload() {
     fDownloadSize = size - fBytesResumed;
   }
   fFinalReply.clear();
-  if (fOwner->OnBeforeDownload()) fOwner->OnBeforeDownload()(this);
+  if (fEvents.OnBeforeDownload) fEvents.OnBeforeDownload(this);
   // Never more than the file lacks: a server that takes REST but sends from the start, or a
   // file that grew, must not push the partial file past the file's size.
   ftp.RetrieveFileFrom(fRemoteName, fBytesResumed, fDownloadSize >= 0 ? fDownloadSize : -1);
@@ -92,13 +107,8 @@ void TVltFTPDownload::StartDownload() {
   // Bytes after the offset came from a server that ignored it (or from another file): they
   // are not the file's, and a server that ignores REST once may have done so when the earlier
   // bytes came. A fresh start without REST is what works with it.
-  if (ftp.DataOverLimit() && fPartOpened && fDownloadStatus != stStop) DiscardPartFile();
-  if (fOwner->OnAfterDownload()) fOwner->OnAfterDownload()(this);
-}
-
-void TVltFTPDownload::DiscardPartFile() {
-  if (!platform::RemoveFile(fFilePart) && platform::FileExists(fFilePart))
-    throw Exception("Não foi possível excluir o arquivo: " + fFilePart);
+  if (ftp.DataOverLimit() && fPartOpened && fDownloadStatus != stStop) RemovePartFile();
+  if (fEvents.OnAfterDownload) fEvents.OnAfterDownload(this);
 }
 
 void TVltFTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
@@ -117,21 +127,30 @@ void TVltFTPDownload::BodyEnd(const net::TTransferEnd& End) {
   TVltDownloadClass::BodyEnd(End);
   // The data socket closed when the data ended; the final reply that came after it ends the
   // transfer, and is reported as the data socket's second close.
-  if (End.Outcome != net::toRefused) Notify(fSock, net::HR_SocketClose);
+  if (End.Outcome != net::toRefused) Notify(net::HR_SocketClose);
 }
 
 bool TVltFTPDownload::BodyComplete() {
   return fEnd.Outcome == net::toComplete && fResultCode == 226 && !fFTPClient->DataOverLimit();
 }
 
-std::string TVltFTPDownload::FailureText() const {
+TFalhaDownload TVltFTPDownload::ClassifyFailure(const std::string& detail) const {
+  // The server refused the transfer or ended it with something other than 226.
+  if (fEndSocketError == 0 && !fFTPClient->DataOverLimit() &&
+      (fEnd.Outcome == net::toRefused || fResultCode != 226))
+    return {ftServidor, fResultCode, detail};
+  return TVltDownloadClass::ClassifyFailure(detail);
+}
+
+std::string TVltFTPDownload::ReasonText() const {
   if (fFinished) return {};
+  if (HasFileFault()) return fFalha.Detalhe;
   if (fDownloadStatus == stPause) return "paused";
   if (fDownloadStatus == stStop) return "stopped";
   if (!fFailure.empty()) return fFailure;
   if (fEnd.Outcome == net::toComplete && fResultCode != 226)
     return "the transfer ended with \"" + fFinalReply + "\"";
-  return TVltDownloadClass::FailureText();
+  return TVltDownloadClass::ReasonText();
 }
 
 }  // namespace vlt::download

@@ -15,13 +15,12 @@ namespace vlt::download {
 
 class TVltFTPDownload : public TVltDownloadClass {
  public:
-  explicit TVltFTPDownload(TVltComponent* AOwner);
+  TVltFTPDownload(TVltDownloadSettings Settings, TVltDownloadEvents Events);
   ~TVltFTPDownload() override;
 
   void SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                     const std::string& Value) override;
   void StartDownload() override;
-  std::string FailureText() const override;
   void BodyEnd(const net::TTransferEnd& End) override;
   net::TCustomSSL* Security() const override { return &fFTPClient->DSock().SSL(); }
 
@@ -30,10 +29,10 @@ class TVltFTPDownload : public TVltDownloadClass {
  protected:
   bool BodyComplete() override;
   std::int32_t ReplyCode() const override { return fFTPClient->ResultCode(); }
+  std::string ReasonText() const override;
+  TFalhaDownload ClassifyFailure(const std::string& detail) const override;
 
  private:
-  void DiscardPartFile();
-
   std::unique_ptr<net::TFTPClient> fFTPClient;
   std::string fRemoteName;  // the URL's path, sent with SIZE and RETR
   std::string fFinalReply;  // the last line of the transfer's last reply

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "download/vlt_download.h"
 #include "net/address_text.h"
 #include "net/text_functions.h"
 #include "net/url_reference.h"
@@ -89,10 +88,69 @@ std::string Printable(const std::string& name) {
   return out;
 }
 
+// What identifies the version of the file a partial file holds a prefix of, kept beside it as
+// "validador=VALUE" and "tamanho=N" lines (N -1 when the size was not announced).
+struct Validator {
+  std::string value;  // a strong ETag ("\"5f1-3e8\""), else a Last-Modified date
+  std::int64_t size = -1;
+};
+
+std::optional<Validator> ReadValidator(const std::string& path) {
+  std::string data, error;
+  if (!p::ReadWholeFile(path, 4096, data, error)) return std::nullopt;
+  Validator v;
+  bool sized = false;
+  for (std::string rest = data; !rest.empty();) {
+    const std::string line = p::TrimRight(net::FetchText(rest, "\n"));
+    if (line.starts_with("validador=")) v.value = line.substr(10);
+    if (line.starts_with("tamanho=")) {
+      const std::string n = line.substr(8);
+      sized = true;
+      if (n != "-1") {
+        const auto size = p::ParseUnsigned<std::int64_t>(n);
+        if (!size) return std::nullopt;
+        v.size = *size;
+      }
+    }
+  }
+  if (v.value.empty() || !sized) return std::nullopt;
+  return v;
+}
+
+// Written beside its name and renamed over it: a reader never finds half of it.
+bool WriteValidator(const std::string& path, const Validator& v) {
+  const std::string text =
+      "validador=" + v.value + "\r\ntamanho=" + std::to_string(v.size) + "\r\n";
+  const std::string temporary = path + ".novo";
+  {
+    p::File file;
+    if (!file.Open(temporary, p::FileAccess::Write, p::FileShare::Exclusive,
+                   p::FileCreate::CreateAlways) ||
+        !file.Write(text.data(), text.size())) {
+      file.Close();
+      p::RemoveFile(temporary);
+      return false;
+    }
+  }
+  if (p::RenameFileReplacing(temporary, path)) return true;
+  p::RemoveFile(temporary);
+  return false;
+}
+
+// A strong ETag identifies one version byte for byte; a weak one ("W/...") may not be used to
+// resume, and a Last-Modified date is the next best thing.
+std::string ValidatorOf(const net::THTTPClient& http) {
+  if (const auto etag = http.HeaderValue("ETag");
+      etag && !etag->empty() && !etag->starts_with("W/"))
+    return *etag;
+  return http.HeaderValue("Last-Modified").value_or("");
+}
+
 }  // namespace
 
-TVltHTTPDownload::TVltHTTPDownload(TVltComponent* AOwner)
-    : TVltDownloadClass(AOwner), fHTTPClient(std::make_unique<net::THTTPClient>()) {
+TVltHTTPDownload::TVltHTTPDownload(TVltDownloadSettings Settings, TVltDownloadEvents Events)
+    : TVltDownloadClass(std::move(Settings), std::move(Events)),
+      fHTTPClient(std::make_unique<net::THTTPClient>()) {
   AttachSocket(fHTTPClient->Sock());
   fHTTPClient->SetBodySink(this);
 }
@@ -103,13 +161,13 @@ TVltHTTPDownload::~TVltHTTPDownload() {
 
 // The component's proxy, time-out and trusted CAs apply to every request, named file or not.
 void TVltHTTPDownload::ApplyProxySettings() {
-  const TVltProxy& proxy = fOwner->Proxy();
+  const TVltProxy& proxy = fSettings.Proxy;
   fHTTPClient->SetProxyHost(proxy.ProxyHost);
   fHTTPClient->SetProxyPort(proxy.ProxyPort);
   fHTTPClient->SetProxyUser(proxy.ProxyUser);
   fHTTPClient->SetProxyPass(proxy.ProxyPass);
-  fHTTPClient->Timeout = proxy.ProxyTimeout;
-  fHTTPClient->Sock().SSL().SetCertCAFile(fOwner->CertCAFile());
+  fHTTPClient->Timeout = ReceiveTimeout(proxy.ProxyTimeout);
+  fHTTPClient->Sock().SSL().SetCertCAFile(fSettings.CertCAFile);
 }
 
 // Asks the server for the first bytes and takes the name from its Content-Disposition:
@@ -135,7 +193,7 @@ std::string TVltHTTPDownload::ProbeName() {
     if (const std::string why = ServerNameProblem(name); !why.empty())
       throw Exception("O servidor indicou um nome de arquivo inválido: \"" + Printable(name) +
                       "\" (" + why + ")");
-    const std::string final_path = net::PathWithSeparator(fOwner->DownloadDest()) + name;
+    const std::string final_path = net::PathWithSeparator(fSettings.DownloadDest) + name;
     if (p::FileExists(final_path))
       throw Exception("O arquivo indicado pelo servidor já existe e não será substituído: " +
                       final_path);
@@ -150,7 +208,7 @@ void TVltHTTPDownload::StartDownload() {
   if (fDownloadStatus == stRedirect) {
     name = fSettledName;
   } else {
-    name = fOwner->DownloadNomeArq();
+    name = fSettings.DownloadNomeArq;
     if (name.empty()) {
       net::UrlParts u;
       net::SplitUrl(fDownloadUrl, u);
@@ -162,21 +220,41 @@ void TVltHTTPDownload::StartDownload() {
   }
   if (name.empty()) throw Exception("Favor informar o nome do arquivo para download!");
   fFilePart = name;
-  OpenPartFile();
+  if (!OpenPartFile()) {
+    if (fEvents.OnAfterDownload) fEvents.OnAfterDownload(this);
+    return;
+  }
   fHTTPClient->Clear();
-  fHTTPClient->SetRangeStart(fBytesResumed);
+  fResumeValidator.clear();
+  fResumeSize = -1;
+  if (fBytesResumed > 0) {
+    // Only a prefix of the same version may be continued: one whose version is not known
+    // starts again from nothing.
+    if (const auto v = ReadValidator(ValidatorPath())) {
+      fResumeValidator = v->value;
+      fResumeSize = v->size;
+      fHTTPClient->SetRangeStart(fBytesResumed);
+      // A 200 with the whole file answers it when the server's file is no longer that version.
+      fHTTPClient->Headers().push_back("If-Range: " + fResumeValidator);
+    } else if (EmptyPartFile()) {
+      fDownloadStatus = stNone;
+    }
+  }
   BeginReply();
   fRedirectTarget.clear();
-  if (fOwner->OnBeforeDownload()) fOwner->OnBeforeDownload()(this);
-  fHTTPClient->HTTPMethod("GET", fDownloadUrl);
+  if (fEvents.OnBeforeDownload) fEvents.OnBeforeDownload(this);
+  if (fFileStream) fHTTPClient->HTTPMethod("GET", fDownloadUrl);
   if (fRestartFromZero && fFileStream) {
     // The partial file is longer than the file now on the server: it is not a prefix of it.
     fRestartFromZero = false;
-    EmptyPartFile();
-    fDownloadStatus = stNone;
-    fHTTPClient->Clear();
-    BeginReply();
-    fHTTPClient->HTTPMethod("GET", fDownloadUrl);
+    if (EmptyPartFile()) {
+      fDownloadStatus = stNone;
+      fResumeValidator.clear();
+      fResumeSize = -1;
+      fHTTPClient->Clear();
+      BeginReply();
+      fHTTPClient->HTTPMethod("GET", fDownloadUrl);
+    }
   }
   // The redirection is followed here, once the request that brought it has ended, not from
   // inside it.
@@ -187,12 +265,14 @@ void TVltHTTPDownload::StartDownload() {
   }
   // Whatever the outcome, the partial file is not held (locked, on Windows) past the transfer.
   CloseFile();
-  if (fOwner->OnAfterDownload()) fOwner->OnAfterDownload()(this);
+  if (fEvents.OnAfterDownload) fEvents.OnAfterDownload(this);
 }
 
 void TVltHTTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                                     const std::string& Value) {
-  fDownloadSize = fHTTPClient->DownloadSize();
+  // The size of the whole body when the reply announced one; a chunked body's first chunk says
+  // nothing about the rest.
+  fDownloadSize = fHTTPClient->TransferEncoding() == net::TE_IDENTITY ? fHTTPClient->BodySize() : 0;
   if (Reason == net::HR_SocketClose) {
     // The close the client makes before it connects for a new request, and the end of a
     // redirection that is being followed, are not the end of the download.
@@ -206,6 +286,8 @@ void TVltHTTPDownload::SocketStatus(net::TBlockSocket* Sender, net::THookSocketR
 
 void TVltHTTPDownload::BodyEnd(const net::TTransferEnd& End) {
   fResultCode = ReplyCode();
+  fTunnelCode = fHTTPClient->Sock().HTTPTunnelResultCode();
+  fTunnelRefused = fHTTPClient->Sock().HTTPTunnelRefused();
   if (fResultCode == 302 && fHeadKnown && fDownloadStatus != stStop && fDownloadStatus != stPause) {
     const std::string location = fHTTPClient->HeaderValue("Location").value_or("");
     std::string failure;
@@ -252,18 +334,31 @@ void TVltHTTPDownload::JudgeReply(bool closing) {
   }
   const auto range = FindContentRange(*fHTTPClient);
   switch (fResultCode) {
-    case 200:
-      if (fFileSize > 0) {
-        EmptyPartFile();
+    case 200: {
+      // The whole file, from its first byte: whatever the partial file held goes.
+      if (!EmptyPartFile()) {
+        fVerdict = rvReject;
+        break;
       }
       fVerdict = rvAccept;
       if (fHTTPClient->TransferEncoding() == net::TE_IDENTITY) {
         fExpectedSize = fHTTPClient->BodySize();
         fWriteLimit = fExpectedSize;
       }
+      // What a later start needs to continue this very version; without one it starts over.
+      const Validator v{ValidatorOf(*fHTTPClient), fExpectedSize};
+      if (!v.value.empty()) WriteValidator(ValidatorPath(), v);
       break;
+    }
     case 206:
-      if (range && range->first == fFileSize) {
+      if (range && range->first == fFileSize && fResumeSize >= 0 && range->total >= 0 &&
+          range->total != fResumeSize) {
+        // The server ignored If-Range: this range is of a file of another size.
+        fVerdict = rvReject;
+        fFailure = "the server answered 206 for a file of " + std::to_string(range->total) +
+                   " bytes where the partial file belongs to one of " + std::to_string(fResumeSize);
+        if (fDownloadStatus != stStop && fDownloadStatus != stPause) fRestartFromZero = true;
+      } else if (range && range->first == fFileSize) {
         fVerdict = rvAccept;
         fExpectedSize = range->total;
         // Nothing past the end of the range is the file's, whatever the body's framing.
@@ -296,8 +391,9 @@ bool TVltHTTPDownload::BodyComplete() {
   return fEnd.Outcome == net::toComplete;
 }
 
-std::string TVltHTTPDownload::FailureText() const {
+std::string TVltHTTPDownload::ReasonText() const {
   if (fFinished) return {};
+  if (HasFileFault()) return fFalha.Detalhe;
   if (fDownloadStatus == stPause) return "paused";
   if (fDownloadStatus == stStop) return "stopped";
   if (!fFailure.empty()) return fFailure;
@@ -306,7 +402,21 @@ std::string TVltHTTPDownload::FailureText() const {
     return "the server answered " + std::to_string(fResultCode) +
            (fHTTPClient->ResultString().empty() ? "" : " " + fHTTPClient->ResultString());
   if (fEnd.Outcome == net::toCut) return "the transfer was cut: " + fEnd.Reason;
-  return TVltDownloadClass::FailureText();
+  return TVltDownloadClass::ReasonText();
+}
+
+TFalhaDownload TVltHTTPDownload::ClassifyFailure(const std::string& detail) const {
+  if (fTunnelRefused) return {ftProxy, fTunnelCode, detail};
+  // A plain request through a proxy: the proxy answers for the server when it refuses.
+  if (fHeadKnown && fResultCode == 407 && !fSettings.Proxy.ProxyHost.empty())
+    return {ftProxy, fResultCode, detail};
+  if (fHeadKnown && fResultCode != 200 && fResultCode != 206)
+    return {ftServidor, fResultCode, detail};
+  // A reply head that could not be used, without any socket error behind it.
+  if (!fHeadKnown && fEnd.Outcome == net::toRefused && fEndSocketError == 0 &&
+      fHTTPClient->State() == net::hsFailed)
+    return {ftServidor, fResultCode == 500 ? 0 : fResultCode, detail};
+  return TVltDownloadClass::ClassifyFailure(detail);
 }
 
 }  // namespace vlt::download

@@ -1,6 +1,7 @@
 #pragma once
 // TVltHTTPDownload: the HTTP engine of the download component. One GET of DownloadUrl into the
-// partial file, asking only for the missing bytes when a partial file is there, following a
+// partial file, asking only for the missing bytes of the same version (If-Range on the
+// validator kept beside the partial file) when a partial file is there, following a
 // 302 redirection by starting again at the new address, and finding the file name in the URL
 // or in the reply headers when the caller gave none.
 #include <memory>
@@ -17,13 +18,12 @@ class TVltHTTPDownload : public TVltDownloadClass {
   // would otherwise nest starts without end).
   static constexpr int kMaxRedirects = 10;
 
-  explicit TVltHTTPDownload(TVltComponent* AOwner);
+  TVltHTTPDownload(TVltDownloadSettings Settings, TVltDownloadEvents Events);
   ~TVltHTTPDownload() override;
 
   void SocketStatus(net::TBlockSocket* Sender, net::THookSocketReason Reason,
                     const std::string& Value) override;
   void StartDownload() override;
-  std::string FailureText() const override;
   void BodyEnd(const net::TTransferEnd& End) override;
   net::TCustomSSL* Security() const override { return &fHTTPClient->Sock().SSL(); }
 
@@ -33,8 +33,10 @@ class TVltHTTPDownload : public TVltDownloadClass {
   void JudgeReply(bool closing) override;
   bool BodyComplete() override;
   std::int32_t ReplyCode() const override { return fHTTPClient->ResultCode(); }
+  TFalhaDownload ClassifyFailure(const std::string& detail) const override;
 
  private:
+  std::string ReasonText() const override;
   void ApplyProxySettings();
   std::string ProbeName();
 
@@ -42,7 +44,11 @@ class TVltHTTPDownload : public TVltDownloadClass {
   std::string fSettledName;     // the bare file name of this start, ".part" included
   std::string fRedirectTarget;  // set by a 302 close; followed once the request has ended
   int fRedirects = 0;
-  bool fRestartFromZero = false;  // the partial file turned out longer than the file itself
+  bool fRestartFromZero = false;  // the partial file turned out not to be a prefix of the file
+  std::string fResumeValidator;   // sent with If-Range when resuming; empty otherwise
+  std::int64_t fResumeSize = -1;  // the file's size the validator recorded; -1: not known
+  std::int32_t fTunnelCode = 0;   // the proxy's answer to CONNECT
+  bool fTunnelRefused = false;
 };
 
 }  // namespace vlt::download

@@ -3,19 +3,47 @@
 #include "download/ftp_download.h"
 #include "download/http_download.h"
 #include "net/sha256.h"
-#include "platform/clock.h"
+#include "net/text_functions.h"
 #include "platform/flag_scope.h"
 #include "platform/log.h"
 #include "platform/paths.h"
 
 namespace vlt::download {
 
-TVltDownload::TVltDownload(TVltComponent* AOwner) : TVltComponent(AOwner) {
-  fDown = std::make_unique<TVltDownloadClass>(this);
+TVltDownload::TVltDownload(TVltComponent* AOwner) : TVltComponent(AOwner) {}
+
+TVltDownload::~TVltDownload() = default;
+
+TVltDownloadSettings TVltDownload::Settings() const {
+  TVltDownloadSettings s;
+  s.DownloadUrl = fDownloadUrl;
+  s.DownloadDest = fDownloadDest;
+  s.DownloadNomeArq = fDownloadNomeArq;
+  s.Protocolo = fProtocolo;
+  s.Proxy = fProxy;
+  s.FTP = fFTP;
+  s.CertCAFile = fCertCAFile;
+  s.ExpectedSha256 = fExpectedSha256;
+  s.HeartbeatRate = fHeartbeatRate;
+  s.SizeRecvBuffer = fSizeRecvBuffer;
+  s.SilenceTimeout = fSilenceTimeout;
+  s.DownloadStatus = fDownloadStatus;
+  return s;
 }
 
-TVltDownload::~TVltDownload() {
-  fDown.reset();
+TVltDownloadEvents TVltDownload::Events() const {
+  return {fOnBeforeDownload, fOnAfterDownload,  fOnHookStatus,
+          fOnHookMonitor,    fOnDownloadStatus, fOnHeartbeat};
+}
+
+TVltDownloadClass& TVltDownload::Engine() const {
+  if (!fDown) throw Exception("Nenhum download foi iniciado.");
+  return *fDown;
+}
+
+const TFalhaDownload& TVltDownload::Falha() const {
+  static const TFalhaDownload kNone;
+  return fDown ? fDown->Falha() : kNone;
 }
 
 void TVltDownload::StartDownload() {
@@ -27,25 +55,35 @@ void TVltDownload::StartDownload() {
   if (!fExpectedSha256.empty() && !net::IsSha256Hex(fExpectedSha256))
     throw Exception("O SHA-256 esperado não é válido: " + fExpectedSha256);
   platform::FlagScope running(fRunning);
+  RunEngine();
+  // A partial file an earlier run left may hold bytes of another version that no validator
+  // could tell apart: the mismatch deleted it, and one fresh transfer settles the question.
+  if (fDown->DigestMismatch() && fDown->BytesResumed() > 0 && fDownloadStatus == stDownload)
+    RunEngine();
+}
+
+void TVltDownload::RunEngine() {
   // The previous engine goes first: it may still hold the partial file open.
   fDown.reset();
   if (fProtocolo == protFTP)
-    fDown = std::make_unique<TVltFTPDownload>(this);
+    fDown = std::make_unique<TVltFTPDownload>(Settings(), Events());
   else
-    fDown = std::make_unique<TVltHTTPDownload>(this);
+    fDown = std::make_unique<TVltHTTPDownload>(Settings(), Events());
   fDownloadStatus = stDownload;
   // One log line per URL, when the transfer has ended: its reply, its bytes and its time.
-  const std::uint32_t start = platform::TickMs();
+  const std::uint32_t start = net::TickMilliseconds();
   try {
     fDown->StartDownload();
   } catch (const std::exception& e) {
-    LogOutcome(platform::TickMs() - start, e.what());
+    fDown->Settle(e.what());
+    LogOutcome(net::TickDifference(start, net::TickMilliseconds()));
     throw;
   }
-  LogOutcome(platform::TickMs() - start, {});
+  fDown->Settle();
+  LogOutcome(net::TickDifference(start, net::TickMilliseconds()));
 }
 
-void TVltDownload::LogOutcome(std::uint32_t ms, const std::string& error) const {
+void TVltDownload::LogOutcome(std::uint32_t ms) const {
   const TVltDownloadClass& d = *fDown;
   std::string line = (d.Finished() ? "Download: " : "Download falhou: ") + fDownloadUrl;
   if (d.DownloadUrl() != fDownloadUrl) line += " (redirecionado para " + d.DownloadUrl() + ")";
@@ -60,24 +98,20 @@ void TVltDownload::LogOutcome(std::uint32_t ms, const std::string& error) const 
   if (net::TCustomSSL* ssl = d.Security(); ssl != nullptr && !ssl->GetSSLVersion().empty())
     line += ", " + ssl->GetSSLVersion() + " " + ssl->GetCipherName() + ", certificado de " +
             ssl->GetPeerName() + " (SHA-256 " + ssl->GetPeerFingerprint() + ")";
-  if (d.Finished()) {
-    std::string file = d.FilePart();
-    if (file.ends_with(".part")) file.resize(file.size() - 5);
-    line += " -> " + platform::NormalizePath(file);
-  } else {
-    line += ": " + (error.empty() ? d.FailureText() : error);
-  }
+  if (d.Finished())
+    line += " -> " + platform::NormalizePath(PartFileTarget(d.FilePart()));
+  else
+    line += ": " + d.Falha().Detalhe;
   platform::Log(line);
 }
 
 void TVltDownload::SetSizeRecvBuffer(std::int32_t Value) {
   fSizeRecvBuffer = Value;
-  fDown->SetSizeRecvBuffer(Value);
 }
 
 void TVltDownload::SetDownloadStatus(TDownloadStatus Value) {
   fDownloadStatus = Value;
-  fDown->SetDownloadStatus(Value);
+  if (fDown) fDown->SetDownloadStatus(Value);
 }
 
 }  // namespace vlt::download

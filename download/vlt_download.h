@@ -17,12 +17,14 @@ class TVltDownload : public TVltComponent {
   explicit TVltDownload(TVltComponent* AOwner = nullptr);
   ~TVltDownload() override;
 
-  // Runs one download; returns when the transfer has ended. Network failures end it without
-  // an error: the final file is then simply not there.
+  // Runs one download; returns when the transfer has ended. Network and local file failures
+  // end it without an error: the final file is then simply not there, and Falha() says why.
+  // A resumed file whose whole does not have the expected SHA-256 is fetched once more from
+  // the start before that is reported.
   void StartDownload();
 
-  // The settings and events are read by the engine when it needs them: a change reaches the
-  // running engine without being copied to it.
+  // The settings and events are handed to the engine by value when a transfer starts: a change
+  // takes effect at the next start. Only DownloadStatus reaches a running transfer.
   const std::string& DownloadDest() const { return fDownloadDest; }
   void SetDownloadDest(const std::string& Value) { fDownloadDest = Value; }
   const std::string& DownloadUrl() const { return fDownloadUrl; }
@@ -30,7 +32,7 @@ class TVltDownload : public TVltComponent {
   const std::string& DownloadNomeArq() const { return fDownloadNomeArq; }
   void SetDownloadNomeArq(const std::string& Value) { fDownloadNomeArq = Value; }
   std::int32_t SizeRecvBuffer() const { return fSizeRecvBuffer; }
-  // Handed on to the engine's socket.
+  // Handed to the socket of the next transfer.
   void SetSizeRecvBuffer(std::int32_t Value);
   TVltProxy& Proxy() { return fProxy; }
   const TVltProxy& Proxy() const { return fProxy; }
@@ -69,12 +71,24 @@ class TVltDownload : public TVltComponent {
   void SetHeartbeatRate(std::int32_t Value) { fHeartbeatRate = Value; }
   const TVltHeartbeat& OnHeartbeat() const { return fOnHeartbeat; }
   void SetOnHeartbeat(TVltHeartbeat Value) { fOnHeartbeat = std::move(Value); }
+  // A server that sends nothing for this many ms fails the transfer (ftTempo); 0: only the
+  // protocol's own time-out. 30000 by default.
+  std::int32_t SilenceTimeout() const { return fSilenceTimeout; }
+  void SetSilenceTimeout(std::int32_t Value) { fSilenceTimeout = Value; }
 
   // The engine of the latest start (diagnostics: whether it finished the file, and why not).
-  TVltDownloadClass& Engine() const { return *fDown; }
+  // Only after a start.
+  TVltDownloadClass& Engine() const;
+  // Why the latest start did not finish its file; ftNenhuma when it did, or before any start.
+  const TFalhaDownload& Falha() const;
+  // Falha().Detalhe.
+  std::string FailureText() const { return Falha().Detalhe; }
 
  private:
-  void LogOutcome(std::uint32_t ms, const std::string& error) const;
+  TVltDownloadSettings Settings() const;
+  TVltDownloadEvents Events() const;
+  void RunEngine();
+  void LogOutcome(std::uint32_t ms) const;
 
   std::unique_ptr<TVltDownloadClass> fDown;
   TVltProtocolo fProtocolo = protNenhum;
@@ -94,6 +108,7 @@ class TVltDownload : public TVltComponent {
   TVltHookMonitor fOnHookMonitor;
   TVltHeartbeat fOnHeartbeat;
   std::int32_t fHeartbeatRate = 0;
+  std::int32_t fSilenceTimeout = 30000;
   bool fRunning = false;
 };
 

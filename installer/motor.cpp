@@ -52,6 +52,11 @@ void Parte(CodigoSaida codigo, const std::string& falha, Acao acao) {
   }
 }
 
+// After this long without a byte the transfer line says the server is silent; after the longer
+// one the transfer is given up.
+constexpr std::uint32_t kSilencioMostradoMs = 3000;
+constexpr std::int32_t kSilencioMaximoMs = 30000;
+
 // "http://127.0.0.1:8080/Drive/app/x.zip" -> "127.0.0.1:8080"
 std::string ServidorDe(const std::string& url) {
   net::UrlParts partes;
@@ -82,6 +87,51 @@ std::string PastaInutilizavel(const std::string& dir, const char* marca) {
 }
 
 }  // namespace
+
+std::string MotivoDaFalha(const download::TFalhaDownload& f) {
+  using namespace download;
+  const std::string n = std::to_string(f.Codigo);
+  std::string texto;
+  switch (f.Tipo) {
+    case ftConexao:
+      texto = "não foi possível conectar ao servidor" + (f.Codigo ? " (erro " + n + ")" : "");
+      break;
+    case ftTempo:
+      texto = "o servidor parou de enviar dados e não respondeu a tempo";
+      break;
+    case ftCertificado:
+      texto = "a conexão segura foi recusada: o certificado do servidor não é confiável";
+      break;
+    case ftServidor:
+      texto = "o servidor respondeu " + n;
+      if (f.Codigo == 404 || f.Codigo == 410) texto += " (o arquivo não existe no servidor)";
+      if (f.Codigo == 401 || f.Codigo == 403) texto += " (acesso negado)";
+      if (f.Codigo >= 500) texto += " (erro no próprio servidor)";
+      if (f.Codigo == 0) texto = "o servidor deu uma resposta que não pôde ser usada";
+      break;
+    case ftProxy:
+      texto = f.Codigo == 407 ? "o proxy exige usuário e senha (407)"
+                              : "o proxy recusou a conexão" + (f.Codigo ? " (" + n + ")" : "");
+      break;
+    case ftIncompleta:
+      texto = "a transferência terminou antes de o arquivo chegar inteiro";
+      break;
+    case ftSoma:
+      texto = "o arquivo recebido não confere com a soma de verificação SHA-256";
+      break;
+    case ftArquivo:
+      texto = "não foi possível gravar o arquivo no disco";
+      break;
+    case ftInterrompida:
+      texto = "a transferência foi interrompida";
+      break;
+    case ftNenhuma:
+      texto = "o download não terminou";
+      break;
+  }
+  // The technical detail after it, for support (in the log's words).
+  return texto + "." + (f.Detalhe.empty() ? std::string() : "\rDetalhe: " + f.Detalhe);
+}
 
 MotorInstalacao::MotorInstalacao(const PlanoInstalacao& plano, ObservadorInstalacao& observador,
                                  SystemOps& system)
@@ -227,6 +277,7 @@ bool MotorInstalacao::ProgressoDevido(std::int64_t feito, std::int64_t total) {
   }
   progresso_.iniciado = true;
   progresso_.feito = feito;
+  progresso_.total = total;
   return progresso_.mostrar;
 }
 
@@ -276,30 +327,43 @@ void MotorInstalacao::Prepara(download::TVltDownload& d, const std::string& dest
   d.SetDownloadNomeArq(nome);
   d.SetDownloadUrl(url);
   d.SetHeartbeatRate(kIntervaloJanelaMs);
+  d.SetSilenceTimeout(kSilencioMaximoMs);
   auto atende = [this, &d] {
     Atende();
     // A stop asked meanwhile ends the transfer at its next block (or wait).
     if (observador_.Cancelado()) d.SetDownloadStatus(stStop);
   };
-  d.SetOnHeartbeat([atende](download::TVltDownloadClass*) { atende(); });
   if (!com_progresso) {
-    d.SetOnHookMonitor([atende](net::TBlockSocket*, std::int64_t, std::int64_t, double,
-                                std::uint16_t, std::uint16_t, std::uint16_t) { atende(); });
+    d.SetOnHeartbeat([atende](download::TVltDownloadClass*, std::uint32_t) { atende(); });
+    d.SetOnHookMonitor([atende](std::int64_t, std::int64_t, double, std::uint32_t) { atende(); });
     return;
   }
   d.SetOnBeforeDownload([this](download::TVltDownloadClass*) {
     progresso_ = {.tick = platform::TickMs()};
     atende_feito_ = false;
+    silencio_mostrado_s_ = 0;
     observador_.ProgressoInicio(TipoProgresso::Transferencia);
   });
-  d.SetOnHookMonitor([this, atende](net::TBlockSocket*, std::int64_t total, std::int64_t feito,
-                                    double velocidade, std::uint16_t, std::uint16_t,
-                                    std::uint16_t sec) {
+  d.SetOnHookMonitor([this, atende](std::int64_t total, std::int64_t feito, double velocidade,
+                                    std::uint32_t restante) {
     // Each read brings this event; whatever shows it is told only now and then.
-    if (ProgressoDevido(feito, total))
+    if (ProgressoDevido(feito, total) || silencio_mostrado_s_ > 0) {
+      silencio_mostrado_s_ = 0;
       observador_.Progresso(
           feito, total,
-          TransferLine(feito, total, velocidade, sec, platform::UserNumberSeparators()));
+          TransferLine(feito, total, velocidade, restante, platform::UserNumberSeparators()));
+    }
+    atende();
+  });
+  d.SetOnHeartbeat([this, atende](download::TVltDownloadClass*, std::uint32_t silencio) {
+    // A server that stops sending is shown as one: no speed or time left as if data flowed.
+    const std::uint32_t segundos = silencio / 1000;
+    if (silencio >= kSilencioMostradoMs && segundos != silencio_mostrado_s_ &&
+        progresso_.iniciado) {
+      silencio_mostrado_s_ = segundos;
+      observador_.Progresso(progresso_.feito, progresso_.total,
+                            "Aguardando o servidor há " + std::to_string(segundos) + " s");
+    }
     atende();
   });
   d.SetOnAfterDownload([this, &d](download::TVltDownloadClass*) {
@@ -344,7 +408,7 @@ std::string MotorInstalacao::SomaPublicada(const std::string& destino, const std
     throw FalhaInstalacao(
         C::Download,
         falha + "\rMotivo: não foi possível baixar a soma de verificação SHA-256 do pacote (" +
-            publicada + "): " + engine.FailureText());
+            publicada + "): " + MotivoDaFalha(soma.Falha()));
   }
   std::string conteudo, erro;
   const bool lida = platform::ReadWholeFile(caminho, kMaxSomaPublicada, conteudo, erro);
@@ -377,7 +441,7 @@ std::string MotorInstalacao::Baixa(const std::string& destino, const std::string
             "publicada pelo servidor e foi descartado.\rEsperada: " +
             esperada + "\rRecebida: " + engine.ReceivedSha256());
   if (!engine.Finished())
-    throw FalhaInstalacao(C::Download, falha + "\rMotivo: " + engine.FailureText());
+    throw FalhaInstalacao(C::Download, falha + "\rMotivo: " + MotivoDaFalha(pacote.Falha()));
   if (!esperada.empty()) platform::Log("Conferido: " + nome + ", SHA-256 " + esperada);
   return Junta(destino, nome);
 }

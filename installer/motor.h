@@ -15,6 +15,10 @@ namespace vlt {
 
 class SystemOps;
 
+// Why a download failed, as the operator reads it: Portuguese first, the technical detail after
+// ("o servidor respondeu 404 (o arquivo não existe no servidor).\rDetalhe: the server ...").
+std::string MotivoDaFalha(const download::TFalhaDownload& falha);
+
 // How often, at most, a running step lets whatever shows it handle its events (about 25 times
 // a second) and shows its progress (10 times: each repaint of the gauge costs milliseconds).
 inline constexpr std::uint32_t kIntervaloJanelaMs = 40;
@@ -99,12 +103,13 @@ class MotorInstalacao {
   struct Progresso {
     std::uint32_t tick = 0;  // of the last showing, or of the start
     bool iniciado = false, mostrar = false, com_total = false;
-    std::int64_t feito = 0;
+    std::int64_t feito = 0, total = 0;
   } progresso_;  // of the transfer or extraction under way
   // What this run's update put into the update folder: only these are copied into the product.
   std::vector<std::string> atualizacao_;
-  std::uint32_t ultimo_atende_ = 0;  // when a running step last let the window handle events
-  bool atende_feito_ = false;        // since the start of the transfer or extraction
+  std::uint32_t silencio_mostrado_s_ = 0;  // the silence the transfer line shows; 0: none
+  std::uint32_t ultimo_atende_ = 0;        // when a running step last let the window handle events
+  bool atende_feito_ = false;              // since the start of the transfer or extraction
 };
 
 }  // namespace vlt

@@ -84,7 +84,7 @@ class TfrmPrincipal {
   bool rotina_em_andamento_ = false;
   bool cancelado_ = false;
   std::string diretorio_;
-  Desfecho desfecho_{CodigoSaida::Cancelada, "O instalador foi fechado sem instalar."};
+  Desfecho desfecho_{CodigoSaida::Cancelada, "O instalador foi fechado sem instalar.", {}, false};
 };
 
 }  // namespace vlt

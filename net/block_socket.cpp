@@ -110,7 +110,7 @@ bool TBlockSocket::CheckStopFlag() {
 
 void TBlockSocket::ThrottleBandwidth(int Length, int MaxB, TThrottleGate& Next) {
   if (FStopFlag || MaxB <= 0) return;
-  const std::uint32_t passed = TickMilliseconds() - Next.Since;
+  const std::uint32_t passed = TickDifference(Next.Since, TickMilliseconds());
   if (passed < Next.Pause) {
     const std::uint32_t wait = Next.Pause - passed;
     DoStatus(HR_Wait, std::to_string(wait));

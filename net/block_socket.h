@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/socket_error.h"
 #include "net/socket_transport.h"
 #include "platform/exception.h"
 #include "platform/flag_scope.h"
@@ -73,14 +74,6 @@ using THookCreateSocket = std::function<void(TBlockSocket* Sender)>;
 using THookMonitor =
     std::function<void(TBlockSocket* Sender, bool Writing, const void* Buffer, int Len)>;
 using THookHeartbeat = std::function<void(TBlockSocket* Sender)>;
-
-class ESocketError : public vlt::Exception {
- public:
-  ESocketError(int error_code, const std::string& error_message, const std::string& message)
-      : vlt::Exception(message), ErrorCode(error_code), ErrorMessage(error_message) {}
-  std::int32_t ErrorCode;
-  std::string ErrorMessage;
-};
 
 // Description of a Windows Sockets error number; empty for 0.
 std::string GetErrorDesc(int ErrorCode);

@@ -127,11 +127,11 @@ std::int32_t TFTPClient::ReadResult() {
   FFullResult.clear();
   FResultString.clear();
   TFTPReplyAssembler reply;
-  const std::uint32_t start = p::TickMs();
+  const std::uint32_t start = TickMilliseconds();
   for (;;) {
     int left = -1;
     if (Timeout >= 0) {
-      const std::uint32_t spent = p::TickMs() - start;
+      const std::uint32_t spent = TickDifference(start, TickMilliseconds());
       left = spent >= static_cast<std::uint32_t>(Timeout) ? 0 : Timeout - static_cast<int>(spent);
       if (left == 0 && Timeout > 0) {
         Fail("no complete reply within " + std::to_string(Timeout) + " ms");

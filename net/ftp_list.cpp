@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 
+#include "net/text_functions.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/numbers.h"
@@ -89,18 +90,8 @@ bool SameTextBytes(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
 void TrimInPlace(ByteString& s) {
-  const std::string_view t = TrimBlanks(s);
-  if (t.size() == s.size()) return;
-  const auto start = static_cast<std::size_t>(t.data() - s.data());
-  s.erase(start + t.size());
-  s.erase(0, start);
+  s = TrimSpaces(s);
 }
 
 // A non-negative 64-bit signed number, or nothing (not a number, or too big).
@@ -171,12 +162,13 @@ int MonthFromName(std::string_view Name) {
   return 0;
 }
 
-TDateTime TimeFromText(std::string_view Text) {
+TDateTime TimeFromText(std::string_view Value) {
   // "14:30" and "14:30:05"; a longer tail after the last colon is cut to two characters
   // ("12:305" reads as 12:30).
-  const auto last = Text.rfind(':');
-  if (last != npos && Text.size() - last - 1 > 2) Text = Text.substr(0, last + 3);
-  Text = TrimBlanks(Text);
+  const auto last = Value.rfind(':');
+  if (last != npos && Value.size() - last - 1 > 2) Value = Value.substr(0, last + 3);
+  const std::string trimmed = TrimSpaces(Value);
+  std::string_view Text = trimmed;
   std::int64_t parts[3] = {0, 0, 0};
   int count = 0;
   while (true) {
@@ -292,7 +284,7 @@ bool TFTPList::ReadEplfLine(const ByteString& Value) {
   std::string_view facts = rest;
   while (true) {
     const auto comma = facts.find(',');
-    const std::string_view fact = TrimBlanks(facts.substr(0, comma));
+    const std::string fact = TrimSpaces(facts.substr(0, comma));
     facts = comma == npos ? std::string_view() : facts.substr(comma + 1);
     if (fact.empty() || fact[0] == '\t') break;
     switch (fact[0]) {
@@ -560,7 +552,7 @@ bool TFTPList::FillEntry(TFTPListRec& Entry) {
     if (colon == npos) {
       year = Number(YearTime).value_or(0);
     } else {
-      const std::string_view t = TrimBlanks(YearTime);
+      const std::string t = TrimSpaces(YearTime);
       const auto c = t.find(':');
       hour = Number(t.substr(0, c)).value_or(0);
       minute = Number(t.substr(c + 1)).value_or(0);

@@ -18,53 +18,18 @@ namespace {
 
 // No line of a reply (head line, chunk size line) may be longer than a whole head.
 constexpr int kMaxLine = static_cast<int>(THTTPClient::kMaxHeadBytes);
-// One blank line follows every chunk's data, and a stray one may come before a status line; a
-// server that sends nothing but blank lines is not making progress.
+// One blank line follows every chunk's data; a server that sends nothing but blank lines is not
+// making progress.
 constexpr int kMaxBlankLines = 8;
-// "100 Continue", "102 Processing", "103 Early Hints" may come before the final answer; a server
-// that sends nothing else is not making progress.
-constexpr int kMaxInterimReplies = 16;
-
-// Multi-packet reads inside the scope share one time budget instead of a full time-out each.
-class WholeReadTimeout {
- public:
-  WholeReadTimeout(TBlockSocket& sock, bool on) : sock_(sock), saved_(sock.InterPacketTimeout()) {
-    if (on) sock_.SetInterPacketTimeout(false);
-  }
-  ~WholeReadTimeout() { sock_.SetInterPacketTimeout(saved_); }
-  WholeReadTimeout(const WholeReadTimeout&) = delete;
-  WholeReadTimeout& operator=(const WholeReadTimeout&) = delete;
-
- private:
-  TBlockSocket& sock_;
-  bool saved_;
-};
 
 }  // namespace
 
-// The bytes and the time a reply head may take.
-class THTTPClient::HeadBudget {
- public:
-  explicit HeadBudget(int timeout) : timeout_(timeout), start_(TickMilliseconds()) {}
-  // What is left of the time-out for the next line; -1 without a limit.
-  int TimeLeft() const {
-    if (timeout_ < 0) return -1;
-    const std::uint32_t spent = TickDifference(start_, TickMilliseconds());
-    if (spent >= static_cast<std::uint32_t>(timeout_)) return 0;
-    return timeout_ - static_cast<int>(spent);
-  }
-  bool Spend(size_t line_bytes) {
-    bytes_ += static_cast<std::int64_t>(line_bytes) + 2;
-    return bytes_ <= kMaxHeadBytes;
-  }
+bool THTTPClient::TDocumentSink::BodyData(std::string_view Bytes) {
+  document_.Append(ByteString(Bytes));
+  return true;
+}
 
- private:
-  int timeout_;
-  std::uint32_t start_;
-  std::int64_t bytes_ = 0;
-};
-
-THTTPClient::THTTPClient() : FSock(std::make_unique<TTCPBlockSocket>()) {
+THTTPClient::THTTPClient() : FSock(std::make_unique<TTCPBlockSocket>()), FDocumentSink(FDocument) {
   Timeout = 90000;
   TargetPort = "80";
   // Reply lines end at LF, with or without the CR before it. A bare CR is neither a line end
@@ -93,6 +58,8 @@ void THTTPClient::FailFromSocket() {
   const int e = FSock->LastError();
   if (e == p::kWSAENOBUFS)
     Fail("reply line longer than " + std::to_string(kMaxLine) + " bytes");
+  else if (FSock->HTTPTunnelRefused())
+    Fail(FSock->LastErrorDesc());  // the proxy's own answer, not a socket's number
   else if (e != 0)
     Fail((FSock->LastErrorDesc().empty() ? GetErrorDesc(e) : FSock->LastErrorDesc()) + " (" +
          std::to_string(e) + ")");
@@ -104,17 +71,12 @@ void THTTPClient::ForgetConnection() {
 }
 
 bool THTTPClient::Deliver(ByteString&& bytes) {
-  if (FBodySink == nullptr) {
-    FDocument.Append(std::move(bytes));
-    return true;
-  }
   if (bytes.empty() || FBodySink->BodyData(bytes)) return true;
   Fail("the receiver took no more of the body");
   return false;
 }
 
 void THTTPClient::EndTransfer(TTransferOutcome outcome) {
-  if (FBodySink == nullptr) return;
   TTransferEnd end;
   end.Outcome = outcome;
   if (outcome != toComplete)
@@ -134,13 +96,10 @@ void THTTPClient::Abort() {
   FSock->SetStopFlag(true);
 }
 
-// "HTTP/1.1 200 OK", "HTTP/1.0 404", "HTTP/1.1 302 Moved Temporarily"
 void THTTPClient::DecodeStatus(const std::string& Value) {
-  const std::string s = Trim(TextAfter(Value, " "));
-  const auto code = p::ParseUnsigned<std::int32_t>(Trim(TextBefore(s, " ")));
-  FResultCode = code ? *code : 0;
-  const std::string reason = Trim(TextAfter(s, " "));
-  FResultString = reason == s ? std::string() : reason;
+  THTTPStatusLine status = ParseStatusLine(Value);
+  FResultCode = status.Code;
+  FResultString = std::move(status.Reason);
 }
 
 ByteString THTTPClient::BuildRequestHead() {
@@ -181,80 +140,31 @@ bool THTTPClient::EnsureConnection(bool NeedTLS) {
 
 ByteString THTTPClient::RecvLine(int timeout) {
   ByteString line = FSock->RecvTerminated(timeout, "\n");
-  FLastLineHadCR = false;
   if (FSock->LastError() != 0) return {};
-  if (!line.empty() && line.back() == '\r') {
-    line.pop_back();
-    FLastLineHadCR = true;
-  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
 
-bool THTTPClient::ReadHeadLine(HeadBudget& budget, ByteString& line) {
-  line = RecvLine(budget.TimeLeft());
-  if (FSock->LastError() != 0) {
-    FailFromSocket();
-    return false;
-  }
-  if (!budget.Spend(line.size())) {
-    Fail("reply head larger than " + std::to_string(kMaxHeadBytes) + " bytes");
-    return false;
-  }
-  return true;
-}
-
-// "HTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\nHTTP/1.1 200 OK\r\n...": interim replies
-// and their header lines are read and dropped; only the final status line goes into Headers.
-bool THTTPClient::ReadStatusLine(HeadBudget& budget) {
-  for (int interim = 0;; ++interim) {
-    ByteString line;
-    int blanks = 0;
-    bool ok;
-    do ok = ReadHeadLine(budget, line);
-    while (ok && line.empty() && ++blanks <= kMaxBlankLines);
-    if (ok && line.empty()) {
-      Fail("blank lines instead of a status line");
-      ok = false;
-    }
-    if (!ok) {
-      FResultCode = 0;  // no final status line could be read
-      return false;
-    }
-    if (!p::StartsWithNoCase(line, "HTTP/")) {
-      // A reply without a status line: what came is the start of the body, byte for byte.
-      FDocument.Write(line);
-      FDocument.Write(FLastLineHadCR ? std::string_view("\r\n") : std::string_view("\n"));
-      FResultCode = 0;
-      return true;
-    }
-    DecodeStatus(p::AnsiToText(line));
-    if (FResultCode == 101) {
-      Fail("the server switched protocols (101 " + FResultString + "), which was not asked for");
-      return false;
-    }
-    if (FResultCode < 100 || FResultCode > 199) {
+// The final status line goes into Headers; a reply without one leaves its first line, byte for
+// byte, as the start of the body.
+bool THTTPClient::ReadStatusLine(THTTPHeadReader& reader, ByteString& early_body) {
+  ByteString line;
+  switch (reader.ReadStatusLine(line)) {
+    case THTTPHeadReader::srStatus:
+      DecodeStatus(p::AnsiToText(line));
       FHeaders.push_back(p::AnsiToText(line));
       return true;
-    }
-    if (interim >= kMaxInterimReplies) {
-      Fail("more than " + std::to_string(kMaxInterimReplies) + " interim replies");
-      return false;
-    }
-    std::vector<std::string> dropped;
-    ReadHeaderBlock(budget, dropped);
-    if (dropped.empty() || !dropped.back().empty()) {  // cut inside the block
+    case THTTPHeadReader::srNoStatusLine:
+      early_body = std::move(line);
       FResultCode = 0;
-      return false;
-    }
+      return true;
+    case THTTPHeadReader::srFailed:
+      break;
   }
-}
-
-void THTTPClient::ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& block) {
-  ByteString line;
-  while (ReadHeadLine(budget, line)) {
-    block.push_back(p::AnsiToText(line));
-    if (line.empty()) break;
-  }
+  Fail(reader.Failure());
+  FResultCode = reader.Status().Code;
+  FResultString = reader.Status().Reason;
+  return false;
 }
 
 void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
@@ -288,7 +198,7 @@ void THTTPClient::ApplyHeaderBlock(const std::vector<std::string>& block, bool u
     Fail("conflicting Content-Length");
 }
 
-bool THTTPClient::SendRequest(bool expect_continue, bool sending_body, HeadBudget& budget,
+bool THTTPClient::SendRequest(bool expect_continue, bool sending_body, THTTPHeadReader& reader,
                               std::string& remembered_status,
                               std::vector<std::string>& remembered_block) {
   auto send_document = [&] {
@@ -301,16 +211,19 @@ bool THTTPClient::SendRequest(bool expect_continue, bool sending_body, HeadBudge
   if (expect_continue) {
     FSock->SendString(BuildRequestHead());
     if (FSock->LastError() != 0) return false;
-    WholeReadTimeout whole(*FSock, Timeout > 0);
+    TWholeReadTimeout whole(*FSock, Timeout > 0);
     ByteString line;
     bool ok;
-    do ok = ReadHeadLine(budget, line);
+    do ok = reader.ReadLine(line);
     while (ok && line.empty());
-    if (!ok) return false;
+    if (!ok) {
+      Fail(reader.Failure());
+      return false;
+    }
     DecodeStatus(p::AnsiToText(line));
     remembered_status = p::AnsiToText(line);
     // A final answer instead of "100 Continue" keeps its header lines for the reply.
-    ReadHeaderBlock(budget, remembered_block);
+    reader.ReadFieldBlock(remembered_block);
     if (FResultCode >= 100 && FResultCode <= 199) {
       remembered_status.clear();
       remembered_block.clear();
@@ -427,7 +340,7 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   std::string remembered_status;
   std::vector<std::string> remembered_block;
   {
-    HeadBudget interim(Timeout);
+    THTTPHeadReader interim(*FSock, Timeout, kMaxHeadBytes);
     if (!SendRequest(expect_continue, sending_body, interim, remembered_status, remembered_block)) {
       FailFromSocket();
       SetState(hsFailed);
@@ -441,16 +354,20 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
   SetState(hsReadingHead);
   bool head_ok = true;
   bool close_afterwards = FProtocol != "1.1";
+  ByteString early_body;
   {
-    WholeReadTimeout whole(*FSock, Timeout > 0);
-    HeadBudget budget(Timeout);
+    TWholeReadTimeout whole(*FSock, Timeout > 0);
+    THTTPHeadReader reader(*FSock, Timeout, kMaxHeadBytes);
     if (!remembered_status.empty())
       FHeaders.push_back(remembered_status);
     else
-      head_ok = ReadStatusLine(budget);
+      head_ok = ReadStatusLine(reader, early_body);
     if (head_ok && !FHeaders.empty()) {
       std::vector<std::string> block = std::move(remembered_block);
-      if (remembered_status.empty()) ReadHeaderBlock(budget, block);
+      if (remembered_status.empty()) {
+        reader.ReadFieldBlock(block);
+        if (!reader.Failure().empty()) Fail(reader.Failure());
+      }
       ApplyHeaderBlock(block, using_proxy, close_afterwards);
       head_ok = FFailureText.empty();
     }
@@ -470,15 +387,9 @@ bool THTTPClient::HTTPMethod(const std::string& Method, const std::string& URL) 
 
   SetState(hsReadingBody);
   bool result = true;
-  if (FBodySink != nullptr) {
-    FBodySink->BodyBegin();
-    // A reply without a status line: its first line is the start of the body.
-    if (!FDocument.Empty()) {
-      ByteString early(FDocument.Bytes());
-      FDocument.Clear();
-      result = Deliver(std::move(early));
-    }
-  }
+  FBodySink->BodyBegin();
+  // A reply without a status line: its first line is the start of the body.
+  result = Deliver(std::move(early_body));
   if (result && Method != "HEAD" && FResultCode != 204 && FResultCode != 304) {
     switch (FTransferEncoding) {
       case TE_UNKNOWN:
@@ -591,16 +502,7 @@ void THTTPClient::ParseSetCookies() {
 }
 
 std::vector<std::string> THTTPClient::HeaderValues(std::string_view name) const {
-  std::vector<std::string> values;
-  // The first line is the status line, never a field. The name is what stands before the
-  // colon, exactly: "Content-Length : 5" names no field, as it would not for the framing.
-  for (size_t i = 1; i < FHeaders.size(); ++i) {
-    const std::string& line = FHeaders[i];
-    if (line.size() <= name.size() || line[name.size()] != ':' || !p::StartsWithNoCase(line, name))
-      continue;
-    values.push_back(Trim(std::string_view(line).substr(name.size() + 1)));
-  }
-  return values;
+  return HeaderFieldValues(FHeaders, name);
 }
 
 std::optional<std::string> THTTPClient::HeaderValue(std::string_view name) const {

@@ -1,8 +1,9 @@
 #pragma once
 // THTTPClient: one HTTP request at a time over a blocking TCP socket. Builds the request head,
 // sends an optional body, goes through an HTTP proxy or a proxy tunnel, keeps a connection for
-// reuse when the server allows it, and keeps the reply: header lines in Headers, body in
-// Document (chunk framing removed, no content coding asked for or decoded).
+// reuse when the server allows it, and keeps the reply's header lines in Headers. The body
+// (chunk framing removed, no content coding asked for or decoded) goes to the body sink; without
+// one set, the client's own sink keeps it in Document.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include "net/body_sink.h"
 #include "net/document_stream.h"
+#include "net/http_reply.h"
 #include "net/net_client.h"
 #include "net/tcp_block_socket.h"
 
@@ -102,9 +104,9 @@ class THTTPClient : public TNetClient {
   std::optional<std::string> HeaderValue(std::string_view name) const;
   // Why the last request failed, in one line; empty after a success.
   const std::string& FailureText() const { return FFailureText; }
-  // With a sink (not owned), the body of every reply goes there instead of into Document, and
-  // every request ends with the sink's BodyEnd.
-  void SetBodySink(TBodySink* Sink) { FBodySink = Sink; }
+  // Where the body of every reply goes (not owned), and whose BodyEnd ends every request;
+  // nullptr: Document, through the client's own sink.
+  void SetBodySink(TBodySink* Sink) { FBodySink = Sink != nullptr ? Sink : &FDocumentSink; }
 
  protected:
   ByteString BuildRequestHead();
@@ -113,23 +115,30 @@ class THTTPClient : public TNetClient {
   void ParseSetCookies();
 
  private:
-  class HeadBudget;
+  // Keeps a body in Document, for callers that set no sink of their own.
+  class TDocumentSink : public TBodySink {
+   public:
+    explicit TDocumentSink(TDocumentStream& document) : document_(document) {}
+    bool BodyData(std::string_view Bytes) override;
+    void BodyEnd(const TTransferEnd&) override {}
+
+   private:
+    TDocumentStream& document_;
+  };
+
   void SetState(THTTPState state);
   // A failure of the socket (its description) or of the reply itself.
   void Fail(const std::string& why);
   void FailFromSocket();
-  // One reply line without its LF (and the CR before it, when there is one).
+  // One line of a chunked body's framing without its LF (and the CR before it, if any).
   ByteString RecvLine(int timeout);
-  bool ReadHeadLine(HeadBudget& budget, ByteString& line);
-  // Reads interim replies (1xx but 101) with their header lines and the final status line.
-  bool ReadStatusLine(HeadBudget& budget);
-  void ReadHeaderBlock(HeadBudget& budget, std::vector<std::string>& block);
+  bool ReadStatusLine(THTTPHeadReader& reader, ByteString& early_body);
   void ApplyHeaderBlock(const std::vector<std::string>& block, bool using_proxy,
                         bool& close_afterwards);
-  bool SendRequest(bool expect_continue, bool sending_body, HeadBudget& budget,
+  bool SendRequest(bool expect_continue, bool sending_body, THTTPHeadReader& reader,
                    std::string& remembered_status, std::vector<std::string>& remembered_block);
   void ForgetConnection();
-  // Body bytes to the sink, or to Document without one; false when the sink wants no more.
+  // Body bytes to the sink; false when it wants no more.
   bool Deliver(ByteString&& bytes);
   void EndTransfer(TTransferOutcome outcome);
 
@@ -163,10 +172,10 @@ class THTTPClient : public TNetClient {
   bool FAddPortNumberToHost = true;
 
   std::int64_t FBodySize = -1;
-  bool FLastLineHadCR = false;  // the last line read ended in CR LF, not a bare LF
   THTTPState FState = hsIdle;
   std::string FFailureText;
-  TBodySink* FBodySink = nullptr;
+  TDocumentSink FDocumentSink;
+  TBodySink* FBodySink = &FDocumentSink;
 };
 
 }  // namespace vlt::net

@@ -1,6 +1,6 @@
 #include "net/socket_layer.h"
 
-#include "net/block_socket.h"
+#include "net/socket_error.h"
 
 namespace vlt::net {
 namespace {

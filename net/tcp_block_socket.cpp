@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "net/address_text.h"
+#include "net/http_reply.h"
 #include "net/text_functions.h"
 #include "platform/codepage.h"
 #include "platform/numbers.h"
@@ -92,6 +93,8 @@ void TTCPBlockSocket::CloseSocket() {
 }
 
 void TTCPBlockSocket::Connect(const std::string& IP, const std::string& Port) {
+  FHTTPTunnelResultCode = 0;
+  FHTTPTunnelRefusal.clear();
   if (!FSocksIP.empty())
     SocksDoConnect(IP, Port);
   else if (!FHTTPTunnelIP.empty())
@@ -129,25 +132,40 @@ void TTCPBlockSocket::HTTPTunnelDoConnect(std::string IP, const std::string& Por
                ToBase64(p::TextToAnsi(FHTTPTunnelUser + ":" + FHTTPTunnelPass)) + CRLF);
   }
   SendString(CRLF);
-  // The proxy's answer is bounded as a whole, as each of its lines is: a proxy that floods
-  // header lines meets 10055, not our memory.
-  size_t head = 0;
-  for (;;) {
-    const ByteString line = RecvTerminated(FHTTPTunnelTimeout, "\n");
-    if (FLastError != 0) break;
-    head += line.size() + 1;
-    if (head > static_cast<size_t>(kDefaultMaxLineLength)) {
-      FLastError = p::kWSAENOBUFS;
-      break;
-    }
-    // "HTTP/1.0 200 Connection established\r": the tenth character is the status class.
-    if (line.rfind("HTTP/", 0) == 0 && line.size() > 11) FHTTPTunnel = line[9] == '2';
-    if (line.empty() || line == "\r") break;
-  }
+  if (FLastError == 0) ReadTunnelReply();
   if (FLastError == 0 && !FHTTPTunnel) FLastError = p::kWSAECONNREFUSED;
   FHTTPTunnelRemoteIP = IP;
   FHTTPTunnelRemotePort = port;
   ExceptCheck();
+}
+
+// The proxy's answer is an HTTP reply head, read as the HTTP client reads one and bounded as a
+// whole: "HTTP/1.1 200 Connection established", "HTTP/1.0 407 Proxy Authentication Required"
+// with its Proxy-Authenticate lines. Anything but a 2xx is the proxy's refusal, told as such.
+void TTCPBlockSocket::ReadTunnelReply() {
+  THTTPHeadReader reader(*this, FHTTPTunnelTimeout, kDefaultMaxLineLength);
+  ByteString status_line;
+  const THTTPHeadReader::TStatusResult r = reader.ReadStatusLine(status_line);
+  std::vector<std::string> fields;
+  if (r == THTTPHeadReader::srStatus) {
+    reader.ReadFieldBlock(fields);
+    const THTTPStatusLine status = ParseStatusLine(p::AnsiToText(status_line));
+    FHTTPTunnelResultCode = status.Code;
+    if (reader.Failure().empty() && status.Code >= 200 && status.Code <= 299) {
+      FHTTPTunnel = true;
+      return;
+    }
+    if (reader.Failure().empty()) {
+      FHTTPTunnelRefusal = "the proxy answered " + std::to_string(status.Code) +
+                           (status.Reason.empty() ? "" : " " + status.Reason);
+      return;
+    }
+  } else if (r == THTTPHeadReader::srNoStatusLine) {
+    FHTTPTunnelRefusal = "the proxy's answer to CONNECT is not an HTTP reply";
+    return;
+  }
+  // A socket error stays what it is; a head over its bounds is the proxy's fault.
+  if (FLastError == 0) FHTTPTunnelRefusal = "the proxy's answer to CONNECT: " + reader.Failure();
 }
 
 void TTCPBlockSocket::Listen() {
@@ -210,6 +228,7 @@ int TTCPBlockSocket::GetSocketProtocol() {
 }
 
 std::string TTCPBlockSocket::GetErrorDescEx() {
+  if (FLastError == p::kWSAECONNREFUSED && !FHTTPTunnelRefusal.empty()) return FHTTPTunnelRefusal;
   if (FLastError == p::kWSASYSNOTREADY && FSSL && FSSL->LastError() != 0)
     return FSSL->LastErrorDesc();
   return TBlockSocket::GetErrorDescEx();

@@ -49,12 +49,18 @@ class TTCPBlockSocket : public TSocksBlockSocket {
   void SetHTTPTunnelUser(const std::string& v) { FHTTPTunnelUser = v; }
   const std::string& HTTPTunnelPass() const { return FHTTPTunnelPass; }
   void SetHTTPTunnelPass(const std::string& v) { FHTTPTunnelPass = v; }
+  // The status code of the proxy's answer to the last CONNECT; 0 when none was read. A proxy
+  // that refuses the tunnel leaves 10061 in LastError with its answer as LastErrorDesc ("the
+  // proxy answered 407 Proxy Authentication Required").
+  std::int32_t HTTPTunnelResultCode() const { return FHTTPTunnelResultCode; }
+  bool HTTPTunnelRefused() const { return !FHTTPTunnelRefusal.empty(); }
   std::int32_t HTTPTunnelTimeout() const { return FHTTPTunnelTimeout; }
   void SetHTTPTunnelTimeout(std::int32_t v) { FHTTPTunnelTimeout = v; }
 
  protected:
   void SocksDoConnect(const std::string& IP, const std::string& Port);
   void HTTPTunnelDoConnect(std::string IP, const std::string& Port);
+  void ReadTunnelReply();
   bool SecureChannel() const { return FSSL->SSLEnabled() && !FBypassFlag; }
 
   std::unique_ptr<TCustomSSL> FSSL;
@@ -67,6 +73,8 @@ class TTCPBlockSocket : public TSocksBlockSocket {
   std::string FHTTPTunnelUser;
   std::string FHTTPTunnelPass;
   std::int32_t FHTTPTunnelTimeout = 30000;
+  std::int32_t FHTTPTunnelResultCode = 0;
+  std::string FHTTPTunnelRefusal;  // why the proxy's answer refused the tunnel
 };
 
 }  // namespace vlt::net

@@ -45,7 +45,7 @@ class ProgressLine {
  public:
   explicit ProgressLine(bool terminal)
       : terminal_(terminal), separators_(p::UserNumberSeparators()) {}
-  void Update(std::int64_t to, std::int64_t down, double speed, std::uint16_t sec) {
+  void Update(std::int64_t to, std::int64_t down, double speed, std::uint32_t sec) {
     if (!terminal_) return;
     to_ = to;
     down_ = down;
@@ -84,7 +84,7 @@ class ProgressLine {
   size_t width_ = 0;
   std::int64_t to_ = 0, down_ = 0;
   double speed_ = 0;
-  std::uint16_t sec_ = 0;
+  std::uint32_t sec_ = 0;
 };
 
 int Fail(const std::string& url, std::string why) {
@@ -189,9 +189,8 @@ int main(int argc, char** argv) {
   }
 
   ProgressLine progress(p::StderrIsTerminal());
-  download.SetOnHookMonitor([&](vlt::net::TBlockSocket*, std::int64_t to, std::int64_t down,
-                                double speed, std::uint16_t, std::uint16_t,
-                                std::uint16_t sec) { progress.Update(to, down, speed, sec); });
+  download.SetOnHookMonitor([&](std::int64_t to, std::int64_t down, double speed,
+                                std::uint32_t sec) { progress.Update(to, down, speed, sec); });
 
   try {
     download.StartDownload();
@@ -202,8 +201,7 @@ int main(int argc, char** argv) {
   progress.End();
 
   const dl::TVltDownloadClass& engine = download.Engine();
-  std::string final_path = engine.FilePart();
-  if (final_path.ends_with(".part")) final_path.resize(final_path.size() - 5);
-  if (!engine.Finished() || !p::FileExists(final_path)) return Fail(url, engine.FailureText());
+  if (!engine.Finished() || !p::FileExists(dl::PartFileTarget(engine.FilePart())))
+    return Fail(url, download.FailureText());
   return 0;
 }

@@ -203,11 +203,11 @@ TEST_F(WindowTest, ClicksRunTheWizardAndItsWarning) {
 }
 
 TEST_F(WindowTest, AFailingHandlerShowsAnErrorBoxAndTheProgramGoesOn) {
-  // An empty directory field: creating the directory fails inside the click handler.
+  // An empty directory field: the folder icon cannot make the folder inside its click handler.
   window.ShowPage(Page::tsZadoveve);
   window.SetText(Control::edtDirZadoveve, "");
-  const UINT_PTR timer = SetTimer(nullptr, 0, 50, DismissBoxes);
-  SendMessageW(window.ControlHandle(Control::btnContinuarZadoveve), BM_CLICK, 0, 0);
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, DismissBoxes);
+  window.RunHandler(Control::imgOpenDir);
   KillTimer(nullptr, timer);
   ASSERT_EQ(g_boxes.size(), 1u);
   EXPECT_EQ(g_boxes[0].caption, "InstaladorVeltra");
@@ -215,6 +215,20 @@ TEST_F(WindowTest, AFailingHandlerShowsAnErrorBoxAndTheProgramGoesOn) {
   EXPECT_EQ(g_boxes[0].icon, BoxIcon::Stop);
   EXPECT_TRUE(IsWindow(window.Handle()));
   EXPECT_EQ(window.CurrentPage(), Page::tsZadoveve);
+
+  // "Continuar" with it says in Portuguese what the folder must be, and the page stays usable.
+  g_boxes.clear();
+  timer = SetTimer(nullptr, 0, 50, DismissBoxes);
+  SendMessageW(window.ControlHandle(Control::btnContinuarZadoveve), BM_CLICK, 0, 0);
+  KillTimer(nullptr, timer);
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].caption, "Atenção");
+  EXPECT_TRUE(g_boxes[0].text.starts_with("Informe a pasta de instalação: um caminho completo"))
+      << g_boxes[0].text;
+  EXPECT_EQ(g_boxes[0].icon, BoxIcon::Warning);
+  EXPECT_EQ(window.Form().UltimoDesfecho().codigo, CodigoSaida::Pasta);
+  EXPECT_EQ(window.CurrentPage(), Page::tsZadoveve);
+  EXPECT_TRUE(window.EffectivelyVisible(Control::edtDirZadoveve));
 }
 
 // Keys as the keyboard delivers them: posted to the focused control and taken out of the

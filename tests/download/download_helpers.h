@@ -17,6 +17,11 @@ std::string Pattern(std::int64_t size, std::int64_t offset = 0);
 // Equal bytes; on a difference, the sizes and the first differing offset instead of a dump.
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
 
+// The validator a download keeps beside the partial file `part_path`, as a run that received
+// a reply with it would have left it (`size` -1: not announced).
+void WriteValidator(const std::string& part_path, const std::string& validator,
+                    std::int64_t size = -1);
+
 // Binds the four handlers (and the status one) and keeps what they saw, in order:
 // "before", "after", "connect", "readcount TO DOWN", "close TO DOWN", "status N".
 struct EventLog {

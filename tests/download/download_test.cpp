@@ -3,8 +3,12 @@
 // name, pause and stop, and the answers that must never corrupt or finish a partial file.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
+
 #include "download/http_download.h"
 #include "download/vlt_download.h"
+#include "net/sha256.h"
 #include "platform/clock.h"
 #include "platform/dir_list.h"
 #include "platform/files.h"
@@ -72,15 +76,14 @@ TEST_F(DownloadTest, PlainDownloadGoesThroughThePartialFileWithEveryEvent) {
     EXPECT_TRUE(Exists("a.zip.part"));
     EXPECT_FALSE(Exists("a.zip"));
   });
-  d.SetOnHookStatus(
-      [&](net::TBlockSocket*, net::THookSocketReason r, std::int64_t to, std::int64_t down) {
-        if (r == net::HR_Connect) log.events.push_back("connect");
-        if (r == net::HR_ReadCount) log.events.push_back("readcount " + std::to_string(to));
-        if (r == net::HR_SocketClose) {
-          log.events.push_back("close " + std::to_string(to) + " " + std::to_string(down));
-          EXPECT_TRUE(Exists("a.zip")) << "finished before the close is reported";
-        }
-      });
+  d.SetOnHookStatus([&](net::THookSocketReason r, std::int64_t to, std::int64_t down) {
+    if (r == net::HR_Connect) log.events.push_back("connect");
+    if (r == net::HR_ReadCount) log.events.push_back("readcount " + std::to_string(to));
+    if (r == net::HR_SocketClose) {
+      log.events.push_back("close " + std::to_string(to) + " " + std::to_string(down));
+      EXPECT_TRUE(Exists("a.zip")) << "finished before the close is reported";
+    }
+  });
   Start(Url(server));
   EXPECT_EQ(log.Joined(), "before | connect | readcount 200000 | close 200000 200000 | after");
   EXPECT_GT(log.monitors, 1);
@@ -96,6 +99,7 @@ TEST_F(DownloadTest, PlainDownloadGoesThroughThePartialFileWithEveryEvent) {
 
 TEST_F(DownloadTest, PartialFileIsResumedFromItsEnd) {
   test::WriteFile(tmp / "a.zip.part", Pattern(5000));
+  test::WriteValidator(tmp / "a.zip.part", "\"v1\"", 100000);
   // The body leaves once the head has been seen, so the first counts are exactly the resumed
   // ones.
   ScriptServer server({RecvUntil("\r\n\r\n"), Send(Head206(5000, 95000, 100000)), WaitSignal(),
@@ -106,6 +110,8 @@ TEST_F(DownloadTest, PartialFileIsResumedFromItsEnd) {
   EXPECT_TRUE(test::SameBytes(Read("a.zip"), Pattern(100000)));
   EXPECT_FALSE(Exists("a.zip.part"));
   EXPECT_NE(server.Received().find("\r\nRange: bytes=5000-\r\n"), std::string::npos);
+  EXPECT_NE(server.Received().find("\r\nIf-Range: \"v1\"\r\n"), std::string::npos);
+  EXPECT_FALSE(Exists("a.zip.part.validador"));
 }
 
 TEST_F(DownloadTest, OlderFinalFileIsReplaced) {
@@ -138,7 +144,10 @@ TEST_F(DownloadTest, AnswersToAResumedRequest) {
       {"416 naming another size",
        "HTTP/1.0 416 Requested Range Not Satisfiable\r\nContent-Range: bytes */9000\r\n\r\n", "",
        partial},
-      {"206 starting elsewhere", Head206(4000, 96000, 100000) + Pattern(96000, 4000), "", partial},
+      {"206 starting before the partial end", Head206(4000, 96000, 100000) + Pattern(96000, 4000),
+       "", partial},
+      {"206 starting after the partial end: a gap",
+       Head206(6000, 94000, 100000) + Pattern(94000, 6000), "", partial},
       {"206 without Content-Range",
        "HTTP/1.0 206 Partial Content\r\nContent-Length: 5\r\n\r\nabcde", "", partial},
       {"206 with only part of the rest: kept for the next start",
@@ -155,6 +164,7 @@ TEST_F(DownloadTest, AnswersToAResumedRequest) {
     SCOPED_TRACE(c.name);
     platform::RemoveFile(tmp / "a.zip");
     test::WriteFile(tmp / "a.zip.part", partial);
+    test::WriteValidator(tmp / "a.zip.part", "\"v1\"");
     ScriptServer server(Serve(c.reply));
     Start(Url(server));
     if (!c.final_file.empty()) {
@@ -222,7 +232,9 @@ TEST_F(DownloadTest, UnfinishedTransfersKeepExactlyWhatArrived) {
     Start(Url(server));
     server.Signal();
     EXPECT_FALSE(Exists("a.zip"));
-    const std::string part = Read("a.zip.part");
+    // A partial file exists only while it holds a prefix of the file.
+    const std::string part = Exists("a.zip.part") ? Read("a.zip.part") : "";
+    EXPECT_EQ(Exists("a.zip.part"), !c.part_file.empty());
     EXPECT_TRUE(test::SameBytes(part, c.prefix ? c.part_file.substr(0, part.size()) : c.part_file));
     EXPECT_FALSE(d.Engine().Finished());
     EXPECT_FALSE(d.Engine().FailureText().empty());
@@ -230,14 +242,20 @@ TEST_F(DownloadTest, UnfinishedTransfersKeepExactlyWhatArrived) {
 }
 
 TEST_F(DownloadTest, CutTransferIsResumedByTheNextStart) {
-  const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n";
+  const std::string head =
+      "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\nETag: \"v7\"\r\n"
+      "Last-Modified: Tue, 03 Feb 2026 10:00:00 GMT\r\n\r\n";
   ScriptServer server({{RecvUntil("\r\n\r\n"), Send(head + Pattern(30000)), Close()},
                        Serve(Head206(30000, 70000, 100000) + Pattern(70000, 30000))});
   Start(Url(server));
   EXPECT_TRUE(test::SameBytes(Read("a.zip.part"), Pattern(30000)));
+  EXPECT_EQ(Read("a.zip.part.validador"), "validador=\"v7\"\r\ntamanho=100000\r\n");
   Start(Url(server));
   EXPECT_TRUE(test::SameBytes(Read("a.zip"), Pattern(100000)));
-  EXPECT_NE(server.Received().find("\r\nRange: bytes=30000-\r\n"), std::string::npos);
+  const std::string second = server.Received().substr(server.Received().find("\r\n\r\n"));
+  EXPECT_NE(second.find("\r\nRange: bytes=30000-\r\n"), std::string::npos) << second;
+  EXPECT_NE(second.find("\r\nIf-Range: \"v7\"\r\n"), std::string::npos) << second;
+  EXPECT_FALSE(Exists("a.zip.part.validador"));
 }
 
 TEST_F(DownloadTest, BodyEndingAtTheServersCloseIsComplete) {
@@ -302,7 +320,7 @@ TEST_F(DownloadTest, EndlessErrorPageEndsPromptly) {
     ScriptServer server({RecvUntil("\r\n\r\n"), Send(head), test::Flood(size)});
     Start(Url(server));
     EXPECT_FALSE(Exists("a.zip"));
-    EXPECT_EQ(Read("a.zip.part"), "");
+    EXPECT_FALSE(Exists("a.zip.part"));
     EXPECT_LT(server.Flooded(), 64LL << 20);
     EXPECT_TRUE(d.Engine().FailureText().starts_with("the server answered "))
         << d.Engine().FailureText();
@@ -313,6 +331,7 @@ TEST_F(DownloadTest, EndlessErrorPageEndsPromptly) {
 // a prefix of the file, and the download is not finished.
 TEST_F(DownloadTest, PartialReplyNeverWritesPastItsRange) {
   test::WriteFile(tmp / "a.zip.part", Pattern(5000));
+  test::WriteValidator(tmp / "a.zip.part", "\"v1\"", 10000);
   ScriptServer server({Serve("HTTP/1.0 206 Partial Content\r\nContent-Range: bytes 5000-9999/10000"
                              "\r\n\r\n" +
                              Pattern(5000, 5000) + "EXTRA BYTES"),
@@ -331,6 +350,7 @@ TEST_F(DownloadTest, PartialReplyNeverWritesPastItsRange) {
 // download starts again from 0, in the same start.
 TEST_F(DownloadTest, PartialFileLongerThanTheFileStartsAgain) {
   test::WriteFile(tmp / "a.zip.part", Pattern(5000));
+  test::WriteValidator(tmp / "a.zip.part", "\"v1\"");
   ScriptServer server({Serve("HTTP/1.0 416 Range Not Satisfiable\r\nContent-Range: bytes */3000"
                              "\r\nContent-Length: 0\r\n\r\n"),
                        Serve(Ok200(Pattern(3000, 7)))});
@@ -338,8 +358,9 @@ TEST_F(DownloadTest, PartialFileLongerThanTheFileStartsAgain) {
   EXPECT_TRUE(test::SameBytes(Read("a.zip"), Pattern(3000, 7))) << d.Engine().FailureText();
   EXPECT_FALSE(Exists("a.zip.part"));
   const std::string received = server.Received();
-  EXPECT_NE(received.find("Range: bytes=5000-\r\n"), std::string::npos);
-  EXPECT_EQ(received.find("Range:"), received.rfind("Range:")) << "the new start asks for all";
+  EXPECT_NE(received.find("\r\nRange: bytes=5000-\r\n"), std::string::npos);
+  EXPECT_EQ(received.find("\r\nRange:"), received.rfind("\r\nRange:"))
+      << "the new start asks for all";
 }
 
 TEST_F(DownloadTest, RelativeLocationIsResolvedAgainstTheRequest) {
@@ -462,7 +483,7 @@ TEST_F(DownloadTest, NoNameAnywhereIsAnError) {
 
 TEST_F(DownloadTest, PauseInsideTheMonitorThenResumeToAnIdenticalFile) {
   const std::string body = Pattern(300000);
-  const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 300000\r\n\r\n";
+  const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 300000\r\nETag: \"p\"\r\n\r\n";
   ScriptServer first({RecvUntil("\r\n\r\n"), Send(head + body.substr(0, 100000)), WaitSignal()});
   log.on_monitor = [](TVltDownload& dl) {
     if (dl.Engine().BytesDownloaded() >= 50000) dl.SetDownloadStatus(stPause);
@@ -517,7 +538,7 @@ TEST_F(DownloadTest, HeartbeatsWhileTheServerIsSilentAndAStopFromThemEndsTheWait
                          WaitSignal()});
     int beats = 0;
     d.SetHeartbeatRate(10);
-    d.SetOnHeartbeat([&](TVltDownloadClass*) {
+    d.SetOnHeartbeat([&](TVltDownloadClass*, std::uint32_t) {
       if (++beats == 20) d.SetDownloadStatus(asked);
     });
     EXPECT_NO_THROW(Start(Url(server)));
@@ -614,16 +635,6 @@ TEST_F(DownloadTest, StartFromInsideItsOwnEventIsRefused) {
   }
 }
 
-TEST(DownloadEngine, OnlyTheComponentMayCreateIt) {
-  TVltComponent stranger;
-  try {
-    TVltHTTPDownload engine(&stranger);
-    FAIL() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Essa Classe deve ser instanciada por TVltDownload");
-  }
-}
-
 // The monitor's time arithmetic, on a clock that moves only when told.
 class ClockedEngine : public TVltDownloadClass {
  public:
@@ -631,61 +642,58 @@ class ClockedEngine : public TVltDownloadClass {
   void Announce(std::int64_t size) {
     fDownloadStatus = stNone;
     fDownloadSize = size;
+    fHeadKnown = true;
+    fVerdict = rvAccept;
     SocketStatus(nullptr, net::HR_ReadCount, "");
   }
 };
 
-// The last progress event's speed, hours, minutes and seconds.
-struct SeenMonitor {
-  double speed = 0;
-  int h = -1, m = -1, sec = -1;
-  explicit SeenMonitor(TVltDownload& owner) {
-    owner.SetOnHookMonitor([this](net::TBlockSocket*, std::int64_t, std::int64_t, double v,
-                                  std::uint16_t hours, std::uint16_t minutes, std::uint16_t s) {
-      speed = v;
-      h = hours;
-      m = minutes;
-      sec = s;
-    });
-  }
-};
-
-// A transfer of 400 KB, announced on a clock that moves only when told.
+// A transfer of 400 KB, announced on a clock that moves only when told; the last progress
+// event's speed and time left.
 struct ClockedTransfer {
-  explicit ClockedTransfer(std::uint32_t start_tick = 0) : clock(start_tick) {
-    engine.Announce(409600);
+  explicit ClockedTransfer(std::uint32_t start_tick = 0, std::int64_t size = 409600)
+      : clock(start_tick) {
+    engine.Announce(size);
   }
   // `ms` pass, then a block of `bytes` arrives.
   void Receive(std::uint32_t ms, int bytes) {
     clock.Advance(ms);
     engine.SocketMonitor(nullptr, false, nullptr, bytes);
   }
+  TVltDownloadEvents Events() {
+    TVltDownloadEvents e;
+    e.OnHookMonitor = [this](std::int64_t, std::int64_t, double v, std::uint32_t left) {
+      speed = v;
+      seconds_left = left;
+    };
+    return e;
+  }
 
+  double speed = 0;
+  std::int64_t seconds_left = -1;
   platform::ManualClock clock;
   platform::ScopedClock scoped{clock};
-  TVltDownload owner;
-  SeenMonitor seen{owner};  // before the engine, which takes the owner's events when made
-  ClockedEngine engine{&owner};
+  ClockedEngine engine{TVltDownloadSettings{}, Events()};
 };
 
-TEST(DownloadEngine, SecHourAndMinFromTheClock) {
+TEST(DownloadEngine, SpeedAndTimeLeftFromTheTick) {
   ClockedTransfer t;
   t.Receive(10000, 102400);
-  EXPECT_DOUBLE_EQ(t.seen.speed, 10.0);
-  EXPECT_EQ(t.seen.sec, 30) << "307200 bytes left at 10 KB/s";
-  EXPECT_EQ(t.seen.h, 0);
-  t.Receive(3720000 - 10000, 0);
-  EXPECT_EQ(t.seen.h, 1);
-  EXPECT_EQ(t.seen.m, 2);
-  t.Receive(86400000, 0);  // more than a day: only the time of day of the elapsed time counts
-  EXPECT_EQ(t.seen.h, 1);
-  EXPECT_EQ(t.seen.m, 2);
+  EXPECT_DOUBLE_EQ(t.speed, 10.0);
+  EXPECT_EQ(t.seconds_left, 30) << "307200 bytes left at 10 KB/s";
+  // Past a day the speed still counts the whole elapsed time.
+  t.Receive(86400000 - 10000 + 86400000, 0);
+  EXPECT_DOUBLE_EQ(t.speed, 100.0 / 172800);
 
-  ClockedEngine slow(&t.owner);
-  slow.Announce(10LL << 30);
-  t.clock.Advance(10000);
-  slow.SocketMonitor(nullptr, false, nullptr, 102400);
-  EXPECT_EQ(t.seen.sec, 65535) << "a time left beyond 16 bits is held at the largest value";
+  ClockedTransfer slow(0, 1LL << 30);
+  slow.Receive(1000, 1024);
+  EXPECT_EQ(slow.seconds_left, (1LL << 20) - 1) << "beyond 16 bits";
+  ClockedTransfer endless(0, 1LL << 62);
+  endless.Receive(1000, 1);
+  EXPECT_EQ(endless.seconds_left, 0xFFFFFFFF) << "held at the largest value";
+  ClockedTransfer unknown(0, 0);
+  unknown.Receive(1000, 1024);
+  EXPECT_EQ(unknown.seconds_left, 0) << "no total, no time left";
 }
 
 // The transfer is timed on the tick counter: it runs on across the counter's wrap, and a jump
@@ -704,13 +712,11 @@ TEST(DownloadEngine, TransferTimeFollowsTheTickNotTheLocalTime) {
     SCOPED_TRACE(c.what);
     ClockedTransfer t(c.start_tick);
     t.Receive(10000, 102400);
-    EXPECT_DOUBLE_EQ(t.seen.speed, 10.0);
-    EXPECT_EQ(t.seen.sec, 30);
+    EXPECT_DOUBLE_EQ(t.speed, 10.0);
+    EXPECT_EQ(t.seconds_left, 30);
     t.clock.SetLocalTime(c.local_after);
     t.Receive(3720000 - 10000, 0);
-    EXPECT_EQ(t.seen.h, 1);
-    EXPECT_EQ(t.seen.m, 2);
-    EXPECT_DOUBLE_EQ(t.seen.speed, 100.0 / 3720);
+    EXPECT_DOUBLE_EQ(t.speed, 100.0 / 3720);
   }
 }
 
@@ -728,6 +734,7 @@ TEST_F(DownloadTest, EachTransferEndsWithOneLogLine) {
   ASSERT_TRUE(file.Open(tmp / "registro.log"));
   platform::ScopedLog scope(file);
   test::WriteFile(tmp / "a.zip.part", Pattern(5000));
+  test::WriteValidator(tmp / "a.zip.part", "\"v1\"");
   ScriptServer resumed(Serve(Head206(5000, 95000, 100000) + Pattern(100000).substr(5000)));
   Start(Url(resumed));
   ScriptServer missing(Serve("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
@@ -751,6 +758,245 @@ TEST_F(DownloadTest, EachTransferEndsWithOneLogLine) {
   EXPECT_TRUE(lines[2].starts_with("Download falhou: " + closed)) << lines[2];
   EXPECT_NE(lines[2].find("(10061)"), std::string::npos) << lines[2];
   EXPECT_EQ(lines[2].find("HTTP"), std::string::npos) << "no server answered: " << lines[2];
+}
+
+// Why a transfer did not finish is one value: its kind, its number and the reason for the log.
+// A refused or failed transfer leaves no empty partial file behind.
+TEST_F(DownloadTest, EachFailureIsOneValue) {
+  const std::string closed = test::ClosedPort();
+  struct Case {
+    const char* name;
+    std::vector<Step> script;  // empty: no server
+    TFalhaTipo tipo;
+    std::int32_t codigo;
+    const char* detalhe;  // the start of the reason
+    std::function<void(TVltDownload&)> setup = nullptr;
+  };
+  const Case cases[] = {
+      {"connection refused", {}, ftConexao, 10061, "Connection refused"},
+      {"error status", Serve("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"), ftServidor,
+       404, "the server answered 404 Not Found"},
+      {"no status line", Serve("garbage\r\n"), ftServidor, 0, "the server answered 0"},
+      {"unusable redirection", Serve("HTTP/1.0 302 Found\r\nLocation: ftp://x/a.zip\r\n\r\n"),
+       ftServidor, 302, "redirection (302) to an unsupported address"},
+      {"server silent after the head",
+       {RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"),
+        WaitSignal()},
+       ftTempo,
+       10060,
+       "the transfer was cut: "},
+      {"server silent before any reply", {RecvUntil("\r\n\r\n"), WaitSignal()}, ftTempo, 10060, ""},
+      {"body cut by the close",
+       {RecvUntil("\r\n\r\n"), Send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"), Close()},
+       ftIncompleta,
+       200,
+       "the transfer was cut: "},
+      {"checksum", Serve(Ok200("abc")), ftSoma, 0, "the file's SHA-256 is ",
+       [](TVltDownload& dl) { dl.SetExpectedSha256(std::string(64, '0')); }},
+      {"stopped", Serve(Ok200(Pattern(100000))), ftInterrompida, 0, "stopped",
+       [](TVltDownload& dl) {
+         dl.SetOnBeforeDownload([&dl](TVltDownloadClass*) { dl.SetDownloadStatus(stStop); });
+       }},
+      {"destination that cannot be written", Serve(Ok200("abc")), ftArquivo, 0, "cannot create ",
+       [this](TVltDownload& dl) { dl.SetDownloadDest(tmp / "missing\\folder"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TVltDownload dl;
+    dl.SetProtocolo(protHTTP);
+    dl.SetDownloadDest(tmp.path());
+    dl.Proxy().ProxyTimeout = 5000;
+    dl.SetSilenceTimeout(300);
+    if (c.setup) c.setup(dl);
+    std::optional<ScriptServer> server;
+    if (!c.script.empty()) server.emplace(c.script);
+    dl.SetDownloadUrl(server ? Url(*server) : "http://127.0.0.1:" + closed + "/a.zip");
+    dl.SetDownloadNomeArq("a.zip");
+    const auto t0 = std::chrono::steady_clock::now();
+    dl.StartDownload();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+    if (server) server->Signal();
+    EXPECT_EQ(dl.Falha().Tipo, c.tipo) << dl.Falha().Detalhe;
+    EXPECT_EQ(dl.Falha().Codigo, c.codigo) << dl.Falha().Detalhe;
+    EXPECT_TRUE(dl.Falha().Detalhe.starts_with(c.detalhe)) << dl.Falha().Detalhe;
+    EXPECT_EQ(dl.FailureText(), dl.Falha().Detalhe);
+    EXPECT_FALSE(Exists("a.zip"));
+    if (c.tipo != ftIncompleta && c.tipo != ftTempo) {
+      EXPECT_FALSE(Exists("a.zip.part")) << "nothing of the file arrived";
+    }
+    EXPECT_FALSE(Exists("a.zip.part.validador"));
+    platform::RemoveFile(tmp / "a.zip.part");
+  }
+}
+
+// A proxy that refuses the tunnel is reported as the proxy's answer, not as a refused
+// connection.
+TEST_F(DownloadTest, ProxyRefusalIsTheProxysAnswer) {
+  platform::LogFile file;
+  ASSERT_TRUE(file.Open(tmp / "registro.log"));
+  platform::ScopedLog scope(file);
+  ScriptServer proxy(
+      Serve("HTTP/1.1 407 Proxy Authentication Required\r\n"
+            "Proxy-Authenticate: Basic realm=\"loja\"\r\nContent-Length: 0\r\n\r\n"));
+  d.Proxy().ProxyHost = "127.0.0.1";
+  d.Proxy().ProxyPort = proxy.Port();
+  Start("https://packages.invalid/a.zip");
+  EXPECT_EQ(d.Falha().Tipo, ftProxy);
+  EXPECT_EQ(d.Falha().Codigo, 407);
+  EXPECT_EQ(d.Falha().Detalhe, "the proxy answered 407 Proxy Authentication Required");
+  EXPECT_TRUE(proxy.Received().starts_with("CONNECT packages.invalid:443 HTTP/1.0\r\n"));
+  EXPECT_FALSE(Exists("a.zip.part"));
+  EXPECT_TRUE(test::ReadFile(tmp / "registro.log")
+                  .ends_with(": the proxy answered 407 Proxy Authentication Required\r\n"));
+}
+
+// A partial file is continued only as a prefix of the very version it came from: the
+// validator of its first reply goes back with If-Range, and anything that does not vouch for
+// the same version starts the file again from nothing.
+TEST_F(DownloadTest, OnlyAPartialFileOfTheSameVersionIsContinued) {
+  const std::string whole = Pattern(10000, 3);
+  struct Case {
+    const char* name;
+    const char* validator;  // nullptr: none beside the partial file
+    std::int64_t size;
+    std::vector<std::vector<Step>> scripts;
+    const char* if_range;  // sent with the first request; nullptr: no range asked for
+    const char* kept;      // the validator left for the finished file's next version
+  };
+  const Case cases[] = {
+      {"no validator: starts over", nullptr, -1, {Serve(Ok200(whole))}, nullptr, nullptr},
+      {"the server has another version: 200 to If-Range",
+       "\"old\"",
+       10000,
+       {Serve("HTTP/1.0 200 OK\r\nETag: \"new\"\r\nContent-Length: 10000\r\n\r\n" + whole)},
+       "\"old\"",
+       nullptr},
+      {"206 of a file of another size: starts over",
+       "\"old\"",
+       20000,
+       {Serve(Head206(4000, 6000, 10000) + whole.substr(4000)), Serve(Ok200(whole))},
+       "\"old\"",
+       nullptr},
+      {"same version",
+       "Tue, 03 Feb 2026 10:00:00 GMT",
+       10000,
+       {Serve(Head206(4000, 6000, 10000) + whole.substr(4000))},
+       "Tue, 03 Feb 2026 10:00:00 GMT",
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::WriteFile(tmp / "a.zip.part", c.validator ? whole.substr(0, 4000) : Pattern(4000, 99));
+    if (c.validator) test::WriteValidator(tmp / "a.zip.part", c.validator, c.size);
+    ScriptServer server(c.scripts);
+    Start(Url(server));
+    EXPECT_TRUE(test::SameBytes(Read("a.zip"), whole)) << d.FailureText();
+    EXPECT_FALSE(Exists("a.zip.part"));
+    EXPECT_FALSE(Exists("a.zip.part.validador"));
+    const std::string received = server.Received();
+    const std::string first = received.substr(0, received.find("\r\n\r\n") + 2);
+    if (c.if_range) {
+      EXPECT_NE(first.find("\r\nRange: bytes=4000-\r\n"), std::string::npos) << first;
+      EXPECT_NE(first.find("\r\nIf-Range: " + std::string(c.if_range) + "\r\n"), std::string::npos)
+          << first;
+    } else {
+      EXPECT_EQ(first.find("Range:"), std::string::npos) << first;
+    }
+    if (c.scripts.size() > 1) {
+      EXPECT_EQ(received.rfind("Range:"), received.find("If-Range:") + 3) << "then from zero";
+    }
+  }
+}
+
+// The validator is the first reply's strong ETag, else its Last-Modified (a weak ETag may not
+// be used for a range), written whole beside the partial file.
+TEST_F(DownloadTest, ValidatorKeptBesideThePartialFile) {
+  const struct {
+    const char* fields;
+    const char* kept;  // nullptr: none
+  } cases[] = {
+      {"ETag: \"abc\"\r\nLast-Modified: Tue, 03 Feb 2026 10:00:00 GMT\r\n",
+       "validador=\"abc\"\r\ntamanho=100000\r\n"},
+      {"ETag: W/\"weak\"\r\nLast-Modified: Tue, 03 Feb 2026 10:00:00 GMT\r\n",
+       "validador=Tue, 03 Feb 2026 10:00:00 GMT\r\ntamanho=100000\r\n"},
+      {"ETag: W/\"weak\"\r\n", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fields);
+    platform::RemoveFile(tmp / "a.zip.part");
+    ScriptServer server({RecvUntil("\r\n\r\n"),
+                         Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n" +
+                              std::string(c.fields) + "\r\n" + Pattern(1000)),
+                         Close()});
+    Start(Url(server));
+    EXPECT_EQ(Read("a.zip.part"), Pattern(1000));
+    EXPECT_EQ(Exists("a.zip.part.validador"), c.kept != nullptr);
+    if (c.kept) {
+      EXPECT_EQ(Read("a.zip.part.validador"), c.kept);
+    }
+    EXPECT_FALSE(Exists("a.zip.part.validador.novo"));
+  }
+}
+
+// A resumed file whose whole has another digest is fetched once more from the start before the
+// mismatch is reported: the earlier bytes may be of another version that nothing could tell.
+TEST_F(DownloadTest, DigestMismatchAfterAResumeIsRetriedFromZero) {
+  const std::string whole = Pattern(10000, 3);
+  d.SetExpectedSha256(net::Sha256Hex(whole));
+  for (bool good_second : {true, false}) {
+    SCOPED_TRACE(good_second ? "the fresh copy is right" : "the fresh copy is wrong too");
+    test::WriteFile(tmp / "a.zip.part", Pattern(4000, 77));  // another version's bytes
+    test::WriteValidator(tmp / "a.zip.part", "\"same\"", 10000);
+    ScriptServer server({Serve(Head206(4000, 6000, 10000) + whole.substr(4000)),
+                         Serve(Ok200(good_second ? whole : Pattern(10000, 5)))});
+    log.events.clear();
+    Start(Url(server));
+    EXPECT_EQ(server.Connections(), 2);
+    const std::string received = server.Received();
+    EXPECT_EQ(received.find("\r\nRange:"), received.rfind("\r\nRange:")) << received;
+    EXPECT_EQ(Exists("a.zip"), good_second);
+    EXPECT_EQ(d.Falha().Tipo, good_second ? ftNenhuma : ftSoma);
+    EXPECT_FALSE(Exists("a.zip.part"));
+    platform::RemoveFile(tmp / "a.zip");
+  }
+}
+
+// Without a Content-Length the size is unknown: the total is 0, never the first chunk's size.
+TEST_F(DownloadTest, ChunkedReplyHasNoKnownTotal) {
+  ScriptServer server(
+      {RecvUntil("\r\n\r\n"), Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"),
+       WaitSignal(),
+       Send("3e8\r\n" + Pattern(1000) + "\r\n7d0\r\n" + Pattern(2000, 1000) + "\r\n0\r\n\r\n"),
+       Close()});
+  log.on_monitor = [&](TVltDownload&) { server.Signal(); };
+  Start(Url(server));
+  EXPECT_TRUE(test::SameBytes(Read("a.zip"), Pattern(3000)));
+  EXPECT_NE(log.Joined().find("readcount 0 "), std::string::npos) << log.Joined();
+  EXPECT_EQ(log.last_to, 0);
+}
+
+// A server that goes silent is given up after SilenceTimeout, not the protocol's time-out, and
+// the heartbeat tells how long it has been silent.
+TEST_F(DownloadTest, SilentServerIsGivenUpAfterTheSilenceTimeout) {
+  ScriptServer server({RecvUntil("\r\n\r\n"),
+                       Send("HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\n" + Pattern(1000)),
+                       WaitSignal()});
+  d.Proxy().ProxyTimeout = 60000;
+  d.SetSilenceTimeout(400);
+  d.SetHeartbeatRate(20);
+  std::uint32_t most_silent = 0;
+  d.SetOnHeartbeat([&](TVltDownloadClass*, std::uint32_t silence) {
+    most_silent = std::max(most_silent, silence);
+  });
+  const auto t0 = std::chrono::steady_clock::now();
+  Start(Url(server));
+  server.Signal();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  EXPECT_EQ(d.Falha().Tipo, ftTempo);
+  EXPECT_GE(most_silent, 300u);
+  EXPECT_LT(most_silent, 5000u);
+  EXPECT_EQ(Read("a.zip.part"), Pattern(1000));
 }
 
 }  // namespace

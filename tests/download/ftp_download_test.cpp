@@ -136,16 +136,22 @@ TEST_F(FTPServerDownloadTest, RefusalsAndMissingFiles) {
   EXPECT_EQ(Error("/pub/"), "File To Save not found");
   EXPECT_EQ(Error("/missing.zip"), "no error");
   EXPECT_FALSE(Exists("missing.zip"));
-  EXPECT_EQ(Read("missing.zip.part"), "");
+  EXPECT_FALSE(Exists("missing.zip.part"));
+  EXPECT_EQ(d.Falha().Tipo, ftServidor);
+  EXPECT_EQ(d.Falha().Codigo, 550);
   EXPECT_EQ(d.Engine().FailureText().substr(0, 9), "RETR: 550") << d.Engine().FailureText();
   // The operator's text comes first, then what the server or the connection said.
   d.FTP().FtpPass = "wrong";
   EXPECT_TRUE(Error("/a.zip").starts_with("Não foi possível efetuar o login!\rMotivo: PASS: 530"));
+  EXPECT_EQ(d.Falha().Tipo, ftServidor);
+  EXPECT_EQ(d.Falha().Codigo, 530);
   d.FTP().FtpPort = test::ClosedPort();
   const std::string refused = Error("/a.zip");
   EXPECT_TRUE(refused.starts_with("Não foi possível efetuar o login!\rMotivo: connecting to "))
       << refused;
   EXPECT_NE(refused.find("(10061)"), std::string::npos) << refused;
+  EXPECT_EQ(d.Falha().Tipo, ftConexao);
+  EXPECT_EQ(d.Falha().Codigo, 10061);
   EXPECT_FALSE(Exists("a.zip.part"));
 }
 
@@ -263,8 +269,8 @@ TEST_F(ScriptedFTPDownloadTest, WithoutRestartsAPartialFileIsFetchedAgainWhole) 
   EXPECT_EQ(Run(e, &expected), expected);
   EXPECT_EQ(error, "no error");
   EXPECT_EQ(Read("a.zip"), "fresh");
-  // SIZE refused: the size to download is unknown (-1), the transfer goes on.
-  EXPECT_EQ(log.last_to, -1);
+  // SIZE refused: the size to download is unknown (0), the transfer goes on.
+  EXPECT_EQ(log.last_to, 0);
 }
 
 TEST_F(ScriptedFTPDownloadTest, RestRefusedAtTheTransferLeavesThePartialFile) {

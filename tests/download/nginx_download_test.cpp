@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "download/http_download.h"
 #include "download/vlt_download.h"
 #include "net/sha256.h"
 #include "platform/files.h"
@@ -51,6 +52,22 @@ class NginxDownloadTest : public ::testing::Test {
   }
   bool Exists(const std::string& name) const { return platform::FileExists(tmp / name); }
   std::string Read(const std::string& name) const { return test::ReadFile(tmp / name); }
+  // A partial file of a.zip as an interrupted run leaves it: its bytes and, beside them, the
+  // validator of nginx's reply (its ETag, taken from a fetch of its own).
+  void WritePartial(const std::string& name, const std::string& bytes) {
+    TVltDownload probe;
+    probe.SetProtocolo(protHTTP);
+    probe.SetDownloadDest(tmp.path());
+    probe.SetDownloadNomeArq("etag.probe");
+    probe.SetDownloadUrl("http://127.0.0.1:" + nginx["http"] + "/a.zip?etag");
+    probe.StartDownload();
+    const auto etag =
+        dynamic_cast<TVltHTTPDownload&>(probe.Engine()).HTTPClient().HeaderValue("ETag");
+    ASSERT_TRUE(etag.has_value());
+    platform::RemoveFile(tmp / "etag.probe");
+    test::WriteFile(tmp / name, bytes);
+    test::WriteValidator(tmp / name, *etag, kSize);
+  }
 };
 
 TEST_F(NginxDownloadTest, WholeFileThroughThePartialFile) {
@@ -66,12 +83,24 @@ TEST_F(NginxDownloadTest, WholeFileThroughThePartialFile) {
 }
 
 TEST_F(NginxDownloadTest, PartialFileOf5000BytesIsResumed) {
-  test::WriteFile(tmp / "a.zip.part", test::Pattern(5000));
+  WritePartial("a.zip.part", test::Pattern(5000));
   Fetch("/a.zip?resume");
   EXPECT_TRUE(test::SameBytes(Read("a.zip"), test::Pattern(kSize)));
   EXPECT_EQ(d.Engine().ResultCode(), 206);
   EXPECT_EQ(log.last_to, kSize);
   EXPECT_EQ(LogLineFor(nginx["log"], "/a.zip?resume"), "/a.zip?resume 206 \"bytes=5000-\"");
+}
+
+// nginx answers an If-Range that is not its ETag with the whole file, which replaces what the
+// partial file held.
+TEST_F(NginxDownloadTest, PartialFileOfAnotherVersionStartsOver) {
+  test::WriteFile(tmp / "a.zip.part", test::Pattern(5000, 17));
+  test::WriteValidator(tmp / "a.zip.part", "\"another-version\"", kSize);
+  Fetch("/a.zip?other-version");
+  EXPECT_TRUE(test::SameBytes(Read("a.zip"), test::Pattern(kSize)));
+  EXPECT_EQ(d.Engine().ResultCode(), 200);
+  EXPECT_EQ(LogLineFor(nginx["log"], "/a.zip?other-version"),
+            "/a.zip?other-version 200 \"bytes=5000-\"");
 }
 
 TEST_F(NginxDownloadTest, OlderFinalFileIsReplaced) {
@@ -84,14 +113,15 @@ TEST_F(NginxDownloadTest, NotFoundLeavesNoFinalFileAndNoErrorPage) {
   d.SetDownloadNomeArq("missing.zip");
   Fetch("/missing.zip");
   EXPECT_FALSE(Exists("missing.zip"));
-  EXPECT_EQ(Read("missing.zip.part"), "");
+  EXPECT_FALSE(Exists("missing.zip.part"));
   EXPECT_EQ(d.Engine().ResultCode(), 404);
   EXPECT_EQ(d.Engine().FailureText(), "the server answered 404 Not Found");
 }
 
 // With an expected digest the whole file is checked before it takes its name, the bytes an
 // earlier run left in the partial file included; a file that fails is deleted and never
-// replaces the final file that was there.
+// replaces the final file that was there. A resumed file that fails is fetched once more from
+// the start, which mends a partial file spoilt by other bytes.
 TEST_F(NginxDownloadTest, OnlyAFileWithTheExpectedDigestTakesItsName) {
   const std::string good = test::Pattern(kSize);
   std::string flipped = good;
@@ -109,8 +139,9 @@ TEST_F(NginxDownloadTest, OnlyAFileWithTheExpectedDigestTakesItsName) {
       {"upper-case digest", "-", upper, true},
       {"resumed", good.substr(0, 5000), digest, true},
       {"another file's digest", "-", net::Sha256Hex("other"), false},
-      {"tampered prefix resumed", std::string("X").append(good, 1, 4999), digest, false},
-      {"tampered whole partial file", flipped, digest, false},
+      {"tampered prefix resumed, then fetched anew", std::string("X").append(good, 1, 4999), digest,
+       true},
+      {"tampered whole partial file, then fetched anew", flipped, digest, true},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -118,11 +149,12 @@ TEST_F(NginxDownloadTest, OnlyAFileWithTheExpectedDigestTakesItsName) {
     const std::string name = std::string("c").append(std::to_string(++n)).append(".zip");
     d.SetDownloadNomeArq(name);
     test::WriteFile(tmp / name, "the previous package");
-    if (c.part != "-") test::WriteFile(tmp / (name + ".part"), c.part);
+    if (c.part != "-") WritePartial(name + ".part", c.part);
     d.SetExpectedSha256(c.expected);
     Fetch(std::string("/a.zip?").append(name));
     EXPECT_EQ(d.Engine().Finished(), c.finished) << d.Engine().FailureText();
     EXPECT_EQ(d.Engine().DigestMismatch(), !c.finished);
+    EXPECT_EQ(d.Falha().Tipo, c.finished ? ftNenhuma : ftSoma);
     EXPECT_FALSE(Exists(name + ".part"));
     if (c.finished) {
       EXPECT_TRUE(test::SameBytes(Read(name), good));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "installer/motor.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "tests/support/temp_dir.h"
@@ -31,6 +32,30 @@ TEST(ResultadoTest, OneKeyPerLineInAFixedOrder) {
             "registro=C:\\Temp\\InstaladorVeltra-20260131-140507.log\r\n"
             "duracao=84\r\n"
             "etapa=uteis\r\n");
+}
+
+// What the operator reads of a failed download is Portuguese, the technical detail after it.
+TEST(MotivoDaFalhaTest, PortugueseFirstThenTheDetail) {
+  using namespace download;
+  const struct {
+    TFalhaDownload falha;
+    const char* motivo;
+  } cases[] = {
+      {{ftServidor, 404, "the server answered 404 Not Found"},
+       "o servidor respondeu 404 (o arquivo não existe no servidor).\r"
+       "Detalhe: the server answered 404 Not Found"},
+      {{ftServidor, 503, "x"}, "o servidor respondeu 503 (erro no próprio servidor).\rDetalhe: x"},
+      {{ftProxy, 407, "the proxy answered 407 Proxy Authentication Required"},
+       "o proxy exige usuário e senha (407).\r"
+       "Detalhe: the proxy answered 407 Proxy Authentication Required"},
+      {{ftProxy, 403, "y"}, "o proxy recusou a conexão (403).\rDetalhe: y"},
+      {{ftConexao, 10061, "Connection refused"},
+       "não foi possível conectar ao servidor (erro 10061).\rDetalhe: Connection refused"},
+      {{ftTempo, 0, ""}, "o servidor parou de enviar dados e não respondeu a tempo."},
+      {{ftArquivo, 0, "Cannot create file \"C:\\x.part\""},
+       "não foi possível gravar o arquivo no disco.\rDetalhe: Cannot create file \"C:\\x.part\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MotivoDaFalha(c.falha), c.motivo);
 }
 
 TEST(ResultadoTest, WrittenWholeInPlaceOfAnOlderOne) {

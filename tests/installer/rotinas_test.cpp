@@ -362,7 +362,9 @@ TEST_F(RotinasTest, AMissingPackageEndsTheRoutineNamingItAndItsServer) {
     } catch (const Exception& e) {
       EXPECT_TRUE(std::string(e.what()).starts_with(
           std::string("Falha ao baixar o pacote ") + c.name +
-          " do servidor 127.0.0.1:" + nginx["http"] + ".\rMotivo: the server answered 404"))
+          " do servidor 127.0.0.1:" + nginx["http"] +
+          ".\rMotivo: o servidor respondeu 404 (o arquivo não existe no servidor).\r"
+          "Detalhe: the server answered 404"))
           << e.what();
     }
     ExpectEnded(CodigoSaida::Download, c.etapa);
@@ -478,7 +480,9 @@ TEST_F(RotinasTest, AnUnreachableServerIsShownWithTheReason) {
   EXPECT_TRUE(what.starts_with(
       "Falha ao baixar o pacote quenda_2010.zip do servidor 127.0.0.1:" + porta + ".\rMotivo: "))
       << what;
-  EXPECT_NE(what.find("(10061)"), std::string::npos) << what;
+  EXPECT_NE(what.find(": não foi possível conectar ao servidor (erro 10061).\rDetalhe: "),
+            std::string::npos)
+      << what;
   ExpectEnded(CodigoSaida::Download, "sistema");
   EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), "Baixando Sistema");
 }

@@ -110,7 +110,8 @@ TEST_F(ProxyTest, HttpTunnelDeniedWithoutCredentials) {
   s.SetHTTPTunnelPort(proxies["http"]);
   s.Connect("127.0.0.1", target.Port());
   EXPECT_EQ(s.LastError(), 10061);
-  EXPECT_EQ(s.LastErrorDesc(), "Connection refused");
+  EXPECT_EQ(s.LastErrorDesc(), "the proxy answered 407 Proxy Authentication Required");
+  EXPECT_EQ(s.HTTPTunnelResultCode(), 407);
   EXPECT_FALSE(s.HTTPTunnel());
 }
 

@@ -233,10 +233,26 @@ TEST(HttpTunnel, ConnectToBracketedIPv6WithProxyAuthentication) {
   EXPECT_EQ(server.Received(), request);
 }
 
-TEST(HttpTunnel, StatusLinesThatRefuse) {
-  for (const char* status : {"HTTP/1.0 407 Proxy Authentication Required", "HTTP/1.0 2"}) {
-    SCOPED_TRACE(status);
-    ScriptServer server({Recv(30), Send(std::string(status) + "\r\n\r\n"), RecvUntilClose()});
+// A proxy's refusal is told as the proxy's answer, read as any HTTP reply head is (fields and
+// a body after it included), and keeps the number a refused connection has.
+TEST(HttpTunnel, AnswersThatRefuse) {
+  const struct {
+    std::string reply;
+    std::int32_t code;
+    const char* desc;
+  } cases[] = {
+      {"HTTP/1.0 407 Proxy Authentication Required\r\n"
+       "Proxy-Authenticate: Basic realm=\"proxy\"\r\nContent-Length: 5\r\n\r\nnope!",
+       407, "the proxy answered 407 Proxy Authentication Required"},
+      {"HTTP/1.1 403 Forbidden\r\n\r\n", 403, "the proxy answered 403 Forbidden"},
+      {"HTTP/1.0 2\r\n\r\n", 2, "the proxy answered 2"},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 502 Bad Gateway\r\n\r\n", 502,
+       "the proxy answered 502 Bad Gateway"},
+      {"SSH-2.0-OpenSSH\r\n\r\n", 0, "the proxy's answer to CONNECT is not an HTTP reply"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply);
+    ScriptServer server({Recv(30), Send(c.reply), RecvUntilClose()});
     TTCPBlockSocket s;
     s.SetHTTPTunnelIP("127.0.0.1");
     s.SetHTTPTunnelPort(server.Port());
@@ -244,9 +260,16 @@ TEST(HttpTunnel, StatusLinesThatRefuse) {
     s.OnAfterConnect = [&](TBlockSocket*) { after_connect = true; };
     s.Connect("example", "80");
     EXPECT_EQ(s.LastError(), 10061);
-    EXPECT_EQ(s.LastErrorDesc(), "Connection refused");
+    EXPECT_EQ(s.LastErrorDesc(), c.desc);
+    EXPECT_EQ(s.HTTPTunnelResultCode(), c.code);
     EXPECT_FALSE(s.HTTPTunnel());
     EXPECT_FALSE(after_connect);
+    s.CloseSocket();
+    // The next connection, refused for real, is not described as the proxy's answer.
+    s.SetHTTPTunnelIP("");
+    s.Connect("127.0.0.1", test::ClosedPort());
+    EXPECT_EQ(s.LastError(), 10061);
+    EXPECT_EQ(s.LastErrorDesc(), "Connection refused");
   }
 }
 
