@@ -259,7 +259,9 @@ if [[ "$what" == retry || "$what" == both ]]; then
   await_failure_box retry-01-box 180 "finished without the package"
   grep -q "Falha ao baixar o pacote estoque_2010.zip do servidor 127.0.0.2" <<<"$said" ||
     fail "the box does not say which package failed: $said"
-  grep -q "Motivo: the server answered 404" <<<"$said" || fail "the box gives no reason: $said"
+  grep -q "Motivo: o servidor respondeu 404 (o arquivo não existe no servidor)" <<<"$said" ||
+    fail "the box gives no reason in Portuguese: $said"
+  grep -q "Detalhe: the server answered 404" <<<"$said" || fail "the box gives no detail: $said"
   grep -qE 'Registro da instalação: C:\\.*\.log' <<<"$said" || fail "the box does not say where the log is: $said"
   xdotool windowactivate --sync "$box" key Return
   expect_focus "Continuar"

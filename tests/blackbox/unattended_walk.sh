@@ -156,7 +156,7 @@ if [[ "$what" == failures || "$what" == all ]]; then
   run_silent sem-pacote /produto=loja /tipo=servidor
   cleanup
   check_result sem-pacote 4 download 'C:\Progs5\Berfon'
-  check_file "$logs/sem-pacote.txt" '^mensagem=Falha ao baixar o pacote Uteis\.zip do servidor 127\.0\.0\.1:[0-9]+\. \| Motivo: the server answered 404'
+  check_file "$logs/sem-pacote.txt" '^mensagem=Falha ao baixar o pacote Uteis\.zip do servidor 127\.0\.0\.1:[0-9]+\. \| Motivo: o servidor respondeu 404 \(o arquivo não existe no servidor\)\. \| Detalhe: the server answered 404'
   check_file "$logs/sem-pacote.log" 'Download falhou: https?://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Uteis\.zip, HTTP 404, 0 bytes em [0-9.]+ s(, TLSv1\.[23] [^,]+, certificado de [^ ]+ \(SHA-256 [0-9a-f]{64}\))?: the server answered 404'
   check_file "$logs/sem-pacote.log" 'Erro: Falha ao baixar o pacote Uteis\.zip'
   no_file "$c/Progs5/Uteis/VeltraDBCompare"
@@ -170,7 +170,7 @@ if [[ "$what" == failures || "$what" == all ]]; then
     run_silent impostor /produto=pdv /tipo=servidor
     trust_demo_ca
     check_result impostor 4 download 'C:\Progs5\TerminalNFC-e'
-    check_file "$logs/impostor.txt" '^mensagem=Falha ao baixar o pacote .* \| Motivo: .*the certificate of 127\.0\.0\.1 is not trusted: its issuer is unknown'
+    check_file "$logs/impostor.txt" '^mensagem=Falha ao baixar o pacote .* \| Motivo: .*a conexão segura foi recusada: .* \| Detalhe: the certificate of 127\.0\.0\.1 is not trusted: its issuer is unknown'
     check_file "$logs/impostor.log" 'Download falhou: https://127\.0\.0\.1:[0-9]+/.*: the certificate of 127\.0\.0\.1 is not trusted'
     ls "$c/Progs5/TerminalNFC-e" 2>/dev/null | grep -qE '^terminalnfce\.zip(\.sha256)?$' &&
       fail "a file of the untrusted server was kept: $(ls "$c/Progs5/TerminalNFC-e")"
