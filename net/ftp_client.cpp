@@ -1,6 +1,7 @@
 #include "net/ftp_client.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "net/address_text.h"
 #include "net/text_functions.h"
@@ -447,37 +448,64 @@ bool TFTPClient::AcceptDataConnection() {
   return ok;
 }
 
+namespace {
+
+// DataStream as a destination.
+class StreamSink final : public TBodySink {
+ public:
+  explicit StreamSink(TDocumentStream& stream) : stream_(stream) {}
+  bool BodyData(std::string_view bytes) override {
+    stream_.Append(ByteString(bytes));
+    return true;
+  }
+  void BodyEnd(const TTransferEnd&) override {}
+
+ private:
+  TDocumentStream& stream_;
+};
+
+// The DirectFile as a destination: a write that fails ends the transfer with its reason.
+class FileSink final : public TBodySink {
+ public:
+  FileSink(p::File& file, const std::string& name, std::function<void(const std::string&)> fail)
+      : file_(file), name_(name), fail_(std::move(fail)) {}
+  bool BodyData(std::string_view bytes) override {
+    if (file_.Write(bytes.data(), bytes.size())) return true;
+    fail_("writing " + name_ + ": " + file_.ErrorText());
+    return false;
+  }
+  void BodyEnd(const TTransferEnd&) override {}
+
+ private:
+  p::File& file_;
+  const std::string& name_;
+  std::function<void(const std::string&)> fail_;
+};
+
+}  // namespace
+
 // The data socket is closed twice: once when the data has ended (ResultCode still holds the
 // reply to the transfer command) and once after the final reply was read. Listeners of its
 // hooks tell the two apart by State().
-bool TFTPClient::DataRead(TDocumentStream* Stream, p::File* File, std::int64_t Limit) {
+bool TFTPClient::DataRead(TBodySink& Destination, std::int64_t Limit) {
   if (!AcceptDataConnection()) {
     FDSock->CloseSocket();
     SetState(fsIdle);
     return false;
   }
   SetState(fsDataTransfer);
-  const bool to_sink = Stream == nullptr && File == nullptr;
-  if (to_sink) FBodySink->BodyBegin();
+  Destination.BodyBegin();
   bool received = true;
   std::int64_t taken = 0;
   for (;;) {
     ByteString packet = FDSock->RecvPacket(Timeout);
     if (FDSock->LastError() != 0) break;
-    // What lies beyond the limit never reaches the target.
+    // What lies beyond the limit never reaches the destination.
     const bool over = Limit >= 0 && static_cast<std::int64_t>(packet.size()) > Limit - taken;
     if (over) packet.resize(static_cast<std::size_t>(Limit - taken));
     taken += static_cast<std::int64_t>(packet.size());
-    if (File != nullptr) {
-      if (!File->Write(packet.data(), packet.size())) {
-        Fail("writing " + FDirectFileName + ": " + File->ErrorText());
-        received = false;
-        break;
-      }
-    } else if (!to_sink) {
-      Stream->Append(std::move(packet));
-    } else if (!packet.empty() && !FBodySink->BodyData(packet)) {
-      Fail("the receiver took no more of the data");
+    if (!packet.empty() && !Destination.BodyData(packet)) {
+      Fail("the receiver took no more of the data");  // unless the receiver said why first
       received = false;
       break;
     }
@@ -553,7 +581,8 @@ bool TFTPClient::List(std::string Directory, bool NameList) {
     SetState(fsIdle);
     return false;
   }
-  const bool result = DataRead(&FDataStream, nullptr, kMaxListing);
+  StreamSink listing(FDataStream);
+  const bool result = DataRead(listing, kMaxListing);
   if (result && !NameList) {
     FFtpList->LoadLines(FDataStream.Bytes());
     FFtpList->ParseLines();
@@ -629,9 +658,12 @@ bool TFTPClient::Retrieve(const std::string& FileName, bool Restore, std::int64_
   }
   if (!FDirectFile && (!Restore || Explicit)) FDataStream.Clear();
   if (!Ask("RETR " + FileName, 1)) return fail();
-  const bool result = FDirectFile            ? DataRead(nullptr, &file, Limit)
-                      : FBodySink != nullptr ? DataRead(nullptr, nullptr, Limit)
-                                             : DataRead(&FDataStream, nullptr, Limit);
+  StreamSink stream(FDataStream);
+  FileSink direct(file, FDirectFileName, [this](const std::string& why) { Fail(why); });
+  const bool result = DataRead(FDirectFile            ? static_cast<TBodySink&>(direct)
+                               : FBodySink != nullptr ? *FBodySink
+                                                      : stream,
+                               Limit);
   if (!FDirectFile && FDataStream.Released() == 0) FDataStream.SetPosition(0);
   return result;
 }

@@ -174,9 +174,9 @@ class TFTPClient : public TNetClient {
   void SetBodySink(TBodySink* Sink) { FBodySink = Sink; }
 
  protected:
-  // Into Stream or File, or the body sink when both are absent; with Limit >= 0, the bytes
-  // beyond Limit are cut off and fail it.
-  virtual bool DataRead(TDocumentStream* Stream, platform::File* File, std::int64_t Limit = -1);
+  // One transfer into its one destination (DataStream, the DirectFile and the caller's body
+  // sink are each a sink); with Limit >= 0, the bytes beyond Limit are cut off and fail it.
+  virtual bool DataRead(TBodySink& Destination, std::int64_t Limit = -1);
   virtual bool DataWrite(TDocumentStream* Stream, platform::File* File);
 
  private:
