@@ -52,11 +52,6 @@ void Parte(CodigoSaida codigo, const std::string& falha, Acao acao) {
   }
 }
 
-// After this long without a byte the transfer line says the server is silent; after the longer
-// one the transfer is given up.
-constexpr std::uint32_t kSilencioMostradoMs = 3000;
-constexpr std::int32_t kSilencioMaximoMs = 30000;
-
 // "http://127.0.0.1:8080/Drive/app/x.zip" -> "127.0.0.1:8080"
 std::string ServidorDe(const std::string& url) {
   net::UrlParts partes;
@@ -327,7 +322,7 @@ void MotorInstalacao::Prepara(download::TVltDownload& d, const std::string& dest
   d.SetDownloadNomeArq(nome);
   d.SetDownloadUrl(url);
   d.SetHeartbeatRate(kIntervaloJanelaMs);
-  d.SetSilenceTimeout(kSilencioMaximoMs);
+  d.SetSilenceTimeout(plano_.silencio_maximo_ms);
   auto atende = [this, &d] {
     Atende();
     // A stop asked meanwhile ends the transfer at its next block (or wait).
@@ -358,7 +353,7 @@ void MotorInstalacao::Prepara(download::TVltDownload& d, const std::string& dest
   d.SetOnHeartbeat([this, atende](download::TVltDownloadClass*, std::uint32_t silencio) {
     // A server that stops sending is shown as one: no speed or time left as if data flowed.
     const std::uint32_t segundos = silencio / 1000;
-    if (silencio >= kSilencioMostradoMs && segundos != silencio_mostrado_s_ &&
+    if (silencio >= plano_.silencio_mostrado_ms && segundos != silencio_mostrado_s_ &&
         progresso_.iniciado) {
       silencio_mostrado_s_ = segundos;
       observador_.Progresso(progresso_.feito, progresso_.total,

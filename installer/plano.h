@@ -2,6 +2,7 @@
 // Everything one installation needs, decided before it starts: the wizard's pages and the
 // command line each build a plan through the same checks, and the engine runs it. Nothing in a
 // plan is read back from a window.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -40,9 +41,12 @@ struct PlanoInstalacao {
   std::string dir_atualiza = "C:\\Atualiza\\";
   ServidorPacotes pacotes;
   download::TVltProxy proxy;  // no host: direct
-  bool silencioso = false;    // nobody is there to answer a box
-  std::string log;            // "" : the default log in the temporary folder
-  std::string resultado;      // "" : no result file
+  // A server that sends nothing is shown as waiting after the first, given up after the second.
+  std::uint32_t silencio_mostrado_ms = 3000;
+  std::int32_t silencio_maximo_ms = 30000;
+  bool silencioso = false;  // nobody is there to answer a box
+  std::string log;          // "" : the default log in the temporary folder
+  std::string resultado;    // "" : no result file
 
   // "Quenda" or "PDV NFCe", as the log and the process-wide settings name the product.
   const char* SistemaSelecionado() const {

@@ -729,6 +729,41 @@ TEST_F(RotinasTest, UnattendedRunsEndWithTheCodeOfTheirStep) {
   }
 }
 
+// A server that stops sending in the middle of a package is shown as one (no speed or time
+// left as if data flowed) and given up after the plan's silence, with its own reason and code.
+TEST_F(RotinasTest, ASilentServerIsShownWaitingAndGivenUp) {
+  const std::string pacote(2000, 'p');
+  const std::string soma = std::string(64, 'a') + "  TerminalNFC-eInstalacaoLimpa.zip\n";
+  test::ScriptServer server(std::vector<std::vector<test::Step>>{
+      {test::RecvUntil("\r\n\r\n"),
+       test::Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(soma.size()) + "\r\n\r\n" +
+                  soma),
+       test::Close()},
+      {test::RecvUntil("\r\n\r\n"),
+       test::Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + pacote),
+       test::WaitSignal()}});
+  form.Servidor().Base = "http://127.0.0.1:" + server.Port();
+  ChooseProduct(kProdutoPDV, "0", "");
+  // Silence is real time on the socket: the system's clock measures it here.
+  platform::ScopedClock real_clock(platform::SystemClock());
+  PlanoInstalacao plano = form.PlanoDaJanela(Produto::PDV);
+  plano.silencio_mostrado_ms = 1000;
+  plano.silencio_maximo_ms = 2500;
+  ObservadorJanela janela(view, Produto::PDV, [] { return false; });
+  const Desfecho d = form.Instala(plano, janela);
+  server.Signal();
+  EXPECT_EQ(d.codigo, CodigoSaida::Download) << d.mensagem;
+  EXPECT_NE(d.mensagem.find("Motivo: o servidor parou de enviar dados"), std::string::npos)
+      << d.mensagem;
+  const auto linhas = view.TextsOf(Control::lConectionTerminal);
+  ASSERT_FALSE(linhas.empty());
+  EXPECT_NE(std::find(linhas.begin(), linhas.end(), "Aguardando o servidor há 1 s"), linhas.end())
+      << linhas.back();
+  EXPECT_EQ(linhas.back(), "Aguardando o servidor há 2 s");
+  EXPECT_FALSE(platform::FileExists(pdv + "\\terminalnfce.zip"));
+  EXPECT_TRUE(platform::FileExists(pdv + "\\terminalnfce.zip.part"));  // its real bytes
+}
+
 // Started hidden, an unattended run has no window at all: the engine needs none.
 TEST_F(RotinasTest, AnUnattendedRunNeedsNoWindow) {
   PutZip("/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip",
