@@ -134,11 +134,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
         window.Show(show_command);
         desfecho = window.RunSilent(*plano);
       }
-      Conclui(p.resultado,
-              plano ? vlt::ResultadoDe(*plano, desfecho, vlt::platform::TickMs() - inicio)
-                    : vlt::ResultadoInstalacao{.desfecho = desfecho,
-                                               .registro = vlt::platform::LogPath(),
-                                               .duracao_ms = vlt::platform::TickMs() - inicio});
+      vlt::ResultadoInstalacao resultado;
+      if (plano) resultado = vlt::ResultadoDe(*plano, desfecho, 0);
+      resultado.desfecho = desfecho;
+      resultado.registro = vlt::platform::LogPath();
+      resultado.duracao_ms = vlt::platform::TickMs() - inicio;
+      Conclui(p.resultado, resultado);
       return static_cast<int>(desfecho.codigo);
     }
     // The drawing library of the gauges and the button pictures; without it they leave out
