@@ -42,6 +42,20 @@ void Diz(const std::string& texto, const std::string& uso, bool erro, bool silen
 }
 
 // The result file, when one was asked for; a failure to write it is logged, not fatal.
+void Conclui(const std::string& arquivo, const vlt::ResultadoInstalacao& resultado);
+
+// A run that ends without an installation's own outcome (bad parameters, another installation
+// running, a failed start): logged and written as the others. Returns the exit code.
+int Termina(const std::string& arquivo, vlt::CodigoSaida codigo, const std::string& mensagem,
+            std::uint32_t inicio) {
+  vlt::ResultadoInstalacao resultado;
+  resultado.desfecho = {codigo, mensagem, {}, false};
+  resultado.registro = vlt::platform::LogPath();
+  resultado.duracao_ms = vlt::platform::TickMs() - inicio;
+  Conclui(arquivo, resultado);
+  return static_cast<int>(codigo);
+}
+
 void Conclui(const std::string& arquivo, const vlt::ResultadoInstalacao& resultado) {
   Log("Fim: código " + std::to_string(static_cast<int>(resultado.desfecho.codigo)) + " (" +
       vlt::DescricaoDe(resultado.desfecho.codigo).nome + ") em " +
@@ -77,12 +91,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     // Nothing is started: no window, no installation.
     Log("Erro: " + erro);
     Diz(erro + "\n\n", vlt::TextoUso(), true, p.silencioso);
-    vlt::ResultadoInstalacao resultado;
-    resultado.desfecho = {vlt::CodigoSaida::Parametros, erro, {}, false};
-    resultado.registro = vlt::platform::LogPath();
-    resultado.duracao_ms = vlt::platform::TickMs() - inicio;
-    Conclui(p.resultado, resultado);
-    return static_cast<int>(vlt::CodigoSaida::Parametros);
+    return Termina(p.resultado, vlt::CodigoSaida::Parametros, erro, inicio);
   }
   if (p.ajuda) {
     Diz("", vlt::TextoUso(), false, false);
@@ -99,12 +108,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     if (!p.silencioso)
       MessageBoxW(nullptr, vlt::platform::Widen(texto).c_str(), vlt::app::kApplicationTitle,
                   MB_OK | MB_ICONWARNING);
-    vlt::ResultadoInstalacao resultado;
-    resultado.desfecho = {vlt::CodigoSaida::EmAndamento, texto, {}, false};
-    resultado.registro = vlt::platform::LogPath();
-    resultado.duracao_ms = vlt::platform::TickMs() - inicio;
-    Conclui(p.resultado, resultado);
-    return static_cast<int>(vlt::CodigoSaida::EmAndamento);
+    return Termina(p.resultado, vlt::CodigoSaida::EmAndamento, texto, inicio);
   }
 
   // COM on the user-interface thread, for the desktop shortcut and the folder picker.
@@ -134,12 +138,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
         window.Show(show_command);
         desfecho = window.RunSilent(*plano);
       }
-      vlt::ResultadoInstalacao resultado;
-      if (plano) resultado = vlt::ResultadoDe(*plano, desfecho, 0);
-      resultado.desfecho = desfecho;
-      resultado.registro = vlt::platform::LogPath();
-      resultado.duracao_ms = vlt::platform::TickMs() - inicio;
-      Conclui(p.resultado, resultado);
+      if (!plano) return Termina(p.resultado, desfecho.codigo, desfecho.mensagem, inicio);
+      Conclui(p.resultado, vlt::ResultadoDe(*plano, desfecho, vlt::platform::TickMs() - inicio));
       return static_cast<int>(desfecho.codigo);
     }
     // The drawing library of the gauges and the button pictures; without it they leave out
@@ -157,11 +157,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     if (!p.silencioso)
       MessageBoxW(nullptr, vlt::platform::Widen(e.what()).c_str(), vlt::app::kApplicationTitle,
                   MB_OK | MB_ICONSTOP);
-    vlt::ResultadoInstalacao resultado;
-    resultado.desfecho = {vlt::CodigoSaida::Falha, e.what(), {}, false};
-    resultado.registro = vlt::platform::LogPath();
-    resultado.duracao_ms = vlt::platform::TickMs() - inicio;
-    Conclui(p.resultado, resultado);
-    return 1;
+    return Termina(p.resultado, vlt::CodigoSaida::Falha, e.what(), inicio);
   }
 }

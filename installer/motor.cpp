@@ -441,6 +441,18 @@ std::string MotorInstalacao::Baixa(const std::string& destino, const std::string
   return Junta(destino, nome);
 }
 
+std::string MotorInstalacao::BaixaEExtrai(const Pacote& p, std::vector<std::string>* extraidos) {
+  Status("Baixando " + p.o_que, p.atende_ao_baixar);
+  Pausa();
+  if (!system_.DirectoryExists(p.destino)) system_.ForceDirectories(p.destino);
+  const std::string arquivo = Baixa(p.destino, p.nome, p.url);
+  Status("Extraindo " + p.o_que, p.atende_ao_extrair);
+  Pausa();
+  if (extraidos != nullptr) extraidos->clear();
+  Extrai(arquivo, p.destino, extraidos);
+  return arquivo;
+}
+
 std::string MotorInstalacao::UrlPacote(const std::string& caminho) const {
   return plano_.pacotes.Base + caminho;
 }
@@ -522,14 +534,8 @@ void MotorInstalacao::ProvisionaFirebird() {
 // ---- the store ERP ----
 
 void MotorInstalacao::SistemaLoja() {
-  const std::string& dir = plano_.dir;
-  Status("Baixando Sistema", false);
-  Pausa();
-  const std::string pacote =
-      Baixa(dir, "quenda_2010.zip", UrlPacote("/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip"));
-  Status("Extraindo Sistema", false);
-  Pausa();
-  Extrai(pacote, dir);
+  BaixaEExtrai({"Sistema", false, false, plano_.dir, "quenda_2010.zip",
+                UrlPacote("/Drive/app/Sistemas/QuendaInstalacaoLimpa.zip")});
 }
 
 void MotorInstalacao::ConfiguracaoLoja() {
@@ -537,14 +543,8 @@ void MotorInstalacao::ConfiguracaoLoja() {
 }
 
 void MotorInstalacao::Uteis() {
-  Status("Baixando Utilitários", true);
-  Pausa();
-  const std::string destino = plano_.DirUteis();
-  if (!system_.DirectoryExists(destino)) system_.ForceDirectories(destino);
-  const std::string pacote = Baixa(destino, "Uteis.zip", UrlPacote("/Drive/app/Uteis/Uteis.zip"));
-  Status("Extraindo Utilitários", false);
-  Pausa();
-  Extrai(pacote, destino);
+  BaixaEExtrai({"Utilitários", true, false, plano_.DirUteis(), "Uteis.zip",
+                UrlPacote("/Drive/app/Uteis/Uteis.zip")});
 }
 
 void MotorInstalacao::VerificaBanco() {
@@ -578,18 +578,13 @@ void MotorInstalacao::VerificaBanco() {
 }
 
 void MotorInstalacao::BaixaAtualizacao() {
-  Status("Baixando Atualização", false);
-  Pausa();
-  const std::string& atualiza = plano_.dir_atualiza;
-  if (!system_.DirectoryExists(atualiza)) system_.ForceDirectories(atualiza);
+  // What the update unpacks is what is copied into the product's folder, with the package
+  // itself, as it always has been.
   const std::string pacote =
-      Baixa(atualiza, "estoque_2010.zip",
-            plano_.pacotes.UpdateBase + "/Drive/app/Sistemas/estoque_2010.zip");
-  Status("Extraindo Atualização", true);
-  Pausa();
-  // The package goes into the product's folder with what it holds, as it always has.
-  atualizacao_ = {pacote};
-  Extrai(pacote, atualiza, &atualizacao_);
+      BaixaEExtrai({"Atualização", false, true, plano_.dir_atualiza, "estoque_2010.zip",
+                    plano_.pacotes.UpdateBase + "/Drive/app/Sistemas/estoque_2010.zip"},
+                   &atualizacao_);
+  atualizacao_.push_back(pacote);
 }
 
 void MotorInstalacao::AtualizaBanco() {
@@ -627,14 +622,8 @@ void MotorInstalacao::AtalhoLoja() {
 // ---- the PDV terminal ----
 
 void MotorInstalacao::SistemaTerminal() {
-  const std::string& dir = plano_.dir;
-  Status("Baixando Sistema", false);
-  Pausa();
-  const std::string pacote = Baixa(
-      dir, "terminalnfce.zip", UrlPacote("/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip"));
-  Status("Extraindo Sistema", false);
-  Pausa();
-  Extrai(pacote, dir);
+  BaixaEExtrai({"Sistema", false, false, plano_.dir, "terminalnfce.zip",
+                UrlPacote("/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip")});
 }
 
 void MotorInstalacao::ConfiguracaoTerminal() {

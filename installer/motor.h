@@ -89,6 +89,14 @@ class MotorInstalacao {
   // The package is there, whole, under its final name, with the digest the server publishes
   // for it, or the step fails; returns where it is.
   std::string Baixa(const std::string& destino, const std::string& nome, const std::string& url);
+  // One package of a step: "Baixando X", its download, "Extraindo X", its extraction into the
+  // folder it was downloaded to. The window is let in before the texts the step asks it for.
+  struct Pacote {
+    std::string o_que;  // "Sistema", "Utilitários", "Atualização"
+    bool atende_ao_baixar, atende_ao_extrair;
+    std::string destino, nome, url;
+  };
+  std::string BaixaEExtrai(const Pacote& pacote, std::vector<std::string>* extraidos = nullptr);
   std::string SomaPublicada(const std::string& destino, const std::string& nome,
                             const std::string& url, const std::string& falha);
   // Hands the transfer's settings to a download component and binds its events here.
