@@ -234,14 +234,14 @@ if [[ "$what" == pastas || "$what" == all ]]; then
   # stops root as well as anyone) is refused by name before anything is downloaded: 10.
   for caso in uteis atualiza; do
     fresh
-    rm -f "$c/Atualiza"
+    rm -rf "$c/Atualiza"
     mkdir -p "$c/Progs5"
     case $caso in
       uteis) echo "não é uma pasta" >"$c/Progs5/Uteis"; pasta='C:\\Progs5\\Uteis' ;;
       atualiza) echo "não é uma pasta" >"$c/Atualiza"; pasta='C:\\Atualiza' ;;
     esac
     run_silent "pasta-$caso" /produto=loja /tipo=servidor
-    rm -f "$c/Progs5/Uteis" "$c/Atualiza"
+    rm -rf "$c/Progs5/Uteis" "$c/Atualiza"
     check_result "pasta-$caso" 10 pasta 'C:\Progs5\Berfon'
     check_file "$logs/pasta-$caso.txt" "^mensagem=Não é possível usar a pasta .*\"$pasta\\\\?\""
     check_file "$logs/pasta-$caso.txt" '^etapa=pasta'$'\r'

@@ -3,7 +3,8 @@
 
 # A walk never ends in silence: any command that stops it under `set -e` is named with its line.
 set -E
-trap 'walk_status=$?; echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: \"$BASH_COMMAND\" ended with status $walk_status" >&2' ERR
+# (Only under errexit: where a walk turned it off, a failing command is one it reads itself.)
+trap 'walk_status=$?; [[ $- != *e* ]] || echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: \"$BASH_COMMAND\" ended with status $walk_status" >&2' ERR
 
 # Waits until no installer window of an earlier test is left (TRIES x 0.2 s, default 150), so that
 # the window a walk finds by its caption is its own installer's.
