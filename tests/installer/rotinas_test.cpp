@@ -485,6 +485,16 @@ TEST_F(RotinasTest, AnUnreachableServerIsShownWithTheReason) {
       << what;
   ExpectEnded(CodigoSaida::Download, "sistema");
   EXPECT_EQ(view.TextsOf(Control::lbStatus).back(), "Baixando Sistema");
+
+  // The same outage on a machine without Firebird: what failed is still the download (4), and
+  // the step says it was Firebird's setup.
+  system.firebird_running = false;
+  const std::string sem_firebird = FailureOf(Control::btnContinuarZadoveve);
+  EXPECT_TRUE(
+      sem_firebird.starts_with("Falha ao baixar o pacote Firebird-2.5.9x86.exe do servidor"))
+      << sem_firebird;
+  ExpectEnded(CodigoSaida::Download, "firebird");
+  EXPECT_TRUE(system.runs.empty()) << "a setup ran";
 }
 
 TEST_F(RotinasTest, FirebirdIsDownloadedInstalledAndStarted) {
