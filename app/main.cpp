@@ -47,8 +47,16 @@ void Conclui(const std::string& arquivo, const vlt::ResultadoInstalacao& resulta
 // A run that ends without an installation's own outcome (bad parameters, another installation
 // running, a failed start): logged and written as the others. Returns the exit code.
 int Termina(const std::string& arquivo, vlt::CodigoSaida codigo, const std::string& mensagem,
-            std::uint32_t inicio) {
+            std::uint32_t inicio, const vlt::ParametrosInstalacao* parametros = nullptr) {
   vlt::ResultadoInstalacao resultado;
+  // What the command line asked for, when it was read: a fleet tool tells its runs apart by it.
+  if (parametros != nullptr) {
+    if (parametros->produto == vlt::kProdutoLoja) resultado.produto = "loja";
+    if (parametros->produto == vlt::kProdutoPDV) resultado.produto = "pdv";
+    if (parametros->tipo == "0") resultado.tipo = "servidor";
+    if (parametros->tipo == "1") resultado.tipo = "estacao";
+    resultado.diretorio = parametros->dir.value_or("");
+  }
   resultado.desfecho = {codigo, mensagem, {}, false};
   resultado.registro = vlt::platform::LogPath();
   resultado.duracao_ms = vlt::platform::TickMs() - inicio;
@@ -108,7 +116,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     if (!p.silencioso)
       MessageBoxW(nullptr, vlt::platform::Widen(texto).c_str(), vlt::app::kApplicationTitle,
                   MB_OK | MB_ICONWARNING);
-    return Termina(p.resultado, vlt::CodigoSaida::EmAndamento, texto, inicio);
+    return Termina(p.resultado, vlt::CodigoSaida::EmAndamento, texto, inicio, &p);
   }
 
   // COM on the user-interface thread, for the desktop shortcut and the folder picker.

@@ -303,6 +303,7 @@ if [[ "$what" == concorrentes || "$what" == all ]]; then
     esac
     ((intervalo == 0)) || [[ "$perdedora" == "segunda-$intervalo" ]] || fail "the first installation was refused"
     check_file "$logs/$perdedora.txt" '^situacao=em_andamento'$'\r'
+    check_file "$logs/$perdedora.txt" '^produto=loja'$'\r'
     check_file "$logs/$perdedora.txt" '^mensagem=Já existe uma instalação em andamento\.'$'\r'
     grep -qa 'Etapa:' "$logs/$perdedora.log" && fail "$perdedora: the refused run began a step"
     b="$c/Progs5/Berfon"
