@@ -119,7 +119,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     vlt::net::DefaultSecurityPlugin = vlt::net::SystemSecurityPlugin;
     if (p.silencioso) {
       std::string erro_plano;
-      const auto plano = vlt::PlanoDeParametros(p, vlt::ServidorPacotes{}, erro_plano);
+      const auto plano = vlt::PlanoDeParametros(p, vlt::ServidorPacotes{}, erro_plano,
+                                                vlt::FontesDoSistema(p.proxy));
       vlt::Desfecho desfecho{vlt::CodigoSaida::Parametros, erro_plano, {}, false};
       if (plano && show_command == SW_HIDE) {
         // Started hidden: nobody sees it, so no window is made at all.
@@ -148,6 +149,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     vlt::app::MainWindow window;
     window.Create();
     window.Form().AbreComParametros(p);
+    vlt::ConfiguracaoProxy& proxy = window.Form().Proxy();
+    proxy = vlt::DescobreProxy(vlt::FontesDoSistema(p.proxy),
+                               vlt::UrlsDosPacotes(window.Form().Servidor()));
+    proxy.usuario = p.proxy_usuario;
+    proxy.senha = p.proxy_senha;
     window.Show();
     window.Run();
     Conclui(p.resultado, vlt::ResultadoDe(window.Form(), vlt::platform::TickMs() - inicio));

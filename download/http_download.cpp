@@ -162,10 +162,22 @@ TVltHTTPDownload::~TVltHTTPDownload() {
 // The component's proxy, time-out and trusted CAs apply to every request, named file or not.
 void TVltHTTPDownload::ApplyProxySettings() {
   const TVltProxy& proxy = fSettings.Proxy;
-  fHTTPClient->SetProxyHost(proxy.ProxyHost);
+  const bool socks = proxy.ProxyTipo != ptHTTP && !proxy.ProxyHost.empty();
+  fHTTPClient->SetProxyHost(socks ? std::string() : proxy.ProxyHost);
   fHTTPClient->SetProxyPort(proxy.ProxyPort);
   fHTTPClient->SetProxyUser(proxy.ProxyUser);
   fHTTPClient->SetProxyPass(proxy.ProxyPass);
+  net::TTCPBlockSocket& sock = fHTTPClient->Sock();
+  sock.SetSocksIP(socks ? proxy.ProxyHost : std::string());
+  if (socks) {
+    sock.SetSocksPort(proxy.ProxyPort);
+    sock.SetSocksUsername(proxy.ProxyUser);
+    sock.SetSocksPassword(proxy.ProxyPass);
+    const bool v4 = proxy.ProxyTipo == ptSocks4 || proxy.ProxyTipo == ptSocks4a;
+    sock.SetSocksType(v4 ? net::ST_Socks4 : net::ST_Socks5);
+    sock.SetSocksResolver(proxy.ProxyTipo == ptSocks4a || proxy.ProxyTipo == ptSocks5h);
+    sock.SetSocksTimeout(proxy.ProxyTimeout);
+  }
   fHTTPClient->Timeout = ReceiveTimeout(proxy.ProxyTimeout);
   fHTTPClient->Sock().SSL().SetCertCAFile(fSettings.CertCAFile);
 }
@@ -408,7 +420,8 @@ std::string TVltHTTPDownload::ReasonText() const {
 TFalhaDownload TVltHTTPDownload::ClassifyFailure(const std::string& detail) const {
   if (fTunnelRefused) return {ftProxy, fTunnelCode, detail};
   // A plain request through a proxy: the proxy answers for the server when it refuses.
-  if (fHeadKnown && fResultCode == 407 && !fSettings.Proxy.ProxyHost.empty())
+  if (fHeadKnown && fResultCode == 407 && !fSettings.Proxy.ProxyHost.empty() &&
+      fSettings.Proxy.ProxyTipo == ptHTTP)
     return {ftProxy, fResultCode, detail};
   if (fHeadKnown && fResultCode != 200 && fResultCode != 206)
     return {ftServidor, fResultCode, detail};

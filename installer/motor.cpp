@@ -167,6 +167,7 @@ Desfecho MotorInstalacao::Executa() {
                   (plano_.produto == Produto::PDV ? ", pasta do Quenda " + plano_.dir_quenda
                                                   : std::string()) +
                   ")");
+    for (const std::string& linha : plano_.proxy.registro) platform::Log(linha);
     VerificaPastas();
     observador_.Comecou();
     for (const Passo& passo : Passos(plano_.produto)) {
@@ -317,7 +318,7 @@ void MotorInstalacao::Extrai(const std::string& archive, const std::string& dire
 void MotorInstalacao::Prepara(download::TVltDownload& d, const std::string& destino,
                               const std::string& nome, const std::string& url, bool com_progresso) {
   d.SetProtocolo(protHTTP);
-  d.SetProxy(plano_.proxy);
+  d.SetProxy(plano_.proxy.Para(url));
   d.SetDownloadDest(destino);
   d.SetDownloadNomeArq(nome);
   d.SetDownloadUrl(url);

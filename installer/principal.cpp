@@ -93,6 +93,7 @@ PlanoInstalacao TfrmPrincipal::PlanoDaJanela(Produto produto) {
   plano.dir_loja = produto == Produto::Loja ? plano.dir : view_.GetText(Control::edtDirZadoveve);
   plano.dir_quenda = view_.GetText(Control::edtDirTerminalQuenda);
   plano.pacotes = servidor_;
+  plano.proxy = proxy_;
   return plano;
 }
 

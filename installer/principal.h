@@ -45,6 +45,8 @@ class TfrmPrincipal {
   void btnCloseClick();
 
   ServidorPacotes& Servidor() { return servidor_; }
+  // The proxy the installations of this window go through.
+  ConfiguracaoProxy& Proxy() { return proxy_; }
 
   // The plan the wizard's pages hold now for `produto` (the folder as "Continuar" takes it).
   PlanoInstalacao PlanoDaJanela(Produto produto);
@@ -81,6 +83,7 @@ class TfrmPrincipal {
   SystemOps& system_;
   InstallSettings settings_;
   ServidorPacotes servidor_;
+  ConfiguracaoProxy proxy_;
   bool rotina_em_andamento_ = false;
   bool cancelado_ = false;
   std::string diretorio_;
