@@ -2,6 +2,7 @@
 // run; everything else here is what those steps share.
 #include "installer/motor.h"
 
+#include <algorithm>
 #include <string>
 
 #include "archive/zip_file.h"
@@ -81,6 +82,11 @@ std::string PastaInutilizavel(const std::string& dir, const char* marca) {
   return {};
 }
 
+// How many attempts a failure took, after its reason; nothing for one.
+std::string Tentativas(int n) {
+  return n > 1 ? "\rTentativas: " + std::to_string(n) + "." : std::string();
+}
+
 }  // namespace
 
 std::string MotivoDaFalha(const download::TFalhaDownload& f) {
@@ -126,6 +132,32 @@ std::string MotivoDaFalha(const download::TFalhaDownload& f) {
   }
   // The technical detail after it, for support (in the log's words).
   return texto + "." + (f.Detalhe.empty() ? std::string() : "\rDetalhe: " + f.Detalhe);
+}
+
+bool FalhaPassageira(const download::TFalhaDownload& f) {
+  using namespace download;
+  const bool status_passageiro = f.Codigo == 408 || f.Codigo == 429 || f.Codigo >= 500;
+  switch (f.Tipo) {
+    case ftConexao:
+    case ftTempo:
+    case ftIncompleta:
+      return true;
+    case ftServidor:
+      return status_passageiro;
+    case ftProxy:
+      // A proxy that cannot reach the server (502, 503, 504) may reach it later.
+      return status_passageiro && f.Codigo != 407;
+    default:
+      return false;
+  }
+}
+
+int PausaDaTentativa(int tentativa, std::int32_t retry_after, double sorteio) {
+  if (retry_after >= 0) return std::min(retry_after, kRetryAfterMaximoS) * 1000;
+  const int expoente = std::clamp(tentativa - 2, 0, 15);
+  const double base = std::min(1000.0 * (1 << expoente), double(kPausaMaximaTentativaMs));
+  const double pausa = base * (0.8 + 0.4 * std::clamp(sorteio, 0.0, 1.0));
+  return std::min(static_cast<int>(pausa), kPausaMaximaTentativaMs);
 }
 
 MotorInstalacao::MotorInstalacao(const PlanoInstalacao& plano, ObservadorInstalacao& observador,
@@ -371,6 +403,48 @@ void MotorInstalacao::Prepara(download::TVltDownload& d, const std::string& dest
   });
 }
 
+int MotorInstalacao::Transfere(download::TVltDownload& d, const std::string& falha,
+                               bool com_progresso) {
+  for (int tentativa = 1;; ++tentativa) {
+    Parte(C::Download, falha, [&] { d.StartDownload(); });
+    VerificaCancelamento();
+    const download::TVltDownloadClass& engine = d.Engine();
+    if (engine.Finished() || engine.DigestMismatch()) return tentativa;
+    const download::TFalhaDownload& f = d.Falha();
+    if (!FalhaPassageira(f) || tentativa >= plano_.tentativas_download) return tentativa;
+    const int pausa = PausaDaTentativa(tentativa + 1, d.RetryAfter(),
+                                       std::uniform_real_distribution<double>(0, 1)(sorteio_));
+    platform::Log("Tentativa " + std::to_string(tentativa) + " de " +
+                  std::to_string(plano_.tentativas_download) + " falhou (" + MotivoDaFalha(f) +
+                  "); nova tentativa em " + platform::DurationText(pausa) +
+                  (d.RetryAfter() >= 0 ? ", como o servidor pediu (Retry-After)" : "") +
+                  ", continuando do que já chegou");
+    AguardaNovaTentativa(pausa, tentativa + 1, com_progresso);
+  }
+}
+
+void MotorInstalacao::AguardaNovaTentativa(int ms, int tentativa, bool com_progresso) {
+  // A small download shows no progress of its own: its wait is shown as a transfer's.
+  if (!com_progresso) {
+    progresso_ = {.tick = platform::TickMs()};
+    observador_.ProgressoInicio(TipoProgresso::Transferencia);
+  }
+  // Counted down a second at a time; closing the window ends the wait at the next second.
+  for (int restante = ms; restante > 0;) {
+    const int segundos = (restante + 999) / 1000;
+    observador_.Progresso(progresso_.feito, progresso_.total,
+                          "Nova tentativa em " + std::to_string(segundos) + " s (tentativa " +
+                              std::to_string(tentativa) + " de " +
+                              std::to_string(plano_.tentativas_download) + ")");
+    const int fatia = restante - (segundos - 1) * 1000;
+    observador_.Aguarda(fatia);
+    observador_.Atende();
+    VerificaCancelamento();
+    restante -= fatia;
+  }
+  if (!com_progresso) observador_.ProgressoFim("");
+}
+
 std::string MotorInstalacao::SomaPublicada(const std::string& destino, const std::string& nome,
                                            const std::string& url, const std::string& falha) {
   net::UrlParts partes;
@@ -383,11 +457,8 @@ std::string MotorInstalacao::SomaPublicada(const std::string& destino, const std
   // not resumed: it may be of another version.
   download::TVltDownload soma;
   Prepara(soma, destino, local, url + ".sha256", false);
-  Parte(C::Download, falha, [&] {
-    platform::RemoveFile(caminho + ".part");
-    soma.StartDownload();
-  });
-  VerificaCancelamento();
+  platform::RemoveFile(caminho + ".part");
+  const int tentativas = Transfere(soma, falha, false);
   const download::TVltDownloadClass& engine = soma.Engine();
   if (!engine.Finished()) {
     if (engine.ResultCode() == 404 || engine.ResultCode() == 410) {
@@ -404,7 +475,7 @@ std::string MotorInstalacao::SomaPublicada(const std::string& destino, const std
     throw FalhaInstalacao(
         C::Download,
         falha + "\rMotivo: não foi possível baixar a soma de verificação SHA-256 do pacote (" +
-            publicada + "): " + MotivoDaFalha(soma.Falha()));
+            publicada + "): " + MotivoDaFalha(soma.Falha()) + Tentativas(tentativas));
   }
   std::string conteudo, erro;
   const bool lida = platform::ReadWholeFile(caminho, kMaxSomaPublicada, conteudo, erro);
@@ -425,8 +496,7 @@ std::string MotorInstalacao::Baixa(const std::string& destino, const std::string
   download::TVltDownload pacote;
   Prepara(pacote, destino, nome, url, true);
   pacote.SetExpectedSha256(esperada);
-  Parte(C::Download, falha, [&] { pacote.StartDownload(); });
-  VerificaCancelamento();
+  const int tentativas = Transfere(pacote, falha, true);
   const download::TVltDownloadClass& engine = pacote.Engine();
   if (!engine.Finished()) observador_.ProgressoFim("");
   if (engine.DigestMismatch())
@@ -437,7 +507,8 @@ std::string MotorInstalacao::Baixa(const std::string& destino, const std::string
             "publicada pelo servidor e foi descartado.\rEsperada: " +
             esperada + "\rRecebida: " + engine.ReceivedSha256());
   if (!engine.Finished())
-    throw FalhaInstalacao(C::Download, falha + "\rMotivo: " + MotivoDaFalha(pacote.Falha()));
+    throw FalhaInstalacao(
+        C::Download, falha + "\rMotivo: " + MotivoDaFalha(pacote.Falha()) + Tentativas(tentativas));
   if (!esperada.empty()) platform::Log("Conferido: " + nome + ", SHA-256 " + esperada);
   return Junta(destino, nome);
 }

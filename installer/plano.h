@@ -45,6 +45,8 @@ struct PlanoInstalacao {
   // A server that sends nothing is shown as waiting after the first, given up after the second.
   std::uint32_t silencio_mostrado_ms = 3000;
   std::int32_t silencio_maximo_ms = 30000;
+  // A download that fails in a passing way is tried this many times in all.
+  int tentativas_download = 6;
   bool silencioso = false;  // nobody is there to answer a box
   std::string log;          // "" : the default log in the temporary folder
   std::string resultado;    // "" : no result file

@@ -28,8 +28,8 @@ AutoProxyAnswer ResolveAutoProxy(std::string_view script_url, std::string_view u
     return answer;
   }
   const WinHttpApi& api = winhttp.Api();
-  HINTERNET session = api.WinHttpOpen(L"InstaladorVeltra", WINHTTP_ACCESS_TYPE_NO_PROXY,
-                                      WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  HINTERNET session =
+      api.WinHttpOpen(L"InstaladorVeltra", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
   if (session == nullptr) {
     answer.error = "WinHttpOpen: " + SystemErrorMessage(GetLastError());
     return answer;

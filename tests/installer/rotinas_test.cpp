@@ -749,6 +749,7 @@ TEST_F(RotinasTest, ASilentServerIsShownWaitingAndGivenUp) {
   PlanoInstalacao plano = form.PlanoDaJanela(Produto::PDV);
   plano.silencio_mostrado_ms = 1000;
   plano.silencio_maximo_ms = 2500;
+  plano.tentativas_download = 1;  // the silence is what is looked at here
   ObservadorJanela janela(view, Produto::PDV, [] { return false; });
   const Desfecho d = form.Instala(plano, janela);
   server.Signal();
@@ -856,6 +857,149 @@ TEST_F(RotinasTest, TheLogTellsTheInstallationAndTheBoxesPointToIt) {
   EXPECT_TRUE(
       view.information.back().ends_with("\r\rRegistro da instalação: " + tmp / "instalacao.log"))
       << view.information.back();
+}
+
+}  // namespace
+}  // namespace vlt
+
+namespace vlt {
+namespace {
+
+// Links that come and go: the scriptable server plays the package server of a PDV
+// installation, whose package arrives in pieces.
+class TentativasTest : public RotinasTest {
+ protected:
+  const std::string pacote =
+      test::BuildZip({{.name = "Atualizador.exe", .data = "atualizador"},
+                      {.name = "terminal.exe", .data = "terminal"},
+                      {.name = "dados.bin", .data = std::string(3000, 'd'), .method = 0}})
+          .bytes;
+  static std::vector<test::Step> Responde(const std::string& resposta) {
+    return {test::RecvUntil("\r\n\r\n"), test::Send(resposta), test::Close()};
+  }
+  static std::string Soma(const std::string& bytes) {
+    const std::string linha = net::Sha256Hex(bytes) + "  TerminalNFC-eInstalacaoLimpa.zip\n";
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(linha.size()) +
+           "\r\nConnection: close\r\n\r\n" + linha;
+  }
+  static std::string Cabeca(int status, const std::string& etag, std::int64_t de,
+                            std::int64_t tamanho) {
+    std::string h = "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Partial");
+    h += "\r\nETag: " + etag + "\r\nContent-Length: " + std::to_string(tamanho - de);
+    if (status == 206)
+      h += "\r\nContent-Range: bytes " + std::to_string(de) + "-" + std::to_string(tamanho - 1) +
+           "/" + std::to_string(tamanho);
+    return h + "\r\nConnection: close\r\n\r\n";
+  }
+  // The transfer lines of the PDV page that announce another attempt.
+  std::vector<std::string> Anuncios() const {
+    std::vector<std::string> a;
+    for (const std::string& l : view.TextsOf(Control::lConectionTerminal))
+      if (l.starts_with("Nova tentativa")) a.push_back(l);
+    return a;
+  }
+};
+
+TEST_F(TentativasTest, ResetsAndABusyServerAreTriedAgainFromWhereTheyStopped) {
+  const std::int64_t n = static_cast<std::int64_t>(pacote.size());
+  const std::string v1 = "\"v1\"";
+  test::ScriptServer server(std::vector<std::vector<test::Step>>{
+      Responde(Soma(pacote)),
+      // Cut twice, each time after some of the file...
+      {test::RecvUntil("\r\n\r\n"), test::Send(Cabeca(200, v1, 0, n) + pacote.substr(0, 1000)),
+       test::Reset()},
+      {test::RecvUntil("\r\n\r\n"),
+       test::Send(Cabeca(206, v1, 1000, n) + pacote.substr(1000, 1000)), test::Reset()},
+      // ...then busy for a while, then the rest.
+      Responde("HTTP/1.1 503 Busy\r\nRetry-After: 3\r\nContent-Length: 0\r\n"
+               "Connection: close\r\n\r\n"),
+      Responde(Cabeca(206, v1, 2000, n) + pacote.substr(2000)),
+  });
+  form.Servidor().Base = "http://127.0.0.1:" + server.Port();
+  ChooseProduct(kProdutoPDV, "1", "servidor");
+  ASSERT_TRUE(form.Dispatch(Control::btnInstalTerminal));
+  EXPECT_EQ(view.page, Page::tsFinal) << form.UltimoDesfecho().mensagem;
+  EXPECT_EQ(test::ReadFile(pdv + "\\terminal.exe"), "terminal");
+
+  const std::string pedidos = server.Received();
+  EXPECT_NE(pedidos.find("Range: bytes=1000-\r\n"), std::string::npos) << pedidos;
+  EXPECT_NE(pedidos.find("If-Range: \"v1\"\r\n"), std::string::npos) << pedidos;
+  // The busy answer and the last attempt both asked for the rest only.
+  const size_t resto = pedidos.find("Range: bytes=2000-");
+  ASSERT_NE(resto, std::string::npos) << pedidos;
+  EXPECT_NE(pedidos.find("Range: bytes=2000-", resto + 1), std::string::npos) << pedidos;
+  const auto anuncios = Anuncios();
+  ASSERT_GE(anuncios.size(), 5u);
+  // 1 s and 2 s, each moved by up to a fifth; then what the server asked, counted down.
+  EXPECT_TRUE(anuncios[0] == "Nova tentativa em 1 s (tentativa 2 de 6)" ||
+              anuncios[0] == "Nova tentativa em 2 s (tentativa 2 de 6)")
+      << anuncios[0];
+  EXPECT_NE(std::find(anuncios.begin(), anuncios.end(), "Nova tentativa em 2 s (tentativa 3 de 6)"),
+            anuncios.end());
+  const std::vector<std::string> fim(anuncios.end() - 3, anuncios.end());
+  EXPECT_EQ(fim, (std::vector<std::string>{"Nova tentativa em 3 s (tentativa 4 de 6)",
+                                           "Nova tentativa em 2 s (tentativa 4 de 6)",
+                                           "Nova tentativa em 1 s (tentativa 4 de 6)"}));
+  // Every pause went through the window's waits, a second at most at a time.
+  EXPECT_TRUE(std::all_of(view.waits.begin(), view.waits.end(), [](int ms) { return ms <= 2000; }));
+}
+
+TEST_F(TentativasTest, AFileThatChangedBetweenAttemptsStartsOver) {
+  const std::int64_t n = static_cast<std::int64_t>(pacote.size());
+  const std::string velho(pacote.size(), 'v');
+  test::ScriptServer server(std::vector<std::vector<test::Step>>{
+      Responde(Soma(pacote)),
+      {test::RecvUntil("\r\n\r\n"),
+       test::Send(Cabeca(200, "\"velho\"", 0, n) + velho.substr(0, 1500)), test::Reset()},
+      // The resume names the old version: the server sends the whole new one.
+      Responde(Cabeca(200, "\"novo\"", 0, n) + pacote),
+  });
+  form.Servidor().Base = "http://127.0.0.1:" + server.Port();
+  ChooseProduct(kProdutoPDV, "1", "servidor");
+  ASSERT_TRUE(form.Dispatch(Control::btnInstalTerminal));
+  EXPECT_EQ(view.page, Page::tsFinal) << form.UltimoDesfecho().mensagem;
+  EXPECT_NE(server.Received().find("If-Range: \"velho\""), std::string::npos);
+  EXPECT_EQ(test::ReadFile(pdv + "\\terminal.exe"), "terminal");
+}
+
+TEST_F(TentativasTest, PermanentFailuresAndTheLastAttemptEndTheInstallation) {
+  // A refusal is not tried again.
+  {
+    test::ScriptServer server(std::vector<std::vector<test::Step>>{
+        Responde(Soma(pacote)),
+        Responde("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")});
+    form.Servidor().Base = "http://127.0.0.1:" + server.Port();
+    ChooseProduct(kProdutoPDV, "1", "servidor");
+    EXPECT_THROW(form.Dispatch(Control::btnInstalTerminal), Exception);
+    ExpectEnded(CodigoSaida::Download, "sistema");
+    EXPECT_TRUE(Anuncios().empty());
+  }
+  // A server that never stays up is given up after the last attempt, which the reason counts.
+  std::vector<std::vector<test::Step>> quedas = {Responde(Soma(pacote))};
+  for (int i = 0; i < 3; ++i) quedas.push_back({test::RecvUntil("\r\n\r\n"), test::Reset()});
+  test::ScriptServer server(quedas);
+  form.Servidor().Base = "http://127.0.0.1:" + server.Port();
+  PlanoInstalacao plano = form.PlanoDaJanela(Produto::PDV);
+  plano.tentativas_download = 3;
+  ObservadorJanela janela(view, Produto::PDV, [] { return false; });
+  const Desfecho d = form.Instala(plano, janela);
+  EXPECT_EQ(d.codigo, CodigoSaida::Download);
+  EXPECT_TRUE(d.mensagem.ends_with("\rTentativas: 3.")) << d.mensagem;
+  EXPECT_EQ(Anuncios().back(), "Nova tentativa em 1 s (tentativa 3 de 3)");
+}
+
+TEST_F(TentativasTest, ClosingTheWindowEndsTheWait) {
+  test::ScriptServer server(std::vector<std::vector<test::Step>>{
+      Responde(Soma(pacote)), {test::RecvUntil("\r\n\r\n"), test::Reset()}});
+  form.Servidor().Base = "http://127.0.0.1:" + server.Port();
+  ChooseProduct(kProdutoPDV, "1", "servidor");
+  view.on_pump = [&] {
+    if (!Anuncios().empty()) form.Cancela();
+  };
+  ASSERT_TRUE(form.Dispatch(Control::btnInstalTerminal));
+  EXPECT_EQ(form.UltimoDesfecho().codigo, CodigoSaida::Cancelada);
+  EXPECT_EQ(Anuncios().size(), 1u);
+  EXPECT_EQ(server.Connections(), 2);
 }
 
 }  // namespace
