@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "app/field_dialog.h"
 #include "installer/observadores.h"
 #include "platform/log.h"
 #include "platform/win_text.h"
@@ -297,6 +298,18 @@ std::optional<std::string> MainWindow::PickFolder(const std::string& title,
     return std::nullopt;
   }
   return Narrow(path.Get());
+}
+
+std::optional<CredenciaisProxy> MainWindow::AskProxyLogin(const std::string& proxy, bool refused) {
+  // An unattended window asks nothing of anyone.
+  if (silencioso_) return std::nullopt;
+  const std::string texto =
+      refused ? "O proxy " + proxy + " recusou o usuário informado.\nInforme outro usuário e senha."
+              : "O proxy " + proxy + " pede usuário e senha para baixar os pacotes.";
+  const auto valores =
+      AskFields(window_.Get(), "Proxy", texto, {{"Usuário:", "", false}, {"Senha:", "", true}});
+  if (!valores) return std::nullopt;
+  return CredenciaisProxy{(*valores)[0], (*valores)[1]};
 }
 
 void MainWindow::PumpEvents() {

@@ -162,7 +162,10 @@ int PausaDaTentativa(int tentativa, std::int32_t retry_after, double sorteio) {
 
 MotorInstalacao::MotorInstalacao(const PlanoInstalacao& plano, ObservadorInstalacao& observador,
                                  SystemOps& system)
-    : plano_(plano), observador_(observador), system_(system) {}
+    : plano_(plano), observador_(observador), system_(system) {
+  if (!plano_.proxy.usuario.empty())
+    login_proxy_ = CredenciaisProxy{plano_.proxy.usuario, plano_.proxy.senha};
+}
 
 // ---- the steps of each product, in order ----
 
@@ -350,7 +353,15 @@ void MotorInstalacao::Extrai(const std::string& archive, const std::string& dire
 void MotorInstalacao::Prepara(download::TVltDownload& d, const std::string& destino,
                               const std::string& nome, const std::string& url, bool com_progresso) {
   d.SetProtocolo(protHTTP);
-  d.SetProxy(plano_.proxy.Para(url));
+  download::TVltProxy proxy = plano_.proxy.Para(url);
+  // SOCKS 4 has no login; any other proxy gets the one given this run.
+  const bool com_login = proxy.ProxyTipo != download::ptSocks4 &&
+                         proxy.ProxyTipo != download::ptSocks4a && !proxy.ProxyHost.empty();
+  if (login_proxy_ && com_login) {
+    proxy.ProxyUser = login_proxy_->usuario;
+    proxy.ProxyPass = login_proxy_->senha;
+  }
+  d.SetProxy(proxy);
   d.SetDownloadDest(destino);
   d.SetDownloadNomeArq(nome);
   d.SetDownloadUrl(url);
@@ -411,6 +422,16 @@ int MotorInstalacao::Transfere(download::TVltDownload& d, const std::string& fal
     const download::TVltDownloadClass& engine = d.Engine();
     if (engine.Finished() || engine.DigestMismatch()) return tentativa;
     const download::TFalhaDownload& f = d.Falha();
+    if (f.Tipo == download::ftProxy && f.Codigo == 407 && NovoLoginProxy(d, falha)) {
+      // Tried again at once with the new login: it counts as no attempt.
+      const download::TVltProxy antes = d.Proxy();
+      download::TVltProxy proxy = antes;
+      proxy.ProxyUser = login_proxy_->usuario;
+      proxy.ProxyPass = login_proxy_->senha;
+      d.SetProxy(proxy);
+      --tentativa;
+      continue;
+    }
     if (!FalhaPassageira(f) || tentativa >= plano_.tentativas_download) return tentativa;
     const int pausa = PausaDaTentativa(tentativa + 1, d.RetryAfter(),
                                        std::uniform_real_distribution<double>(0, 1)(sorteio_));
@@ -421,6 +442,50 @@ int MotorInstalacao::Transfere(download::TVltDownload& d, const std::string& fal
                   ", continuando do que já chegou");
     AguardaNovaTentativa(pausa, tentativa + 1, com_progresso);
   }
+}
+
+bool MotorInstalacao::NovoLoginProxy(const download::TVltDownload& d, const std::string& falha) {
+  const download::TVltProxy& proxy = d.Proxy();
+  const std::string endereco = proxy.ProxyHost + ":" + proxy.ProxyPort;
+  const bool enviado = !proxy.ProxyUser.empty();
+  if (enviado) ++logins_recusados_;
+  platform::Log("O proxy " + endereco +
+                (enviado ? " recusou o usuário informado (407)" : " exige usuário e senha (407)"));
+  // An unattended run has only the login it was given: another try would be refused again.
+  const int limite = plano_.silencioso ? 1 : 3;
+  if (logins_recusados_ >= limite)
+    throw FalhaInstalacao(
+        C::Proxy, falha + "\rMotivo: O proxy " + proxy.ProxyHost + " recusou o usuário informado.");
+  auto resposta = observador_.PedeCredenciaisProxy(endereco, enviado);
+  VerificaCancelamento();
+  if (!resposta || resposta->usuario.empty()) {
+    if (plano_.silencioso)
+      throw FalhaInstalacao(C::Proxy, falha + "\rMotivo: O proxy " + endereco +
+                                          " exige usuário e senha: informe /proxyusuario= e "
+                                          "/proxysenha=.");
+    throw FalhaInstalacao(C::Proxy,
+                          falha + "\rMotivo: O proxy " + endereco + " exige usuário e senha.");
+  }
+  login_proxy_ = std::move(resposta);
+  return true;
+}
+
+bool ProxyInalcancavel(const download::TVltDownload& d) {
+  const download::TFalhaDownload& f = d.Falha();
+  // Refused, unreachable, not found, no answer: the first connection, the proxy's, failed.
+  const bool conexao_negada = f.Codigo == 10061 || f.Codigo == 10060 || f.Codigo == 10065 ||
+                              f.Codigo == 10051 || f.Codigo == 11001 || f.Codigo == 11004;
+  return !d.Proxy().ProxyHost.empty() && f.Tipo == download::ftConexao && conexao_negada &&
+         !d.Engine().ReplyReceived();
+}
+
+std::string MotorInstalacao::Motivo(const download::TVltDownload& d) const {
+  const download::TVltProxy& proxy = d.Proxy();
+  const download::TFalhaDownload& f = d.Falha();
+  if (ProxyInalcancavel(d))
+    return "Não foi possível conectar ao proxy " + proxy.ProxyHost + ":" + proxy.ProxyPort + "." +
+           (f.Detalhe.empty() ? std::string() : "\rDetalhe: " + f.Detalhe);
+  return MotivoDaFalha(f);
 }
 
 void MotorInstalacao::AguardaNovaTentativa(int ms, int tentativa, bool com_progresso) {
@@ -473,9 +538,9 @@ std::string MotorInstalacao::SomaPublicada(const std::string& destino, const std
               publicada + ").");
     }
     throw FalhaInstalacao(
-        C::Download,
+        ProxyInalcancavel(soma) ? C::Proxy : C::Download,
         falha + "\rMotivo: não foi possível baixar a soma de verificação SHA-256 do pacote (" +
-            publicada + "): " + MotivoDaFalha(soma.Falha()) + Tentativas(tentativas));
+            publicada + "): " + Motivo(soma) + Tentativas(tentativas));
   }
   std::string conteudo, erro;
   const bool lida = platform::ReadWholeFile(caminho, kMaxSomaPublicada, conteudo, erro);
@@ -507,8 +572,8 @@ std::string MotorInstalacao::Baixa(const std::string& destino, const std::string
             "publicada pelo servidor e foi descartado.\rEsperada: " +
             esperada + "\rRecebida: " + engine.ReceivedSha256());
   if (!engine.Finished())
-    throw FalhaInstalacao(
-        C::Download, falha + "\rMotivo: " + MotivoDaFalha(pacote.Falha()) + Tentativas(tentativas));
+    throw FalhaInstalacao(ProxyInalcancavel(pacote) ? C::Proxy : C::Download,
+                          falha + "\rMotivo: " + Motivo(pacote) + Tentativas(tentativas));
   if (!esperada.empty()) platform::Log("Conferido: " + nome + ", SHA-256 " + esperada);
   return Junta(destino, nome);
 }

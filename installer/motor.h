@@ -2,6 +2,7 @@
 // The installation engine: runs one plan, step by step, in the order listed in motor.cpp, and
 // tells an observer what happens. It reads nothing from a window and shows nothing itself.
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <span>
 #include <string>
@@ -19,6 +20,9 @@ class SystemOps;
 // Why a download failed, as the operator reads it: Portuguese first, the technical detail after
 // ("o servidor respondeu 404 (o arquivo não existe no servidor).\rDetalhe: the server ...").
 std::string MotivoDaFalha(const download::TFalhaDownload& falha);
+
+// The download failed because its proxy could not be reached at all.
+bool ProxyInalcancavel(const download::TVltDownload& d);
 
 // How often, at most, a running step lets whatever shows it handle its events (about 25 times
 // a second) and shows its progress (10 times: each repaint of the gauge costs milliseconds).
@@ -118,6 +122,11 @@ class MotorInstalacao {
                const std::string& url, bool com_progresso);
   void EscreveGlobalIni(const std::string& arquivo, const std::string& caminho);
   std::string UrlPacote(const std::string& caminho) const;
+  // Why the download failed, in the operator's words: a proxy that is not there is named.
+  std::string Motivo(const download::TVltDownload& d) const;
+  // The proxy asked for a login (407): asks for one and says whether to try again, or ends
+  // the installation.
+  bool NovoLoginProxy(const download::TVltDownload& d, const std::string& falha);
 
   const PlanoInstalacao plano_;
   ObservadorInstalacao& observador_;
@@ -133,6 +142,9 @@ class MotorInstalacao {
   std::uint32_t ultimo_atende_ = 0;        // when a running step last let the window handle events
   bool atende_feito_ = false;              // since the start of the transfer or extraction
   std::mt19937 sorteio_{std::random_device{}()};  // the pauses' jitter
+  // The proxy login the operator gave this run (or the plan's); never written anywhere.
+  std::optional<CredenciaisProxy> login_proxy_;
+  int logins_recusados_ = 0;
 };
 
 }  // namespace vlt

@@ -65,6 +65,11 @@ void ObservadorJanela::Caixa(TipoCaixa tipo, const std::string& texto, bool falh
     view_.InformationBox(caixa);
 }
 
+std::optional<CredenciaisProxy> ObservadorJanela::PedeCredenciaisProxy(const std::string& proxy,
+                                                                       bool recusado) {
+  return view_.AskProxyLogin(proxy, recusado);
+}
+
 void ObservadorJanela::Aguarda(int ms) {
   view_.Wait(ms);
 }
@@ -123,6 +128,11 @@ void ObservadorSilencioso::ProgressoFim(const std::string& concluido) {
 
 void ObservadorSilencioso::Caixa(TipoCaixa tipo, const std::string& texto, bool) {
   caixas_.push_back(tipo == TipoCaixa::Aviso ? "Atenção: " + texto : texto);
+}
+
+std::optional<CredenciaisProxy> ObservadorSilencioso::PedeCredenciaisProxy(const std::string&,
+                                                                           bool) {
+  return std::nullopt;  // nobody is there: only /proxyusuario= and /proxysenha= serve
 }
 
 void ObservadorSilencioso::Aguarda(int ms) {

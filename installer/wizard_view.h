@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "installer/observador.h"
 #include "installer/wizard_layout.h"
 
 namespace vlt {
@@ -32,6 +33,8 @@ class WizardView {
                                                 const std::string& start_folder) = 0;
   // Handles every pending window event, then returns.
   virtual void PumpEvents() = 0;
+  // A modal prompt for the user and password a proxy asks for; nothing when it is cancelled.
+  virtual std::optional<CredenciaisProxy> AskProxyLogin(const std::string& proxy, bool refused) = 0;
   // Holds the routine for `ms` milliseconds while the window repaints and answers the system;
   // what the operator types or clicks meanwhile waits until after, as in a plain pause.
   virtual void Wait(int ms) = 0;

@@ -1004,3 +1004,136 @@ TEST_F(TentativasTest, ClosingTheWindowEndsTheWait) {
 
 }  // namespace
 }  // namespace vlt
+
+namespace vlt {
+namespace {
+
+// Through the proxies fixture's Basic-login proxies, found as curl would find them in the
+// variables: tinyproxy, and squid where a refused login matters (tinyproxy answers it 401).
+class ProxyRotinasTest : public RotinasTest {
+ protected:
+  std::map<std::string, std::string> proxies = test::FixtureSettingsAt(VLT_PROXY_PORTS_FILE);
+  std::map<std::string, std::string> ambiente;
+  platform::LogFile log;
+
+  void SetUp() override {
+    RotinasTest::SetUp();
+    ASSERT_TRUE(proxies.count("http")) << "no tinyproxy: run through ctest (fixture net_proxies)";
+    PutZip("/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip",
+           {{.name = "Atualizador.exe", .data = "atualizador"},
+            {.name = "terminal.exe", .data = "terminal"}});
+    ChooseProduct(kProdutoPDV, "1", "servidor");
+    ASSERT_TRUE(log.Open(tmp / "instalacao.log"));
+  }
+  Desfecho Instala(PlanoInstalacao plano) {
+    platform::ScopedLog scope(log);
+    ObservadorJanela janela(view, Produto::PDV, [] { return false; });
+    return form.Instala(plano, janela);
+  }
+  PlanoInstalacao PlanoPeloAmbiente() {
+    FontesProxy f;
+    f.ambiente = [this](std::string_view nome) -> std::optional<std::string> {
+      const auto it = ambiente.find(std::string(nome));
+      if (it == ambiente.end()) return std::nullopt;
+      return it->second;
+    };
+    PlanoInstalacao plano = form.PlanoDaJanela(Produto::PDV);
+    plano.proxy = DescobreProxy(f, UrlsDosPacotes(plano.pacotes));
+    return plano;
+  }
+  std::string ProxyLog() const { return test::ReadFile(proxies.at("dir") + "/tinyproxy.log"); }
+};
+
+TEST_F(ProxyRotinasTest, TheVariablesProxyAsksForALoginAndTheOperatorGivesIt) {
+  ambiente["HTTP_PROXY"] = "http://127.0.0.1:" + proxies["http"];
+  ambiente["no_proxy"] = "pacotes.veltra.com.br";
+  view.login_answers = {{proxies["http_user"], proxies["http_password"]}};
+  const std::string pacote =
+      form.Servidor().Base + "/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip";
+  const Desfecho d = Instala(PlanoPeloAmbiente());
+  EXPECT_EQ(d.codigo, CodigoSaida::Instalado) << d.mensagem;
+  ASSERT_EQ(view.login_prompts.size(), 1u);  // asked once, then kept for the package
+  EXPECT_EQ(view.login_prompts[0].proxy, "127.0.0.1:" + proxies["http"]);
+  EXPECT_FALSE(view.login_prompts[0].refused);
+  // The package server was reached through the proxy, both files.
+  const std::string pelo_proxy = ProxyLog();
+  EXPECT_NE(pelo_proxy.find(pacote + ".sha256"), std::string::npos) << pelo_proxy;
+  EXPECT_NE(pelo_proxy.find(pacote + " "), std::string::npos) << pelo_proxy;
+  const std::string texto = test::ReadFile(tmp / "instalacao.log");
+  EXPECT_NE(
+      texto.find("  Proxy: variáveis de ambiente (HTTP_PROXY, no_proxy=pacotes.veltra.com.br): "
+                 "http://127.0.0.1:" +
+                 nginx["http"] + " -> 127.0.0.1:" + proxies["http"]),
+      std::string::npos)
+      << texto;
+  EXPECT_NE(texto.find("exige usuário e senha (407)"), std::string::npos) << texto;
+  EXPECT_EQ(texto.find(proxies["http_password"]), std::string::npos) << texto;
+}
+
+TEST_F(ProxyRotinasTest, ALoginRefusedThreeTimesEndsTheInstallation) {
+  ambiente["http_proxy"] = "127.0.0.1:" + proxies["squid"];
+  view.login_answers = {{"ana", "1"}, {"ana", "2"}, {"ana", "3"}, {"joe", "s3cret"}};
+  const Desfecho d = Instala(PlanoPeloAmbiente());
+  EXPECT_EQ(d.codigo, CodigoSaida::Proxy);
+  EXPECT_TRUE(d.mensagem.ends_with("\rMotivo: O proxy 127.0.0.1 recusou o usuário informado."))
+      << d.mensagem;
+  ASSERT_EQ(view.login_prompts.size(), 3u);
+  EXPECT_FALSE(view.login_prompts[0].refused);
+  EXPECT_TRUE(view.login_prompts[2].refused);
+  // Cancelling the prompt ends it too, saying what the proxy wants.
+  view.login_prompts.clear();
+  view.login_answers.clear();
+  const Desfecho cancelado = Instala(PlanoPeloAmbiente());
+  EXPECT_EQ(cancelado.codigo, CodigoSaida::Proxy);
+  EXPECT_TRUE(cancelado.mensagem.ends_with(" exige usuário e senha.")) << cancelado.mensagem;
+}
+
+TEST_F(ProxyRotinasTest, UnattendedRunsUseTheLoginTheyWereGivenOnly) {
+  ParametrosInstalacao p{
+      .produto = kProdutoPDV, .tipo = "1", .servidor = "caixa01", .dir = pdv, .silencioso = true};
+  p.proxy = "http://127.0.0.1:" + proxies["http"];
+  p.proxy_usuario = proxies["http_user"];
+  p.proxy_senha = proxies["http_password"];
+  std::string erro;
+  auto plano = PlanoDeParametros(p, form.Servidor(), erro);
+  ASSERT_TRUE(plano) << erro;
+  ObservadorSilencioso silencioso(nullptr);
+  {
+    platform::ScopedLog scope(log);
+    EXPECT_EQ(MotorInstalacao(*plano, silencioso, system).Executa().codigo, CodigoSaida::Instalado);
+  }
+  EXPECT_EQ(test::ReadFile(tmp / "instalacao.log").find(proxies["http_password"]),
+            std::string::npos);
+
+  std::filesystem::remove_all(platform::HostPath(pdv));
+  plano->proxy.fixo->ProxyPort = proxies["squid"];
+  plano->proxy.senha = "errada";
+  Desfecho d = MotorInstalacao(*plano, silencioso, system).Executa();
+  EXPECT_EQ(d.codigo, CodigoSaida::Proxy);
+  EXPECT_TRUE(d.mensagem.ends_with("Motivo: O proxy 127.0.0.1 recusou o usuário informado."))
+      << d.mensagem;
+  plano->proxy.usuario.clear();
+  d = MotorInstalacao(*plano, silencioso, system).Executa();
+  EXPECT_TRUE(
+      d.mensagem.ends_with(" exige usuário e senha: informe /proxyusuario= e "
+                           "/proxysenha=."))
+      << d.mensagem;
+}
+
+TEST_F(ProxyRotinasTest, AProxyThatIsNotThereIsNamed) {
+  const std::string porta = test::ClosedPort();
+  PlanoInstalacao plano = form.PlanoDaJanela(Produto::PDV);
+  std::string erro;
+  plano.proxy.fonte = FonteProxy::Parametro;
+  plano.proxy.fixo = LeEnderecoProxy("127.0.0.1:" + porta, "", erro);
+  plano.tentativas_download = 2;
+  const Desfecho d = Instala(plano);
+  EXPECT_EQ(d.codigo, CodigoSaida::Proxy);
+  EXPECT_NE(d.mensagem.find("Não foi possível conectar ao proxy 127.0.0.1:" + porta + "."),
+            std::string::npos)
+      << d.mensagem;
+  EXPECT_TRUE(d.mensagem.ends_with("\rTentativas: 2.")) << d.mensagem;
+}
+
+}  // namespace
+}  // namespace vlt

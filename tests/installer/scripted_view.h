@@ -56,6 +56,13 @@ class ScriptedView : public WizardView {
     ++pumps;
     if (on_pump) on_pump();
   }
+  std::optional<CredenciaisProxy> AskProxyLogin(const std::string& proxy, bool refused) override {
+    login_prompts.push_back({proxy, refused});
+    if (login_answers.empty()) return std::nullopt;
+    CredenciaisProxy answer = login_answers.front();
+    login_answers.erase(login_answers.begin());
+    return answer;
+  }
   void Wait(int ms) override {
     waits.push_back(ms);
     platform::SleepMs(ms);  // the test's clock
@@ -89,6 +96,12 @@ class ScriptedView : public WizardView {
   std::vector<int> waits;         // the routine's pauses, in order
   std::function<void()> on_pump;  // what the operator does while events are pumped
   bool quit = false;
+  struct LoginPrompt {
+    std::string proxy;
+    bool refused;
+  };
+  std::vector<LoginPrompt> login_prompts;
+  std::vector<CredenciaisProxy> login_answers;  // in order; none left = cancel
 };
 
 }  // namespace vlt::test
