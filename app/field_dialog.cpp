@@ -59,7 +59,7 @@ class DialogTemplate {
 };
 
 struct DialogState {
-  const std::vector<DialogField>* fields;
+  const std::vector<FieldRequest>* fields;
   std::vector<std::string> values;
 };
 
@@ -101,7 +101,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
 
 std::optional<std::vector<std::string>> AskFields(HWND owner, const std::string& title,
                                                   const std::string& text,
-                                                  const std::vector<DialogField>& fields) {
+                                                  const std::vector<FieldRequest>& fields) {
   // Dialog units: the text on top, one row per field, the buttons at the bottom right.
   constexpr short kWidth = 240, kMargin = 7, kRow = 18, kLabel = 70, kTextHeight = 30;
   const short height = static_cast<short>(kMargin + kTextHeight + kRow * fields.size() + 28);
@@ -113,7 +113,7 @@ std::optional<std::vector<std::string>> AskFields(HWND owner, const std::string&
     t.Add(static_cast<WORD>(-1), kStaticClass, SS_LEFT, kMargin, y + 2, kLabel, 10,
           Widen(fields[i].label));
     t.Add(static_cast<WORD>(kFirstEdit + i), kEditClass,
-          WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | (fields[i].password ? ES_PASSWORD : 0),
+          WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | (fields[i].secret ? ES_PASSWORD : 0),
           kMargin + kLabel, y, kWidth - 2 * kMargin - kLabel, 12, Widen(fields[i].value));
   }
   y += 4;

@@ -7,18 +7,14 @@
 #include <string>
 #include <vector>
 
-namespace vlt::app {
+#include "installer/wizard_view.h"
 
-struct DialogField {
-  std::string label;  // "Usuário:"
-  std::string value;  // shown at first
-  bool password = false;
-};
+namespace vlt::app {
 
 // The fields' values when the operator presses OK (or Enter), nothing when the dialog is
 // cancelled. `text` is shown above the fields, on up to three lines.
 std::optional<std::vector<std::string>> AskFields(HWND owner, const std::string& title,
                                                   const std::string& text,
-                                                  const std::vector<DialogField>& fields);
+                                                  const std::vector<FieldRequest>& fields);
 
 }  // namespace vlt::app

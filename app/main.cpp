@@ -149,11 +149,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     vlt::app::MainWindow window;
     window.Create();
     window.Form().AbreComParametros(p);
-    vlt::ConfiguracaoProxy& proxy = window.Form().Proxy();
-    proxy = vlt::DescobreProxy(vlt::FontesDoSistema(p.proxy),
-                               vlt::UrlsDosPacotes(window.Form().Servidor()));
-    proxy.usuario = p.proxy_usuario;
-    proxy.senha = p.proxy_senha;
+    window.Form().ProcuraProxy(vlt::FontesDoSistema(p.proxy), p.proxy_usuario, p.proxy_senha);
     window.Show();
     window.Run();
     Conclui(p.resultado, vlt::ResultadoDe(window.Form(), vlt::platform::TickMs() - inicio));

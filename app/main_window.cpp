@@ -300,16 +300,10 @@ std::optional<std::string> MainWindow::PickFolder(const std::string& title,
   return Narrow(path.Get());
 }
 
-std::optional<CredenciaisProxy> MainWindow::AskProxyLogin(const std::string& proxy, bool refused) {
-  // An unattended window asks nothing of anyone.
-  if (silencioso_) return std::nullopt;
-  const std::string texto =
-      refused ? "O proxy " + proxy + " recusou o usuário informado.\nInforme outro usuário e senha."
-              : "O proxy " + proxy + " pede usuário e senha para baixar os pacotes.";
-  const auto valores =
-      AskFields(window_.Get(), "Proxy", texto, {{"Usuário:", "", false}, {"Senha:", "", true}});
-  if (!valores) return std::nullopt;
-  return CredenciaisProxy{(*valores)[0], (*valores)[1]};
+std::optional<std::vector<std::string>> MainWindow::AskFields(
+    const std::string& title, const std::string& text, const std::vector<FieldRequest>& fields) {
+  if (silencioso_) return std::nullopt;  // an unattended window asks nothing of anyone
+  return app::AskFields(window_.Get(), title, text, fields);
 }
 
 void MainWindow::PumpEvents() {

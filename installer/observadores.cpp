@@ -67,7 +67,14 @@ void ObservadorJanela::Caixa(TipoCaixa tipo, const std::string& texto, bool falh
 
 std::optional<CredenciaisProxy> ObservadorJanela::PedeCredenciaisProxy(const std::string& proxy,
                                                                        bool recusado) {
-  return view_.AskProxyLogin(proxy, recusado);
+  const std::string texto =
+      recusado
+          ? "O proxy " + proxy + " recusou o usuário informado.\nInforme outro usuário e senha."
+          : "O proxy " + proxy + " pede usuário e senha para baixar os pacotes.";
+  const auto valores =
+      view_.AskFields("Proxy", texto, {{"Usuário:", "", false}, {"Senha:", "", true}});
+  if (!valores || valores->size() != 2) return std::nullopt;
+  return CredenciaisProxy{(*valores)[0], (*valores)[1]};
 }
 
 void ObservadorJanela::Aguarda(int ms) {

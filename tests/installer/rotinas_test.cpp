@@ -1047,14 +1047,16 @@ class ProxyRotinasTest : public RotinasTest {
 TEST_F(ProxyRotinasTest, TheVariablesProxyAsksForALoginAndTheOperatorGivesIt) {
   ambiente["HTTP_PROXY"] = "http://127.0.0.1:" + proxies["http"];
   ambiente["no_proxy"] = "pacotes.veltra.com.br";
-  view.login_answers = {{proxies["http_user"], proxies["http_password"]}};
+  view.dialog_answers = {{proxies["http_user"], proxies["http_password"]}};
   const std::string pacote =
       form.Servidor().Base + "/Drive/app/Sistemas/TerminalNFC-eInstalacaoLimpa.zip";
   const Desfecho d = Instala(PlanoPeloAmbiente());
   EXPECT_EQ(d.codigo, CodigoSaida::Instalado) << d.mensagem;
-  ASSERT_EQ(view.login_prompts.size(), 1u);  // asked once, then kept for the package
-  EXPECT_EQ(view.login_prompts[0].proxy, "127.0.0.1:" + proxies["http"]);
-  EXPECT_FALSE(view.login_prompts[0].refused);
+  ASSERT_EQ(view.dialogs.size(), 1u);  // asked once, then kept for the package
+  EXPECT_EQ(view.dialogs[0].text, "O proxy 127.0.0.1:" + proxies["http"] +
+                                      " pede usuário e senha para baixar os pacotes.");
+  ASSERT_EQ(view.dialogs[0].fields.size(), 2u);
+  EXPECT_TRUE(view.dialogs[0].fields[1].secret);
   // The package server was reached through the proxy, both files.
   const std::string pelo_proxy = ProxyLog();
   EXPECT_NE(pelo_proxy.find(pacote + ".sha256"), std::string::npos) << pelo_proxy;
@@ -1072,17 +1074,18 @@ TEST_F(ProxyRotinasTest, TheVariablesProxyAsksForALoginAndTheOperatorGivesIt) {
 
 TEST_F(ProxyRotinasTest, ALoginRefusedThreeTimesEndsTheInstallation) {
   ambiente["http_proxy"] = "127.0.0.1:" + proxies["squid"];
-  view.login_answers = {{"ana", "1"}, {"ana", "2"}, {"ana", "3"}, {"joe", "s3cret"}};
+  view.dialog_answers = {{"ana", "1"}, {"ana", "2"}, {"ana", "3"}, {"joe", "s3cret"}};
   const Desfecho d = Instala(PlanoPeloAmbiente());
   EXPECT_EQ(d.codigo, CodigoSaida::Proxy);
   EXPECT_TRUE(d.mensagem.ends_with("\rMotivo: O proxy 127.0.0.1 recusou o usuário informado."))
       << d.mensagem;
-  ASSERT_EQ(view.login_prompts.size(), 3u);
-  EXPECT_FALSE(view.login_prompts[0].refused);
-  EXPECT_TRUE(view.login_prompts[2].refused);
+  ASSERT_EQ(view.dialogs.size(), 3u);
+  EXPECT_TRUE(view.dialogs[0].text.ends_with(" pede usuário e senha para baixar os pacotes."));
+  EXPECT_TRUE(view.dialogs[2].text.ends_with(
+      " recusou o usuário informado.\nInforme outro usuário e senha."));
   // Cancelling the prompt ends it too, saying what the proxy wants.
-  view.login_prompts.clear();
-  view.login_answers.clear();
+  view.dialogs.clear();
+  view.dialog_answers.clear();
   const Desfecho cancelado = Instala(PlanoPeloAmbiente());
   EXPECT_EQ(cancelado.codigo, CodigoSaida::Proxy);
   EXPECT_TRUE(cancelado.mensagem.ends_with(" exige usuário e senha.")) << cancelado.mensagem;

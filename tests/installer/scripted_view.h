@@ -56,11 +56,13 @@ class ScriptedView : public WizardView {
     ++pumps;
     if (on_pump) on_pump();
   }
-  std::optional<CredenciaisProxy> AskProxyLogin(const std::string& proxy, bool refused) override {
-    login_prompts.push_back({proxy, refused});
-    if (login_answers.empty()) return std::nullopt;
-    CredenciaisProxy answer = login_answers.front();
-    login_answers.erase(login_answers.begin());
+  std::optional<std::vector<std::string>> AskFields(
+      const std::string& title, const std::string& text,
+      const std::vector<FieldRequest>& fields) override {
+    dialogs.push_back({title, text, fields});
+    if (dialog_answers.empty()) return std::nullopt;
+    std::vector<std::string> answer = dialog_answers.front();
+    dialog_answers.erase(dialog_answers.begin());
     return answer;
   }
   void Wait(int ms) override {
@@ -96,12 +98,12 @@ class ScriptedView : public WizardView {
   std::vector<int> waits;         // the routine's pauses, in order
   std::function<void()> on_pump;  // what the operator does while events are pumped
   bool quit = false;
-  struct LoginPrompt {
-    std::string proxy;
-    bool refused;
+  struct Dialog {
+    std::string title, text;
+    std::vector<FieldRequest> fields;
   };
-  std::vector<LoginPrompt> login_prompts;
-  std::vector<CredenciaisProxy> login_answers;  // in order; none left = cancel
+  std::vector<Dialog> dialogs;
+  std::vector<std::vector<std::string>> dialog_answers;  // in order; none left = cancel
 };
 
 }  // namespace vlt::test
