@@ -20,7 +20,9 @@
 #                 to, with the fields filled (screenshots);
 #   proxy         an ERP installation through a Basic-login proxy (tinyproxy) found only in the
 #                 prefix's Internet settings, over a link that drops three times in the middle
-#                 of a package: exit 0, every drop tried again from the .part, both logs shown.
+#                 of a package: exit 0, every drop tried again from the .part, both logs shown;
+#                 then a PDV installation through the proxy an auto-config script names, which
+#                 the system runs.
 # Usage: unattended_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR
 #          [pdv|erp|failures|pastas|concorrentes|killed|closed|wizard|proxy|all]
 set -euo pipefail
@@ -481,6 +483,21 @@ if [[ "$what" == proxy || "$what" == all ]]; then
   sed 's/^/    /' "$proxies_dir/relay.log"
   kill "$relay" 2>/dev/null || true
   relay=""
+
+  # The auto-config script, served beside the packages for the run, names the proxy; Windows
+  # (here Wine's WinHTTP) runs it.
+  fresh
+  pac="$www/proxy-teste.pac"
+  printf 'function FindProxyForURL(url, host) { return "PROXY 127.0.0.1:%s"; }\n' "$tiny" >"$pac"
+  http_port=$(sed -n 's/^VLT_DEMO_PORT:STRING=//p' "$(dirname "$www")/../CMakeCache.txt")
+  set_inet AutoConfigURL REG_SZ "http://127.0.0.1:$http_port/proxy-teste.pac"
+  run_silent pac /produto=pdv /tipo=servidor "/proxyusuario=$user" "/proxysenha=$password"
+  restore_inet
+  rm -f "$pac"
+  check_result pac 0 instalado 'C:\Progs5\TerminalNFC-e'
+  check_file "$logs/pac.log" 'Proxy: script de configuração automática http://127\.0\.0\.1:[0-9]+/proxy-teste\.pac: https?://127\.0\.0\.1:[0-9]+ -> 127\.0\.0\.1:'"$tiny"
+  check_file "$proxies_dir/tinyproxy.log" 'CONNECT .*TerminalNFC|Request \(file descriptor [0-9]+\): (CONNECT|GET) .*127\.0\.0\.1'
+  echo "pac: exit 0 through the proxy the auto-config script names"
   python3 "$src/tests/net/proxies.py" stop "$proxies_dir"
   proxies_dir=""
 fi

@@ -701,7 +701,7 @@ TEST_F(RotinasTest, UnattendedRunsEndWithTheCodeOfTheirStep) {
     c.arrange();
     ParametrosInstalacao p;
     p.produto = kProdutoLoja;
-    p.tipo = "0";
+    p.tipo = std::string("0");  // GCC 12 -O3 sees a false overlap in the literal's copy
     p.silencioso = true;
     p.dir = erp;
     std::string erro;
