@@ -424,8 +424,7 @@ int MotorInstalacao::Transfere(download::TVltDownload& d, const std::string& fal
     const download::TFalhaDownload& f = d.Falha();
     if (f.Tipo == download::ftProxy && f.Codigo == 407 && NovoLoginProxy(d, falha)) {
       // Tried again at once with the new login: it counts as no attempt.
-      const download::TVltProxy antes = d.Proxy();
-      download::TVltProxy proxy = antes;
+      download::TVltProxy proxy = d.Proxy();
       proxy.ProxyUser = login_proxy_->usuario;
       proxy.ProxyPass = login_proxy_->senha;
       d.SetProxy(proxy);
