@@ -131,7 +131,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     vlt::net::DefaultSecurityPlugin = vlt::net::SystemSecurityPlugin;
     if (p.silencioso) {
       std::string erro_plano;
-      const auto plano = vlt::PlanoDeParametros(p, vlt::ServidorPacotes{}, erro_plano);
+      const auto plano = vlt::PlanoDeParametros(p, vlt::ServidorPacotes{}, erro_plano,
+                                                vlt::FontesDoSistema(p.proxy));
       vlt::Desfecho desfecho{vlt::CodigoSaida::Parametros, erro_plano, {}, false};
       if (plano && show_command == SW_HIDE) {
         // Started hidden: nobody sees it, so no window is made at all.
@@ -156,6 +157,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     vlt::app::MainWindow window;
     window.Create();
     window.Form().AbreComParametros(p);
+    window.Form().ProcuraProxy(vlt::FontesDoSistema(p.proxy), p.proxy_usuario, p.proxy_senha);
     window.Show();
     window.Run();
     Conclui(p.resultado, vlt::ResultadoDe(window.Form(), vlt::platform::TickMs() - inicio));

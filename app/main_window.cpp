@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "app/field_dialog.h"
 #include "installer/observadores.h"
 #include "platform/log.h"
 #include "platform/win_text.h"
@@ -297,6 +298,12 @@ std::optional<std::string> MainWindow::PickFolder(const std::string& title,
     return std::nullopt;
   }
   return Narrow(path.Get());
+}
+
+std::optional<std::vector<std::string>> MainWindow::AskFields(
+    const std::string& title, const std::string& text, const std::vector<FieldRequest>& fields) {
+  if (silencioso_) return std::nullopt;  // an unattended window asks nothing of anyone
+  return app::AskFields(window_.Get(), title, text, fields);
 }
 
 void MainWindow::PumpEvents() {

@@ -62,6 +62,9 @@ class MainWindow final : public WizardView {
   std::optional<std::string> PickFolder(const std::string& title, const std::string& ok_label,
                                         const std::string& start_folder) override;
   void PumpEvents() override;
+  std::optional<std::vector<std::string>> AskFields(
+      const std::string& title, const std::string& text,
+      const std::vector<FieldRequest>& fields) override;
   void Wait(int ms) override;
   void SetGaugeMax(Control gauge, std::int64_t value) override;
   void SetGaugeProgress(Control gauge, std::int64_t value) override;

@@ -210,7 +210,14 @@ class StyledButton : public WizardControl {
       pen->style = controls::TPenStyle::psClear;
     }
     a.radius = home ? 4 : 0;
-    a.picture = {std::string(PictureOf(Layout().text))};
+    // A small button (the first page's "Proxy…") has room for its caption only.
+    const bool small = Layout().height < 40;
+    if (small) {
+      for (controls::FontDesc* font : {&a.font, &a.font_focused, &a.font_down, &a.font_disabled})
+        font->size = 8;
+      a.radius = 4;
+    }
+    a.picture = {small ? std::string() : std::string(PictureOf(Layout().text))};
     model.SetTemplateStyle(home ? controls::TTemplateStyle::tsSave
                                 : controls::TTemplateStyle::tsInsert);
     model.SetReading(false);

@@ -108,8 +108,11 @@ TFalhaDownload TVltDownloadClass::SocketFailure(const std::string& detail) const
   switch (fEndSocketError) {
     case platform::kWSAETIMEDOUT:
       return {ftTempo, fEndSocketError, detail};
-    case platform::kWSASYSNOTREADY:  // the security plug-in refused or lost the session
-      return {ftCertificado, fEndSocketError, detail};
+    case platform::kWSASYSNOTREADY:
+      // The security plug-in refused the session, or lost it: once the server's reply has
+      // come through it, the session was trusted and what failed is the link (a TCP close
+      // without close_notify in the middle of the body).
+      return {fHeadKnown ? ftIncompleta : ftCertificado, fEndSocketError, detail};
     default:
       return {ftConexao, fEndSocketError, detail};
   }

@@ -64,6 +64,9 @@ class TVltDownloadClass : public net::TBodySink {
   std::string FailureText() const;
   // The security plug-in of the connection the file came over; nullptr for none.
   virtual net::TCustomSSL* Security() const { return nullptr; }
+  // How many seconds the server asked to wait before the next attempt (Retry-After); -1 when
+  // it asked nothing.
+  virtual std::int32_t RetryAfter() const { return -1; }
 
   // The client's body sink.
   void BodyBegin() override;

@@ -64,7 +64,12 @@ using TVltHookMonitor =
 using TVltDownloadStatus =
     std::function<void(TVltDownloadClass* Sender, TDownloadStatus DownloadStatus)>;
 
+// How the proxy is spoken to: HTTP (a CONNECT tunnel for https), or SOCKS. SOCKS 4a and 5h
+// leave the name to the proxy; SOCKS 4 and 5 resolve it here first.
+enum TVltProxyTipo { ptHTTP, ptSocks4, ptSocks4a, ptSocks5, ptSocks5h };
+
 struct TVltProxy {
+  TVltProxyTipo ProxyTipo = ptHTTP;
   std::string ProxyHost;
   std::string ProxyPort;
   std::string ProxyUser;

@@ -146,7 +146,50 @@ std::string ValidatorOf(const net::THTTPClient& http) {
   return http.HeaderValue("Last-Modified").value_or("");
 }
 
+// "Sun, 06 Nov 1994 08:49:37 GMT" (the one form a server may send) as seconds since 1970.
+std::optional<std::int64_t> HttpDateSeconds(std::string_view text) {
+  const std::string t = Trim(text);
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  if (t.size() != 29 || t[3] != ',' || t[4] != ' ' || t[7] != ' ' || t[11] != ' ' || t[16] != ' ' ||
+      t[19] != ':' || t[22] != ':' || t.substr(25) != " GMT")
+    return std::nullopt;
+  const auto day = p::ParseUnsigned<std::int64_t>(t.substr(5, 2));
+  const auto year = p::ParseUnsigned<std::int64_t>(t.substr(12, 4));
+  const auto hour = p::ParseUnsigned<std::int64_t>(t.substr(17, 2));
+  const auto minute = p::ParseUnsigned<std::int64_t>(t.substr(20, 2));
+  const auto second = p::ParseUnsigned<std::int64_t>(t.substr(23, 2));
+  std::int64_t month = 0;
+  for (int i = 0; i < 12; ++i)
+    if (t.substr(8, 3) == kMonths[i]) month = i + 1;
+  if (!day || !year || !hour || !minute || !second || month == 0 || *day < 1 || *day > 31 ||
+      *hour > 23 || *minute > 59 || *second > 60)
+    return std::nullopt;
+  // Days from the civil date (proleptic Gregorian), March-based years.
+  const std::int64_t y = *year - (month <= 2 ? 1 : 0);
+  const std::int64_t era = y / 400, yoe = y - era * 400;
+  const std::int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + *day - 1;
+  const std::int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+  return days * 86400 + *hour * 3600 + *minute * 60 + *second;
+}
+
 }  // namespace
+
+std::int32_t RetryAfterSeconds(std::string_view value, std::string_view date) {
+  const std::string v = Trim(value);
+  if (const auto seconds = p::ParseUnsigned<std::int64_t>(v))
+    return static_cast<std::int32_t>(std::min<std::int64_t>(*seconds, INT32_MAX));
+  const auto when = HttpDateSeconds(v), now = HttpDateSeconds(date);
+  if (!when || !now) return -1;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(*when - *now, 0, INT32_MAX));
+}
+
+std::int32_t TVltHTTPDownload::RetryAfter() const {
+  if (!fHeadKnown) return -1;
+  const auto value = fHTTPClient->HeaderValue("Retry-After");
+  if (!value) return -1;
+  return RetryAfterSeconds(*value, fHTTPClient->HeaderValue("Date").value_or(""));
+}
 
 TVltHTTPDownload::TVltHTTPDownload(TVltDownloadSettings Settings, TVltDownloadEvents Events)
     : TVltDownloadClass(std::move(Settings), std::move(Events)),
@@ -162,10 +205,22 @@ TVltHTTPDownload::~TVltHTTPDownload() {
 // The component's proxy, time-out and trusted CAs apply to every request, named file or not.
 void TVltHTTPDownload::ApplyProxySettings() {
   const TVltProxy& proxy = fSettings.Proxy;
-  fHTTPClient->SetProxyHost(proxy.ProxyHost);
+  const bool socks = proxy.ProxyTipo != ptHTTP && !proxy.ProxyHost.empty();
+  fHTTPClient->SetProxyHost(socks ? std::string() : proxy.ProxyHost);
   fHTTPClient->SetProxyPort(proxy.ProxyPort);
   fHTTPClient->SetProxyUser(proxy.ProxyUser);
   fHTTPClient->SetProxyPass(proxy.ProxyPass);
+  net::TTCPBlockSocket& sock = fHTTPClient->Sock();
+  sock.SetSocksIP(socks ? proxy.ProxyHost : std::string());
+  if (socks) {
+    sock.SetSocksPort(proxy.ProxyPort);
+    sock.SetSocksUsername(proxy.ProxyUser);
+    sock.SetSocksPassword(proxy.ProxyPass);
+    const bool v4 = proxy.ProxyTipo == ptSocks4 || proxy.ProxyTipo == ptSocks4a;
+    sock.SetSocksType(v4 ? net::ST_Socks4 : net::ST_Socks5);
+    sock.SetSocksResolver(proxy.ProxyTipo == ptSocks4a || proxy.ProxyTipo == ptSocks5h);
+    sock.SetSocksTimeout(proxy.ProxyTimeout);
+  }
   fHTTPClient->Timeout = ReceiveTimeout(proxy.ProxyTimeout);
   fHTTPClient->Sock().SSL().SetCertCAFile(fSettings.CertCAFile);
 }
@@ -408,7 +463,8 @@ std::string TVltHTTPDownload::ReasonText() const {
 TFalhaDownload TVltHTTPDownload::ClassifyFailure(const std::string& detail) const {
   if (fTunnelRefused) return {ftProxy, fTunnelCode, detail};
   // A plain request through a proxy: the proxy answers for the server when it refuses.
-  if (fHeadKnown && fResultCode == 407 && !fSettings.Proxy.ProxyHost.empty())
+  if (fHeadKnown && fResultCode == 407 && !fSettings.Proxy.ProxyHost.empty() &&
+      fSettings.Proxy.ProxyTipo == ptHTTP)
     return {ftProxy, fResultCode, detail};
   if (fHeadKnown && fResultCode != 200 && fResultCode != 206)
     return {ftServidor, fResultCode, detail};

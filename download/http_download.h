@@ -4,13 +4,21 @@
 // validator kept beside the partial file) when a partial file is there, following a
 // 302 redirection by starting again at the new address, and finding the file name in the URL
 // or in the reply headers when the caller gave none.
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "download/download_class.h"
 #include "net/http_client.h"
 
 namespace vlt::download {
+
+// The wait a Retry-After value asks for, in seconds; -1 when it cannot be read. A date is
+// counted from the reply's own Date (so that the two clocks need not agree), and a date
+// already past is no wait:
+//   "120"   "Fri, 11 Dec 2026 10:00:30 GMT" with Date "Fri, 11 Dec 2026 10:00:00 GMT"
+std::int32_t RetryAfterSeconds(std::string_view value, std::string_view date);
 
 class TVltHTTPDownload : public TVltDownloadClass {
  public:
@@ -26,6 +34,7 @@ class TVltHTTPDownload : public TVltDownloadClass {
   void StartDownload() override;
   void BodyEnd(const net::TTransferEnd& End) override;
   net::TCustomSSL* Security() const override { return &fHTTPClient->Sock().SSL(); }
+  std::int32_t RetryAfter() const override;
 
   net::THTTPClient& HTTPClient() const { return *fHTTPClient; }
 

@@ -83,6 +83,9 @@ class TVltDownload : public TVltComponent {
   const TFalhaDownload& Falha() const;
   // Falha().Detalhe.
   std::string FailureText() const { return Falha().Detalhe; }
+  // The seconds the server of the latest start asked to wait before another (Retry-After);
+  // -1 when it asked nothing, or before any start.
+  std::int32_t RetryAfter() const { return fDown ? fDown->RetryAfter() : -1; }
 
  private:
   TVltDownloadSettings Settings() const;

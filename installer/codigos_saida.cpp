@@ -7,7 +7,7 @@ namespace {
 
 using C = CodigoSaida;
 
-constexpr std::array<DescricaoSaida, 12> kCodigosSaida = {{
+constexpr std::array<DescricaoSaida, 13> kCodigosSaida = {{
     {C::Instalado, "instalado", "Instalação concluída"},
     {C::Falha, "falha", "A instalação falhou em outra etapa (configuração, atalho)"},
     {C::Parametros, "parametros", "Parâmetros inválidos ou conflitantes; nada foi instalado"},
@@ -22,6 +22,7 @@ constexpr std::array<DescricaoSaida, 12> kCodigosSaida = {{
     {C::Cancelada, "cancelada", "A instalação foi interrompida antes do fim"},
     {C::Pasta, "pasta",
      "A pasta de instalação foi recusada (contém uma base de dados ou não pode ser gravada)"},
+    {C::Proxy, "proxy", "O proxy recusou o usuário informado ou não pôde ser alcançado"},
     {C::EmAndamento, "em_andamento",
      "Já existe uma instalação em andamento; nada foi feito (tente de novo depois)"},
 }};

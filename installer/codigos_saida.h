@@ -21,6 +21,7 @@ enum class CodigoSaida : int {
   Atualizacao = 8,
   Cancelada = 9,
   Pasta = 10,
+  Proxy = 11,  // the proxy refused the login, or could not be reached
   // The number deployment tools already read as "another installation is running, retry later".
   EmAndamento = 1618,
 };

@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/log.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace vlt {
 
@@ -117,7 +118,16 @@ bool AbreRegistro(platform::LogFile& log, const std::string& pedido, std::string
 std::string LinhaParaRegistro(const std::vector<std::string>& argumentos) {
   if (argumentos.empty()) return "(sem parâmetros)";
   std::string texto;
-  for (const std::string& a : argumentos) {
+  for (std::string a : argumentos) {
+    // A proxy's password is written nowhere: not in the log either.
+    const std::string minusculo = platform::AsciiLower(a);
+    if (minusculo.starts_with("/proxysenha=")) a = a.substr(0, 12) + "***";
+    if (const size_t arroba = a.rfind('@');
+        minusculo.starts_with("/proxy=") && arroba != std::string::npos) {
+      const size_t sep = a.find("://");
+      const size_t login = sep == std::string::npos ? 7 : sep + 3;
+      if (login < arroba) a = a.substr(0, login) + "***" + a.substr(arroba);
+    }
     if (!texto.empty()) texto += ' ';
     if (a.empty() || a.find_first_of(" \t\"") != std::string::npos)
       texto.append("\"").append(a).append("\"");

@@ -47,7 +47,8 @@ bool ResultadoGravavel(const std::string& arquivo, std::string& erro);
 // reason.
 bool AbreRegistro(platform::LogFile& log, const std::string& pedido, std::string& erro);
 
-// The command line as it was given, for the log ("/dir=C:\Lojas\PDV" "/silencioso").
+// The command line as it was given, for the log ("/dir=C:\Lojas\PDV" "/silencioso"); a proxy
+// password shows as "***".
 std::string LinhaParaRegistro(const std::vector<std::string>& argumentos);
 
 }  // namespace vlt

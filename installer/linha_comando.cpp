@@ -2,6 +2,7 @@
 
 #include "installer/codigos_saida.h"
 #include "installer/plano.h"
+#include "installer/proxy.h"
 #include "platform/text.h"
 
 namespace vlt {
@@ -14,17 +15,39 @@ bool EhEstacao(const std::string& valor) {
   return valor == "estacao" || valor == "estação" || valor == "estaÇÃo" || valor == "estaÇão";
 }
 
-enum class Opcao { produto, tipo, servidor, dir, dirquenda, silencioso, log, resultado, ajuda };
+enum class Opcao {
+  produto,
+  tipo,
+  servidor,
+  dir,
+  dirquenda,
+  silencioso,
+  log,
+  resultado,
+  proxy,
+  proxyusuario,
+  proxysenha,
+  ajuda
+};
 
 struct NomeOpcao {
   const char* nome;
   Opcao opcao;
 };
 constexpr NomeOpcao kOpcoes[] = {
-    {"produto", Opcao::produto}, {"tipo", Opcao::tipo},           {"servidor", Opcao::servidor},
-    {"dir", Opcao::dir},         {"dirquenda", Opcao::dirquenda}, {"silencioso", Opcao::silencioso},
-    {"log", Opcao::log},         {"resultado", Opcao::resultado}, {"?", Opcao::ajuda},
+    {"produto", Opcao::produto},
+    {"tipo", Opcao::tipo},
+    {"servidor", Opcao::servidor},
+    {"dir", Opcao::dir},
+    {"dirquenda", Opcao::dirquenda},
+    {"silencioso", Opcao::silencioso},
+    {"log", Opcao::log},
+    {"resultado", Opcao::resultado},
+    {"?", Opcao::ajuda},
     {"ajuda", Opcao::ajuda},
+    {"proxy", Opcao::proxy},
+    {"proxyusuario", Opcao::proxyusuario},
+    {"proxysenha", Opcao::proxysenha},
 };
 
 // The first refusal is the one reported; the options after it are still read, so that a
@@ -110,6 +133,22 @@ std::string Le(const std::vector<std::string>& argumentos, ParametrosInstalacao&
       case Opcao::resultado:
         p.resultado = valor;
         break;
+      case Opcao::proxy:
+        if (minusculo != "nenhum") {
+          std::string motivo;
+          if (!LeEnderecoProxy(valor, "", motivo)) {
+            recusa(motivo);
+            continue;
+          }
+        }
+        p.proxy = valor;
+        break;
+      case Opcao::proxyusuario:
+        p.proxy_usuario = valor;
+        break;
+      case Opcao::proxysenha:
+        p.proxy_senha = valor;
+        break;
       case Opcao::ajuda:
         p.ajuda = true;
         break;
@@ -124,6 +163,8 @@ std::string Le(const std::vector<std::string>& argumentos, ParametrosInstalacao&
   if (p.silencioso && (p.produto.empty() || p.tipo.empty()))
     return "/silencioso precisa de /produto e /tipo: sem eles não há o que instalar sem "
            "perguntar.";
+  if (!p.proxy_senha.empty() && p.proxy_usuario.empty())
+    return "/proxysenha precisa de /proxyusuario: a senha é de qual usuário?";
   if (p.silencioso && p.tipo == "1" && !p.servidor)
     return "/tipo=estacao com /silencioso precisa de /servidor=NOME (o IP ou nome do "
            "servidor).";
@@ -151,6 +192,7 @@ std::string TextoUso() {
       "Uso: InstaladorVeltra.exe [/produto=loja|pdv] [/tipo=servidor|estacao] [/servidor=NOME]\n"
       "         [/dir=PASTA] [/dirquenda=PASTA] [/silencioso] [/log=ARQUIVO] "
       "[/resultado=ARQUIVO]\n"
+      "         [/proxy=ENDERECO|nenhum] [/proxyusuario=NOME] [/proxysenha=SENHA]\n"
       "\n"
       "  /produto=loja|pdv       o Quenda Loja (ERP) ou o Quenda PDV (terminal NFC-e)\n"
       "  /tipo=servidor|estacao  o tipo desta instalação\n"
@@ -163,6 +205,11 @@ std::string TextoUso() {
       "  /log=ARQUIVO            registro da instalação (sempre gravado; padrão:\n"
       "                          %TEMP%\\InstaladorVeltra-AAAAMMDD-HHMMSS.log)\n"
       "  /resultado=ARQUIVO      grava o resultado em linhas chave=valor\n"
+      "  /proxy=ENDERECO         proxy dos downloads (HOST:PORTA, http://HOST:PORTA,\n"
+      "                          socks5://HOST:PORTA); /proxy=nenhum conecta direto; sem ele,\n"
+      "                          o proxy do sistema (variáveis, Opções da Internet, WinHTTP)\n"
+      "  /proxyusuario=NOME      usuário do proxy (Basic); não é gravado em lugar nenhum\n"
+      "  /proxysenha=SENHA       senha desse usuário\n"
       "\n"
       "Sem /silencioso, o assistente abre na página a que os parâmetros levam, com os campos\n"
       "preenchidos.\n"
@@ -179,7 +226,8 @@ std::string TextoUso() {
 std::string TextoUsoCurto() {
   return "Parâmetros aceitos:\n"
          "/produto=loja|pdv\n/tipo=servidor|estacao\n/servidor=NOME\n/dir=PASTA\n"
-         "/dirquenda=PASTA\n/silencioso\n/log=ARQUIVO\n/resultado=ARQUIVO\n\n"
+         "/dirquenda=PASTA\n/silencioso\n/log=ARQUIVO\n/resultado=ARQUIVO\n"
+         "/proxy=ENDERECO|nenhum\n/proxyusuario=NOME\n/proxysenha=SENHA\n\n"
          "InstaladorVeltra.exe /? descreve cada um e os códigos de saída.";
 }
 

@@ -3,6 +3,7 @@
 // choose in advance, and whether the installation runs without asking anything.
 //   InstaladorVeltra.exe [/produto=loja|pdv] [/tipo=servidor|estacao] [/servidor=NOME]
 //     [/dir=PASTA] [/dirquenda=PASTA] [/silencioso] [/log=ARQUIVO] [/resultado=ARQUIVO]
+//     [/proxy=ENDEREÇO|nenhum] [/proxyusuario=NOME] [/proxysenha=SENHA]
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +19,10 @@ struct ParametrosInstalacao {
   bool silencioso = false;
   std::string log;        // "" : the default log in the temporary folder
   std::string resultado;  // "" : no result file
-  bool ajuda = false;     // "/?": only the usage text
+  // "" (not given), "nenhum" (direct) or an address LeEnderecoProxy reads.
+  std::string proxy;
+  std::string proxy_usuario, proxy_senha;  // a login for the proxy, asked for nowhere
+  bool ajuda = false;                      // "/?": only the usage text
 };
 
 struct LinhaComando {

@@ -2,6 +2,7 @@
 // run; everything else here is what those steps share.
 #include "installer/motor.h"
 
+#include <algorithm>
 #include <string>
 
 #include "archive/zip_file.h"
@@ -81,6 +82,11 @@ std::string PastaInutilizavel(const std::string& dir, const char* marca) {
   return {};
 }
 
+// How many attempts a failure took, after its reason; nothing for one.
+std::string Tentativas(int n) {
+  return n > 1 ? "\rTentativas: " + std::to_string(n) + "." : std::string();
+}
+
 }  // namespace
 
 std::string MotivoDaFalha(const download::TFalhaDownload& f) {
@@ -128,9 +134,38 @@ std::string MotivoDaFalha(const download::TFalhaDownload& f) {
   return texto + "." + (f.Detalhe.empty() ? std::string() : "\rDetalhe: " + f.Detalhe);
 }
 
+bool FalhaPassageira(const download::TFalhaDownload& f) {
+  using namespace download;
+  const bool status_passageiro = f.Codigo == 408 || f.Codigo == 429 || f.Codigo >= 500;
+  switch (f.Tipo) {
+    case ftConexao:
+    case ftTempo:
+    case ftIncompleta:
+      return true;
+    case ftServidor:
+      return status_passageiro;
+    case ftProxy:
+      // A proxy that cannot reach the server (502, 503, 504) may reach it later.
+      return status_passageiro && f.Codigo != 407;
+    default:
+      return false;
+  }
+}
+
+int PausaDaTentativa(int tentativa, std::int32_t retry_after, double sorteio) {
+  if (retry_after >= 0) return std::min(retry_after, kRetryAfterMaximoS) * 1000;
+  const int expoente = std::clamp(tentativa - 2, 0, 15);
+  const double base = std::min(1000.0 * (1 << expoente), double(kPausaMaximaTentativaMs));
+  const double pausa = base * (0.8 + 0.4 * std::clamp(sorteio, 0.0, 1.0));
+  return std::min(static_cast<int>(pausa), kPausaMaximaTentativaMs);
+}
+
 MotorInstalacao::MotorInstalacao(const PlanoInstalacao& plano, ObservadorInstalacao& observador,
                                  SystemOps& system)
-    : plano_(plano), observador_(observador), system_(system) {}
+    : plano_(plano), observador_(observador), system_(system) {
+  if (!plano_.proxy.usuario.empty())
+    login_proxy_ = CredenciaisProxy{plano_.proxy.usuario, plano_.proxy.senha};
+}
 
 // ---- the steps of each product, in order ----
 
@@ -167,6 +202,7 @@ Desfecho MotorInstalacao::Executa() {
                   (plano_.produto == Produto::PDV ? ", pasta do Quenda " + plano_.dir_quenda
                                                   : std::string()) +
                   ")");
+    for (const std::string& linha : plano_.proxy.registro) platform::Log(linha);
     VerificaPastas();
     observador_.Comecou();
     for (const Passo& passo : Passos(plano_.produto)) {
@@ -317,7 +353,15 @@ void MotorInstalacao::Extrai(const std::string& archive, const std::string& dire
 void MotorInstalacao::Prepara(download::TVltDownload& d, const std::string& destino,
                               const std::string& nome, const std::string& url, bool com_progresso) {
   d.SetProtocolo(protHTTP);
-  d.SetProxy(plano_.proxy);
+  download::TVltProxy proxy = plano_.proxy.Para(url);
+  // SOCKS 4 has no login; any other proxy gets the one given this run.
+  const bool com_login = proxy.ProxyTipo != download::ptSocks4 &&
+                         proxy.ProxyTipo != download::ptSocks4a && !proxy.ProxyHost.empty();
+  if (login_proxy_ && com_login) {
+    proxy.ProxyUser = login_proxy_->usuario;
+    proxy.ProxyPass = login_proxy_->senha;
+  }
+  d.SetProxy(proxy);
   d.SetDownloadDest(destino);
   d.SetDownloadNomeArq(nome);
   d.SetDownloadUrl(url);
@@ -370,6 +414,101 @@ void MotorInstalacao::Prepara(download::TVltDownload& d, const std::string& dest
   });
 }
 
+int MotorInstalacao::Transfere(download::TVltDownload& d, const std::string& falha,
+                               bool com_progresso) {
+  for (int tentativa = 1;; ++tentativa) {
+    Parte(C::Download, falha, [&] { d.StartDownload(); });
+    VerificaCancelamento();
+    const download::TVltDownloadClass& engine = d.Engine();
+    if (engine.Finished() || engine.DigestMismatch()) return tentativa;
+    const download::TFalhaDownload& f = d.Falha();
+    if (f.Tipo == download::ftProxy && f.Codigo == 407 && NovoLoginProxy(d, falha)) {
+      // Tried again at once with the new login: it counts as no attempt.
+      download::TVltProxy proxy = d.Proxy();
+      proxy.ProxyUser = login_proxy_->usuario;
+      proxy.ProxyPass = login_proxy_->senha;
+      d.SetProxy(proxy);
+      --tentativa;
+      continue;
+    }
+    if (!FalhaPassageira(f) || tentativa >= plano_.tentativas_download) return tentativa;
+    const int pausa = PausaDaTentativa(tentativa + 1, d.RetryAfter(),
+                                       std::uniform_real_distribution<double>(0, 1)(sorteio_));
+    platform::Log("Tentativa " + std::to_string(tentativa) + " de " +
+                  std::to_string(plano_.tentativas_download) + " falhou (" + MotivoDaFalha(f) +
+                  "); nova tentativa em " + platform::DurationText(pausa) +
+                  (d.RetryAfter() >= 0 ? ", como o servidor pediu (Retry-After)" : "") +
+                  ", continuando do que já chegou");
+    AguardaNovaTentativa(pausa, tentativa + 1, com_progresso);
+  }
+}
+
+bool MotorInstalacao::NovoLoginProxy(const download::TVltDownload& d, const std::string& falha) {
+  const download::TVltProxy& proxy = d.Proxy();
+  const std::string endereco = proxy.ProxyHost + ":" + proxy.ProxyPort;
+  const bool enviado = !proxy.ProxyUser.empty();
+  if (enviado) ++logins_recusados_;
+  platform::Log("O proxy " + endereco +
+                (enviado ? " recusou o usuário informado (407)" : " exige usuário e senha (407)"));
+  // An unattended run has only the login it was given: another try would be refused again.
+  const int limite = plano_.silencioso ? 1 : 3;
+  if (logins_recusados_ >= limite)
+    throw FalhaInstalacao(
+        C::Proxy, falha + "\rMotivo: O proxy " + proxy.ProxyHost + " recusou o usuário informado.");
+  auto resposta = observador_.PedeCredenciaisProxy(endereco, enviado);
+  VerificaCancelamento();
+  if (!resposta || resposta->usuario.empty()) {
+    if (plano_.silencioso)
+      throw FalhaInstalacao(C::Proxy, falha + "\rMotivo: O proxy " + endereco +
+                                          " exige usuário e senha: informe /proxyusuario= e "
+                                          "/proxysenha=.");
+    throw FalhaInstalacao(C::Proxy,
+                          falha + "\rMotivo: O proxy " + endereco + " exige usuário e senha.");
+  }
+  login_proxy_ = std::move(resposta);
+  return true;
+}
+
+bool ProxyInalcancavel(const download::TVltDownload& d) {
+  const download::TFalhaDownload& f = d.Falha();
+  // Refused, unreachable, not found, no answer: the first connection, the proxy's, failed.
+  const bool conexao_negada = f.Codigo == 10061 || f.Codigo == 10060 || f.Codigo == 10065 ||
+                              f.Codigo == 10051 || f.Codigo == 11001 || f.Codigo == 11004;
+  return !d.Proxy().ProxyHost.empty() && f.Tipo == download::ftConexao && conexao_negada &&
+         !d.Engine().ReplyReceived();
+}
+
+std::string MotorInstalacao::Motivo(const download::TVltDownload& d) const {
+  const download::TVltProxy& proxy = d.Proxy();
+  const download::TFalhaDownload& f = d.Falha();
+  if (ProxyInalcancavel(d))
+    return "Não foi possível conectar ao proxy " + proxy.ProxyHost + ":" + proxy.ProxyPort + "." +
+           (f.Detalhe.empty() ? std::string() : "\rDetalhe: " + f.Detalhe);
+  return MotivoDaFalha(f);
+}
+
+void MotorInstalacao::AguardaNovaTentativa(int ms, int tentativa, bool com_progresso) {
+  // A small download shows no progress of its own: its wait is shown as a transfer's.
+  if (!com_progresso) {
+    progresso_ = {.tick = platform::TickMs()};
+    observador_.ProgressoInicio(TipoProgresso::Transferencia);
+  }
+  // Counted down a second at a time; closing the window ends the wait at the next second.
+  for (int restante = ms; restante > 0;) {
+    const int segundos = (restante + 999) / 1000;
+    observador_.Progresso(progresso_.feito, progresso_.total,
+                          "Nova tentativa em " + std::to_string(segundos) + " s (tentativa " +
+                              std::to_string(tentativa) + " de " +
+                              std::to_string(plano_.tentativas_download) + ")");
+    const int fatia = restante - (segundos - 1) * 1000;
+    observador_.Aguarda(fatia);
+    observador_.Atende();
+    VerificaCancelamento();
+    restante -= fatia;
+  }
+  if (!com_progresso) observador_.ProgressoFim("");
+}
+
 std::string MotorInstalacao::SomaPublicada(const std::string& destino, const std::string& nome,
                                            const std::string& url, const std::string& falha) {
   net::UrlParts partes;
@@ -382,11 +521,8 @@ std::string MotorInstalacao::SomaPublicada(const std::string& destino, const std
   // not resumed: it may be of another version.
   download::TVltDownload soma;
   Prepara(soma, destino, local, url + ".sha256", false);
-  Parte(C::Download, falha, [&] {
-    platform::RemoveFile(caminho + ".part");
-    soma.StartDownload();
-  });
-  VerificaCancelamento();
+  platform::RemoveFile(caminho + ".part");
+  const int tentativas = Transfere(soma, falha, false);
   const download::TVltDownloadClass& engine = soma.Engine();
   if (!engine.Finished()) {
     if (engine.ResultCode() == 404 || engine.ResultCode() == 410) {
@@ -401,9 +537,9 @@ std::string MotorInstalacao::SomaPublicada(const std::string& destino, const std
               publicada + ").");
     }
     throw FalhaInstalacao(
-        C::Download,
+        ProxyInalcancavel(soma) ? C::Proxy : C::Download,
         falha + "\rMotivo: não foi possível baixar a soma de verificação SHA-256 do pacote (" +
-            publicada + "): " + MotivoDaFalha(soma.Falha()));
+            publicada + "): " + Motivo(soma) + Tentativas(tentativas));
   }
   std::string conteudo, erro;
   const bool lida = platform::ReadWholeFile(caminho, kMaxSomaPublicada, conteudo, erro);
@@ -424,8 +560,7 @@ std::string MotorInstalacao::Baixa(const std::string& destino, const std::string
   download::TVltDownload pacote;
   Prepara(pacote, destino, nome, url, true);
   pacote.SetExpectedSha256(esperada);
-  Parte(C::Download, falha, [&] { pacote.StartDownload(); });
-  VerificaCancelamento();
+  const int tentativas = Transfere(pacote, falha, true);
   const download::TVltDownloadClass& engine = pacote.Engine();
   if (!engine.Finished()) observador_.ProgressoFim("");
   if (engine.DigestMismatch())
@@ -436,7 +571,8 @@ std::string MotorInstalacao::Baixa(const std::string& destino, const std::string
             "publicada pelo servidor e foi descartado.\rEsperada: " +
             esperada + "\rRecebida: " + engine.ReceivedSha256());
   if (!engine.Finished())
-    throw FalhaInstalacao(C::Download, falha + "\rMotivo: " + MotivoDaFalha(pacote.Falha()));
+    throw FalhaInstalacao(ProxyInalcancavel(pacote) ? C::Proxy : C::Download,
+                          falha + "\rMotivo: " + Motivo(pacote) + Tentativas(tentativas));
   if (!esperada.empty()) platform::Log("Conferido: " + nome + ", SHA-256 " + esperada);
   return Junta(destino, nome);
 }

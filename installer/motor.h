@@ -2,6 +2,8 @@
 // The installation engine: runs one plan, step by step, in the order listed in motor.cpp, and
 // tells an observer what happens. It reads nothing from a window and shows nothing itself.
 #include <cstdint>
+#include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,10 +21,29 @@ class SystemOps;
 // ("o servidor respondeu 404 (o arquivo não existe no servidor).\rDetalhe: the server ...").
 std::string MotivoDaFalha(const download::TFalhaDownload& falha);
 
+// The download failed because its proxy could not be reached at all.
+bool ProxyInalcancavel(const download::TVltDownload& d);
+
 // How often, at most, a running step lets whatever shows it handle its events (about 25 times
 // a second) and shows its progress (10 times: each repaint of the gauge costs milliseconds).
 inline constexpr std::uint32_t kIntervaloJanelaMs = 40;
 inline constexpr std::uint32_t kIntervaloProgressoMs = 100;
+
+inline constexpr int kPausaMaximaTentativaMs = 30000;
+// A server's Retry-After is honoured up to this: a stray header does not hold an installation
+// for hours.
+inline constexpr int kRetryAfterMaximoS = 120;
+
+// Whether another attempt may succeed where this one failed: no connection, a reset, a silent
+// server, a cut transfer, 408, 429 and 5xx (also from a proxy). A refusal (other 4xx), a
+// checksum mismatch, a refused certificate or a local file fault is not tried again.
+bool FalhaPassageira(const download::TFalhaDownload& falha);
+
+// The pause before attempt `tentativa` (2 is the first one again): 1, 2, 4, 8… s capped at
+// kPausaMaximaTentativaMs, each moved by up to a fifth either way by `sorteio` (in [0, 1)) so
+// that many machines cut off together do not come back together. A server's Retry-After
+// (seconds; -1 when it sent none) is waited instead, up to kRetryAfterMaximoS.
+int PausaDaTentativa(int tentativa, std::int32_t retry_after, double sorteio);
 
 // How many times Firebird provisioning downloads and runs the setup before it gives up.
 inline constexpr int kPassadasFirebird = 3;
@@ -99,11 +120,21 @@ class MotorInstalacao {
   std::string BaixaEExtrai(const Pacote& pacote, std::vector<std::string>* extraidos = nullptr);
   std::string SomaPublicada(const std::string& destino, const std::string& nome,
                             const std::string& url, const std::string& falha);
+  // Runs the download until its file is there, or it fails in a way another attempt would not
+  // mend, or the attempts run out; says how many attempts it took (at least 1).
+  int Transfere(download::TVltDownload& d, const std::string& falha, bool com_progresso);
+  // The pause before another attempt, counted down on the transfer line.
+  void AguardaNovaTentativa(int ms, int tentativa, bool com_progresso);
   // Hands the transfer's settings to a download component and binds its events here.
   void Prepara(download::TVltDownload& d, const std::string& destino, const std::string& nome,
                const std::string& url, bool com_progresso);
   void EscreveGlobalIni(const std::string& arquivo, const std::string& caminho);
   std::string UrlPacote(const std::string& caminho) const;
+  // Why the download failed, in the operator's words: a proxy that is not there is named.
+  std::string Motivo(const download::TVltDownload& d) const;
+  // The proxy asked for a login (407): asks for one and says whether to try again, or ends
+  // the installation.
+  bool NovoLoginProxy(const download::TVltDownload& d, const std::string& falha);
 
   const PlanoInstalacao plano_;
   ObservadorInstalacao& observador_;
@@ -118,6 +149,10 @@ class MotorInstalacao {
   std::uint32_t silencio_mostrado_s_ = 0;  // the silence the transfer line shows; 0: none
   std::uint32_t ultimo_atende_ = 0;        // when a running step last let the window handle events
   bool atende_feito_ = false;              // since the start of the transfer or extraction
+  std::mt19937 sorteio_{std::random_device{}()};  // the pauses' jitter
+  // The proxy login the operator gave this run (or the plan's); never written anywhere.
+  std::optional<CredenciaisProxy> login_proxy_;
+  int logins_recusados_ = 0;
 };
 
 }  // namespace vlt

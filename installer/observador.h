@@ -3,6 +3,7 @@
 // window, the unattended runner and the tests each implement it; the engine knows no other
 // way out.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vlt {
@@ -12,6 +13,12 @@ struct Desfecho;
 enum class TipoCaixa {
   Aviso,       // warning icon, title "Atenção"
   Informacao,  // the application's title
+};
+
+// A login for a proxy, as the operator typed it. Never logged or written anywhere.
+struct CredenciaisProxy {
+  std::string usuario;
+  std::string senha;
 };
 
 enum class TipoProgresso {
@@ -34,6 +41,10 @@ class ObservadorInstalacao {
   virtual void ProgressoFim(const std::string& concluido) = 0;
   // A box the operator reads and closes; `falha` when it tells how the installation ended.
   virtual void Caixa(TipoCaixa tipo, const std::string& texto, bool falha) = 0;
+  // The proxy `proxy` ("HOST:PORT") asks for a login: the operator's answer, or nothing when
+  // nobody can answer or the operator declined. `recusado`: the last answer was refused.
+  virtual std::optional<CredenciaisProxy> PedeCredenciaisProxy(const std::string& proxy,
+                                                               bool recusado) = 0;
   // Holds the installation `ms` milliseconds while whatever shows it stays alive.
   virtual void Aguarda(int ms) = 0;
   // Lets whatever shows the installation handle what is pending (a window's events).

@@ -65,6 +65,18 @@ void ObservadorJanela::Caixa(TipoCaixa tipo, const std::string& texto, bool falh
     view_.InformationBox(caixa);
 }
 
+std::optional<CredenciaisProxy> ObservadorJanela::PedeCredenciaisProxy(const std::string& proxy,
+                                                                       bool recusado) {
+  const std::string texto =
+      recusado
+          ? "O proxy " + proxy + " recusou o usuário informado.\nInforme outro usuário e senha."
+          : "O proxy " + proxy + " pede usuário e senha para baixar os pacotes.";
+  const auto valores =
+      view_.AskFields("Proxy", texto, {{"Usuário:", "", false}, {"Senha:", "", true}});
+  if (!valores || valores->size() != 2) return std::nullopt;
+  return CredenciaisProxy{(*valores)[0], (*valores)[1]};
+}
+
 void ObservadorJanela::Aguarda(int ms) {
   view_.Wait(ms);
 }
@@ -123,6 +135,11 @@ void ObservadorSilencioso::ProgressoFim(const std::string& concluido) {
 
 void ObservadorSilencioso::Caixa(TipoCaixa tipo, const std::string& texto, bool) {
   caixas_.push_back(tipo == TipoCaixa::Aviso ? "Atenção: " + texto : texto);
+}
+
+std::optional<CredenciaisProxy> ObservadorSilencioso::PedeCredenciaisProxy(const std::string&,
+                                                                           bool) {
+  return std::nullopt;  // nobody is there: only /proxyusuario= and /proxysenha= serve
 }
 
 void ObservadorSilencioso::Aguarda(int ms) {

@@ -28,6 +28,8 @@ class ObservadorJanela final : public ObservadorInstalacao {
   void Progresso(std::int64_t feito, std::int64_t total, const std::string& linha) override;
   void ProgressoFim(const std::string& concluido) override;
   void Caixa(TipoCaixa tipo, const std::string& texto, bool falha) override;
+  std::optional<CredenciaisProxy> PedeCredenciaisProxy(const std::string& proxy,
+                                                       bool recusado) override;
   void Aguarda(int ms) override;
   void Atende() override;
   bool Cancelado() override;
@@ -62,6 +64,8 @@ class ObservadorSilencioso final : public ObservadorInstalacao {
   void Progresso(std::int64_t feito, std::int64_t total, const std::string& linha) override;
   void ProgressoFim(const std::string& concluido) override;
   void Caixa(TipoCaixa tipo, const std::string& texto, bool falha) override;
+  std::optional<CredenciaisProxy> PedeCredenciaisProxy(const std::string& proxy,
+                                                       bool recusado) override;
   void Aguarda(int ms) override;
   void Atende() override;
   bool Cancelado() override;

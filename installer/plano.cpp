@@ -40,8 +40,8 @@ std::string PastaPadraoTerminal() {
 }
 
 std::optional<PlanoInstalacao> PlanoDeParametros(const ParametrosInstalacao& p,
-                                                 const ServidorPacotes& pacotes,
-                                                 std::string& erro) {
+                                                 const ServidorPacotes& pacotes, std::string& erro,
+                                                 const FontesProxy& fontes) {
   PlanoInstalacao plano;
   plano.produto = p.produto == kProdutoPDV ? Produto::PDV : Produto::Loja;
   plano.tipo = p.tipo;
@@ -50,6 +50,11 @@ std::optional<PlanoInstalacao> PlanoDeParametros(const ParametrosInstalacao& p,
   plano.silencioso = p.silencioso;
   plano.log = p.log;
   plano.resultado = p.resultado;
+  FontesProxy f = fontes;
+  f.parametro = p.proxy;
+  plano.proxy = DescobreProxy(f, UrlsDosPacotes(pacotes));
+  plano.proxy.usuario = p.proxy_usuario;
+  plano.proxy.senha = p.proxy_senha;
   const bool loja = plano.produto == Produto::Loja;
   const std::string pasta = p.dir.value_or(loja ? PastaPadraoLoja() : PastaPadraoTerminal());
   plano.dir = SemBarraFinal(pasta);
@@ -59,6 +64,12 @@ std::optional<PlanoInstalacao> PlanoDeParametros(const ParametrosInstalacao& p,
   erro = ValidaServidor(plano.tipo, plano.servidor);
   if (!erro.empty()) return std::nullopt;
   return plano;
+}
+
+std::vector<std::string> UrlsDosPacotes(const ServidorPacotes& pacotes) {
+  std::vector<std::string> urls = {pacotes.Base + "/"};
+  if (pacotes.UpdateBase != pacotes.Base) urls.push_back(pacotes.UpdateBase + "/");
+  return urls;
 }
 
 }  // namespace vlt

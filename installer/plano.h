@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "download/download_types.h"
 #include "installer/package_server.h"
+#include "installer/proxy.h"
 
 namespace vlt {
 
@@ -40,10 +41,12 @@ struct PlanoInstalacao {
   // Where the ERP update is unpacked before it is copied into the product's folder.
   std::string dir_atualiza = "C:\\Atualiza\\";
   ServidorPacotes pacotes;
-  download::TVltProxy proxy;  // no host: direct
+  ConfiguracaoProxy proxy;  // found before the run; direct by default
   // A server that sends nothing is shown as waiting after the first, given up after the second.
   std::uint32_t silencio_mostrado_ms = 3000;
   std::int32_t silencio_maximo_ms = 30000;
+  // A download that fails in a passing way is tried this many times in all.
+  int tentativas_download = 6;
   bool silencioso = false;  // nobody is there to answer a box
   std::string log;          // "" : the default log in the temporary folder
   std::string resultado;    // "" : no result file
@@ -75,7 +78,12 @@ std::string PastaPadraoTerminal();
 
 // The plan of an unattended run, from a command line already read; `erro` says why there is
 // none (a workstation without its server).
+// The proxy is found from `fontes` (the machine's, in the program), /proxy= first.
 std::optional<PlanoInstalacao> PlanoDeParametros(const ParametrosInstalacao& parametros,
-                                                 const ServidorPacotes& pacotes, std::string& erro);
+                                                 const ServidorPacotes& pacotes, std::string& erro,
+                                                 const FontesProxy& fontes = {});
+
+// The addresses the package downloads start from: what a proxy is chosen for.
+std::vector<std::string> UrlsDosPacotes(const ServidorPacotes& pacotes);
 
 }  // namespace vlt

@@ -93,6 +93,7 @@ PlanoInstalacao TfrmPrincipal::PlanoDaJanela(Produto produto) {
   plano.dir_loja = produto == Produto::Loja ? plano.dir : view_.GetText(Control::edtDirZadoveve);
   plano.dir_quenda = view_.GetText(Control::edtDirTerminalQuenda);
   plano.pacotes = servidor_;
+  plano.proxy = proxy_;
   return plano;
 }
 
@@ -117,6 +118,58 @@ void TfrmPrincipal::InstalaPelaJanela(Produto produto) {
   }
   if (desfecho.codigo != CodigoSaida::Instalado && !desfecho.mostrada)
     throw FalhaInstalacao(desfecho);
+}
+
+void TfrmPrincipal::ProcuraProxy(const FontesProxy& fontes, const std::string& usuario,
+                                 const std::string& senha) {
+  fontes_proxy_ = fontes;
+  proxy_ = DescobreProxy(fontes, UrlsDosPacotes(servidor_));
+  proxy_.usuario = usuario;
+  proxy_.senha = senha;
+}
+
+void TfrmPrincipal::btnProxyClick() {
+  const std::string url = servidor_.Base + "/";
+  // What was found, as the field shows it: an address, "nenhum" when direct was asked for,
+  // empty when nothing was found (empty: the system's).
+  std::string endereco = proxy_.Descricao(url);
+  if (endereco == "direto") endereco = proxy_.fonte == FonteProxy::Parametro ? "nenhum" : "";
+  const std::string encontrado = endereco;
+  const std::string texto =
+      "Proxy usado para baixar os pacotes: " +
+      (proxy_.Descricao(url) == "direto" ? std::string("nenhum (conexão direta)")
+                                         : proxy_.Descricao(url)) +
+      ".\nInforme HOST:PORTA, socks5://HOST:PORTA, nenhum para conectar direto, ou deixe em "
+      "branco para usar o do sistema.";
+  std::string usuario = proxy_.usuario, senha = proxy_.senha;
+  for (;;) {
+    const auto valores = view_.AskFields(
+        "Proxy", texto,
+        {{"Endereço:", endereco, false}, {"Usuário:", usuario, false}, {"Senha:", senha, true}});
+    if (!valores || valores->size() != 3) return;  // cancelled: nothing changes
+    endereco = platform::Trim((*valores)[0]);
+    usuario = platform::Trim((*valores)[1]);
+    senha = (*valores)[2];
+    std::string erro;
+    if (!endereco.empty() && platform::AsciiLower(endereco) != "nenhum" &&
+        !LeEnderecoProxy(endereco, "", erro)) {
+      view_.WarningBox(erro, "Atenção");
+      continue;  // asked again, with what was typed
+    }
+    break;
+  }
+  // The same address as found keeps what was found with it (its exceptions, its source).
+  if (endereco != encontrado) {
+    FontesProxy fontes = fontes_proxy_;
+    fontes.parametro = endereco;
+    proxy_ = DescobreProxy(fontes, UrlsDosPacotes(servidor_));
+    if (!endereco.empty())
+      proxy_.registro.back() = "Proxy: informado no assistente (" + proxy_.Descricao(url) +
+                               "); as demais fontes não são lidas";
+  }
+  proxy_.usuario = usuario;
+  proxy_.senha = senha;
+  platform::Log("Proxy alterado no assistente: " + proxy_.Descricao(url));
 }
 
 void TfrmPrincipal::btnCloseClick() {
@@ -158,6 +211,9 @@ bool TfrmPrincipal::Dispatch(Control control) {
       return true;
     case Control::btnClose:
       btnCloseClick();
+      return true;
+    case Control::btnProxy:
+      btnProxyClick();
       return true;
     default:
       return false;

@@ -43,8 +43,17 @@ class TfrmPrincipal {
   void btnContinuarZadoveveClick();
   void btnInstalTerminalClick();
   void btnCloseClick();
+  // The proxy the installations go through, shown as found and changed by the operator.
+  void btnProxyClick();
 
   ServidorPacotes& Servidor() { return servidor_; }
+  // The proxy the installations of this window go through.
+  ConfiguracaoProxy& Proxy() { return proxy_; }
+  // Finds it from `fontes` (the machine's, in the program) for this window's package servers,
+  // with a login given in advance; the dialog finds it again from them when its field is
+  // emptied.
+  void ProcuraProxy(const FontesProxy& fontes, const std::string& usuario,
+                    const std::string& senha);
 
   // The plan the wizard's pages hold now for `produto` (the folder as "Continuar" takes it).
   PlanoInstalacao PlanoDaJanela(Produto produto);
@@ -81,6 +90,8 @@ class TfrmPrincipal {
   SystemOps& system_;
   InstallSettings settings_;
   ServidorPacotes servidor_;
+  ConfiguracaoProxy proxy_;
+  FontesProxy fontes_proxy_;
   bool rotina_em_andamento_ = false;
   bool cancelado_ = false;
   std::string diretorio_;

@@ -28,6 +28,7 @@ constexpr std::array kLayout = {
     ControlLayout{C::Label4, "Label4", P::tsHome, C::pnTerminal, K::Caption, "Quenda", true, 319, 184, 200, 28, kCenter},
     ControlLayout{C::Label5, "Label5", P::tsHome, C::pnTerminal, K::Label, "PDV", true, 319, 212, 200, 22, kCenter},
     ControlLayout{C::btnPDV, "btnPDV", P::tsHome, C::pnTerminal, K::Button, "Instalar", true, 349, 256, 140, 58},
+    ControlLayout{C::btnProxy, "btnProxy", P::tsHome, C::None, K::Button, "Proxy…", true, 449, 327, 80, 24},
 
     // tsTipoInstall
     ControlLayout{C::Label16, "Label16", P::tsTipoInstall, C::None, K::Title, "Qual tipo dessa instalação?", true, 24, 48, 529, 36, kCenter},

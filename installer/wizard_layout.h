@@ -15,7 +15,7 @@ enum class Control {
   None,
   // tsHome
   lb1, Label1, pnZadoveve, Image1, Label2, Label3, btnZadoveve,
-  pnTerminal, Image2, Label4, Label5, btnPDV,
+  pnTerminal, Image2, Label4, Label5, btnPDV, btnProxy,
   // tsTipoInstall
   Label16, cbbTipoInstall, lbIP_Nome_servidor, edtIPNomeServidor, VltButtonStyle2, VltButtonStyle3,
   // tsZadoveve

@@ -4,10 +4,19 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "installer/wizard_layout.h"
 
 namespace vlt {
+
+// One field of a dialog: its label ("Usuário:"), what it shows at first, and whether what is
+// typed is hidden.
+struct FieldRequest {
+  std::string label;
+  std::string value;
+  bool secret = false;
+};
 
 class WizardView {
  public:
@@ -32,6 +41,11 @@ class WizardView {
                                                 const std::string& start_folder) = 0;
   // Handles every pending window event, then returns.
   virtual void PumpEvents() = 0;
+  // A modal dialog of labelled fields under a text, with OK and "Cancelar": the values typed,
+  // or nothing when it is cancelled (or nobody can answer).
+  virtual std::optional<std::vector<std::string>> AskFields(
+      const std::string& title, const std::string& text,
+      const std::vector<FieldRequest>& fields) = 0;
   // Holds the routine for `ms` milliseconds while the window repaints and answers the system;
   // what the operator types or clicks meanwhile waits until after, as in a plain pause.
   virtual void Wait(int ms) = 0;

@@ -17,9 +17,14 @@
 #   killed        a run killed in the middle leaves its log whole up to its last line;
 #   closed        closing an unattended run's window stops it at once, with no question (9);
 #   wizard        with parameters but without /silencioso the wizard opens on the page they lead
-#                 to, with the fields filled (screenshots).
+#                 to, with the fields filled (screenshots);
+#   proxy         an ERP installation through a Basic-login proxy (tinyproxy) found only in the
+#                 prefix's Internet settings, over a link that drops three times in the middle
+#                 of a package: exit 0, every drop tried again from the .part, both logs shown;
+#                 then a PDV installation through the proxy an auto-config script names, which
+#                 the system runs.
 # Usage: unattended_walk.sh INSTALLER.exe PROBE.exe SCREENSHOT_DIR
-#          [pdv|erp|failures|pastas|concorrentes|killed|closed|wizard|all]
+#          [pdv|erp|failures|pastas|concorrentes|killed|closed|wizard|proxy|all]
 set -euo pipefail
 exe=$1 probe=$2 shots=$3 what=${4:-all}
 caption="Veltra Sistemas | Instalador"
@@ -31,8 +36,16 @@ logs="$c/frota"  # C:\frota: the logs and result files of this walk
 www="$(cd "$(dirname "$exe")/.." && pwd)/demo/www"
 app=""
 hidden=()
+relay=""
+proxies_dir=""
+inet_saved=()
 cleanup() {
   [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
+  restore_inet
+  [[ -n "$relay" ]] && kill "$relay" 2>/dev/null || true
+  relay=""
+  [[ -n "$proxies_dir" ]] && python3 "$src/tests/net/proxies.py" stop "$proxies_dir" || true
+  proxies_dir=""
   [[ -n "${ca_untrusted:-}" ]] && trust_demo_ca || true
   local f
   for f in "${hidden[@]}"; do
@@ -40,6 +53,31 @@ cleanup() {
     mv -f "$f.sha256.hidden" "$f.sha256"
   done
   hidden=()
+}
+src="$(cd "$(dirname "$0")/../.." && pwd)"
+inet='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+# Sets a value of the prefix's Internet settings (TYPE DATA), keeping what was there for
+# restore_inet: the prefix is shared with other test runs.
+set_inet() {
+  local name=$1 type=$2 data=$3 old
+  old=$(wine reg query "$inet" /v "$name" </dev/null 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$name *\(REG_[A-Z_]*\) *\(.*\)\$/\1 \2/p" || true)
+  inet_saved+=("$name|${old:-absent}")
+  wine reg add "$inet" /v "$name" /t "$type" /d "$data" /f </dev/null >/dev/null 2>&1 ||
+    fail "cannot set $name in the prefix's Internet settings"
+}
+restore_inet() {
+  local entry name old i
+  for ((i = ${#inet_saved[@]} - 1; i >= 0; i--)); do
+    entry=${inet_saved[i]}
+    name=${entry%%|*} old=${entry#*|}
+    if [[ "$old" == absent ]]; then
+      wine reg delete "$inet" /v "$name" /f </dev/null >/dev/null 2>&1 || true
+    else
+      wine reg add "$inet" /v "$name" /t "${old%% *}" /d "${old#* }" /f </dev/null >/dev/null 2>&1 || true
+    fi
+  done
+  inet_saved=()
 }
 trap cleanup EXIT
 source "$(dirname "$0")/walk_lib.sh"
@@ -398,6 +436,71 @@ if [[ "$what" == wizard || "$what" == all ]]; then
   shot wizard-03-loja
   stop_app
   echo "wizard: the PDV page and the type page came filled in"
+fi
+
+if [[ "$what" == proxy || "$what" == all ]]; then
+  fresh
+  stop_standin_server  # the Firebird setup is the first package, and the one the link cuts
+  # Only the registry names the proxy: the host's variables would come first.
+  unset http_proxy https_proxy all_proxy no_proxy HTTP_PROXY HTTPS_PROXY ALL_PROXY NO_PROXY
+  proxies_dir="$shots/proxies"
+  rm -rf "$proxies_dir"
+  mkdir -p "$proxies_dir"
+  python3 "$src/tests/net/proxies.py" start "$proxies_dir" >/dev/null || fail "the proxies did not start"
+  tiny=$(sed -n 's/^http=//p' "$proxies_dir/ports")
+  user=$(sed -n 's/^http_user=//p' "$proxies_dir/ports")
+  password=$(sed -n 's/^http_password=//p' "$proxies_dir/ports")
+  # The link to the proxy drops three times, each 256 KiB into a transfer.
+  python3 "$(dirname "$0")/flaky_relay.py" "$tiny" 3 262144 "$proxies_dir" &
+  relay=$!
+  for _ in $(seq 50); do [[ -f "$proxies_dir/relay.port" ]] && break; sleep 0.1; done
+  [[ -f "$proxies_dir/relay.port" ]] || fail "the relay did not start"
+  set_inet ProxyEnable REG_DWORD 1
+  set_inet ProxyServer REG_SZ "127.0.0.1:$(cat "$proxies_dir/relay.port")"
+  set_inet ProxyOverride REG_SZ '<-loopback>'
+  run_silent proxy /produto=loja /tipo=estacao /servidor=servidor01 '/dir=C:\Lojas\Proxy' \
+    "/proxyusuario=$user" "/proxysenha=$password"
+  restore_inet
+  check_result proxy 0 instalado 'C:\Lojas\Proxy'
+  [[ -f "$c/Lojas/Proxy/estoque.exe" ]] || fail "no estoque.exe"
+  check_file "$logs/proxy.log" 'Proxy: configurações de Internet do usuário \(ProxyEnable=1, ProxyServer=127\.0\.0\.1:[0-9]+, ProxyOverride=<-loopback>\): https?://127\.0\.0\.1:[0-9]+ -> 127\.0\.0\.1:[0-9]+; https?://127\.0\.0\.2:[0-9]+ -> 127\.0\.0\.1:[0-9]+'
+  check_file "$logs/proxy.log" '/proxysenha=\*\*\*'
+  grep -qaF "$password" "$logs/proxy.log" "$logs/proxy.txt" && fail "the proxy's password was written"
+  tries=$(grep -caE 'Tentativa [1-5] de 6 falhou .*continuando do que já chegou' "$logs/proxy.log" || true)
+  ((tries == 3)) || fail "proxy: $tries attempts tried again, not 3: $(grep -a Tentativa "$logs/proxy.log")"
+  check_file "$logs/proxy.log" 'Download: https?://127\.0\.0\.1:[0-9]+/Drive/app/Uteis/Firebird-2\.5\.9x86\.exe, HTTP 206, [0-9]+ bytes \(retomado de [0-9]+\)'
+  check_file "$proxies_dir/relay.log" 'queda 3 de 3'
+  # Every package came through the proxy, which logged each tunnel it opened.
+  check_file "$proxies_dir/tinyproxy.log" 'CONNECT 127\.0\.0\.1:[0-9]+|Request \(file descriptor [0-9]+\): CONNECT 127\.0\.0\.1'
+  check_file "$proxies_dir/tinyproxy.log" '127\.0\.0\.2'
+  cp -f "$proxies_dir/tinyproxy.log" "$proxies_dir/relay.log" "$shots/"
+  echo "proxy: exit 0 through the proxy of the Internet settings, three drops tried again."
+  echo "  the installer's log:"
+  grep -aE 'Proxy:|Tentativa|Download(: | falhou).*(Firebird|Quenda|estoque)|Fim:' "$logs/proxy.log" |
+    tr -d '\r' | cut -c25- | sed 's/^/    /'
+  echo "  the proxy's log:"
+  grep -aE 'CONNECT|Request' "$proxies_dir/tinyproxy.log" | tail -12 | sed 's/^/    /'
+  echo "  the link's log:"
+  sed 's/^/    /' "$proxies_dir/relay.log"
+  kill "$relay" 2>/dev/null || true
+  relay=""
+
+  # The auto-config script, served beside the packages for the run, names the proxy; Windows
+  # (here Wine's WinHTTP) runs it.
+  fresh
+  pac="$www/proxy-teste.pac"
+  printf 'function FindProxyForURL(url, host) { return "PROXY 127.0.0.1:%s"; }\n' "$tiny" >"$pac"
+  http_port=$(sed -n 's/^VLT_DEMO_PORT:STRING=//p' "$(dirname "$www")/../CMakeCache.txt")
+  set_inet AutoConfigURL REG_SZ "http://127.0.0.1:$http_port/proxy-teste.pac"
+  run_silent pac /produto=pdv /tipo=servidor "/proxyusuario=$user" "/proxysenha=$password"
+  restore_inet
+  rm -f "$pac"
+  check_result pac 0 instalado 'C:\Progs5\TerminalNFC-e'
+  check_file "$logs/pac.log" 'Proxy: script de configuração automática http://127\.0\.0\.1:[0-9]+/proxy-teste\.pac: https?://127\.0\.0\.1:[0-9]+ -> 127\.0\.0\.1:'"$tiny"
+  check_file "$proxies_dir/tinyproxy.log" 'CONNECT .*TerminalNFC|Request \(file descriptor [0-9]+\): (CONNECT|GET) .*127\.0\.0\.1'
+  echo "pac: exit 0 through the proxy the auto-config script names"
+  python3 "$src/tests/net/proxies.py" stop "$proxies_dir"
+  proxies_dir=""
 fi
 
 trap - EXIT

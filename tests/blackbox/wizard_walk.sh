@@ -30,15 +30,33 @@ expect_text "Bem-vindo ao Quenda"
 expect_text "O que você deseja instalar?"
 shot 01-home
 # From the very start only the home page's controls exist for the operator: no other page's
-# button is on screen, and Tab goes round the two "Instalar" alone.
+# button is on screen, and Tab goes round the two "Instalar" and "Proxy…" alone.
 for other in "Voltar" "Continuar" "Fechar"; do expect_no_text "$other"; done
 expect_focus "Instalar" 1
 for _ in 1 2 3; do
   keys Tab
   expect_focus "Instalar" 2
   keys Tab
+  expect_focus "Proxy…"
+  keys Tab
   expect_focus "Instalar" 1
 done
+# "Proxy…" shows what was found, refuses an address it cannot read with the reason, and a
+# cancel changes nothing.
+click "Proxy…"
+wait_box "Proxy" "no proxy dialog" >/dev/null
+shot 01-proxy
+xdotool key --delay 50 ctrl+a p r o x y period l o j a Return
+box=$(wait_box "Atenção" "no warning for an address without its port")
+seen=$(wine "$probe" "Atenção" 2>/dev/null | tr -d '\r')
+[[ "$seen" == *'O endereço de proxy "proxy.loja" não serve: falta a porta'* ]] ||
+  fail "warning box shows: $seen"
+shot 01-proxy-aviso
+xdotool windowactivate --sync "$box" key Return
+wait_box "Proxy" "the proxy dialog did not come back" >/dev/null
+xdotool key Escape
+for _ in $(seq 25); do xdotool search --name "^Proxy\$" >/dev/null 2>&1 || break; sleep 0.2; done
+expect_text "Bem-vindo ao Quenda"
 click "Instalar" 1
 
 expect_text "Qual tipo dessa instalação?"

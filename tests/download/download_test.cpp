@@ -1001,3 +1001,59 @@ TEST_F(DownloadTest, SilentServerIsGivenUpAfterTheSilenceTimeout) {
 
 }  // namespace
 }  // namespace vlt::download
+
+namespace vlt::download {
+namespace {
+
+TEST(RetryAfterTest, SecondsOrADateCountedFromTheReplysOwnDate) {
+  const char* kDate = "Fri, 11 Dec 2026 10:00:00 GMT";
+  const struct {
+    const char* value;
+    const char* date;
+    std::int32_t seconds;
+  } cases[] = {
+      {"120", kDate, 120},
+      {" 0 ", "", 0},
+      {"99999999999", "", INT32_MAX},
+      {"Fri, 11 Dec 2026 10:00:30 GMT", kDate, 30},
+      {"Sat, 12 Dec 2026 10:00:00 GMT", kDate, 86400},
+      {"Thu, 01 Jan 2027 00:00:00 GMT", "Thu, 31 Dec 2026 23:59:59 GMT", 1},
+      {"Sun, 01 Mar 2026 00:00:00 GMT", "Sat, 28 Feb 2026 23:59:00 GMT", 60},
+      {"Fri, 11 Dec 2026 09:00:00 GMT", kDate, 0},  // already past
+      {"Fri, 11 Dec 2026 10:00:30 GMT", "", -1},    // no Date to count from
+      {"-5", kDate, -1},
+      {"1.5", kDate, -1},
+      {"soon", kDate, -1},
+      {"Fri, 11 Dec 2026 10:00:30 UTC", kDate, -1},
+      {"Fri, 11 Foo 2026 10:00:30 GMT", kDate, -1},
+      {"Fri, 11 Dec 2026 25:00:30 GMT", kDate, -1},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(RetryAfterSeconds(c.value, c.date), c.seconds) << c.value << " / " << c.date;
+}
+
+TEST(RetryAfterTest, TheComponentTellsWhatTheServerAsked) {
+  test::TempDir tmp;
+  test::ScriptServer server({
+      {test::RecvUntil("\r\n\r\n"),
+       test::Send("HTTP/1.1 503 Service Unavailable\r\nRetry-After: 7\r\nContent-Length: 0\r\n"
+                  "Connection: close\r\n\r\n"),
+       test::Close()},
+      {test::RecvUntil("\r\n\r\n"), test::Send(Ok200("abc")), test::Close()},
+  });
+  TVltDownload d;
+  EXPECT_EQ(d.RetryAfter(), -1);
+  d.SetProtocolo(protHTTP);
+  d.SetDownloadDest(tmp.path());
+  d.SetDownloadNomeArq("a.zip");
+  d.SetDownloadUrl("http://127.0.0.1:" + server.Port() + "/a.zip");
+  d.StartDownload();
+  EXPECT_EQ(d.Falha().Tipo, ftServidor);
+  EXPECT_EQ(d.RetryAfter(), 7);
+  d.StartDownload();
+  EXPECT_TRUE(d.Engine().Finished());
+  EXPECT_EQ(d.RetryAfter(), -1);
+}
+
+}  // namespace
+}  // namespace vlt::download

@@ -58,6 +58,40 @@ TEST(MotivoDaFalhaTest, PortugueseFirstThenTheDetail) {
   for (const auto& c : cases) EXPECT_EQ(MotivoDaFalha(c.falha), c.motivo);
 }
 
+TEST(TentativasTest, WhatIsTriedAgainAndAfterWhatPause) {
+  using namespace download;
+  const struct {
+    TFalhaDownload falha;
+    bool passageira;
+  } falhas[] = {
+      {{ftConexao, 10061, "x"}, true},  {{ftConexao, 10054, "x"}, true},
+      {{ftTempo, 0, "x"}, true},        {{ftIncompleta, 0, "x"}, true},
+      {{ftServidor, 408, "x"}, true},   {{ftServidor, 429, "x"}, true},
+      {{ftServidor, 500, "x"}, true},   {{ftServidor, 503, "x"}, true},
+      {{ftProxy, 502, "x"}, true},      {{ftServidor, 404, "x"}, false},
+      {{ftServidor, 403, "x"}, false},  {{ftServidor, 0, "x"}, false},
+      {{ftProxy, 407, "x"}, false},     {{ftProxy, 403, "x"}, false},
+      {{ftCertificado, 0, "x"}, false}, {{ftSoma, 0, "x"}, false},
+      {{ftArquivo, 0, "x"}, false},     {{ftInterrompida, 0, "x"}, false},
+  };
+  for (const auto& f : falhas)
+    EXPECT_EQ(FalhaPassageira(f.falha), f.passageira) << f.falha.Tipo << " " << f.falha.Codigo;
+
+  const struct {
+    int tentativa, retry_after;
+    double sorteio;
+    int ms;
+  } pausas[] = {
+      {2, -1, 0.5, 1000},   {3, -1, 0.5, 2000},      {4, -1, 0.5, 4000},    {5, -1, 0.5, 8000},
+      {6, -1, 0.5, 16000},  {7, -1, 0.5, 30000},     {40, -1, 0.5, 30000},  {2, -1, 0.0, 800},
+      {2, -1, 0.999, 1199}, {7, -1, 0.0, 24000},     {7, -1, 0.999, 30000}, {2, 7, 0.5, 7000},
+      {6, 0, 0.5, 0},       {2, 86400, 0.5, 120000},
+  };
+  for (const auto& p : pausas)
+    EXPECT_EQ(PausaDaTentativa(p.tentativa, p.retry_after, p.sorteio), p.ms)
+        << p.tentativa << " " << p.retry_after << " " << p.sorteio;
+}
+
 TEST(ResultadoTest, WrittenWholeInPlaceOfAnOlderOne) {
   test::TempDir tmp;
   const std::string arquivo = tmp / "resultado.txt";

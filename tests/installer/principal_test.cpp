@@ -279,3 +279,55 @@ TEST_F(WizardTest, ThePagesAndTheCommandLineBuildTheSamePlan) {
 
 }  // namespace
 }  // namespace vlt
+
+namespace vlt {
+namespace {
+
+// The "Proxy…" dialog of the first page: it shows what was found, takes an address checked as
+// /proxy= is, empty for the system's, and the plan of the pages carries the choice.
+TEST_F(WizardTest, TheProxyDialogShowsWhatWasFoundAndChangesIt) {
+  form.Servidor().Base = "https://pacotes.veltra.com.br";
+  form.Servidor().UpdateBase = "https://pacotes.veltra.com.br";
+  FontesProxy sistema;
+  sistema.proxy_enable = 1;
+  sistema.proxy_server = "proxy.loja:3128";
+  sistema.proxy_override = "<local>";
+  form.ProcuraProxy(sistema, "", "");
+  const std::string url = "https://pacotes.veltra.com.br/Drive/app/x.zip";
+  auto para = [&] { return form.PlanoDaJanela(Produto::Loja).proxy.Para(url); };
+
+  view.dialog_answers = {{"proxy.loja", "", ""}, {"socks5://10.0.0.1:1080", " ana ", "x"}};
+  Click(Control::btnProxy);
+  ASSERT_EQ(view.dialogs.size(), 2u);
+  EXPECT_EQ(view.dialogs[0].fields[0].value, "proxy.loja:3128");  // prefilled with what was found
+  EXPECT_TRUE(
+      view.dialogs[0].text.starts_with("Proxy usado para baixar os pacotes: proxy.loja:3128.\n"))
+      << view.dialogs[0].text;
+  EXPECT_TRUE(view.dialogs[0].fields[2].secret);
+  // An address without its port is refused with the command line's reason, and asked again.
+  ASSERT_EQ(view.warnings.size(), 1u);
+  EXPECT_TRUE(view.warnings[0].text.starts_with("O endereço de proxy \"proxy.loja\" não serve"));
+  EXPECT_EQ(view.dialogs[1].fields[0].value, "proxy.loja");
+  EXPECT_EQ(para().ProxyTipo, download::ptSocks5);
+  EXPECT_EQ(para().ProxyHost, "10.0.0.1");
+  EXPECT_EQ(para().ProxyUser, "ana");
+  EXPECT_EQ(para().ProxyPass, "x");
+
+  // "nenhum": direct, and shown so the next time; empty: the system's again.
+  view.dialog_answers = {{"NENHUM", "", ""}};
+  Click(Control::btnProxy);
+  EXPECT_EQ(para().ProxyHost, "");
+  view.dialog_answers = {{"", "", ""}};
+  Click(Control::btnProxy);
+  EXPECT_EQ(view.dialogs[3].fields[0].value, "nenhum");
+  EXPECT_EQ(para().ProxyHost, "proxy.loja");
+  EXPECT_EQ(form.Proxy().fonte, FonteProxy::Internet);
+
+  // Cancelled: nothing changes.
+  Click(Control::btnProxy);
+  EXPECT_EQ(view.dialogs.size(), 5u);
+  EXPECT_EQ(para().ProxyHost, "proxy.loja");
+}
+
+}  // namespace
+}  // namespace vlt

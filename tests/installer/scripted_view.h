@@ -56,6 +56,15 @@ class ScriptedView : public WizardView {
     ++pumps;
     if (on_pump) on_pump();
   }
+  std::optional<std::vector<std::string>> AskFields(
+      const std::string& title, const std::string& text,
+      const std::vector<FieldRequest>& fields) override {
+    dialogs.push_back({title, text, fields});
+    if (dialog_answers.empty()) return std::nullopt;
+    std::vector<std::string> answer = dialog_answers.front();
+    dialog_answers.erase(dialog_answers.begin());
+    return answer;
+  }
   void Wait(int ms) override {
     waits.push_back(ms);
     platform::SleepMs(ms);  // the test's clock
@@ -89,6 +98,12 @@ class ScriptedView : public WizardView {
   std::vector<int> waits;         // the routine's pauses, in order
   std::function<void()> on_pump;  // what the operator does while events are pumped
   bool quit = false;
+  struct Dialog {
+    std::string title, text;
+    std::vector<FieldRequest> fields;
+  };
+  std::vector<Dialog> dialogs;
+  std::vector<std::vector<std::string>> dialog_answers;  // in order; none left = cancel
 };
 
 }  // namespace vlt::test

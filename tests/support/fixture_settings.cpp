@@ -7,9 +7,13 @@
 namespace vlt::test {
 
 std::map<std::string, std::string> FixtureSettings(const char* variable) {
-  std::map<std::string, std::string> settings;
   const char* path = std::getenv(variable);
-  if (path == nullptr) return settings;
+  if (path == nullptr) return {};
+  return FixtureSettingsAt(path);
+}
+
+std::map<std::string, std::string> FixtureSettingsAt(const std::string& path) {
+  std::map<std::string, std::string> settings;
   // The fixture's own directory, for tests that add files to what it serves.
   settings["dir"] = std::filesystem::path(path).parent_path().string();
   std::ifstream in(path);

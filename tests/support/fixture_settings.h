@@ -7,5 +7,7 @@
 namespace vlt::test {
 
 std::map<std::string, std::string> FixtureSettings(const char* variable);
+// The same, from the file itself (a test that names its fixture's file at build time).
+std::map<std::string, std::string> FixtureSettingsAt(const std::string& path);
 
 }  // namespace vlt::test
