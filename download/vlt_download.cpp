@@ -15,25 +15,11 @@ TVltDownload::TVltDownload(TVltComponent* AOwner) : TVltComponent(AOwner) {}
 TVltDownload::~TVltDownload() = default;
 
 TVltDownloadSettings TVltDownload::Settings() const {
-  TVltDownloadSettings s;
-  s.DownloadUrl = fDownloadUrl;
-  s.DownloadDest = fDownloadDest;
-  s.DownloadNomeArq = fDownloadNomeArq;
-  s.Protocolo = fProtocolo;
-  s.Proxy = fProxy;
-  s.FTP = fFTP;
-  s.CertCAFile = fCertCAFile;
-  s.ExpectedSha256 = fExpectedSha256;
-  s.HeartbeatRate = fHeartbeatRate;
-  s.SizeRecvBuffer = fSizeRecvBuffer;
-  s.SilenceTimeout = fSilenceTimeout;
-  s.DownloadStatus = fDownloadStatus;
-  return s;
+  return fSettings;
 }
 
 TVltDownloadEvents TVltDownload::Events() const {
-  return {fOnBeforeDownload, fOnAfterDownload,  fOnHookStatus,
-          fOnHookMonitor,    fOnDownloadStatus, fOnHeartbeat};
+  return fEvents;
 }
 
 TVltDownloadClass& TVltDownload::Engine() const {
@@ -47,29 +33,30 @@ const TFalhaDownload& TVltDownload::Falha() const {
 }
 
 void TVltDownload::StartDownload() {
-  if (fProtocolo == protNenhum)
+  if (fSettings.Protocolo == protNenhum)
     throw Exception("Antes de iniciar o download, defina o protocolo a ser usado HTTP ou FTP!");
   // A start from inside one of this download's own events would free the running engine.
   if (fRunning) throw Exception("Um download já está em andamento.");
   // Checked before anything is fetched: a malformed digest would throw away a good file.
-  if (!fExpectedSha256.empty() && !net::IsSha256Hex(fExpectedSha256))
-    throw Exception("O SHA-256 esperado não é válido: " + fExpectedSha256);
+  if (!fSettings.ExpectedSha256.empty() && !net::IsSha256Hex(fSettings.ExpectedSha256))
+    throw Exception("O SHA-256 esperado não é válido: " + fSettings.ExpectedSha256);
   platform::FlagScope running(fRunning);
   RunEngine();
   // A partial file an earlier run left may hold bytes of another version that no validator
   // could tell apart: the mismatch deleted it, and one fresh transfer settles the question.
-  if (fDown->DigestMismatch() && fDown->BytesResumed() > 0 && fDownloadStatus == stDownload)
+  if (fDown->DigestMismatch() && fDown->BytesResumed() > 0 &&
+      fSettings.DownloadStatus == stDownload)
     RunEngine();
 }
 
 void TVltDownload::RunEngine() {
   // The previous engine goes first: it may still hold the partial file open.
   fDown.reset();
-  if (fProtocolo == protFTP)
+  if (fSettings.Protocolo == protFTP)
     fDown = std::make_unique<TVltFTPDownload>(Settings(), Events());
   else
     fDown = std::make_unique<TVltHTTPDownload>(Settings(), Events());
-  fDownloadStatus = stDownload;
+  fSettings.DownloadStatus = stDownload;
   // One log line per URL, when the transfer has ended: its reply, its bytes and its time.
   const std::uint32_t start = net::TickMilliseconds();
   try {
@@ -85,12 +72,13 @@ void TVltDownload::RunEngine() {
 
 void TVltDownload::LogOutcome(std::uint32_t ms) const {
   const TVltDownloadClass& d = *fDown;
-  std::string line = (d.Finished() ? "Download: " : "Download falhou: ") + fDownloadUrl;
-  if (d.DownloadUrl() != fDownloadUrl) line += " (redirecionado para " + d.DownloadUrl() + ")";
+  std::string line = (d.Finished() ? "Download: " : "Download falhou: ") + fSettings.DownloadUrl;
+  if (d.DownloadUrl() != fSettings.DownloadUrl)
+    line += " (redirecionado para " + d.DownloadUrl() + ")";
   // Over HTTP a failure before any reply leaves the client's own 500: no server said it.
-  if (d.ResultCode() != 0 && (fProtocolo == protFTP || d.ReplyReceived()))
-    line +=
-        std::string(fProtocolo == protFTP ? ", FTP " : ", HTTP ") + std::to_string(d.ResultCode());
+  if (d.ResultCode() != 0 && (fSettings.Protocolo == protFTP || d.ReplyReceived()))
+    line += std::string(fSettings.Protocolo == protFTP ? ", FTP " : ", HTTP ") +
+            std::to_string(d.ResultCode());
   line += ", " + std::to_string(d.FileSize() - d.BytesResumed()) + " bytes";
   if (d.BytesResumed() > 0) line += " (retomado de " + std::to_string(d.BytesResumed()) + ")";
   line += " em " + platform::DurationText(ms);
@@ -106,11 +94,11 @@ void TVltDownload::LogOutcome(std::uint32_t ms) const {
 }
 
 void TVltDownload::SetSizeRecvBuffer(std::int32_t Value) {
-  fSizeRecvBuffer = Value;
+  fSettings.SizeRecvBuffer = Value;
 }
 
 void TVltDownload::SetDownloadStatus(TDownloadStatus Value) {
-  fDownloadStatus = Value;
+  fSettings.DownloadStatus = Value;
   if (fDown) fDown->SetDownloadStatus(Value);
 }
 

@@ -25,56 +25,60 @@ class TVltDownload : public TVltComponent {
 
   // The settings and events are handed to the engine by value when a transfer starts: a change
   // takes effect at the next start. Only DownloadStatus reaches a running transfer.
-  const std::string& DownloadDest() const { return fDownloadDest; }
-  void SetDownloadDest(const std::string& Value) { fDownloadDest = Value; }
-  const std::string& DownloadUrl() const { return fDownloadUrl; }
-  void SetDownloadUrl(const std::string& Value) { fDownloadUrl = Value; }
-  const std::string& DownloadNomeArq() const { return fDownloadNomeArq; }
-  void SetDownloadNomeArq(const std::string& Value) { fDownloadNomeArq = Value; }
-  std::int32_t SizeRecvBuffer() const { return fSizeRecvBuffer; }
+  const std::string& DownloadDest() const { return fSettings.DownloadDest; }
+  void SetDownloadDest(const std::string& Value) { fSettings.DownloadDest = Value; }
+  const std::string& DownloadUrl() const { return fSettings.DownloadUrl; }
+  void SetDownloadUrl(const std::string& Value) { fSettings.DownloadUrl = Value; }
+  const std::string& DownloadNomeArq() const { return fSettings.DownloadNomeArq; }
+  void SetDownloadNomeArq(const std::string& Value) { fSettings.DownloadNomeArq = Value; }
+  std::int32_t SizeRecvBuffer() const { return fSettings.SizeRecvBuffer; }
   // Handed to the socket of the next transfer.
   void SetSizeRecvBuffer(std::int32_t Value);
-  TVltProxy& Proxy() { return fProxy; }
-  const TVltProxy& Proxy() const { return fProxy; }
-  void SetProxy(const TVltProxy& Value) { fProxy = Value; }
-  TVltFTP& FTP() { return fFTP; }
-  const TVltFTP& FTP() const { return fFTP; }
-  void SetFTP(const TVltFTP& Value) { fFTP = Value; }
-  TVltProtocolo Protocolo() const { return fProtocolo; }
-  void SetProtocolo(TVltProtocolo Value) { fProtocolo = Value; }
+  TVltProxy& Proxy() { return fSettings.Proxy; }
+  const TVltProxy& Proxy() const { return fSettings.Proxy; }
+  void SetProxy(const TVltProxy& Value) { fSettings.Proxy = Value; }
+  TVltFTP& FTP() { return fSettings.FTP; }
+  const TVltFTP& FTP() const { return fSettings.FTP; }
+  void SetFTP(const TVltFTP& Value) { fSettings.FTP = Value; }
+  TVltProtocolo Protocolo() const { return fSettings.Protocolo; }
+  void SetProtocolo(TVltProtocolo Value) { fSettings.Protocolo = Value; }
   // The SHA-256 (64 hex digits) the file must have; empty: not checked. A partial file that
   // does not have it is deleted instead of taking its final name.
-  const std::string& ExpectedSha256() const { return fExpectedSha256; }
-  void SetExpectedSha256(const std::string& Value) { fExpectedSha256 = Value; }
+  const std::string& ExpectedSha256() const { return fSettings.ExpectedSha256; }
+  void SetExpectedSha256(const std::string& Value) { fSettings.ExpectedSha256 = Value; }
   // A PEM file of certificate authorities trusted beside the system's for https; empty: the
   // system's only.
-  const std::string& CertCAFile() const { return fCertCAFile; }
-  void SetCertCAFile(const std::string& Value) { fCertCAFile = Value; }
-  TDownloadStatus DownloadStatus() const { return fDownloadStatus; }
+  const std::string& CertCAFile() const { return fSettings.CertCAFile; }
+  void SetCertCAFile(const std::string& Value) { fSettings.CertCAFile = Value; }
+  TDownloadStatus DownloadStatus() const { return fSettings.DownloadStatus; }
   // Also the running engine's status: how a caller pauses or stops a transfer.
   void SetDownloadStatus(TDownloadStatus Value);
 
-  const TVltBeforeDownload& OnBeforeDownload() const { return fOnBeforeDownload; }
-  void SetOnBeforeDownload(TVltBeforeDownload Value) { fOnBeforeDownload = std::move(Value); }
-  const TVltAfterDownload& OnAfterDownload() const { return fOnAfterDownload; }
-  void SetOnAfterDownload(TVltAfterDownload Value) { fOnAfterDownload = std::move(Value); }
-  const TVltHookStatus& OnHookStatus() const { return fOnHookStatus; }
-  void SetOnHookStatus(TVltHookStatus Value) { fOnHookStatus = std::move(Value); }
-  const TVltHookMonitor& OnHookMonitor() const { return fOnHookMonitor; }
-  void SetOnHookMonitor(TVltHookMonitor Value) { fOnHookMonitor = std::move(Value); }
-  const TVltDownloadStatus& OnDownloadStatus() const { return fOnDownloadStatus; }
-  void SetOnDownloadStatus(TVltDownloadStatus Value) { fOnDownloadStatus = std::move(Value); }
+  const TVltBeforeDownload& OnBeforeDownload() const { return fEvents.OnBeforeDownload; }
+  void SetOnBeforeDownload(TVltBeforeDownload Value) {
+    fEvents.OnBeforeDownload = std::move(Value);
+  }
+  const TVltAfterDownload& OnAfterDownload() const { return fEvents.OnAfterDownload; }
+  void SetOnAfterDownload(TVltAfterDownload Value) { fEvents.OnAfterDownload = std::move(Value); }
+  const TVltHookStatus& OnHookStatus() const { return fEvents.OnHookStatus; }
+  void SetOnHookStatus(TVltHookStatus Value) { fEvents.OnHookStatus = std::move(Value); }
+  const TVltHookMonitor& OnHookMonitor() const { return fEvents.OnHookMonitor; }
+  void SetOnHookMonitor(TVltHookMonitor Value) { fEvents.OnHookMonitor = std::move(Value); }
+  const TVltDownloadStatus& OnDownloadStatus() const { return fEvents.OnDownloadStatus; }
+  void SetOnDownloadStatus(TVltDownloadStatus Value) {
+    fEvents.OnDownloadStatus = std::move(Value);
+  }
   // Raised every HeartbeatRate ms while the transfer waits for the network (and before each
   // receive), so that a window can repaint while a slow server keeps it waiting; 0 (the
   // default) raises none. A stop or pause set from it ends the wait at once.
-  std::int32_t HeartbeatRate() const { return fHeartbeatRate; }
-  void SetHeartbeatRate(std::int32_t Value) { fHeartbeatRate = Value; }
-  const TVltHeartbeat& OnHeartbeat() const { return fOnHeartbeat; }
-  void SetOnHeartbeat(TVltHeartbeat Value) { fOnHeartbeat = std::move(Value); }
+  std::int32_t HeartbeatRate() const { return fSettings.HeartbeatRate; }
+  void SetHeartbeatRate(std::int32_t Value) { fSettings.HeartbeatRate = Value; }
+  const TVltHeartbeat& OnHeartbeat() const { return fEvents.OnHeartbeat; }
+  void SetOnHeartbeat(TVltHeartbeat Value) { fEvents.OnHeartbeat = std::move(Value); }
   // A server that sends nothing for this many ms fails the transfer (ftTempo); 0: only the
   // protocol's own time-out. 30000 by default.
-  std::int32_t SilenceTimeout() const { return fSilenceTimeout; }
-  void SetSilenceTimeout(std::int32_t Value) { fSilenceTimeout = Value; }
+  std::int32_t SilenceTimeout() const { return fSettings.SilenceTimeout; }
+  void SetSilenceTimeout(std::int32_t Value) { fSettings.SilenceTimeout = Value; }
 
   // The engine of the latest start (diagnostics: whether it finished the file, and why not).
   // Only after a start.
@@ -94,24 +98,9 @@ class TVltDownload : public TVltComponent {
   void LogOutcome(std::uint32_t ms) const;
 
   std::unique_ptr<TVltDownloadClass> fDown;
-  TVltProtocolo fProtocolo = protNenhum;
-  std::string fDownloadDest;
-  TDownloadStatus fDownloadStatus = stNone;
-  std::string fDownloadUrl;
-  std::string fDownloadNomeArq;
-  std::string fExpectedSha256;
-  std::string fCertCAFile;
-  TVltProxy fProxy;
-  std::int32_t fSizeRecvBuffer = 0;
-  TVltFTP fFTP;
-  TVltBeforeDownload fOnBeforeDownload;
-  TVltHookStatus fOnHookStatus;
-  TVltDownloadStatus fOnDownloadStatus;
-  TVltAfterDownload fOnAfterDownload;
-  TVltHookMonitor fOnHookMonitor;
-  TVltHeartbeat fOnHeartbeat;
-  std::int32_t fHeartbeatRate = 0;
-  std::int32_t fSilenceTimeout = 30000;
+  // What the next start hands its engine, as they are copied to it.
+  TVltDownloadSettings fSettings;
+  TVltDownloadEvents fEvents;
   bool fRunning = false;
 };
 
